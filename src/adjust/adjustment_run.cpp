@@ -1,0 +1,51 @@
+#include "adjust/adjustment_run.h"
+
+#include "adjust/adjusted_values.h"
+#include "adjust/approximate_elevations.h"
+#include "adjust/error_equations.h"
+#include "adjust/normal_equations.h"
+#include "adjust/precision.h"
+#include "adjust/report_format.h"
+#include "adjust/solution.h"
+
+namespace levelnet {
+
+namespace {
+
+// A generous guess of the report's length. Reserved memory that is never
+// written costs no physical memory, and the guess spares the large sections
+// the copies of a growing text.
+std::size_t reportSizeGuess(const LevelingNetwork& net) {
+  const std::size_t n = static_cast<std::size_t>(net.ObservationCount);
+  const std::size_t t = static_cast<std::size_t>(net.ParameterCount);
+  const std::size_t p = static_cast<std::size_t>(net.PointCount);
+  return 1024 + p * 64 + n * (6 * t + 96) + 2 * t * (12 * t + 32) + t * 48;
+}
+
+}  // namespace
+
+std::string AdjustmentRun::execute() {
+  AdjustmentReport report;
+  report.reserve(reportSizeGuess(net));
+  PvvSum = 0.0;
+  UnitWeightError = 0.0;
+  approximateElevations(*this, report);
+  formErrorEquations(*this, report);
+  formNormalEquations(*this, report);
+  JSFFC(*this);
+  solveNormalEquations(*this, report);
+  adjustObservations(*this, report);
+  assessPrecision(*this, report);
+  return report.take();
+}
+
+std::string runAdjustment(const ParameterFields& fields, TextTable& points, const TextTable& observations) {
+  if (fields.known.empty()) return std::string();
+  AdjustmentRun run(gatherNetwork(fields, points, observations));
+  std::string report = run.execute();
+  // Only a run that went through leaves its mark on the table.
+  fillEmptyElevations(points, run.net.PointCount);
+  return report;
+}
+
+}  // namespace levelnet

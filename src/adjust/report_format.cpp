@@ -1,0 +1,58 @@
+#include "adjust/report_format.h"
+
+#include "network/gbk.h"
+
+namespace levelnet {
+
+namespace {
+constexpr std::size_t kFieldWidth = 6;
+}
+
+std::string FormatN(std::string_view text) {
+  const std::size_t length = utf8Length(text);
+  std::string out;
+  if (length < kFieldWidth) out.assign(kFieldWidth - length, ' ');
+  out.append(text);
+  return out;
+}
+
+void AdjustmentReport::title(std::string_view line) {
+  if (!text_.empty()) text_.append("\r\n");
+  text_.append(line);
+  text_.append("\r\n");
+}
+
+void AdjustmentReport::padTo6(std::size_t characters) {
+  if (characters < kFieldWidth) text_.append(kFieldWidth - characters, ' ');
+}
+
+void AdjustmentReport::appendNumber(double v) {
+  char buf[kMaxNumberChars];
+  text_.append(buf, writeNumberText(buf, v));
+}
+
+void AdjustmentReport::appendFixed(double v, int decimals) {
+  char buf[kMaxNumberChars];
+  text_.append(buf, writeFixedText(buf, v, decimals));
+}
+
+void AdjustmentReport::appendFormatN(std::string_view text) {
+  padTo6(utf8Length(text));
+  text_.append(text);
+}
+
+void AdjustmentReport::appendFormatNNumber(double v) {
+  char buf[kMaxNumberChars];
+  const std::size_t n = writeNumberText(buf, v);
+  padTo6(n);
+  text_.append(buf, n);
+}
+
+void AdjustmentReport::appendFormatNFixed(double v, int decimals) {
+  char buf[kMaxNumberChars];
+  const std::size_t n = writeFixedText(buf, v, decimals);
+  padTo6(n);
+  text_.append(buf, n);
+}
+
+}  // namespace levelnet

@@ -1,0 +1,145 @@
+#include "cli/cli.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "adjust/adjustment_run.h"
+#include "network/gbk.h"
+#include "network/input_error.h"
+#include "network/project_file.h"
+
+namespace levelnet {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kRefused = 1;
+constexpr int kUsage = 2;
+
+const char kUsageText[] =
+    "用法:\n"
+    "  levelnet adjust FILE.pc [--encoding utf-8|gbk]\n"
+    "      平差 FILE.pc，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
+    "  levelnet normalize IN.pc OUT.pc\n"
+    "      读入 IN.pc 并按“保存”的格式写成 OUT.pc\n"
+    "  levelnet gui [FILE.pc]\n"
+    "      打开平差窗口\n"
+    "  levelnet test\n"
+    "      编译并运行全部测试\n"
+    "  levelnet --help\n"
+    "      显示本说明\n"
+    "退出码: 0 完成; 1 文件或数据无法使用; 2 用法错误\n";
+
+struct Arguments {
+  std::string command;
+  std::vector<std::string> files;
+  std::string encoding = "utf-8";
+  bool help = false;
+  std::string error;  // non-empty: usage error
+};
+
+Arguments parse(int argc, const char* const* argv) {
+  Arguments a;
+  std::vector<std::string> positional;
+  bool encodingGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      a.help = true;
+    } else if (arg == "--encoding" || arg.rfind("--encoding=", 0) == 0) {
+      std::string value;
+      if (arg == "--encoding") {
+        if (i + 1 >= argc) {
+          a.error = "--encoding 后面缺少编码名";
+          return a;
+        }
+        value = argv[++i];
+      } else {
+        value = arg.substr(std::string("--encoding=").size());
+      }
+      if (value == "utf-8" || value == "UTF-8" || value == "utf8") a.encoding = "utf-8";
+      else if (value == "gbk" || value == "GBK") a.encoding = "gbk";
+      else {
+        a.error = "未知的编码“" + value + "”（可用 utf-8 或 gbk）";
+        return a;
+      }
+      encodingGiven = true;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      a.error = "未知的选项“" + arg + "”";
+      return a;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (a.help) return a;
+  if (positional.empty()) {
+    a.error = "缺少命令";
+    return a;
+  }
+  a.command = positional.front();
+  a.files.assign(positional.begin() + 1, positional.end());
+  if (a.command == "adjust") {
+    if (a.files.size() != 1) a.error = "adjust 需要一个文件名";
+  } else if (a.command == "normalize") {
+    if (a.files.size() != 2) a.error = "normalize 需要输入和输出两个文件名";
+    else if (encodingGiven) a.error = "normalize 不接受 --encoding";
+  } else {
+    a.error = "未知的命令“" + a.command + "”";
+  }
+  return a;
+}
+
+// Opens a file as the window's Open does, into in-memory fields and tables.
+NetworkText openNetwork(const std::string& path) {
+  NetworkText net;
+  applyProject(readProjectFile(path), net.fields, net.points, net.observations);
+  return net;
+}
+
+int adjust(const Arguments& a, std::ostream& out) {
+  NetworkText net = openNetwork(a.files[0]);
+  if (net.fields.known.empty())
+    throw InputError("文件“" + a.files[0] + "”第 1 行：已知点个数为空，无法平差");
+  const std::string report = runAdjustment(net.fields, net.points, net.observations);
+  if (a.encoding == "gbk") {
+    std::string gbk;
+    if (!utf8ToGbk(report, gbk)) throw InputError("平差报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+    out.write(gbk.data(), static_cast<std::streamsize>(gbk.size()));
+  } else {
+    out.write(report.data(), static_cast<std::streamsize>(report.size()));
+  }
+  out.flush();
+  return kDone;
+}
+
+int normalize(const Arguments& a) {
+  NetworkText net = openNetwork(a.files[0]);
+  writeProjectFile(a.files[1], net.fields, net.points, net.observations);
+  return kDone;
+}
+
+}  // namespace
+
+int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  const Arguments a = parse(argc, argv);
+  if (a.help) {
+    out << kUsageText;
+    return kDone;
+  }
+  if (!a.error.empty()) {
+    err << "levelnet: " << a.error << "\n" << kUsageText;
+    return kUsage;
+  }
+  try {
+    return a.command == "adjust" ? adjust(a, out) : normalize(a);
+  } catch (const InputError& e) {
+    err << "levelnet: " << e.what() << "\n";
+    return kRefused;
+  } catch (const std::exception& e) {
+    err << "levelnet: 内部错误：" << e.what() << "\n";
+    return kRefused;
+  }
+}
+
+}  // namespace levelnet

@@ -1,0 +1,222 @@
+#include "network/leveling_network.h"
+
+#include <numeric>
+
+#include "network/input_error.h"
+#include "network/number_text.h"
+
+namespace levelnet {
+
+std::int16_t LevelingNetwork::zhName(const std::string& name) const {
+  auto it = nameIndex_.find(name);
+  return it == nameIndex_.end() ? 0 : it->second;
+}
+
+void LevelingNetwork::indexNames() {
+  nameIndex_.clear();
+  nameIndex_.reserve(PointName.size());
+  // Ascending, keeping the first: with duplicate names the lowest number wins.
+  for (int i = 1; i <= PointCount; ++i) nameIndex_.try_emplace(PointName[i], static_cast<std::int16_t>(i));
+}
+
+namespace {
+
+constexpr std::size_t kMaxListedProblems = 20;
+
+std::string quoted(const std::string& text) { return "“" + text + "”"; }
+
+const char* const kPointHeaders[] = {"序号", "点号", "高程(m)"};
+const char* const kObservationHeaders[] = {"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"};
+
+std::string pointCell(int row, int col) {
+  return "点表第 " + std::to_string(row) + " 行“" + kPointHeaders[col] + "”列：";
+}
+std::string observationCell(int row, int col) {
+  return "观测表第 " + std::to_string(row) + " 行“" + kObservationHeaders[col] + "”列：";
+}
+
+// Collects the problems of one gathering.
+class Problems {
+ public:
+  void add(std::string text) { list_.push_back(std::move(text)); }
+  bool empty() const { return list_.empty(); }
+  [[noreturn]] void raise() const {
+    std::string message = "无法平差，输入有以下问题：";
+    for (std::size_t i = 0; i < list_.size() && i < kMaxListedProblems; ++i) message += "\n" + list_[i];
+    if (list_.size() > kMaxListedProblems)
+      message += "\n……另有 " + std::to_string(list_.size() - kMaxListedProblems) + " 处问题未列出";
+    throw InputError(message);
+  }
+
+ private:
+  std::vector<std::string> list_;
+};
+
+// A count field: a whole number from 0 upwards. Returns false (and records
+// why) when it is not one.
+bool readCount(const std::string& label, const std::string& text, Problems& problems, double& value) {
+  if (text.empty()) {
+    problems.add(label + "：没有填写");
+    return false;
+  }
+  if (!parseNumber(text, value)) {
+    problems.add(label + "：" + quoted(text) + "不是数");
+    return false;
+  }
+  if (!isCount(value)) {
+    problems.add(label + "：" + quoted(text) + "不是 0 或正整数");
+    return false;
+  }
+  return true;
+}
+
+// A number cell that must be filled.
+bool readRequired(const std::string& place, const std::string& text, Problems& problems, double& value) {
+  if (text.empty()) {
+    problems.add(place + "没有填写");
+    return false;
+  }
+  if (!parseNumber(text, value)) {
+    problems.add(place + quoted(text) + "不是数");
+    return false;
+  }
+  return true;
+}
+
+// Union-find over point numbers, to see which unknown points a chain of
+// observations ties to a known point.
+class Components {
+ public:
+  explicit Components(int n) : parent_(static_cast<std::size_t>(n) + 1) { std::iota(parent_.begin(), parent_.end(), 0); }
+  int find(int a) {
+    while (parent_[a] != a) a = parent_[a] = parent_[parent_[a]];
+    return a;
+  }
+  void join(int a, int b) { parent_[find(a)] = find(b); }
+
+ private:
+  std::vector<int> parent_;
+};
+
+}  // namespace
+
+LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations) {
+  Problems problems;
+  double known = 0, unknown = 0, count = 0, unitLength = 0;
+  const bool knownOk = readCount("已知点", fields.known, problems, known);
+  const bool unknownOk = readCount("待定点", fields.unknown, problems, unknown);
+  const bool countOk = readCount("观测值", fields.observations, problems, count);
+  if (fields.unitLength.empty()) {
+    problems.add("单位权长度：没有填写");
+  } else if (!parseNumber(fields.unitLength, unitLength)) {
+    problems.add("单位权长度：" + quoted(fields.unitLength) + "不是数");
+  } else if (!(unitLength > 0.0)) {
+    problems.add("单位权长度：" + quoted(fields.unitLength) + "必须大于 0");
+  }
+
+  const int pointRows = points.rows() - 1;
+  const int observationRows = observations.rows() - 1;
+
+  // Points: usable when both counts are, the total fits 16-bit point numbers
+  // and the table has that many rows.
+  bool pointsUsable = false;
+  int pointCount = 0;
+  if (knownOk && unknownOk) {
+    const double total = known + unknown;
+    if (total > kMaxPoints) {
+      problems.add("已知点与待定点共 " + numberText(total) + " 个，超过 " + std::to_string(kMaxPoints) + " 个");
+    } else if (total > pointRows) {
+      problems.add("待定点：已知点与待定点共 " + numberText(total) + " 个，点表只有 " + std::to_string(pointRows) +
+                   " 行数据");
+    } else {
+      pointsUsable = true;
+      pointCount = static_cast<int>(total);
+    }
+  }
+  int observationCount = 0;
+  bool observationsUsable = false;
+  if (countOk) {
+    if (count > observationRows) {
+      problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " + std::to_string(observationRows));
+    } else {
+      observationsUsable = true;
+      observationCount = static_cast<int>(count);
+    }
+  }
+
+  LevelingNetwork net;
+  net.UnitWeightLength = unitLength;
+  if (pointsUsable) {
+    net.KnownCount = static_cast<int>(known);
+    net.UnknownCount = static_cast<int>(unknown);
+    net.PointCount = pointCount;
+    net.ParameterCount = net.UnknownCount;
+    net.AugmentedWidth = 2 * net.ParameterCount;
+    net.PointName.assign(static_cast<std::size_t>(pointCount) + 1, std::string());
+    net.Elevation.assign(static_cast<std::size_t>(pointCount) + 1, 0.0);
+    for (int i = 1; i <= pointCount; ++i) {
+      net.PointName[i] = points.text(i, 1);
+      const std::string cell = points.text(i, 2);
+      // An empty elevation counts as 0 (the cell is filled once all is well).
+      if (!cell.empty() && !parseNumber(cell, net.Elevation[i])) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+    }
+    net.indexNames();
+  }
+
+  if (observationsUsable) {
+    net.ObservationCount = observationCount;
+    const std::size_t size = static_cast<std::size_t>(observationCount) + 1;
+    net.FromPoint.assign(size, 0);
+    net.ToPoint.assign(size, 0);
+    net.ObservedDiff.assign(size, 0.0);
+    net.RouteLength.assign(size, 0.0);
+    for (int j = 1; j <= observationCount; ++j) {
+      readRequired(observationCell(j, 3), observations.text(j, 3), problems, net.ObservedDiff[j]);
+      const std::string lengthText = observations.text(j, 4);
+      if (readRequired(observationCell(j, 4), lengthText, problems, net.RouteLength[j]) && !(net.RouteLength[j] > 0.0))
+        problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0");
+      if (!pointsUsable) continue;
+      const std::string from = observations.text(j, 1);
+      const std::string to = observations.text(j, 2);
+      net.FromPoint[j] = net.zhName(from);
+      net.ToPoint[j] = net.zhName(to);
+      if (net.FromPoint[j] == 0) problems.add(observationCell(j, 1) + quoted(from) + "不是点表中的点名");
+      if (net.ToPoint[j] == 0) problems.add(observationCell(j, 2) + quoted(to) + "不是点表中的点名");
+      if (net.FromPoint[j] != 0 && net.FromPoint[j] == net.ToPoint[j])
+        problems.add("观测表第 " + std::to_string(j) + " 行：起点与终点是同一个点" + quoted(from));
+    }
+  }
+
+  if (unknownOk && countOk && count <= unknown)
+    problems.add("观测值 " + numberText(count) + " 个，不多于待定点 " + numberText(unknown) +
+                 " 个：没有多余观测，无法平差和评定精度");
+
+  // Every unknown point must be tied to a known point by a chain of
+  // observations (which may pass through known points); otherwise the normal
+  // equations have no unique solution.
+  if (problems.empty() && pointsUsable && observationsUsable) {
+    Components components(net.PointCount);
+    for (int j = 1; j <= net.ObservationCount; ++j) components.join(net.FromPoint[j], net.ToPoint[j]);
+    std::vector<char> tied(static_cast<std::size_t>(net.PointCount) + 1, 0);
+    for (int p = 1; p <= net.KnownCount; ++p) tied[components.find(p)] = 1;
+    std::string loose;
+    int looseCount = 0;
+    for (int p = net.KnownCount + 1; p <= net.PointCount; ++p) {
+      if (tied[components.find(p)]) continue;
+      if (looseCount++ > 0) loose += "、";
+      loose += quoted(net.PointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
+    }
+    if (looseCount > 0)
+      problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");
+  }
+
+  if (!problems.empty()) problems.raise();
+  return net;
+}
+
+void fillEmptyElevations(TextTable& points, int pointCount) {
+  for (int i = 1; i <= pointCount; ++i)
+    if (points.text(i, 2).empty()) points.setText(i, 2, "0");
+}
+
+}  // namespace levelnet

@@ -1,0 +1,58 @@
+// The input of one adjustment, gathered from the fields and tables.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "network/text_table.h"
+
+namespace levelnet {
+
+// Points are numbered by their data row in the points table: known points
+// 1..KnownCount, then unknown points; unknown point p is parameter
+// p - KnownCount. Observations are numbered by their row in the observation
+// table. Every array runs 0..count with element 0 unused.
+struct LevelingNetwork {
+  int KnownCount = 0;
+  int UnknownCount = 0;
+  int ObservationCount = 0;
+  int PointCount = 0;        // KnownCount + UnknownCount, at most 32767
+  int ParameterCount = 0;    // UnknownCount
+  int AugmentedWidth = 0;    // 2 * ParameterCount
+  double UnitWeightLength = 0.0;  // km; a route of this length has weight 1
+
+  std::vector<std::string> PointName;      // as typed, no trimming
+  std::vector<double> Elevation;           // m
+  std::vector<std::int16_t> FromPoint;     // point numbers
+  std::vector<std::int16_t> ToPoint;
+  std::vector<double> ObservedDiff;        // m, elevation of to minus elevation of from
+  std::vector<double> RouteLength;         // km
+
+  // Point number of a name: exact, case-sensitive, no trimming; with
+  // duplicate names the lowest point number wins; 0 when no point matches.
+  std::int16_t zhName(const std::string& name) const;
+
+  // Rebuilds the name index from PointName; call after filling PointName.
+  void indexNames();
+
+ private:
+  std::unordered_map<std::string, std::int16_t> nameIndex_;
+};
+
+// The largest number of points a network may hold (point numbers are 16-bit).
+inline constexpr int kMaxPoints = 32767;
+
+// Checks the fields and tables and gathers the network from them. Nothing is
+// changed when something is wrong: InputError lists every problem found (up
+// to 20), each naming the field or table, row, column and text. An empty
+// elevation cell counts as 0. The caller handles an empty known-point field
+// before calling.
+LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
+
+// Writes "0" into the empty elevation cells of points 1..pointCount, as a
+// completed run leaves them.
+void fillEmptyElevations(TextTable& points, int pointCount);
+
+}  // namespace levelnet

@@ -1,0 +1,290 @@
+#include "network/project_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "network/gbk.h"
+#include "network/input_error.h"
+#include "network/number_text.h"
+
+namespace levelnet {
+namespace {
+
+std::string quoted(const std::string& text) { return "“" + text + "”"; }
+
+// One item of the file as read.
+struct Item {
+  std::string text;
+  bool quoted = false;
+  int line = 1;
+};
+
+// Reads the item stream of a decoded file. Items are separated by a comma or
+// a line end (CR LF, LF or CR); blanks in front of an item are skipped; a
+// quoted item is exactly the text between its quotes, anything after the
+// closing quote up to the next separator is dropped; an unquoted item loses
+// its trailing blanks. After a final comma comes one empty item; a line end at
+// the very end of the file starts none.
+class ItemReader {
+ public:
+  ItemReader(std::string_view text, const std::string& fileName) : text_(text), fileName_(fileName) {
+    more_ = !text_.empty();
+  }
+
+  Item next(const char* what) {
+    if (!more_) endedEarly(what);
+    Item item;
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+    item.line = line_;
+    if (pos_ < text_.size() && text_[pos_] == '"') {
+      const std::size_t close = text_.find('"', pos_ + 1);
+      if (close == std::string_view::npos) endedEarly(what);
+      item.text.assign(text_.substr(pos_ + 1, close - pos_ - 1));
+      item.quoted = true;
+      countLineEnds(pos_ + 1, close);
+      pos_ = close + 1;
+      while (pos_ < text_.size() && !isSeparator(text_[pos_])) ++pos_;
+    } else {
+      const std::size_t start = pos_;
+      while (pos_ < text_.size() && !isSeparator(text_[pos_])) ++pos_;
+      std::size_t end = pos_;
+      while (end > start && (text_[end - 1] == ' ' || text_[end - 1] == '\t')) --end;
+      item.text.assign(text_.substr(start, end - start));
+    }
+    consumeSeparator();
+    return item;
+  }
+
+  int line() const { return line_; }
+
+ private:
+  static bool isSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
+
+  void consumeSeparator() {
+    if (pos_ >= text_.size()) {
+      more_ = false;
+      return;
+    }
+    if (text_[pos_] == ',') {
+      ++pos_;
+      more_ = true;  // even at the very end: one empty item follows
+      return;
+    }
+    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+    ++line_;
+    more_ = pos_ < text_.size();
+  }
+
+  void countLineEnds(std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      if (text_[i] == '\n' || (text_[i] == '\r' && !(i + 1 < to && text_[i + 1] == '\n'))) ++line_;
+    }
+  }
+
+  [[noreturn]] void endedEarly(const char* what) {
+    throw InputError("文件" + quoted(fileName_) + "第 " + std::to_string(line_) + " 行：文件在" + what +
+                     "之前就结束了，数据不完整");
+  }
+
+  std::string_view text_;
+  const std::string& fileName_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+  bool more_ = true;
+};
+
+// The text an item shows: a number (unquoted) in its general text, or in the
+// mask "0.0000" for an observed difference; anything else unchanged.
+std::string shownText(const Item& item, bool observedDifference) {
+  double value = 0.0;
+  if (item.quoted || !parseNumber(item.text, value)) return item.text;
+  return observedDifference ? fixedText(value, 4) : numberText(value);
+}
+
+// A header count: empty, or a whole number from 0 upwards. A quoted count is
+// read as its text.
+double headerCount(const Item& item, const char* label, const std::string& fileName) {
+  if (item.text.empty()) return 0.0;
+  double value = 0.0;
+  if (!parseNumber(item.text, value) || !isCount(value))
+    throw InputError("文件" + quoted(fileName) + "第 " + std::to_string(item.line) + " 行：" + label + "个数" +
+                     quoted(item.text) + "不是 0 或正整数");
+  return value;
+}
+
+// The line (from 1) of a byte offset in undecoded file bytes; GBK trail bytes
+// are never CR or LF, so the line ends can be counted on the raw bytes.
+int lineOfOffset(std::string_view bytes, std::size_t offset) {
+  int line = 1;
+  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
+    if (bytes[i] == '\n' || (bytes[i] == '\r' && !(i + 1 < bytes.size() && bytes[i + 1] == '\n'))) ++line;
+  }
+  return line;
+}
+
+std::string hexBytes(std::string_view bytes, std::size_t offset) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = offset; i < bytes.size() && i < offset + 2; ++i) {
+    const unsigned char b = static_cast<unsigned char>(bytes[i]);
+    if (!out.empty()) out += ' ';
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+}  // namespace
+
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name) {
+  std::string text;
+  std::size_t bad = 0;
+  if (!gbkToUtf8(bytes, text, bad))
+    throw InputError("文件" + quoted(name) + "第 " + std::to_string(lineOfOffset(bytes, bad)) +
+                     " 行：不是 GBK 编码的文字（字节 " + hexBytes(bytes, bad) + "）");
+
+  ItemReader reader(text, name);
+  ProjectData data;
+  const Item known = reader.next("读完已知点个数");
+  const Item unknown = reader.next("读完待定点个数");
+  const Item count = reader.next("读完观测值个数");
+  const Item unitLength = reader.next("读完单位权长度");
+  data.fields = {shownText(known, false), shownText(unknown, false), shownText(count, false),
+                 shownText(unitLength, false)};
+  const double pointCount = headerCount(known, "已知点", name) + headerCount(unknown, "待定点", name);
+  const double observationCount = headerCount(count, "观测值", name);
+
+  // The counts are not trusted for sizes: a file that announces more items
+  // than it holds ends early long before memory runs short.
+  for (double i = 1; i <= pointCount; ++i) {
+    const std::string what = "读完第 " + numberText(i) + " 个点";
+    Item pointName = reader.next(what.c_str());
+    Item elevation = reader.next(what.c_str());
+    data.points.push_back({shownText(pointName, false), shownText(elevation, false)});
+  }
+  for (double j = 1; j <= observationCount; ++j) {
+    const std::string what = "读完第 " + numberText(j) + " 个观测值";
+    std::array<std::string, 4> row;
+    for (int c = 0; c < 4; ++c) row[c] = shownText(reader.next(what.c_str()), c == 2);
+    data.observations.push_back(std::move(row));
+  }
+  return data;
+}
+
+ProjectData readProjectFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::error_code ec;
+  if (!in || std::filesystem::is_directory(path, ec))
+    throw InputError("无法打开文件" + quoted(path) + "：" + (errno ? std::strerror(errno) : "不是普通文件"));
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw InputError("无法读取文件" + quoted(path));
+  return parseProjectBytes(bytes, path);
+}
+
+void applyProject(const ProjectData& data, ParameterFields& fields, TextTable& points, TextTable& observations) {
+  fields = data.fields;
+  points.setRows(static_cast<int>(data.points.size()) + 1);
+  for (std::size_t i = 0; i < data.points.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    points.enterText(row, 0, std::to_string(row));
+    points.enterText(row, 1, data.points[i][0]);
+    points.enterText(row, 2, data.points[i][1]);
+  }
+  observations.setRows(static_cast<int>(data.observations.size()) + 1);
+  for (std::size_t j = 0; j < data.observations.size(); ++j) {
+    const int row = static_cast<int>(j) + 1;
+    observations.enterText(row, 0, std::to_string(row));
+    for (int c = 0; c < 4; ++c) observations.enterText(row, c + 1, data.observations[j][c]);
+  }
+}
+
+namespace {
+
+// Appends one text as a file item, quoting it where the plain form would not
+// read back; refuses what no form can hold.
+void appendItem(std::string& out, const std::string& text, const std::string& place) {
+  if (text.find_first_of("\"\r\n") != std::string::npos)
+    throw InputError(place + quoted(text) + "含有双引号或换行，无法保存到平差文件");
+  std::string gbk;
+  if (!utf8ToGbk(text, gbk)) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
+  const bool blankEdge = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
+                                           text.back() == '\t');
+  if (blankEdge || text.find(',') != std::string::npos) {
+    out += '"';
+    out += gbk;
+    out += '"';
+  } else {
+    out += gbk;
+  }
+}
+
+}  // namespace
+
+std::string formatProjectBytes(const ParameterFields& fields, const TextTable& points, const TextTable& observations) {
+  static const char* const kPointColumnNames[] = {"", "点号", "高程(m)"};
+  static const char* const kObservationColumnNames[] = {"", "起点", "终点", "观测值(m)", "水准路线长度(km)"};
+  std::string out;
+  appendItem(out, fields.known, "已知点：");
+  out += ',';
+  appendItem(out, fields.unknown, "待定点：");
+  out += ',';
+  appendItem(out, fields.observations, "观测值：");
+  out += ',';
+  appendItem(out, fields.unitLength, "单位权长度：");
+  out += "\r\n";
+  for (int i = 1; i < points.rows(); ++i) {
+    for (int c = 1; c <= 2; ++c) {
+      if (c > 1) out += ',';
+      appendItem(out, points.text(i, c),
+                 "点表第 " + std::to_string(i) + " 行“" + kPointColumnNames[c] + "”列：");
+    }
+    out += "\r\n";
+  }
+  for (int j = 1; j < observations.rows(); ++j) {
+    for (int c = 1; c <= 4; ++c) {
+      if (c > 1) out += ',';
+      appendItem(out, observations.text(j, c),
+                 "观测表第 " + std::to_string(j) + " 行“" + kObservationColumnNames[c] + "”列：");
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+void replaceFileContents(const std::string& path, std::string_view bytes) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) throw InputError("无法保存到" + quoted(path) + "：这是一个文件夹");
+  std::random_device seed;
+  const fs::path temp = target.parent_path() /
+                        (target.filename().string() + ".tmp" + std::to_string(seed() % 1000000));
+  std::FILE* f = std::fopen(temp.string().c_str(), "wb");
+  if (!f) throw InputError("无法保存到" + quoted(path) + "：" + std::strerror(errno));
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fflush(f) == 0) && ok;
+  const int writeErrno = errno;
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) {
+    fs::remove(temp, ec);
+    throw InputError("无法写入" + quoted(path) + "：" + std::strerror(writeErrno));
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    throw InputError("无法保存到" + quoted(path) + "：" + ec.message());
+  }
+}
+
+void writeProjectFile(const std::string& path, const ParameterFields& fields, const TextTable& points,
+                      const TextTable& observations) {
+  replaceFileContents(path, formatProjectBytes(fields, points, observations));
+}
+
+}  // namespace levelnet
