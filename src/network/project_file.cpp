@@ -77,8 +77,8 @@ class ItemReader {
     }
     if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
     ++pos_;
-    ++line_;
     more_ = pos_ < text_.size();
+    if (more_) ++line_;  // a line end at the very end starts no line
   }
 
   void countLineEnds(std::size_t from, std::size_t to) {

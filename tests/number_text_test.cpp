@@ -1,0 +1,131 @@
+// Number text rules and the report's field filling.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstring>
+
+#include "adjust/report_format.h"
+#include "network/number_text.h"
+
+namespace levelnet {
+namespace {
+
+TEST(NumberText, ParseAcceptsTheNumberForms) {
+  struct Row {
+    const char* text;
+    double value;
+  } rows[] = {
+      {"5", 5},        {"5.", 5},         {".5", 0.5},         {"-.5", -0.5},     {"+2.25", 2.25},
+      {" 7\t", 7},     {"\t-3.5 ", -3.5}, {"1e3", 1000},       {"1E+3", 1000},    {"2.5e-2", 0.025},
+      {"007", 7},      {"-0", 0},         {"1e-400", 0},       {"12.3456789012345678", 12.3456789012345678},
+  };
+  for (const Row& r : rows) {
+    double v = -99;
+    EXPECT_TRUE(parseNumber(r.text, v)) << r.text;
+    EXPECT_EQ(v, r.value) << r.text;
+  }
+}
+
+TEST(NumberText, ParseRefusesWhatIsNotANumber) {
+  const char* rows[] = {"",    " ",    ".",     "-",      "+",    "e5",   "1e",   "1e+",  "0x10", "inf", "nan",
+                        "1,5", "1.2.3", "1 2", "12,5", "1e400", "-1e400", "abc", "5m", "１２", "1.5.", "--1"};
+  for (const char* text : rows) {
+    double v = 0;
+    EXPECT_FALSE(parseNumber(text, v)) << "accepted: " << text;
+  }
+}
+
+TEST(NumberText, ParseIgnoresTheLocale) {
+  // Under a locale with a decimal comma "1.5" is still 1.5 and "1,5" no number.
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  std::string saved = old ? old : "C";
+  const bool haveComma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  double v = 0;
+  EXPECT_TRUE(parseNumber("1.5", v));
+  EXPECT_EQ(v, 1.5);
+  EXPECT_FALSE(parseNumber("1,5", v));
+  EXPECT_EQ(fixedText(1.5, 4), "1.5000");
+  EXPECT_EQ(numberText(1.5), "1.5");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  if (!haveComma) GTEST_SKIP() << "no de_DE locale here; checked under the C locale only";
+}
+
+TEST(NumberText, IsCountTakesWholeNumbersFromZero) {
+  EXPECT_TRUE(isCount(0));
+  EXPECT_TRUE(isCount(-0.0));
+  EXPECT_TRUE(isCount(3));
+  EXPECT_TRUE(isCount(1e5));
+  EXPECT_FALSE(isCount(2.5));
+  EXPECT_FALSE(isCount(-1));
+  EXPECT_FALSE(isCount(INFINITY));
+  EXPECT_FALSE(isCount(NAN));
+}
+
+TEST(NumberText, GeneralTextHasFifteenDigitsAndNoTrailingZeros) {
+  struct Row {
+    double v;
+    const char* text;
+  } rows[] = {
+      {11.003, "11.003"}, {5, "5"},   {-6, "-6"},  {12.5, "12.5"}, {0.1 + 0.2, "0.3"},
+      {10 + 1.003, "11.003"},          {-0.0, "0"}, {0, "0"},       {123456789012345, "123456789012345"},
+      {1.0 / 3, "0.333333333333333"},  {-2.5, "-2.5"},              {0.0001, "0.0001"},
+      {1e-5, "1e-05"},                 {1e15, "1e+15"},             {-7.2, "-7.2"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(numberText(r.v), r.text) << r.v;
+}
+
+TEST(NumberText, RoundHalfUpGoesTowardsPlusInfinity) {
+  EXPECT_EQ(roundHalfUp(2.25, 1), 2.3);
+  EXPECT_EQ(roundHalfUp(-2.25, 1), -2.2);
+  EXPECT_EQ(roundHalfUp(-0.05, 1), 0.0);
+  EXPECT_FALSE(std::signbit(roundHalfUp(-0.04, 1)));  // never a negative zero
+  EXPECT_FALSE(std::signbit(roundHalfUp(-0.00004, 4)));
+  EXPECT_EQ(roundHalfUp(-0.06, 1), -0.1);
+  EXPECT_EQ(roundHalfUp(1.23449, 3), 1.234);
+  EXPECT_EQ(roundHalfUp(0.5, 0), 1.0);
+  EXPECT_EQ(roundHalfUp(-0.5, 0), 0.0);
+}
+
+TEST(NumberText, MasksRoundHalfUpAndNeverWriteMinusZero) {
+  struct Row {
+    double v;
+    int decimals;
+    const char* text;
+  } rows[] = {
+      {1.234, 4, "1.2340"},     {0.5, 4, "0.5000"},     {-0.00004, 4, "0.0000"}, {-0.00006, 4, "-0.0001"},
+      {-12.34567, 4, "-12.3457"}, {2.5, 4, "2.5000"},   {-1, 4, "-1.0000"},      {0, 4, "0.0000"},
+      {-0.0, 1, "0.0"},          {-0.04, 1, "0.0"},     {-0.05, 1, "0.0"},       {-0.06, 1, "-0.1"},
+      {2.25, 1, "2.3"},          {-2.25, 1, "-2.2"},    {1.4142, 3, "1.414"},    {0.99985, 3, "1.000"},
+      {0.505, 3, "0.505"},       {1234567.89, 1, "1234567.9"},                  {1.00005, 4, "1.0001"},
+      {123456789012.5, 1, "123456789012.5"},            {1e20, 4, "100000000000000000000.0000"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(fixedText(r.v, r.decimals), r.text) << r.v << " /" << r.decimals;
+}
+
+TEST(ReportFormat, FormatNRightAlignsInSixCharacters) {
+  struct Row {
+    const char* in;
+    const char* out;
+  } rows[] = {
+      {"1", "     1"},        {"-6", "    -6"},        {"", "      "},
+      {"2.5000", "2.5000"},   {"-1.0000", "-1.0000"},  // six or more: unchanged
+      {"水准点", "   水准点"},  // three characters, nine bytes
+      {"BM城东", "  BM城东"},   {"水准点水准点水", "水准点水准点水"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(FormatN(r.in), r.out) << r.in;
+}
+
+TEST(ReportFormat, ReportSeparatesSectionsByOneEmptyLine) {
+  AdjustmentReport report;
+  report.title("近拟坐标");
+  report.appendFormatNNumber(-6);
+  report.appendFormatNFixed(-0.00004, 4);
+  report.appendFormatN("水准点");
+  report.endLine();
+  report.title("精度评定:");
+  EXPECT_EQ(report.text(), "近拟坐标\r\n    -60.0000   水准点\r\n\r\n精度评定:\r\n");
+}
+
+}  // namespace
+}  // namespace levelnet
