@@ -1,0 +1,165 @@
+// Gathering the network from the fields and tables, and refusing what
+// cannot be adjusted.
+#include <gtest/gtest.h>
+
+#include "adjust/adjustment_run.h"
+#include "network/input_error.h"
+#include "network/leveling_network.h"
+#include "support/network_text.h"
+
+namespace levelnet {
+namespace {
+
+using testing::enteredNetwork;
+
+// The network of the worked examples: A and B known, E and F unknown.
+NetworkText exampleNetwork() {
+  return enteredNetwork({"2", "2", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}},
+                        {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
+                         {"B", "E", "-0.990", "1"}});
+}
+
+std::string refusal(NetworkText net) {
+  try {
+    runAdjustment(net.fields, net.points, net.observations);
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "(no refusal)";
+}
+
+TEST(Gathering, PointNumbersAndNames) {
+  NetworkText net = enteredNetwork({"3", "2", "4", "1"},
+                                   {{"A", "10"}, {"a", "11"}, {"A", ""}, {"A ", "7.5"}, {"水准点", ""}},
+                                   {{"A", "a", "1", "1"}, {"A ", "水准点", "1", "1"}, {"a", "A ", "1", "1"},
+                                    {"水准点", "A ", "1", "1"}});
+  LevelingNetwork g = gatherNetwork(net.fields, net.points, net.observations);
+  EXPECT_EQ(g.PointCount, 5);
+  EXPECT_EQ(g.ParameterCount, 2);
+  EXPECT_EQ(g.AugmentedWidth, 4);
+  EXPECT_EQ(g.zhName("A"), 1);   // duplicate names: the lowest number wins
+  EXPECT_EQ(g.zhName("a"), 2);   // case-sensitive
+  EXPECT_EQ(g.zhName("A "), 4);  // no trimming
+  EXPECT_EQ(g.zhName(" A"), 0);
+  EXPECT_EQ(g.zhName("水准点"), 5);
+  EXPECT_EQ(g.zhName(""), 0);    // element 0 is never compared
+  EXPECT_EQ(g.FromPoint[2], 4);
+  EXPECT_EQ(g.ToPoint[2], 5);
+  EXPECT_EQ(g.Elevation[3], 0.0);  // empty cell counts as 0
+  EXPECT_EQ(g.Elevation[4], 7.5);
+  EXPECT_EQ(g.FromPoint.size(), 5u);  // 0..n, element 0 unused
+  EXPECT_EQ(g.FromPoint[0], 0);
+  // Gathering itself writes nothing.
+  EXPECT_EQ(net.points.text(3, 2), "");
+}
+
+TEST(Gathering, RowsBeyondTheCountsAreIgnored) {
+  // A name standing only in a row beyond PointCount matches nothing; an
+  // observation row beyond ObservationCount is not read.
+  NetworkText net = enteredNetwork({"2", "1", "2", "1"}, {{"A", "10"}, {"B", "11"}, {"P", ""}, {"Z", "5"}},
+                                   {{"A", "P", "0.5", "1"}, {"P", "B", "0.5", "1"}, {"Z", "nonsense", "x", "0"}});
+  EXPECT_NO_THROW(runAdjustment(net.fields, net.points, net.observations));
+  net.observations.setText(2, 2, "Z");
+  EXPECT_NE(refusal(net).find("观测表第 2 行“终点”列：“Z”不是点表中的点名"), std::string::npos);
+}
+
+TEST(Gathering, EmptyElevationCellsGetZeroOnlyAfterASuccessfulRun) {
+  NetworkText net = exampleNetwork();
+  net.points.setRows(6);  // an extra row beyond the count stays empty
+  runAdjustment(net.fields, net.points, net.observations);
+  EXPECT_EQ(net.points.text(3, 2), "0");
+  EXPECT_EQ(net.points.text(4, 2), "0");
+  EXPECT_EQ(net.points.text(5, 2), "");
+
+  NetworkText refused = exampleNetwork();
+  refused.observations.setText(4, 4, "0");
+  EXPECT_THROW(runAdjustment(refused.fields, refused.points, refused.observations), InputError);
+  EXPECT_EQ(refused.points.text(3, 2), "");  // nothing changed
+}
+
+TEST(Gathering, EmptyKnownFieldStopsSilently) {
+  NetworkText net = exampleNetwork();
+  net.fields.known = "";
+  EXPECT_EQ(runAdjustment(net.fields, net.points, net.observations), "");
+  EXPECT_EQ(net.points.text(3, 2), "");
+}
+
+TEST(Gathering, EveryRefusalNamesPlaceAndText) {
+  struct Row {
+    const char* name;
+    void (*change)(NetworkText&);
+    const char* expected;
+  } rows[] = {
+      {"known not a number", [](NetworkText& n) { n.fields.known = "二"; }, "已知点：“二”不是数"},
+      {"unknown empty", [](NetworkText& n) { n.fields.unknown = ""; }, "待定点：没有填写"},
+      {"count not whole", [](NetworkText& n) { n.fields.observations = "3.5"; }, "观测值：“3.5”不是 0 或正整数"},
+      {"count negative", [](NetworkText& n) { n.fields.unknown = "-1"; }, "待定点：“-1”不是 0 或正整数"},
+      {"unit length empty", [](NetworkText& n) { n.fields.unitLength = ""; }, "单位权长度：没有填写"},
+      {"unit length text", [](NetworkText& n) { n.fields.unitLength = "1km"; }, "单位权长度：“1km”不是数"},
+      {"unit length zero", [](NetworkText& n) { n.fields.unitLength = "0"; }, "单位权长度：“0”必须大于 0"},
+      {"unit length negative", [](NetworkText& n) { n.fields.unitLength = "-2"; }, "单位权长度：“-2”必须大于 0"},
+      {"too many points", [](NetworkText& n) { n.fields.unknown = "32766"; }, "已知点与待定点共 32768 个，超过 32767 个"},
+      {"points beyond table", [](NetworkText& n) { n.fields.unknown = "3"; }, "点表只有 4 行数据"},
+      {"observations beyond table", [](NetworkText& n) { n.fields.observations = "5"; },
+       "观测值：“5”大于观测表的数据行数 4"},
+      {"elevation not a number", [](NetworkText& n) { n.points.setText(2, 2, "12,0"); },
+       "点表第 2 行“高程(m)”列：“12,0”不是数"},
+      {"difference empty", [](NetworkText& n) { n.observations.setText(3, 3, ""); },
+       "观测表第 3 行“观测值(m)”列：没有填写"},
+      {"difference not a number", [](NetworkText& n) { n.observations.setText(2, 3, "0.49 8"); },
+       "观测表第 2 行“观测值(m)”列：“0.49 8”不是数"},
+      {"length empty", [](NetworkText& n) { n.observations.setText(1, 4, ""); },
+       "观测表第 1 行“水准路线长度(km)”列：没有填写"},
+      {"length zero", [](NetworkText& n) { n.observations.setText(4, 4, "0"); },
+       "观测表第 4 行“水准路线长度(km)”列：“0”必须大于 0"},
+      {"length negative", [](NetworkText& n) { n.observations.setText(4, 4, "-1.5"); }, "“-1.5”必须大于 0"},
+      {"from unknown name", [](NetworkText& n) { n.observations.setText(2, 1, "e"); },
+       "观测表第 2 行“起点”列：“e”不是点表中的点名"},
+      {"to with a blank", [](NetworkText& n) { n.observations.setText(1, 2, "E "); },
+       "观测表第 1 行“终点”列：“E ”不是点表中的点名"},
+      {"same point", [](NetworkText& n) { n.observations.setText(2, 2, "E"); }, "观测表第 2 行：起点与终点是同一个点“E”"},
+      {"known named twice", [](NetworkText& n) { n.observations.setText(3, 1, "B"); },
+       "观测表第 3 行：起点与终点是同一个点“B”"},
+      {"no redundancy", [](NetworkText& n) { n.fields.observations = "2"; }, "观测值 2 个，不多于待定点 2 个"},
+      {"untied points",
+       [](NetworkText& n) {
+         n.observations.setText(1, 1, "F");  // E and F now only tied to each other ... and B via obs 3, 4
+         n.observations.setText(3, 2, "E");
+         n.observations.setText(4, 1, "F");
+       },
+       "待定点 “E”（点表第 3 行）、“F”（点表第 4 行） 没有经观测与任何已知点相连"},
+  };
+  for (const Row& r : rows) {
+    NetworkText net = exampleNetwork();
+    r.change(net);
+    const std::string message = refusal(net);
+    EXPECT_NE(message.find(r.expected), std::string::npos) << r.name << ": " << message;
+    EXPECT_EQ(net.points.text(3, 2), "") << r.name << ": a refused run changed a cell";
+  }
+}
+
+TEST(Gathering, UntiedPointsAreFoundThroughChainsOverKnownPoints) {
+  // P is tied to A only through Q and the known point B: that is a tie.
+  NetworkText tied = enteredNetwork({"2", "2", "3", "1"}, {{"A", "1"}, {"B", "2"}, {"P", ""}, {"Q", ""}},
+                                    {{"P", "Q", "1", "1"}, {"Q", "B", "1", "1"}, {"B", "Q", "-1", "1"}});
+  EXPECT_NO_THROW(runAdjustment(tied.fields, tied.points, tied.observations));
+  NetworkText loose = enteredNetwork({"1", "3", "4", "1"}, {{"A", "1"}, {"P", ""}, {"Q", ""}, {"R", ""}},
+                                     {{"A", "P", "1", "1"}, {"A", "P", "1", "1"}, {"Q", "R", "1", "1"},
+                                      {"R", "Q", "-1", "1"}});
+  const std::string message = refusal(loose);
+  EXPECT_NE(message.find("“Q”（点表第 3 行）、“R”（点表第 4 行）"), std::string::npos) << message;
+  EXPECT_EQ(message.find("“P”"), std::string::npos) << message;
+}
+
+TEST(Gathering, ListsEveryProblemUpToTwenty) {
+  std::vector<std::vector<std::string>> observations(30, {"A", "B", "x", "1"});
+  NetworkText net = enteredNetwork({"2", "0", "30", "1"}, {{"A", "1"}, {"B", "2"}}, observations);
+  const std::string message = refusal(net);
+  EXPECT_NE(message.find("观测表第 1 行“观测值(m)”列：“x”不是数"), std::string::npos);
+  EXPECT_NE(message.find("观测表第 20 行"), std::string::npos);
+  EXPECT_EQ(message.find("观测表第 21 行"), std::string::npos);
+  EXPECT_NE(message.find("另有 10 处问题未列出"), std::string::npos) << message;
+}
+
+}  // namespace
+}  // namespace levelnet
