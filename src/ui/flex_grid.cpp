@@ -112,7 +112,7 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
     header->setMinimumSectionSize(1);
     header->viewport()->installEventFilter(this);
   }
-  view_->verticalHeader()->setFixedWidth(view_->verticalHeader()->sizeHint().width());
+  view_->verticalHeader()->setFixedWidth(pixelsX(600));
   view_->viewport()->installEventFilter(this);
   corner_->installEventFilter(this);
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,

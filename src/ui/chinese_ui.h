@@ -1,0 +1,29 @@
+// What makes the window Chinese: Qt's own translation for the platform
+// dialogs and buttons, and the fonts. The window's design names 宋体 (SimSun);
+// it is mapped to a Song (Ming) typeface found on the system.
+#pragma once
+
+#include <QFont>
+
+class QCoreApplication;
+
+namespace levelnet::ui {
+
+// Loads Qt's Simplified Chinese translations (qt_zh_CN, qtbase_zh_CN) from
+// Qt's translation directory, where present, and makes zh_CN the default
+// locale for Qt's dialogs. Numbers in the window keep "." whatever the locale.
+void installChineseTranslations(QCoreApplication& app);
+
+// The family name the design uses, mapped on first use to the Song typefaces
+// installed (AR PL UMing, Noto Serif CJK).
+QString songFamily();
+
+// 宋体 at `points` points.
+QFont songFont(double points);
+
+// The report box's font, 宋体 10.5 points in the design: a typeface in which
+// blanks and digits have one width and a Chinese character two, so the
+// report's columns line up. Prefers a monospaced CJK typeface when installed.
+QFont reportFont();
+
+}  // namespace levelnet::ui

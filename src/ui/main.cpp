@@ -1,0 +1,89 @@
+// levelnet-gui: the window.
+//   levelnet-gui [FILE.pc]                       opens the window, FILE loaded as by Open
+//   levelnet-gui --screenshot OUT.png [--adjust] [FILE.pc]
+//                                                builds the window off-screen, optionally
+//                                                runs Adjust, writes a PNG of it and exits
+#include <QApplication>
+#include <QPixmap>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "ui/chinese_ui.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: levelnet-gui [FILE.pc]\n"
+    "       levelnet-gui --screenshot OUT.png [--adjust] [FILE.pc]\n";
+
+// Off-screen nobody can answer a message box: its text goes to standard error.
+class ConsoleMessageBoxes : public levelnet::ui::MessageBoxes {
+ public:
+  bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+  void warn(QWidget*, const QString& title, const QString& text) override {
+    std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+    failed = true;
+  }
+  bool failed = false;
+};
+
+struct Options {
+  std::string screenshot;
+  bool adjust = false;
+  std::string file;
+};
+
+bool parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--screenshot") == 0 && i + 1 < argc && options.screenshot.empty()) {
+      options.screenshot = argv[++i];
+    } else if (std::strcmp(arg, "--adjust") == 0) {
+      options.adjust = true;
+    } else if (arg[0] != '-' && options.file.empty()) {
+      options.file = arg;
+    } else {
+      return false;
+    }
+  }
+  return !options.adjust || !options.screenshot.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parseOptions(argc, argv, options)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!options.screenshot.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+
+  QApplication app(argc, argv);
+  levelnet::ui::installChineseTranslations(app);
+
+  if (options.screenshot.empty()) {
+    levelnet::ui::Form1 window;
+    window.show();
+    if (!options.file.empty()) window.openFile(QString::fromLocal8Bit(options.file.c_str()));
+    return app.exec();
+  }
+
+  ConsoleMessageBoxes boxes;
+  levelnet::ui::Form1 window(nullptr, &boxes);
+  if (!options.file.empty() && !window.openFile(QString::fromLocal8Bit(options.file.c_str()))) return 1;
+  if (options.adjust) window.cmdRun_Click();
+  if (boxes.failed) return 1;
+  window.show();
+  QApplication::processEvents();
+  const QPixmap shot = window.grab();
+  if (!shot.save(QString::fromLocal8Bit(options.screenshot.c_str()), "PNG")) {
+    std::fprintf(stderr, "levelnet-gui: cannot write %s\n", options.screenshot.c_str());
+    return 1;
+  }
+  return 0;
+}
