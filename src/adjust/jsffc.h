@@ -4,7 +4,8 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+
+#include "adjust/large_array.h"
 
 namespace levelnet {
 
@@ -19,7 +20,7 @@ struct AdjustmentRun;
 class AugmentedRows {
  public:
   AugmentedRows() = default;
-  explicit AugmentedRows(int t) : t_(t), data_(static_cast<std::size_t>(t) * (static_cast<std::size_t>(t) + 1), 0.0) {}
+  explicit AugmentedRows(int t) : t_(t), data_(static_cast<std::size_t>(t) * (static_cast<std::size_t>(t) + 1)) {}
 
   int size() const { return t_; }
   // Element (i, j) for i <= j <= t.
@@ -34,11 +35,11 @@ class AugmentedRows {
     return data_.data() + static_cast<std::size_t>(i - 1) * (static_cast<std::size_t>(t_) + 1);
   }
   // Gives the memory back.
-  void release() { std::vector<double>().swap(data_); }
+  void release() { data_.release(); }
 
  private:
   int t_ = 0;
-  std::vector<double> data_;
+  ZeroedArray data_;
 };
 
 // Q = N^-1, t x t. Element (m, i) is element (i, m) of the inverse. Stored
@@ -47,7 +48,7 @@ class AugmentedRows {
 class Cofactors {
  public:
   Cofactors() = default;
-  explicit Cofactors(int t) : t_(t), data_(static_cast<std::size_t>(t) * static_cast<std::size_t>(t), 0.0) {}
+  explicit Cofactors(int t) : t_(t), data_(static_cast<std::size_t>(t) * static_cast<std::size_t>(t)) {}
   int size() const { return t_; }
   double operator()(int m, int i) const { return line(i)[m - 1]; }
   double& operator()(int m, int i) { return line(i)[m - 1]; }
@@ -59,7 +60,7 @@ class Cofactors {
 
  private:
   int t_ = 0;
-  std::vector<double> data_;
+  ZeroedArray data_;
 };
 
 // Inverts N (held in run.NormalMatrix) into run.CofactorMatrix, through

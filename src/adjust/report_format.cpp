@@ -1,5 +1,6 @@
 #include "adjust/report_format.h"
 
+#include "adjust/large_array.h"
 #include "network/gbk.h"
 
 namespace levelnet {
@@ -14,6 +15,11 @@ std::string FormatN(std::string_view text) {
   if (length < kFieldWidth) out.assign(kFieldWidth - length, ' ');
   out.append(text);
   return out;
+}
+
+void AdjustmentReport::reserve(std::size_t bytes) {
+  text_.reserve(bytes);
+  adviseHugePages(text_.data(), text_.capacity());
 }
 
 void AdjustmentReport::title(std::string_view line) {

@@ -22,7 +22,8 @@ std::string FormatN(std::string_view text);
 // buffer on the stack and copied straight into the one growing text.
 class AdjustmentReport {
  public:
-  void reserve(std::size_t bytes) { text_.reserve(bytes); }
+  // Room for `bytes` of text, ahead of writing it.
+  void reserve(std::size_t bytes);
 
   // A section title line; every section but the first gets an empty line
   // before it.

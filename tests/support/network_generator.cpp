@@ -47,8 +47,8 @@ NetworkText gridNetwork(int rows, int cols, std::uint32_t seed) {
   const int known = 4, unknown = rows * cols;
   std::vector<std::string> names(known + unknown + 1);
   std::vector<double> truth(known + unknown + 1);
-  for (int i = 1; i <= known; ++i) names[i] = "BM" + std::to_string(i);
-  for (int i = 1; i <= unknown; ++i) names[known + i] = "P" + std::to_string(i);
+  for (int i = 1; i <= known; ++i) names[i] = std::string("BM").append(std::to_string(i));
+  for (int i = 1; i <= unknown; ++i) names[known + i] = std::string("P").append(std::to_string(i));
   for (auto& h : truth) h = height(rng);
   auto at = [&](int r, int c) { return known + 1 + r * cols + c; };
   std::vector<Obs> obs;

@@ -1,0 +1,72 @@
+// Test stand-ins for the file dialog and the message boxes: they answer from
+// a script and record what they were asked.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+
+#include "ui/dialogs.h"
+
+namespace levelnet::ui::testing {
+
+struct DialogCall {
+  bool save = false;
+  QString filter;
+  QString startName;
+};
+
+class ScriptedFileDialogs : public FileDialogs {
+ public:
+  // Answers in order; an empty script cancels.
+  std::deque<std::optional<QString>> answers;
+  std::vector<DialogCall> calls;
+  // Runs when a dialog is shown, before it answers.
+  std::function<void()> onShow;
+
+  std::optional<QString> openFileName(QWidget*, const QString& filter, const QString& fileName) override {
+    return answer(false, filter, fileName);
+  }
+  std::optional<QString> saveFileName(QWidget*, const QString& filter, const QString& fileName) override {
+    return answer(true, filter, fileName);
+  }
+
+ private:
+  std::optional<QString> answer(bool save, const QString& filter, const QString& fileName) {
+    calls.push_back({save, filter, fileName});
+    if (onShow) onShow();
+    if (answers.empty()) return std::nullopt;
+    std::optional<QString> a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+struct BoxCall {
+  bool question = false;
+  QString title;
+  QString text;
+};
+
+class ScriptedMessageBoxes : public MessageBoxes {
+ public:
+  bool yes = false;  // the answer to every question
+  std::vector<BoxCall> calls;
+
+  bool askYesNo(QWidget*, const QString& title, const QString& text) override {
+    calls.push_back({true, title, text});
+    return yes;
+  }
+  void warn(QWidget*, const QString& title, const QString& text) override { calls.push_back({false, title, text}); }
+
+  int warnings() const {
+    int n = 0;
+    for (const BoxCall& c : calls) n += c.question ? 0 : 1;
+    return n;
+  }
+  QString lastText() const { return calls.empty() ? QString() : calls.back().text; }
+};
+
+}  // namespace levelnet::ui::testing
