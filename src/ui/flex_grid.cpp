@@ -63,6 +63,15 @@ class GridView : public QTableWidget {
     if (!event->commitString().isEmpty()) grid_->inputMethodCommit(event->commitString());
   }
 
+  // The view makes its first item current when it gets the focus with none;
+  // the grid's current cell may be a fixed cell and stays where it is.
+  void focusInEvent(QFocusEvent* event) override {
+    grid_->syncing_ = true;
+    QTableWidget::focusInEvent(event);
+    grid_->syncing_ = false;
+    grid_->syncViewCurrent();
+  }
+
   void updateGeometries() override {
     QTableWidget::updateGeometries();
     const QHeaderView* vertical = verticalHeader();

@@ -1,0 +1,468 @@
+// The window: first state, the count fields' Enter chain, New, Open, Save,
+// Adjust, the closing question and the access keys.
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "adjust/adjustment_run.h"
+#include "network/project_file.h"
+#include "window_fixture.h"
+
+using namespace levelnet::ui;
+using namespace levelnet::ui::testing;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Vantrel水准网平差");
+
+QStringList rowTexts(FlexGrid& grid, int row) {
+  QStringList texts;
+  for (int c = 0; c < grid.Cols(); ++c) texts << grid.TextMatrix(row, c);
+  return texts;
+}
+
+// Everything a refused command must leave alone.
+struct Snapshot {
+  QString title, known, unknown, observations, unit, report;
+  std::vector<QStringList> points, obs;
+
+  explicit Snapshot(Form1& w)
+      : title(w.windowTitle()),
+        known(w.txtKnow->text()),
+        unknown(w.txtUnknow->text()),
+        observations(w.Text3->text()),
+        unit(w.Text4->text()),
+        report(w.txtOutput->toPlainText()) {
+    for (int r = 0; r < w.MSFlexGrid1->Rows(); ++r) points.push_back(rowTexts(*w.MSFlexGrid1, r));
+    for (int r = 0; r < w.MSFlexGrid2->Rows(); ++r) obs.push_back(rowTexts(*w.MSFlexGrid2, r));
+  }
+  bool operator==(const Snapshot&) const = default;
+};
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+  // A window with the nine-line example opened.
+  void openNine(WindowFixture& f, const QString& name = QStringLiteral("nine.pc")) {
+    QVERIFY(writeBytes(path(name), nineLineFile()));
+    f.dialogs.answers.push_back(path(name));
+    f.window->cmdOpen->click();
+    QCOMPARE(f.boxes.warnings(), 0);
+  }
+
+ private slots:
+  void firstState() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    QCOMPARE(w.windowTitle(), kTitle);
+    for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
+    QVERIFY(w.txtOutput->toPlainText().isEmpty());
+    QVERIFY(w.txtKnow->hasFocus());
+    QVERIFY(w.Text1->isHidden());
+    QVERIFY(w.Text2->isHidden());
+    QCOMPARE(w.dialogFileName(), QString());
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 0), (QStringList{"序号", "点号", "高程(m)"}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid2, 0), (QStringList{"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"", "", ""}));
+    QCOMPARE(w.MSFlexGrid1->Rows(), 2);
+    QCOMPARE(w.MSFlexGrid2->Rows(), 2);
+    // Setup leaves the current cell in the header row of the last column.
+    QCOMPARE(w.MSFlexGrid1->Row(), 0);
+    QCOMPARE(w.MSFlexGrid1->Col(), 2);
+    QCOMPARE(w.MSFlexGrid2->Col(), 4);
+    const int widths1[] = {600, 600, 1000};
+    for (int c = 0; c < 3; ++c) QCOMPARE(w.MSFlexGrid1->ColWidth(c), widths1[c]);
+    const int widths2[] = {500, 600, 600, 1000, 1500};
+    for (int c = 0; c < 5; ++c) QCOMPARE(w.MSFlexGrid2->ColWidth(c), widths2[c]);
+    // Layout in twips at 96 dots per inch (the off-screen platform's).
+    QCOMPARE(w.MSFlexGrid1->Left(), 2055);
+    QCOMPARE(w.MSFlexGrid1->Top(), 285);
+    QCOMPARE(w.MSFlexGrid2->Left(), 195);
+    QCOMPARE(w.width(), 712);
+    QCOMPARE(w.height(), 406);
+    QCOMPARE(w.Label1[3]->text(), QStringLiteral("单位权长度:"));
+    QCOMPARE(w.cmdRun->text(), QStringLiteral("平差(&R)"));
+  }
+
+  void enterInCountFieldsSizesAndNumbers_data() {
+    QTest::addColumn<QString>("known");
+    QTest::addColumn<QString>("unknown");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("numbered");
+    QTest::newRow("3 + 2") << "3" << "2" << 6 << 5;
+    QTest::newRow("0 + 0 leaves the header row") << "0" << "0" << 1 << 0;
+    QTest::newRow("2.5: 3.5 rounds to 4, two numbered") << "2" << "0.5" << 4 << 2;
+    QTest::newRow("half goes to even: 1.5 rounds to 2") << "0" << "0.5" << 2 << 0;
+    QTest::newRow("blanks around a number") << " 1 " << "1" << 3 << 2;
+  }
+  void enterInCountFieldsSizesAndNumbers() {
+    QFETCH(QString, known);
+    QFETCH(QString, unknown);
+    QFETCH(int, rows);
+    QFETCH(int, numbered);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    w.txtKnow->setFocus();
+    f.type(known);
+    f.enter();
+    QVERIFY(w.txtUnknow->hasFocus());
+    QCOMPARE(w.MSFlexGrid1->Rows(), 2);  // Enter in txtKnow only moves on
+    f.type(unknown);
+    f.enter();
+    QCOMPARE(f.boxes.calls.size(), std::size_t(0));
+    QVERIFY(w.Text3->hasFocus());
+    QCOMPARE(w.MSFlexGrid1->Rows(), rows);
+    for (int r = 1; r < rows; ++r)
+      QCOMPARE(w.MSFlexGrid1->TextMatrix(r, 0), r <= numbered ? QString::number(r) : QString());
+    if (rows > 0) QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 1), QStringLiteral("点号"));
+    f.type(QStringLiteral("4"));
+    f.enter();
+    QVERIFY(w.Text4->hasFocus());
+    QCOMPARE(w.MSFlexGrid2->Rows(), 5);
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(4, 0), QStringLiteral("4"));
+    f.type(QStringLiteral("1"));
+    f.enter();  // Enter in Text4 changes nothing
+    QVERIFY(w.Text4->hasFocus());
+    QCOMPARE(w.MSFlexGrid2->Rows(), 5);
+  }
+
+  void loweringACountDropsRowsWithTheirTexts() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    w.Text3->setFocus();
+    f.type("5");
+    f.enter();
+    for (int r = 1; r <= 5; ++r) {
+      w.MSFlexGrid2->SetTextMatrix(r, 1, QStringLiteral("F%1").arg(r));
+      w.MSFlexGrid2->SetTextMatrix(r, 0, QStringLiteral("x"));  // typed over a number
+    }
+    w.Text3->setFocus();
+    w.Text3->setText("3");
+    f.enter();
+    QCOMPARE(w.MSFlexGrid2->Rows(), 4);
+    for (int r = 1; r <= 3; ++r) {
+      QCOMPARE(w.MSFlexGrid2->TextMatrix(r, 0), QString::number(r));
+      QCOMPARE(w.MSFlexGrid2->TextMatrix(r, 1), QStringLiteral("F%1").arg(r));
+    }
+    w.Text3->setFocus();
+    w.Text3->setText("5");
+    f.enter();
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(4, 1), QString());
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(5, 1), QString());
+  }
+
+  // Decided: a count that cannot size the table is reported, naming the
+  // field; the table stays as it was and the focus stays in the field.
+  void unusableCountsAreRefused_data() {
+    QTest::addColumn<bool>("points");
+    QTest::addColumn<QString>("known");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("empty 待定点") << true << "2" << "" << "待定点";
+    QTest::newRow("empty 已知点") << true << "" << "2" << "已知点";
+    QTest::newRow("letters in 待定点") << true << "2" << "abc" << "abc";
+    QTest::newRow("comma decimal") << true << "2" << "1,5" << "1,5";
+    QTest::newRow("not even the header row") << true << "1" << "-2.6" << "-1.6";
+    QTest::newRow("absurdly many points") << true << "0" << "1e7" << "10000000";
+    QTest::newRow("letters in 观测值") << false << "" << "x4" << "观测值";
+    QTest::newRow("negative 观测值") << false << "" << "-3" << "-3";
+  }
+  void unusableCountsAreRefused() {
+    QFETCH(bool, points);
+    QFETCH(QString, known);
+    QFETCH(QString, count);
+    QFETCH(QString, mentions);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    w.MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
+    w.MSFlexGrid2->SetTextMatrix(1, 1, "BM1");
+    w.txtKnow->setText(known);
+    TextBox* field = points ? w.txtUnknow : w.Text3;
+    field->setText(count);
+    const Snapshot before(w);
+    field->setFocus();
+    f.enter();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY2(f.boxes.lastText().contains(mentions), qPrintable(f.boxes.lastText()));
+    QVERIFY(Snapshot(w) == before);
+    QVERIFY(field->hasFocus());
+  }
+
+  void newAsksOnlyWithKnownPoints_data() {
+    QTest::addColumn<QString>("known");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("saveDialogs");
+    QTest::newRow("empty 已知点: no question") << "" << true << 0 << 0;
+    QTest::newRow("answer No: cleared at once") << "2" << false << 1 << 0;
+    QTest::newRow("answer Yes: save dialog first") << "2" << true << 1 << 1;
+    QTest::newRow("a blank counts as data") << " " << false << 1 << 0;
+  }
+  void newAsksOnlyWithKnownPoints() {
+    QFETCH(QString, known);
+    QFETCH(bool, yes);
+    QFETCH(int, questions);
+    QFETCH(int, saveDialogs);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    w.txtUnknow->setText("3");
+    w.txtUnknow->setFocus();
+    f.enter();
+    w.MSFlexGrid1->SetTextMatrix(2, 1, "P1");
+    w.txtKnow->setText(known);
+    w.Text4->setText("1");
+    w.txtOutput->setPlainText("old report");
+    f.boxes.yes = yes;
+    bool clearedBeforeDialog = true;
+    f.dialogs.onShow = [&] { clearedBeforeDialog = w.txtKnow->text().isEmpty(); };
+    w.cmdNew->click();
+    int asked = 0;
+    for (const BoxCall& c : f.boxes.calls) {
+      if (!c.question) continue;
+      ++asked;
+      QCOMPARE(c.title, QStringLiteral("退出Vantrel平差"));
+      QCOMPARE(c.text, QStringLiteral("平差数据已输完或修改，是否保存再退出？"));
+    }
+    QCOMPARE(asked, questions);
+    QCOMPARE(int(f.dialogs.calls.size()), saveDialogs);
+    if (saveDialogs > 0) {
+      QVERIFY(f.dialogs.calls[0].save);
+      QVERIFY(!clearedBeforeDialog);
+    }
+    for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
+    QVERIFY(w.txtKnow->hasFocus());
+    QCOMPARE(w.MSFlexGrid1->Rows(), 2);
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 0), (QStringList{"序号", "点号", "高程(m)"}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"", "", ""}));
+    QVERIFY(w.txtOutput->toPlainText().isEmpty());
+    QCOMPARE(w.windowTitle(), kTitle);
+  }
+
+  void openShowsTheFileAndTheTitle() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    w.txtOutput->setPlainText("old report");
+    openNine(f);
+    QCOMPARE(f.dialogs.calls.size(), std::size_t(1));
+    QCOMPARE(f.dialogs.calls[0].filter, QStringLiteral("平差文件 (*.pc)"));
+    QVERIFY(!f.dialogs.calls[0].save);
+    QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
+    QVERIFY(w.txtOutput->toPlainText().isEmpty());
+    QCOMPARE((QStringList{w.txtKnow->text(), w.txtUnknow->text(), w.Text3->text(), w.Text4->text()}),
+             (QStringList{"2", "2", "4", "1"}));
+    QCOMPARE(w.MSFlexGrid1->Rows(), 5);
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"1", "BM1", "10"}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 2), (QStringList{"2", "BM2", "12.5"}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 3), (QStringList{"3", "P1", ""}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid1, 4), (QStringList{"4", "P2", ""}));
+    QCOMPARE(w.MSFlexGrid2->Rows(), 5);
+    QCOMPARE(rowTexts(*w.MSFlexGrid2, 1), (QStringList{"1", "BM1", "P1", "1.2340", "1.2"}));
+    QCOMPARE(rowTexts(*w.MSFlexGrid2, 4), (QStringList{"4", "BM1", "P2", "1.6880", "2"}));
+    // Open wrote every cell through the current cell, which rests on the last.
+    QCOMPARE(w.MSFlexGrid2->Row(), 4);
+    QCOMPARE(w.MSFlexGrid2->Col(), 4);
+    QCOMPARE(w.dialogFileName(), path("nine.pc"));
+  }
+
+  void saveAfterOpenWritesTheNormalisedForm() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.dialogs.answers.push_back(path("again"));  // no extension added
+    f.window->cmdSave->click();
+    QCOMPARE(f.boxes.warnings(), 0);
+    QVERIFY(f.dialogs.calls[1].save);
+    QCOMPARE(f.dialogs.calls[1].startName, path("nine.pc"));  // the remembered name
+    QCOMPARE(fileBytes(path("again")),
+             QByteArray("2,2,4,1\r\nBM1,10\r\nBM2,12.5\r\nP1,\r\nP2,\r\n"
+                        "BM1,P1,1.2340,1.2\r\nP1,P2,0.4560,0.8\r\nP2,BM2,0.8120,1.5\r\nBM1,P2,1.6880,2\r\n"));
+    // Save leaves the title with the opened path.
+    QCOMPARE(f.window->windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
+    QCOMPARE(f.window->dialogFileName(), path("again"));
+  }
+
+  void cancelledDialogsChangeNothing() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    QVERIFY(writeBytes(path("keep.pc"), "1,0,0,1\r\nA,1\r\n"));
+    const Snapshot before(*f.window);
+    f.window->cmdOpen->click();  // cancelled
+    f.window->cmdSave->click();  // cancelled
+    QCOMPARE(f.dialogs.calls.size(), std::size_t(3));
+    QCOMPARE(f.dialogs.calls[2].startName, path("nine.pc"));
+    QVERIFY(Snapshot(*f.window) == before);
+    QCOMPARE(fileBytes(path("keep.pc")), QByteArray("1,0,0,1\r\nA,1\r\n"));
+    QCOMPARE(f.boxes.calls.size(), std::size_t(0));
+  }
+
+  // Decided: Open of a file that cannot be used names the file and changes
+  // nothing at all, neither the title nor the report.
+  void openFailureChangesNothing_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("missing file") << QByteArray();
+    QTest::newRow("truncated") << QByteArray("2,2,4,1\r\nBM1,10\r\nBM2,12.5\r\n");
+    QTest::newRow("count not whole") << QByteArray("1.5,0,0,1\r\nA,1\r\n");
+    QTest::newRow("not GBK") << QByteArray("1,0,0,1\r\n\xff\xff,1\r\n");
+  }
+  void openFailureChangesNothing() {
+    QFETCH(QByteArray, bytes);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.window->txtOutput->setPlainText("report stays");
+    const QString bad = path(QStringLiteral("坏文件%1.pc").arg(QTest::currentDataTag()));
+    if (!bytes.isEmpty()) QVERIFY(writeBytes(bad, bytes));
+    const Snapshot before(*f.window);
+    f.dialogs.answers.push_back(bad);
+    f.window->cmdOpen->click();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY2(f.boxes.lastText().contains(QStringLiteral("坏文件")), qPrintable(f.boxes.lastText()));
+    QVERIFY(Snapshot(*f.window) == before);
+  }
+
+  // Decided: Save that cannot write reports it and leaves an existing file
+  // as it was.
+  void saveFailureKeepsTheFile() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    QVERIFY(writeBytes(path("old.pc"), "old bytes\r\n"));
+    f.window->MSFlexGrid1->SetTextMatrix(1, 1, "B\"M1");  // a double quote cannot be saved
+    f.dialogs.answers.push_back(path("old.pc"));
+    f.window->cmdSave->click();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QCOMPARE(fileBytes(path("old.pc")), QByteArray("old bytes\r\n"));
+    f.window->MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
+    f.dialogs.answers.push_back(path("no such dir/x.pc"));
+    f.window->cmdSave->click();
+    QCOMPARE(f.boxes.warnings(), 2);
+  }
+
+  void adjustShowsWhatTheEngineProduces() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    levelnet::NetworkText net;
+    levelnet::applyProject(levelnet::parseProjectBytes(nineLineFile().toStdString(), "nine"), net.fields, net.points,
+                           net.observations);
+    const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
+    QVERIFY(!report.empty());
+    QTest::keyClick(f.window.get(), Qt::Key_R, Qt::AltModifier);
+    QCOMPARE(f.boxes.warnings(), 0);
+    QCOMPARE(f.window->txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    QCOMPARE(f.window->txtOutput->textCursor().position(), 0);
+    // The run filled the empty elevations of the table with 0, as the engine
+    // did with its own tables.
+    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QStringLiteral("0"));
+    QCOMPARE(net.points.text(3, 2), std::string("0"));
+    // A second run gives the same report once, not appended.
+    f.window->cmdRun->click();
+    QCOMPARE(f.window->txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+  }
+
+  void refusedAdjustShowsTheProblemsAndNoReport() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.window->MSFlexGrid2->SetTextMatrix(2, 4, "0");    // zero route length
+    f.window->MSFlexGrid2->SetTextMatrix(3, 3, "abc");  // not a number
+    f.window->txtOutput->setPlainText("old report");
+    f.window->cmdRun->click();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY2(f.boxes.lastText().contains("abc"), qPrintable(f.boxes.lastText()));
+    QVERIFY(f.window->txtOutput->toPlainText().isEmpty());
+    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QString());  // nothing changed
+  }
+
+  void emptyKnownFieldStopsSilently() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.window->txtKnow->setText(QString());
+    f.window->txtOutput->setPlainText("old report");
+    f.window->cmdRun->click();
+    QVERIFY(f.window->txtOutput->toPlainText().isEmpty());
+    QCOMPARE(f.boxes.calls.size(), std::size_t(0));
+    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QString());
+  }
+
+  void closingAsksOnlyWithKnownPoints_data() {
+    QTest::addColumn<QString>("known");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("saveDialogs");
+    QTest::newRow("fresh window") << "" << true << 0 << 0;
+    QTest::newRow("No") << "2" << false << 1 << 0;
+    QTest::newRow("Yes, then save dialog cancelled") << "2" << true << 1 << 1;
+  }
+  void closingAsksOnlyWithKnownPoints() {
+    QFETCH(QString, known);
+    QFETCH(bool, yes);
+    QFETCH(int, questions);
+    QFETCH(int, saveDialogs);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    f.window->txtKnow->setText(known);
+    f.boxes.yes = yes;
+    QVERIFY(f.window->close());  // never cancelled
+    QCOMPARE(int(f.boxes.calls.size()), questions);
+    QCOMPARE(int(f.dialogs.calls.size()), saveDialogs);
+    QVERIFY(!f.window->isVisible());
+  }
+
+  void closingWithYesSaves() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.boxes.yes = true;
+    f.dialogs.answers.push_back(path("closing.pc"));
+    QVERIFY(f.window->close());
+    QCOMPARE(fileBytes(path("closing.pc")).left(9), QByteArray("2,2,4,1\r\n"));
+  }
+
+  void accessKeysPressTheirButtons_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Alt+N") << int(Qt::Key_N) << "cmdNew";
+    QTest::newRow("Alt+O") << int(Qt::Key_O) << "cmdOpen";
+    QTest::newRow("Alt+S") << int(Qt::Key_S) << "cmdSave";
+    QTest::newRow("Alt+R") << int(Qt::Key_R) << "cmdRun";
+  }
+  void accessKeysPressTheirButtons() {
+    QFETCH(int, key);
+    QFETCH(QString, button);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    QPushButton* buttons[] = {w.cmdNew, w.cmdOpen, w.cmdSave, w.cmdRun};
+    const char* names[] = {"cmdNew", "cmdOpen", "cmdSave", "cmdRun"};
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QPushButton* b : buttons) spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
+    QTest::keyClick(f.focus(), Qt::Key(key), Qt::AltModifier);
+    for (int i = 0; i < 4; ++i) QCOMPARE(spies[i]->count(), button == names[i] ? 1 : 0);
+    QCOMPARE(w.txtKnow->text(), QString());  // the letter was not typed
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  levelnet::ui::installChineseTranslations(app);
+  Form1Test test;
+  return QTest::qExec(&test, argc, argv);
+}
+#include "test_form1.moc"
