@@ -96,7 +96,8 @@ Qt::Alignment flexAlignment(int code) {
 }  // namespace
 
 FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
-    : QWidget(parent), view_(nullptr), corner_(nullptr), alignment_(static_cast<std::size_t>(cols), 9) {
+    : QWidget(parent), view_(nullptr), corner_(nullptr), alignment_(static_cast<std::size_t>(cols), 9),
+      colWidthTwips_(static_cast<std::size_t>(cols), 0) {
   if (rows < 1 || cols < 1) throw std::out_of_range("FlexGrid needs a fixed row and a fixed column");
   view_ = new GridView(this);
   corner_ = new CornerCell(view_);
@@ -121,7 +122,7 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
     header->setMinimumSectionSize(1);
     header->viewport()->installEventFilter(this);
   }
-  view_->verticalHeader()->setFixedWidth(pixelsX(600));
+  for (int c = 0; c < cols; ++c) SetColWidth(c, 600);
   view_->viewport()->installEventFilter(this);
   corner_->installEventFilter(this);
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -239,11 +240,12 @@ void FlexGrid::SetTextMatrix(int row, int col, const QString& text) {
 
 int FlexGrid::ColWidth(int col) const {
   checkCell(0, col);
-  return twipsX(col == 0 ? view_->verticalHeader()->width() : view_->columnWidth(col - 1));
+  return colWidthTwips_[static_cast<std::size_t>(col)];
 }
 
 void FlexGrid::SetColWidth(int col, int twips) {
   checkCell(0, col);
+  colWidthTwips_[static_cast<std::size_t>(col)] = twips;
   const int px = pixelsX(twips);
   if (col == 0) {
     view_->verticalHeader()->setFixedWidth(px);

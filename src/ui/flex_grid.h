@@ -142,6 +142,7 @@ class FlexGrid : public QWidget, public TextTable {
   int rowHeightMinPx_ = 0;
   bool syncing_ = false;
   std::vector<int> alignment_;
+  std::vector<int> colWidthTwips_;  // as set: whole pixels would round 1000 to 1005
 };
 
 }  // namespace levelnet::ui

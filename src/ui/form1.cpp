@@ -156,7 +156,14 @@ void Form1::createWidgets() {
   place(cmdSave, kCmdSave);
   cmdRun = new QPushButton(QStringLiteral("平差(&R)"), this);
   place(cmdRun, kCmdRun);
-  for (QPushButton* button : {cmdNew, cmdOpen, cmdSave, cmdRun}) button->setAutoDefault(false);
+  // The access keys marked by "&" in the captions. Qt derives them from the
+  // caption only where the platform uses mnemonics; set them everywhere.
+  const Qt::Key accessKeys[] = {Qt::Key_N, Qt::Key_O, Qt::Key_S, Qt::Key_R};
+  QPushButton* buttons[] = {cmdNew, cmdOpen, cmdSave, cmdRun};
+  for (int i = 0; i < 4; ++i) {
+    buttons[i]->setAutoDefault(false);
+    buttons[i]->setShortcut(QKeySequence(Qt::ALT | accessKeys[i]));
+  }
 
   Label2 = new QLabel(QStringLiteral("输入数值后按回车逐格前进；输完后按“平差”计算。"), this);
   placeAutoSize(Label2, kLabel2);

@@ -20,8 +20,8 @@ struct DialogCall {
 
 class ScriptedFileDialogs : public FileDialogs {
  public:
-  // Answers in order; an empty script cancels.
-  std::deque<std::optional<QString>> answers;
+  // Answers in order; a null QString or an empty script cancels.
+  std::deque<QString> answers;
   std::vector<DialogCall> calls;
   // Runs when a dialog is shown, before it answers.
   std::function<void()> onShow;
@@ -38,9 +38,10 @@ class ScriptedFileDialogs : public FileDialogs {
     calls.push_back({save, filter, fileName});
     if (onShow) onShow();
     if (answers.empty()) return std::nullopt;
-    std::optional<QString> a = answers.front();
+    const QString a = answers.front();
     answers.pop_front();
-    return a;
+    if (a.isNull()) return std::nullopt;
+    return std::make_optional(a);
   }
 };
 

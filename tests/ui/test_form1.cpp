@@ -218,6 +218,7 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     Form1& w = *f.window;
+    w.txtKnow->setText("0");
     w.txtUnknow->setText("3");
     w.txtUnknow->setFocus();
     f.enter();
@@ -362,7 +363,8 @@ class Form1Test : public QObject {
                            net.observations);
     const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
     QVERIFY(!report.empty());
-    QTest::keyClick(f.window.get(), Qt::Key_R, Qt::AltModifier);
+    QTest::keyClick(f.focus(), Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(!f.window->txtOutput->toPlainText().isEmpty());
     QCOMPARE(f.boxes.warnings(), 0);
     QCOMPARE(f.window->txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
     QCOMPARE(f.window->txtOutput->textCursor().position(), 0);
@@ -454,6 +456,9 @@ class Form1Test : public QObject {
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (QPushButton* b : buttons) spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
     QTest::keyClick(f.focus(), Qt::Key(key), Qt::AltModifier);
+    // A button pressed by its access key shows the press before it clicks.
+    for (int i = 0; i < 4; ++i)
+      if (button == names[i]) QTRY_COMPARE(spies[i]->count(), 1);
     for (int i = 0; i < 4; ++i) QCOMPARE(spies[i]->count(), button == names[i] ? 1 : 0);
     QCOMPARE(w.txtKnow->text(), QString());  // the letter was not typed
   }
