@@ -162,14 +162,16 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name) {
 
   // The counts are not trusted for sizes: a file that announces more items
   // than it holds ends early long before memory runs short.
+  const std::string announced = "（第 1 行声明 " + numberText(pointCount) + " 个点、" + numberText(observationCount) +
+                                " 个观测值）";
   for (double i = 1; i <= pointCount; ++i) {
-    const std::string what = "读完第 " + numberText(i) + " 个点";
+    const std::string what = "读完第 " + numberText(i) + " 个点" + announced;
     Item pointName = reader.next(what.c_str());
     Item elevation = reader.next(what.c_str());
     data.points.push_back({shownText(pointName, false), shownText(elevation, false)});
   }
   for (double j = 1; j <= observationCount; ++j) {
-    const std::string what = "读完第 " + numberText(j) + " 个观测值";
+    const std::string what = "读完第 " + numberText(j) + " 个观测值" + announced;
     std::array<std::string, 4> row;
     for (int c = 0; c < 4; ++c) row[c] = shownText(reader.next(what.c_str()), c == 2);
     data.observations.push_back(std::move(row));
