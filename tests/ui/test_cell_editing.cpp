@@ -1,0 +1,401 @@
+// In-cell editing with real key, mouse and input-method events: the editor
+// opened by a key or a press, Enter committing and advancing, placement
+// over the cell, and the whole example network typed from the keyboard.
+#include <QHeaderView>
+#include <QInputMethodEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include "adjust/adjustment_run.h"
+#include "ui/twips.h"
+#include "window_fixture.h"
+
+using namespace levelnet::ui;
+using namespace levelnet::ui::testing;
+
+namespace {
+
+QTableWidget* viewOf(FlexGrid& grid) { return grid.findChild<QTableWidget*>(); }
+
+// Presses the mouse on data cell (row, col) of the grid, or on its header
+// (row 0) or row number (col 0).
+void pressCell(FlexGrid& grid, int row, int col) {
+  QTableWidget* view = viewOf(grid);
+  QWidget* target = view->viewport();
+  QPoint pos;
+  if (row == 0) {
+    target = view->horizontalHeader()->viewport();
+    pos = QPoint(view->horizontalHeader()->sectionViewportPosition(col - 1) + 4, 4);
+  } else if (col == 0) {
+    target = view->verticalHeader()->viewport();
+    pos = QPoint(4, view->verticalHeader()->sectionViewportPosition(row - 1) + 4);
+  } else {
+    pos = view->visualRect(view->model()->index(row - 1, col - 1)).center();
+  }
+  QTest::mouseClick(target, Qt::LeftButton, {}, pos);
+}
+
+// The rectangle of the grid's current cell in window pixels.
+QRect currentCellInWindow(FlexGrid& grid) {
+  return QRect(pixelsX(grid.Left() + grid.CellLeft()), pixelsY(grid.Top() + grid.CellTop()), pixelsX(grid.CellWidth()),
+               pixelsY(grid.CellHeight()));
+}
+
+struct Table {
+  FlexGrid* grid;
+  TextBox* editor;
+};
+
+Table tableOf(Form1& w, bool observations) {
+  return observations ? Table{w.MSFlexGrid2, w.Text2} : Table{w.MSFlexGrid1, w.Text1};
+}
+
+// Gives the table `dataRows` numbered rows through its count field.
+void sizeTables(WindowFixture& f, int dataRows) {
+  Form1& w = *f.window;
+  w.txtKnow->setText("0");
+  w.txtUnknow->setText(QString::number(dataRows));
+  w.txtUnknow->setFocus();
+  f.enter();
+  w.Text3->setText(QString::number(dataRows));
+  w.Text3->setFocus();
+  f.enter();
+}
+
+void makeCurrent(FlexGrid& grid, int row, int col) {
+  grid.SetRow(row);
+  grid.SetCol(col);
+  grid.SetFocus();
+}
+
+}  // namespace
+
+class CellEditingTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void typedValueIsStoredAndEnterMovesOn() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    sizeTables(f, 3);
+    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    f.type("A");
+    QVERIFY(w.Text1->isVisible());
+    QVERIFY(w.Text1->hasFocus());
+    QCOMPARE(w.Text1->text(), QStringLiteral("A"));
+    QCOMPARE(w.Text1->cursorPosition(), 1);
+    f.type("1");
+    f.enter();
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("A1"));
+    QVERIFY(w.Text1->isHidden());
+    QVERIFY(w.MSFlexGrid1->hasFocus());
+    QCOMPARE(w.MSFlexGrid1->Row(), 1);
+    QCOMPARE(w.MSFlexGrid1->Col(), 2);
+  }
+
+  void enterAdvancesRowByRow_data() {
+    QTest::addColumn<bool>("observations");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<int>("nextRow");
+    QTest::addColumn<int>("nextCol");
+    QTest::newRow("points: next column") << false << 1 << 1 << 1 << 2;
+    QTest::newRow("points: last column to next row") << false << 1 << 2 << 2 << 1;
+    QTest::newRow("points: last cell stays") << false << 2 << 2 << 2 << 2;
+    QTest::newRow("observations: next column") << true << 2 << 3 << 2 << 4;
+    QTest::newRow("observations: last column to next row") << true << 1 << 4 << 2 << 1;
+    QTest::newRow("observations: last cell stays") << true << 2 << 4 << 2 << 4;
+  }
+  void enterAdvancesRowByRow() {
+    QFETCH(bool, observations);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(int, nextRow);
+    QFETCH(int, nextCol);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 2);
+    const Table t = tableOf(*f.window, observations);
+    makeCurrent(*t.grid, row, col);
+    f.type("7");
+    f.enter();
+    QCOMPARE(t.grid->TextMatrix(row, col), QStringLiteral("7"));
+    QCOMPARE(t.grid->Row(), nextRow);
+    QCOMPARE(t.grid->Col(), nextCol);
+    QVERIFY(t.editor->isHidden());
+  }
+
+  void enterOnTheTableOpensTheCellsText() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 2);
+    Form1& w = *f.window;
+    w.MSFlexGrid2->SetTextMatrix(2, 3, "12.345");
+    makeCurrent(*w.MSFlexGrid2, 2, 3);
+    f.enter();
+    QVERIFY(w.Text2->isVisible());
+    QCOMPARE(w.Text2->text(), QStringLiteral("12.345"));
+    QCOMPARE(w.Text2->cursorPosition(), 6);
+    QVERIFY(!w.Text2->hasSelectedText());
+    f.type("6");
+    f.enter();
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(2, 3), QStringLiteral("12.3456"));
+  }
+
+  // Fault pinned: Backspace must open the editor holding the character with
+  // code 8, not an empty text.
+  void controlKeysOpenTheEditorWithTheirCharacter_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("code");
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << 0 << 8;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << 0 << 27;
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << 3;
+  }
+  void controlKeysOpenTheEditorWithTheirCharacter() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, code);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 2);
+    Form1& w = *f.window;
+    w.MSFlexGrid1->SetTextMatrix(1, 2, "10");
+    makeCurrent(*w.MSFlexGrid1, 1, 2);
+    f.key(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QVERIFY(w.Text1->isVisible());
+    QCOMPARE(w.Text1->text(), QString(QChar(code)));
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 2), QStringLiteral("10"));
+  }
+
+  void navigationKeysMoveTheCurrentCell() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 3);
+    Form1& w = *f.window;
+    w.MSFlexGrid1->SetTextMatrix(2, 1, "BM2");
+    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    f.key(Qt::Key_Down);
+    QCOMPARE(w.MSFlexGrid1->Row(), 2);
+    QVERIFY(w.Text1->isHidden());
+    // RowColChange gave the (hidden) editor the new cell's text.
+    QCOMPARE(w.Text1->text(), QStringLiteral("BM2"));
+  }
+
+  void keyboardPlacementIsTwoPixelsShorterThanTheRow() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 3);
+    Form1& w = *f.window;
+    makeCurrent(*w.MSFlexGrid2, 2, 4);
+    f.type("1");
+    FlexGrid& g = *w.MSFlexGrid2;
+    QCOMPARE(w.Text2->geometry(),
+             QRect(pixelsX(g.Left() + g.CellLeft()), pixelsY(g.Top() + g.CellTop()), pixelsX(g.ColWidth(4)),
+                   pixelsY(g.RowHeight(2)) - 2));
+    // The cell lies inside the grid, where the user sees it.
+    QVERIFY(QRect(QPoint(0, 0), g.size()).contains(QRect(pixelsX(g.CellLeft()), pixelsY(g.CellTop()), 1, 1)));
+  }
+
+  void pressOnAFixedCellEditsTheNearestDataCell_data() {
+    QTest::addColumn<bool>("observations");
+    QTest::addColumn<int>("pressRow");
+    QTest::addColumn<int>("pressCol");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::newRow("header of 观测值(m)") << true << 0 << 3 << 1 << 3;
+    QTest::newRow("row number 4") << true << 4 << 0 << 4 << 1;
+    QTest::newRow("data cell") << false << 3 << 2 << 3 << 2;
+    QTest::newRow("point header 高程(m)") << false << 0 << 2 << 1 << 2;
+  }
+  void pressOnAFixedCellEditsTheNearestDataCell() {
+    QFETCH(bool, observations);
+    QFETCH(int, pressRow);
+    QFETCH(int, pressCol);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 4);
+    const Table t = tableOf(*f.window, observations);
+    t.grid->SetTextMatrix(row, col, "1.2340");
+    pressCell(*t.grid, pressRow, pressCol);
+    QCOMPARE(t.grid->Row(), row);
+    QCOMPARE(t.grid->Col(), col);
+    QVERIFY(t.editor->isVisible());
+    QVERIFY(t.editor->hasFocus());
+    QCOMPARE(t.editor->text(), QStringLiteral("1.2340"));
+    QCOMPARE(t.editor->cursorPosition(), 0);
+    // A press covers the cell exactly.
+    QCOMPARE(t.editor->geometry(), currentCellInWindow(*t.grid));
+    QCOMPARE(t.grid->TextMatrix(0, 3 - (observations ? 0 : 1)), observations ? QStringLiteral("观测值(m)") : QStringLiteral("高程(m)"));
+  }
+
+  void pressElsewhereDropsTheUncommittedValue() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 3);
+    Form1& w = *f.window;
+    w.MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
+    w.MSFlexGrid1->SetTextMatrix(2, 1, "BM2");
+    pressCell(*w.MSFlexGrid1, 1, 1);
+    w.Text1->selectAll();
+    f.type("XYZ");
+    QCOMPARE(w.Text1->text(), QStringLiteral("XYZ"));
+    // The editor covers (1, 1), so the press lands on (2, 1).
+    pressCell(*w.MSFlexGrid1, 2, 1);
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.Text1->text(), QStringLiteral("BM2"));
+    QCOMPARE(w.MSFlexGrid1->Row(), 2);
+  }
+
+  void blanksAroundAValueAreKept() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 1);
+    Form1& w = *f.window;
+    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    f.type(" BM1  ");
+    f.enter();
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral(" BM1  "));
+  }
+
+  void inputMethodCommitOpensTheEditorHoldingIt() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 2);
+    Form1& w = *f.window;
+    makeCurrent(*w.MSFlexGrid2, 1, 1);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("水准点"));
+    QApplication::sendEvent(f.focus(), &commit);
+    QVERIFY(w.Text2->isVisible());
+    QVERIFY(w.Text2->hasFocus());
+    QCOMPARE(w.Text2->text(), QStringLiteral("水准点"));
+    QCOMPARE(w.Text2->cursorPosition(), 3);
+    // Inside the editor the input method goes on as in any text box.
+    QInputMethodEvent more;
+    more.setCommitString(QStringLiteral("甲"));
+    QApplication::sendEvent(f.focus(), &more);
+    f.enter();
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(1, 1), QStringLiteral("水准点甲"));
+  }
+
+  // Decided: a table without data rows ignores presses and typed keys.
+  void tableWithoutDataRowsIgnoresPressAndKeys() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 0);
+    Form1& w = *f.window;
+    QCOMPARE(w.MSFlexGrid2->Rows(), 1);
+    pressCell(*w.MSFlexGrid2, 0, 2);
+    QVERIFY(w.Text2->isHidden());
+    w.MSFlexGrid2->SetFocus();
+    f.type("A");
+    QVERIFY(w.Text2->isHidden());
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(0, 2), QStringLiteral("终点"));
+  }
+
+  // Decided: typing while a fixed cell is current (as Setup and numbering
+  // leave it) edits the nearest data cell, never a header or a row number.
+  void typingNeverOverwritesAHeader() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    QCOMPARE(w.MSFlexGrid1->Row(), 0);
+    w.MSFlexGrid1->SetFocus();
+    f.type("Z");
+    f.enter();
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 2), QStringLiteral("高程(m)"));
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 2), QStringLiteral("Z"));
+  }
+
+  void editorStaysOpenWhenTheFocusMovesAway() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 2);
+    Form1& w = *f.window;
+    makeCurrent(*w.MSFlexGrid1, 2, 1);
+    f.type("P9");
+    w.Text4->setFocus();
+    QVERIFY(w.Text1->isVisible());
+    w.Text1->setFocus();
+    f.enter();
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(2, 1), QStringLiteral("P9"));
+  }
+
+  // The four-observation example network typed from the keyboard alone,
+  // adjusted by Alt+R; the report must be the one the engine and the
+  // command line give for the same network.
+  void wholeNetworkFromTheKeyboard() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    Form1& w = *f.window;
+    f.typeCounts("2", "2", "4", "1");
+    // Tab on to the points table.
+    for (int i = 0; i < 6 && !w.MSFlexGrid1->hasFocus(); ++i) f.key(Qt::Key_Tab);
+    QVERIFY(w.MSFlexGrid1->hasFocus());
+    f.key(Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(w.MSFlexGrid1->Row(), 1);
+    QCOMPARE(w.MSFlexGrid1->Col(), 1);
+    const QStringList points[] = {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}};
+    for (const QStringList& row : points) {
+      for (const QString& value : row) {
+        if (value.isEmpty()) f.enter();  // opens the empty cell
+        f.type(value);
+        f.enter();
+      }
+    }
+    f.key(Qt::Key_Tab);
+    QVERIFY(w.MSFlexGrid2->hasFocus());
+    f.key(Qt::Key_Home, Qt::ControlModifier);
+    const QStringList observations[] = {
+        {"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"}, {"B", "E", "-0.990", "1"}};
+    for (const QStringList& row : observations)
+      for (const QString& value : row) {
+        f.type(value);
+        f.enter();
+      }
+    QCOMPARE(f.boxes.calls.size(), std::size_t(0));
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(4, 1), QStringLiteral("F"));
+    QCOMPARE(w.MSFlexGrid2->TextMatrix(4, 3), QStringLiteral("-0.990"));
+
+    levelnet::NetworkText net;
+    net.fields = {"2", "2", "4", "1"};
+    net.points.setRows(5);
+    net.observations.setRows(5);
+    for (int r = 1; r <= 4; ++r) {
+      for (int c = 0; c < 2; ++c) net.points.setText(r, c + 1, points[r - 1][c].toStdString());
+      for (int c = 0; c < 4; ++c) net.observations.setText(r, c + 1, observations[r - 1][c].toStdString());
+    }
+    const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
+
+    f.key(Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(!w.txtOutput->toPlainText().isEmpty());
+    QCOMPARE(f.boxes.calls.size(), std::size_t(0));
+    QCOMPARE(w.txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    QVERIFY(w.txtOutput->toPlainText().contains(QStringLiteral("11.003")));
+
+    // Saved from the window and adjusted by the command line: the same report.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("typed.pc");
+    f.dialogs.answers.push_back(file);
+    w.cmdSave->click();
+    QProcess cli;
+    cli.start(QStringLiteral(LEVELNET_CLI), {"adjust", file, "--encoding", "utf-8"});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), QString::fromStdString(report));
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  levelnet::ui::installChineseTranslations(app);
+  CellEditingTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+#include "test_cell_editing.moc"
