@@ -114,6 +114,7 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
   view_->setTabKeyNavigation(false);
   view_->setCornerButtonEnabled(false);
   view_->setWordWrap(false);
+  view_->setTextElideMode(Qt::ElideNone);  // a long text is cut at the cell's edge
   view_->setAttribute(Qt::WA_InputMethodEnabled);
   for (QHeaderView* header : {view_->horizontalHeader(), view_->verticalHeader()}) {
     header->setSectionResizeMode(QHeaderView::Fixed);

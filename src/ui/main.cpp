@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   levelnet::ui::installChineseTranslations(app);
+  // The message boxes and the file dialog are windows of their own and take
+  // the application's font, not the main window's.
+  QApplication::setFont(levelnet::ui::songFont(9));
 
   if (options.screenshot.empty()) {
     levelnet::ui::Form1 window;

@@ -64,6 +64,13 @@ void sizeTables(WindowFixture& f, int dataRows) {
   f.enter();
 }
 
+// With LEVELNET_UI_SHOTS set to a directory, saves a picture of the window
+// there, to look at an open editor lying over its cell.
+void saveShot(QWidget& window, const QString& name) {
+  const QString dir = qEnvironmentVariable("LEVELNET_UI_SHOTS");
+  if (!dir.isEmpty()) window.grab().save(dir + "/" + name + ".png");
+}
+
 void makeCurrent(FlexGrid& grid, int row, int col) {
   grid.SetRow(row);
   grid.SetCol(col);
@@ -192,6 +199,7 @@ class CellEditingTest : public QObject {
     Form1& w = *f.window;
     makeCurrent(*w.MSFlexGrid2, 2, 4);
     f.type("1");
+    saveShot(w, "editor_by_key");
     FlexGrid& g = *w.MSFlexGrid2;
     QCOMPARE(w.Text2->geometry(),
              QRect(pixelsX(g.Left() + g.CellLeft()), pixelsY(g.Top() + g.CellTop()), pixelsX(g.ColWidth(4)),
@@ -231,6 +239,7 @@ class CellEditingTest : public QObject {
     QCOMPARE(t.editor->cursorPosition(), 0);
     // A press covers the cell exactly.
     QCOMPARE(t.editor->geometry(), currentCellInWindow(*t.grid));
+    saveShot(*f.window, QStringLiteral("editor_by_press_%1").arg(QTest::currentDataTag()));
     QCOMPARE(t.grid->TextMatrix(0, 3 - (observations ? 0 : 1)), observations ? QStringLiteral("观测值(m)") : QStringLiteral("高程(m)"));
   }
 

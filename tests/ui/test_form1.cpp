@@ -2,6 +2,7 @@
 // Adjust, the closing question and the access keys.
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -435,6 +436,26 @@ class Form1Test : public QObject {
     f.dialogs.answers.push_back(path("closing.pc"));
     QVERIFY(f.window->close());
     QCOMPARE(fileBytes(path("closing.pc")).left(9), QByteArray("2,2,4,1\r\n"));
+  }
+
+  // The platform dialogs speak Chinese when Qt's translation is installed.
+  void qtTranslationIsLoaded() {
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(dir + "/qtbase_zh_CN.qm")) QSKIP("Qt's Chinese translation is not installed");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("是(&Y)"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QStringLiteral("否(&N)"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+  }
+
+  // 宋体 is mapped to an installed Song face whose blanks, digits and
+  // Chinese characters keep the report's columns in line.
+  void reportFontKeepsColumns() {
+    WindowFixture f;
+    const QFontMetricsF metrics(f.window->txtOutput->font());
+    const qreal digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    QCOMPARE(metrics.horizontalAdvance(QLatin1Char(' ')), digit);
+    QCOMPARE(metrics.horizontalAdvance(QLatin1Char('-')), digit);
+    QCOMPARE(metrics.horizontalAdvance(QStringLiteral("水准点")), 6 * digit);
   }
 
   void accessKeysPressTheirButtons_data() {
