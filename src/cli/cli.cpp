@@ -1,26 +1,39 @@
 #include "cli/cli.h"
 
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "adjust/adjustment_run.h"
+#ifdef LEVELNET_WITH_CHECK
+#include "check/network_check.h"
+#endif
 #include "network/gbk.h"
 #include "network/input_error.h"
+#include "network/number_text.h"
 #include "network/project_file.h"
 
 namespace levelnet {
 
 namespace {
 
+// A wrong option value: exit status 2, as for other usage errors.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
+constexpr int kCheckFailed = 3;
 
 const char kUsageText[] =
     "用法:\n"
     "  levelnet adjust FILE.pc [--encoding utf-8|gbk]\n"
     "      平差 FILE.pc，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
+    "  levelnet check FILE.pc [--grade 二等|三等|四等|等外] [--terrain 平原|山区] [--sigma-km S]\n"
+    "      检核观测数据：闭合差与限差、单位权方差的χ²检验、粗差探测\n"
     "  levelnet normalize IN.pc OUT.pc\n"
     "      读入 IN.pc 并按“保存”的格式写成 OUT.pc\n"
     "  levelnet gui [FILE.pc]\n"
@@ -29,12 +42,13 @@ const char kUsageText[] =
     "      编译并运行全部测试\n"
     "  levelnet --help\n"
     "      显示本说明\n"
-    "退出码: 0 完成; 1 文件或数据无法使用; 2 用法错误\n";
+    "退出码: 0 完成; 1 文件或数据无法使用; 2 用法错误; 3 检核未通过\n";
 
 struct Arguments {
   std::string command;
   std::vector<std::string> files;
   std::string encoding = "utf-8";
+  std::string grade, terrain, sigmaKm;
   bool help = false;
   std::string error;  // non-empty: usage error
 };
@@ -43,6 +57,7 @@ Arguments parse(int argc, const char* const* argv) {
   Arguments a;
   std::vector<std::string> positional;
   bool encodingGiven = false;
+  bool checkOptionGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -65,6 +80,13 @@ Arguments parse(int argc, const char* const* argv) {
         return a;
       }
       encodingGiven = true;
+    } else if (arg == "--grade" || arg == "--terrain" || arg == "--sigma-km") {
+      if (i + 1 >= argc) {
+        a.error = arg + " 后面缺少值";
+        return a;
+      }
+      (arg == "--grade" ? a.grade : arg == "--terrain" ? a.terrain : a.sigmaKm) = argv[++i];
+      checkOptionGiven = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       a.error = "未知的选项“" + arg + "”";
       return a;
@@ -81,12 +103,17 @@ Arguments parse(int argc, const char* const* argv) {
   a.files.assign(positional.begin() + 1, positional.end());
   if (a.command == "adjust") {
     if (a.files.size() != 1) a.error = "adjust 需要一个文件名";
+  } else if (a.command == "check") {
+    if (a.files.size() != 1) a.error = "check 需要一个文件名";
+    else if (encodingGiven) a.error = "check 不接受 --encoding";
   } else if (a.command == "normalize") {
     if (a.files.size() != 2) a.error = "normalize 需要输入和输出两个文件名";
     else if (encodingGiven) a.error = "normalize 不接受 --encoding";
   } else {
     a.error = "未知的命令“" + a.command + "”";
   }
+  if (a.error.empty() && checkOptionGiven && a.command != "check")
+    a.error = "--grade、--terrain 和 --sigma-km 只用于 check";
   return a;
 }
 
@@ -113,6 +140,32 @@ int adjust(const Arguments& a, std::ostream& out) {
   return kDone;
 }
 
+#ifdef LEVELNET_WITH_CHECK
+int check(const Arguments& a, std::ostream& out) {
+  CheckOptions options;
+  options.grade = a.grade;
+  options.terrain = a.terrain;
+  if (!a.sigmaKm.empty()) {
+    options.sigmaGiven = true;
+    if (!parseNumber(a.sigmaKm, options.sigmaKm) || !(options.sigmaKm > 0.0))
+      throw UsageError("--sigma-km “" + a.sigmaKm + "”不是大于 0 的数");
+  }
+  try {
+    toleranceCoefficient(options.grade, options.terrain);
+  } catch (const InputError& e) {
+    throw UsageError(e.what());
+  }
+  NetworkText net = openNetwork(a.files[0]);
+  if (net.fields.known.empty())
+    throw InputError("文件“" + a.files[0] + "”第 1 行：已知点个数为空，无法平差");
+  const CheckOutcome outcome =
+      checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, a.files[0]);
+  out.write(outcome.report.data(), static_cast<std::streamsize>(outcome.report.size()));
+  out.flush();
+  return outcome.passed ? kDone : kCheckFailed;
+}
+#endif
+
 int normalize(const Arguments& a) {
   NetworkText net = openNetwork(a.files[0]);
   writeProjectFile(a.files[1], net.fields, net.points, net.observations);
@@ -132,7 +185,17 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     return kUsage;
   }
   try {
-    return a.command == "adjust" ? adjust(a, out) : normalize(a);
+    if (a.command == "adjust") return adjust(a, out);
+    if (a.command == "normalize") return normalize(a);
+#ifdef LEVELNET_WITH_CHECK
+    return check(a, out);
+#else
+    err << "levelnet: 这个版本没有编译 check（需要 Boost.Math，请用 ./levelnet check 运行）\n";
+    return kRefused;
+#endif
+  } catch (const UsageError& e) {
+    err << "levelnet: " << e.what() << "\n" << kUsageText;
+    return kUsage;
   } catch (const InputError& e) {
     err << "levelnet: " << e.what() << "\n";
     return kRefused;

@@ -1,0 +1,123 @@
+#include "check/misclosures.h"
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <queue>
+#include <utility>
+
+namespace levelnet {
+
+namespace {
+
+// The spanning tree: for each point, the observation to its parent (0 for
+// the known points, whose parent is the datum) and the parent itself.
+struct Tree {
+  std::vector<int> parent;       // 0 = datum
+  std::vector<int> observation;  // observation to the parent
+  std::vector<int> depth;
+};
+
+Tree shortestRouteTree(const LevelingNetwork& net) {
+  const int points = net.PointCount;
+  std::vector<std::vector<int>> incident(static_cast<std::size_t>(points) + 1);
+  for (int j = 1; j <= net.ObservationCount; ++j) {
+    incident[net.FromPoint[j]].push_back(j);
+    incident[net.ToPoint[j]].push_back(j);
+  }
+  Tree tree;
+  tree.parent.assign(points + 1, -1);
+  tree.observation.assign(points + 1, 0);
+  tree.depth.assign(points + 1, 0);
+  std::vector<double> distance(points + 1, std::numeric_limits<double>::infinity());
+  using Entry = std::pair<double, int>;  // distance, point: ties go to the lower number
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
+  for (int p = 1; p <= net.KnownCount; ++p) {
+    distance[p] = 0.0;
+    tree.parent[p] = 0;
+    tree.depth[p] = 1;
+    queue.push({0.0, p});
+  }
+  std::vector<char> done(points + 1, 0);
+  while (!queue.empty()) {
+    const auto [d, p] = queue.top();
+    queue.pop();
+    if (done[p]) continue;
+    done[p] = 1;
+    for (int j : incident[p]) {
+      const int q = net.FromPoint[j] == p ? net.ToPoint[j] : net.FromPoint[j];
+      if (q <= net.KnownCount || done[q]) continue;
+      const double nd = d + net.RouteLength[j];
+      if (nd < distance[q]) {
+        distance[q] = nd;
+        tree.parent[q] = p;
+        tree.observation[q] = j;
+        tree.depth[q] = tree.depth[p] + 1;
+        queue.push({nd, q});
+      }
+    }
+  }
+  return tree;
+}
+
+// Height difference of observation j when walked from point u to the other end.
+double walked(const LevelingNetwork& net, int j, int u) {
+  return net.FromPoint[j] == u ? net.ObservedDiff[j] : -net.ObservedDiff[j];
+}
+
+}  // namespace
+
+std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
+  const Tree tree = shortestRouteTree(net);
+  std::vector<char> inTree(static_cast<std::size_t>(net.ObservationCount) + 1, 0);
+  for (int p = 1; p <= net.PointCount; ++p) inTree[tree.observation[p]] = 1;
+
+  std::vector<Misclosure> result;
+  for (int j = 1; j <= net.ObservationCount; ++j) {
+    if (inTree[j]) continue;
+    const int a = net.FromPoint[j], b = net.ToPoint[j];
+    // Climb from both ends to the common ancestor (0 = the datum).
+    std::vector<int> upA{a}, upB{b};
+    int x = a, y = b;
+    while (x != y) {
+      if (tree.depth[x] >= tree.depth[y]) {
+        x = tree.parent[x];
+        upA.push_back(x);
+      } else {
+        y = tree.parent[y];
+        upB.push_back(y);
+      }
+    }
+    // upA: a .. meeting point; upB: b .. meeting point.
+    Misclosure m;
+    m.route = x == 0;
+    if (m.route) {  // from the known point above a to the known point above b
+      upA.pop_back();
+      upB.pop_back();
+    } else {
+      upB.pop_back();  // the meeting point closes the loop once, at both ends
+    }
+    std::vector<int> sequence(upA.rbegin(), upA.rend());
+    sequence.insert(sequence.end(), upB.begin(), upB.end());
+    if (!m.route) sequence.push_back(sequence.front());
+    m.points = sequence;
+
+    double sum = 0.0;
+    for (std::size_t s = 0; s + 1 < sequence.size(); ++s) {
+      const int u = sequence[s], v = sequence[s + 1];
+      int obs;
+      if (u == a && v == b) obs = j;
+      else if (tree.parent[v] == u) obs = tree.observation[v];
+      else obs = tree.observation[u];
+      m.observations.push_back(obs);
+      sum += walked(net, obs, u);
+      m.lengthKm += net.RouteLength[obs];
+    }
+    const double required = m.route ? net.Elevation[sequence.back()] - net.Elevation[sequence.front()] : 0.0;
+    m.misclosureMm = (sum - required) * 1000.0;
+    result.push_back(std::move(m));
+  }
+  return result;
+}
+
+}  // namespace levelnet

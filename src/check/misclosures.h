@@ -1,0 +1,29 @@
+// Misclosures of an independent set of closed loops and of routes between
+// two known points, found from the observation graph.
+#pragma once
+
+#include <vector>
+
+#include "network/leveling_network.h"
+
+namespace levelnet {
+
+// One loop or route. A route runs from one known point to another; a loop
+// comes back to the point it started from.
+struct Misclosure {
+  bool route = false;
+  std::vector<int> points;            // point numbers in the order passed
+  std::vector<int> observations;      // the observations between them, in order
+  double lengthKm = 0.0;              // sum of the route lengths
+  double misclosureMm = 0.0;          // observed sum minus what the known elevations require
+};
+
+// A fundamental cycle basis of the observation graph with all known points
+// joined through a common datum (their given elevations): the spanning tree
+// holds the shortest routes (by length) from the known points, and every
+// observation outside it closes one loop, or one route between two known
+// points when its cycle passes through the datum. There are n - t of them,
+// in observation order. Reads the gathered network (no adjustment needed).
+std::vector<Misclosure> findMisclosures(const LevelingNetwork& net);
+
+}  // namespace levelnet
