@@ -7,6 +7,9 @@
 #include "adjust/precision.h"
 #include "adjust/report_format.h"
 #include "adjust/solution.h"
+#include "network/input_error.h"
+
+#include <new>
 
 namespace levelnet {
 
@@ -42,7 +45,15 @@ std::string AdjustmentRun::execute() {
 std::string runAdjustment(const ParameterFields& fields, TextTable& points, const TextTable& observations) {
   if (fields.known.empty()) return std::string();
   AdjustmentRun run(gatherNetwork(fields, points, observations));
-  std::string report = run.execute();
+  std::string report;
+  try {
+    report = run.execute();
+  } catch (const std::bad_alloc&) {
+    // Sections 3 and 4 list all t x t elements of N and Q: a network of
+    // tens of thousands of unknown points needs more memory than there is.
+    throw InputError("内存不足：待定点 " + std::to_string(run.net.ParameterCount) +
+                     " 个，法方程与平差报告需要的内存超出本机可用内存");
+  }
   // Only a run that went through leaves its mark on the table.
   fillEmptyElevations(points, run.net.PointCount);
   return report;
