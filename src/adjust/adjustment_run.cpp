@@ -1,5 +1,7 @@
 #include "adjust/adjustment_run.h"
 
+#include <new>
+
 #include "adjust/adjusted_values.h"
 #include "adjust/approximate_elevations.h"
 #include "adjust/error_equations.h"
@@ -8,8 +10,6 @@
 #include "adjust/report_format.h"
 #include "adjust/solution.h"
 #include "network/input_error.h"
-
-#include <new>
 
 namespace levelnet {
 
