@@ -59,6 +59,11 @@ void CellEditing::tableMouseDown() {
   editor_.setFocus(Qt::MouseFocusReason);
 }
 
+void CellEditing::hideEditor() {
+  editor_.hide();
+  editor_.clear();
+}
+
 void CellEditing::tableRowColChange() { editor_.setText(grid_.Text()); }
 
 void CellEditing::editorKeyPress(int& keyAscii) {

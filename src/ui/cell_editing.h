@@ -48,6 +48,9 @@ class CellEditing {
   // other keys edit the text as usual.
   void editorKeyPress(int& keyAscii);
 
+  // Hides the editor, dropping its text (New).
+  void hideEditor();
+
  private:
   void moveToDataCell(int row, int col);
 

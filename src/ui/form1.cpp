@@ -239,6 +239,10 @@ void Form1::warn(const QString& text) { boxes_->warn(this, kTitle, text); }
 
 void Form1::cmdNew_Click() {
   ExitSystem();
+  // An editor left open would hold a header text after Setup, and Enter in
+  // it would write that into the new empty table.
+  pointEditing_->hideEditor();
+  observationEditing_->hideEditor();
   txtKnow->setFocus(Qt::OtherFocusReason);
   for (TextBox* field : {txtKnow, txtUnknow, Text3, Text4}) field->setText(QString());
   for (FlexGrid* grid : {MSFlexGrid1, MSFlexGrid2}) {
