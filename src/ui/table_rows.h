@@ -8,7 +8,7 @@ namespace levelnet::ui {
 // Largest row count a count field or a file may give a table, header row
 // included. A grid of more rows takes so long to build and number that the
 // window would stop answering.
-inline constexpr int kMaxTableRows = 10001;
+inline constexpr int kMaxTableRows = 100001;
 
 enum class TableRows {
   ok,
