@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -27,6 +28,7 @@ constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
 constexpr int kCheckFailed = 3;
+constexpr std::size_t kBlock = std::size_t(1) << 20;  // bytes of report converted at once
 
 const char kUsageText[] =
     "用法:\n"
@@ -130,9 +132,20 @@ int adjust(const Arguments& a, std::ostream& out) {
     throw InputError("文件“" + a.files[0] + "”第 1 行：已知点个数为空，无法平差");
   const std::string report = runAdjustment(net.fields, net.points, net.observations);
   if (a.encoding == "gbk") {
+    // Converted and written a block of whole lines at a time, so a report of
+    // a hundred megabytes needs no second copy of itself. Checked whole
+    // before anything is written: a refusal leaves standard output empty.
     std::string gbk;
-    if (!utf8ToGbk(report, gbk)) throw InputError("平差报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
-    out.write(gbk.data(), static_cast<std::streamsize>(gbk.size()));
+    for (int pass = 0; pass < 2; ++pass) {
+      for (std::size_t start = 0; start < report.size();) {
+        std::size_t end = report.find('\n', std::min(report.size(), start + kBlock));
+        end = end == std::string::npos ? report.size() : end + 1;
+        if (!utf8ToGbk(std::string_view(report).substr(start, end - start), gbk))
+          throw InputError("平差报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+        if (pass == 1) out.write(gbk.data(), static_cast<std::streamsize>(gbk.size()));
+        start = end;
+      }
+    }
   } else {
     out.write(report.data(), static_cast<std::streamsize>(report.size()));
   }
