@@ -68,6 +68,14 @@ void CellEditing::tableRowColChange() { editor_.setText(grid_.Text()); }
 
 void CellEditing::editorKeyPress(int& keyAscii) {
   if (keyAscii != kEnter) return;
+  keyAscii = 0;
+  if (grid_.Rows() <= grid_.FixedRows()) {
+    // The count was lowered to 0 while the editor was open: there is no data
+    // cell left to take the text, and the header row must not.
+    editor_.hide();
+    grid_.SetFocus();
+    return;
+  }
   grid_.SetText(editor_.text());
   editor_.hide();
   grid_.SetFocus();
@@ -77,7 +85,6 @@ void CellEditing::editorKeyPress(int& keyAscii) {
     grid_.SetRow(grid_.Row() + 1);
     grid_.SetCol(1);
   }
-  keyAscii = 0;
 }
 
 }  // namespace levelnet::ui

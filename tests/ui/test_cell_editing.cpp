@@ -322,6 +322,25 @@ class CellEditingTest : public QObject {
     QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 2), QStringLiteral("Z"));
   }
 
+  // Regression: an editor left open while its table's count drops to 0 wrote
+  // its text into the header row on Enter.
+  void enterAfterTheCountDropsToZeroLeavesTheHeader() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 2);
+    Form1& w = *f.window;
+    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    f.type("P9");
+    sizeTables(f, 0);
+    QCOMPARE(w.MSFlexGrid1->Rows(), 1);
+    w.Text1->setFocus();
+    f.enter();
+    QVERIFY(w.Text1->isHidden());
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("序号"));
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 1), QStringLiteral("点号"));
+    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 2), QStringLiteral("高程(m)"));
+  }
+
   void editorStaysOpenWhenTheFocusMovesAway() {
     WindowFixture f;
     QVERIFY(f.ready());
