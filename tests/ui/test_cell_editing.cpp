@@ -334,6 +334,7 @@ class CellEditingTest : public QObject {
     sizeTables(f, 0);
     QCOMPARE(w.MSFlexGrid1->Rows(), 1);
     w.Text1->setFocus();
+    f.type("X");
     f.enter();
     QVERIFY(w.Text1->isHidden());
     QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("序号"));
