@@ -286,7 +286,13 @@ void replaceFileContents(const std::string& path, std::string_view bytes) {
 
 void writeProjectFile(const std::string& path, const ParameterFields& fields, const TextTable& points,
                       const TextTable& observations) {
-  replaceFileContents(path, formatProjectBytes(fields, points, observations));
+  std::string bytes;
+  try {
+    bytes = formatProjectBytes(fields, points, observations);
+  } catch (const InputError& e) {
+    throw InputError("无法保存到" + quoted(path) + "：" + e.what());
+  }
+  replaceFileContents(path, bytes);
 }
 
 }  // namespace levelnet
