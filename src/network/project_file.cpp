@@ -60,8 +60,6 @@ class ItemReader {
     return item;
   }
 
-  int line() const { return line_; }
-
  private:
   static bool isSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
 
