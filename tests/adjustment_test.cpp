@@ -2,6 +2,7 @@
 // the edges where rounding, field filling or order could go wrong.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 
 #include "adjust/adjustment_run.h"
@@ -247,6 +248,24 @@ TEST(Adjustment, RunIsRepeatableAndLongNamesShiftTheirLine) {
   EXPECT_EQ(net.points.text(2, 2), "0");
   EXPECT_NE(first.find("  1 BM城东水准点     10.0000\r\n"), std::string::npos) << first;
   EXPECT_NE(first.find("  2      P     10.5005\r\n"), std::string::npos) << first;
+}
+
+}  // namespace
+}  // namespace levelnet
+
+namespace levelnet {
+namespace {
+
+TEST(Adjustment, TheReportIsTheSameUnderACommaLocale) {
+  NetworkText first = loopNetwork();
+  const std::string expected = adjust(first);
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
+  NetworkText second = loopNetwork();
+  const std::string underComma = adjust(second);
+  std::setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(underComma, expected);
+  EXPECT_EQ(underComma.find(','), std::string::npos);
 }
 
 }  // namespace

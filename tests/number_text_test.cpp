@@ -47,6 +47,8 @@ TEST(NumberText, ParseIgnoresTheLocale) {
   EXPECT_FALSE(parseNumber("1,5", v));
   EXPECT_EQ(fixedText(1.5, 4), "1.5000");
   EXPECT_EQ(numberText(1.5), "1.5");
+  EXPECT_EQ(numberText(1e-5), "1e-05");
+  EXPECT_EQ(fixedText(1e20, 1), "100000000000000000000.0");
   std::setlocale(LC_NUMERIC, saved.c_str());
   if (!haveComma) GTEST_SKIP() << "no de_DE locale here; checked under the C locale only";
 }
