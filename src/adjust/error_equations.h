@@ -2,10 +2,11 @@
 // report section 2 "由观测值组成误差方程".
 #pragma once
 
+#include "adjust/report_format.h"
+
 namespace levelnet {
 
 struct AdjustmentRun;
-class AdjustmentReport;
 
 // For every observation i: its coefficients (+1 for the to point's
 // parameter, -1 for the from point's, where they are unknown points), the
@@ -16,15 +17,6 @@ void formErrorEquations(AdjustmentRun& run, AdjustmentReport& report);
 
 // One line of section 2: every coefficient and then the constant term
 // (rounded half up to 0.1 mm, general text), each right-aligned in 6.
-template <class Coefficient>
-void appendErrorEquationLine(AdjustmentReport& report, int t, Coefficient&& coefficient, double constantTerm);
-
-}  // namespace levelnet
-
-#include "adjust/report_format.h"
-
-namespace levelnet {
-
 template <class Coefficient>
 void appendErrorEquationLine(AdjustmentReport& report, int t, Coefficient&& coefficient, double constantTerm) {
   for (int j = 1; j <= t; ++j) {
