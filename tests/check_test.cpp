@@ -179,3 +179,24 @@ TEST(Blunders, TheReportNamesTheBlunderAndFails) {
 
 }  // namespace
 }  // namespace levelnet
+
+namespace levelnet {
+namespace {
+
+// A benchmark typed twice: the check lists both rows and fails, even when
+// every loop, test and residual passes.
+TEST(CheckReport, DuplicateNamesAreAFailedItem) {
+  const NetworkText text = testing::enteredNetwork(
+      {"3", "1", "3", "1"}, {{"A", "10"}, {"B", "11"}, {"A", "10.5"}, {"P", ""}},
+      {{"A", "P", "0.500", "1"}, {"P", "B", "0.501", "1"}, {"A", "B", "1.000", "1"}});
+  CheckOptions options;
+  options.grade = "三等";
+  const CheckOutcome outcome = checkNetwork(gatherNetwork(text.fields, text.points, text.observations), options, "t.pc");
+  EXPECT_FALSE(outcome.passed);
+  EXPECT_NE(outcome.report.find("点名重复：点表第 1 行与第 3 行的点名都是“A”"), std::string::npos) << outcome.report;
+  EXPECT_NE(outcome.report.find("；点名重复 1 处"), std::string::npos);
+  EXPECT_EQ(outcome.report.find("inf"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace levelnet

@@ -124,6 +124,22 @@ TEST(Gathering, EveryRefusalNamesPlaceAndText) {
       {"known named twice", [](NetworkText& n) { n.observations.setText(3, 1, "B"); },
        "观测表第 3 行：起点与终点是同一个点“B”"},
       {"no redundancy", [](NetworkText& n) { n.fields.observations = "2"; }, "观测值 2 个，不多于待定点 2 个"},
+      // Magnitudes that would destroy the result (inf, or no digits left for
+      // millimetres) are refused with the text as it stands in the cell.
+      {"elevation 1e308", [](NetworkText& n) { n.points.setText(1, 2, "1e308"); },
+       "点表第 1 行“高程(m)”列：“1e308”超出 ±100000 m 的范围"},
+      {"elevation 1e13", [](NetworkText& n) { n.points.setText(2, 2, "1e13"); }, "“1e13”超出 ±100000 m 的范围"},
+      {"unknown point's elevation", [](NetworkText& n) { n.points.setText(4, 2, "-100000.001"); },
+       "点表第 4 行“高程(m)”列：“-100000.001”超出"},
+      {"difference 1e300", [](NetworkText& n) { n.observations.setText(2, 3, "1e300"); },
+       "观测表第 2 行“观测值(m)”列：“1e300”超出 ±100000 m 的范围"},
+      {"length 1e-9", [](NetworkText& n) { n.observations.setText(1, 4, "1e-9"); },
+       "观测表第 1 行“水准路线长度(km)”列：“1e-9”超出 0.000001～100000 km 的范围"},
+      {"length 1e10", [](NetworkText& n) { n.observations.setText(3, 4, "1e10"); }, "“1e10”超出 0.000001～100000 km"},
+      {"unit length 1e-308", [](NetworkText& n) { n.fields.unitLength = "1e-308"; },
+       "单位权长度：“1e-308”超出 0.000001～100000 km 的范围"},
+      {"weights too unequal", [](NetworkText& n) { n.observations.setText(2, 4, "0.000001"); },
+       "观测表第 1 行的 “2” km 是第 2 行的 “0.000001” km 的 "},
       {"untied points",
        [](NetworkText& n) {
          n.observations.setText(1, 1, "F");  // E and F now only tied to each other ... and B via obs 3, 4
@@ -139,6 +155,59 @@ TEST(Gathering, EveryRefusalNamesPlaceAndText) {
     EXPECT_NE(message.find(r.expected), std::string::npos) << r.name << ": " << message;
     EXPECT_EQ(net.points.text(3, 2), "") << r.name << ": a refused run changed a cell";
   }
+}
+
+// Right at the bounds a network is adjusted, and adjusted exactly: the same
+// network 99,990 m higher gives the same corrections and precision.
+TEST(Gathering, ValuesAtTheBoundsAreAdjustedExactly) {
+  NetworkText low = exampleNetwork();
+  NetworkText high = exampleNetwork();
+  high.points.setText(1, 2, "99990");
+  high.points.setText(2, 2, "99992");
+  const std::string lowReport = runAdjustment(low.fields, low.points, low.observations);
+  const std::string highReport = runAdjustment(high.fields, high.points, high.observations);
+  const auto tail = [](const std::string& r) { return r.substr(r.find("序号  观测值(m)")); };
+  std::string lowTail = tail(lowReport), highTail = tail(highReport);
+  // Section 6 shows adjusted differences, the same for both; section 7 the precision.
+  EXPECT_EQ(lowTail, highTail);
+  NetworkText extreme = exampleNetwork();
+  extreme.points.setText(1, 2, "-100000");
+  extreme.points.setText(2, 2, "-99998");
+  extreme.fields.unitLength = "0.000001";
+  for (int j = 1; j <= 4; ++j) extreme.observations.setText(j, 4, j == 1 ? "0.000001" : "1");
+  const std::string report = runAdjustment(extreme.fields, extreme.points, extreme.observations);
+  EXPECT_EQ(report.find("inf"), std::string::npos);
+  EXPECT_EQ(report.find("nan"), std::string::npos);
+}
+
+// A point typed twice is adjusted with its first row (the observations
+// refer to it), and the outcome names both rows so the user can be warned.
+TEST(Gathering, DuplicateNamesAreListedNotRefused) {
+  NetworkText net = enteredNetwork({"3", "2", "4", "1"},
+                                   {{"A", "10"}, {"B", "12"}, {"A", "11"}, {"E", ""}, {"F", ""}},
+                                   {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
+                                    {"B", "E", "-0.990", "1"}});
+  const LevelingNetwork g = gatherNetwork(net.fields, net.points, net.observations);
+  ASSERT_EQ(g.DuplicateNames.size(), 1u);
+  EXPECT_EQ(g.DuplicateNames[0].name, "A");
+  EXPECT_EQ(g.DuplicateNames[0].firstRow, 1);
+  EXPECT_EQ(g.DuplicateNames[0].row, 3);
+  EXPECT_EQ(duplicateNameWarning(g.DuplicateNames[0]),
+            "点表第 1 行与第 3 行的点名都是“A”：观测值中的这个点名都按第 1 行计算，第 3 行的点没有用上");
+  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations);
+  ASSERT_EQ(outcome.duplicateNames.size(), 1u);
+  EXPECT_FALSE(outcome.report.empty());
+  NetworkText plain = exampleNetwork();
+  EXPECT_TRUE(adjustNetwork(plain.fields, plain.points, plain.observations).duplicateNames.empty());
+
+  // An unknown point that repeats an earlier name can be reached by no
+  // observation; its refusal says why.
+  NetworkText untied = enteredNetwork({"2", "3", "5", "1"},
+                                      {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}, {"E", ""}},
+                                      {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
+                                       {"B", "E", "-0.990", "1"}, {"A", "F", "1.5", "1"}});
+  EXPECT_NE(refusal(untied).find("“E”（点表第 5 行，与第 3 行点名相同，观测值都按第 3 行计算）"), std::string::npos)
+      << refusal(untied);
 }
 
 TEST(Gathering, UntiedPointsAreFoundThroughChainsOverKnownPoints) {

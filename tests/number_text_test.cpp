@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "adjust/report_format.h"
+#include "network/input_error.h"
 #include "network/number_text.h"
 
 namespace levelnet {
@@ -103,6 +104,32 @@ TEST(NumberText, MasksRoundHalfUpAndNeverWriteMinusZero) {
       {123456789012.5, 1, "123456789012.5"},            {1e20, 4, "100000000000000000000.0000"},
   };
   for (const Row& r : rows) EXPECT_EQ(fixedText(r.v, r.decimals), r.text) << r.v << " /" << r.decimals;
+}
+
+// Near the top of the double range the scaling of a mask overflows; the
+// text must still hold the value's digits, never "inf".
+TEST(NumberText, HugeValuesNeverBecomeInf) {
+  for (double v : {1.8e305, -1.7976931348623157e308, 5e304, 1e300}) {
+    for (int decimals : {1, 3, 4}) {
+      const std::string text = fixedText(v, decimals);
+      EXPECT_EQ(text.find("inf"), std::string::npos) << v;
+      double back = 0.0;
+      ASSERT_TRUE(parseNumber(text, back)) << text;
+      EXPECT_EQ(back, v) << text;
+      EXPECT_EQ(roundHalfUp(v, decimals), v);
+    }
+  }
+}
+
+// The report refuses a value that is not finite instead of printing it.
+TEST(ReportFormat, NonFiniteValuesAreRefused) {
+  for (double v : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+    AdjustmentReport report;
+    EXPECT_THROW(report.appendFixed(v, 3), InputError);
+    EXPECT_THROW(report.appendNumber(v), InputError);
+    EXPECT_THROW(report.appendFormatNFixed(v, 4), InputError);
+    EXPECT_EQ(report.text(), "");
+  }
 }
 
 TEST(ReportFormat, FormatNRightAlignsInSixCharacters) {

@@ -200,6 +200,77 @@ TEST(ProjectFile, OpenRefusesBrokenFilesNamingLineAndText) {
   }
 }
 
+// A name Open would read as another number keeps its quotes through Save,
+// so Open–Save–Open never merges two points or renames one; names that read
+// back as they are, and the numeric columns, are written as before.
+TEST(ProjectFile, SaveQuotesNamesThatWouldReadAsAnotherNumber) {
+  const struct {
+    const char* name;
+    const char* written;
+  } cases[] = {
+      {"007", "\"007\""}, {"1e2", "\"1e2\""}, {"1.50", "\"1.50\""}, {"+5", "\"+5\""}, {"-0", "\"-0\""},
+      {".5", "\".5\""},   {"1", "1"},         {"12", "12"},         {"BM1", "BM1"}, {"1.5", "1.5"},
+      {"-3", "-3"},       {"1e+20", "1e+20"}, {"水准点1", "水准点1"},
+  };
+  for (const auto& c : cases) {
+    const std::string name = c.name;
+    const std::string file = "1,1,2,1\r\n\"" + name + "\",10\r\nP,\r\n\"" + name + "\",P,1.5,1\r\nP,\"" + name +
+                             "\",-1.5,1\r\n";
+    NetworkText net = openBytes(gbk(file));
+    ASSERT_EQ(net.points.text(1, 1), name);
+    const std::string saved = saveBytes(net);
+    const std::string written = gbk(c.written);
+    EXPECT_EQ(saved.substr(9, written.size() + 1), written + ",") << name;
+    EXPECT_NE(saved.find("\r\n" + written + ",P,1.5000,1\r\nP," + written + ",-1.5000,1\r\n"), std::string::npos)
+        << saved;
+    NetworkText again = openBytes(saved);
+    EXPECT_EQ(again.points.text(1, 1), name);
+    EXPECT_EQ(again.observations.text(1, 1), name);
+    EXPECT_EQ(again.observations.text(2, 2), name);
+    EXPECT_EQ(saveBytes(again), saved) << name;
+  }
+  // Numeric columns: a typed "007" elevation is a number and stays unquoted.
+  NetworkText net = openBytes("1,1,2,1\r\nA,10\r\nP,\r\nA,P,1.5,1\r\nP,A,-1.5,1\r\n");
+  net.points.setText(1, 2, "007");
+  net.observations.setText(1, 4, "1e2");
+  EXPECT_EQ(saveBytes(net), "1,1,2,1\r\nA,007\r\nP,\r\nA,P,1.5000,1e2\r\nP,A,-1.5000,1\r\n");
+}
+
+// Absurd magnitudes are shown as the file holds them, never as "inf" or as
+// hundreds of digits, so Save writes them back as they were.
+TEST(ProjectFile, HugeNumbersKeepTheirTextAndNeverBecomeInf) {
+  const std::string file = "1,1,2,1\r\nA,1e308\r\nP,\r\nA,P,1.8e305,1\r\nP,A,-1e15,1e300\r\n";
+  NetworkText net = openBytes(file);
+  EXPECT_EQ(net.points.text(1, 2), "1e+308");
+  EXPECT_EQ(net.observations.text(1, 3), "1.8e305");
+  EXPECT_EQ(net.observations.text(2, 3), "-1e15");
+  EXPECT_EQ(net.observations.text(2, 4), "1e+300");
+  const std::string saved = saveBytes(net);
+  EXPECT_EQ(saved.find("inf"), std::string::npos) << saved;
+  EXPECT_EQ(openBytes(saved).observations.text(1, 3), "1.8e305");
+  // Below 1e15 the mask holds, as for every ordinary difference.
+  EXPECT_EQ(openBytes("1,1,1,1\r\nA,1\r\nP,\r\nA,P,999999999999999,1\r\n").observations.text(1, 3),
+            "999999999999999.0000");
+}
+
+// The limits hold before anything is stored: a header that announces more
+// than the program takes is refused at once, with the file and the limit.
+TEST(ProjectFile, HeaderCountsBeyondTheLimitsAreRefusedAtOnce) {
+  const struct {
+    const char* header;
+    const char* expected;
+  } cases[] = {
+      {"30000,2768,0,1\r\n", "已知点与待定点共 32768 个，超过 32767 个的上限"},
+      {"1,1,100001,1\r\n", "观测值 100001 个，超过 100000 个的上限"},
+      {"0,1e300,0,1\r\n", "已知点与待定点共 1e+300 个，超过 32767 个的上限"},
+  };
+  for (const auto& c : cases) {
+    const std::string message = errorOf(c.header);
+    EXPECT_NE(message.find(std::string("文件“t.pc”第 1 行：") + c.expected), std::string::npos) << message;
+  }
+  EXPECT_EQ(errorOf("32767,0,0,1\r\n").find("上限"), std::string::npos);  // at the limit: read on (and ends early)
+}
+
 class ProjectFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -250,6 +321,31 @@ TEST_F(ProjectFileOnDisk, FailedWriteLeavesTheOldFileIntact) {
                InputError);
   EXPECT_THROW(writeProjectFile(dir_.string(), net.fields, net.points, net.observations), InputError);
   EXPECT_TRUE(fs::is_directory(dir_));
+}
+
+// A file larger than any network is refused before it is read whole, and a
+// device that never ends (/dev/zero) is read only up to the limit.
+TEST_F(ProjectFileOnDisk, FilesBeyondTheSizeLimitAreRefusedWithTheirName) {
+  const fs::path large = dir_ / "large.pc";
+  std::ofstream(large) << "1,0,0,1\r\n";
+  fs::resize_file(large, kMaxProjectFileBytes + 1);  // sparse: costs no disk
+  std::vector<std::string> paths = {large.string()};
+  if (fs::exists("/dev/zero")) paths.push_back("/dev/zero");
+  for (const std::string& path : paths) {
+    try {
+      readProjectFile(path);
+      ADD_FAILURE() << path;
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("文件“" + path + "”超过 64 MiB"), std::string::npos) << e.what();
+    }
+  }
+  fs::resize_file(large, kMaxProjectFileBytes);  // at the limit: read, then refused for its contents
+  try {
+    readProjectFile(large.string());
+    ADD_FAILURE();
+  } catch (const InputError& e) {
+    EXPECT_EQ(std::string(e.what()).find("MiB"), std::string::npos) << e.what();
+  }
 }
 
 TEST_F(ProjectFileOnDisk, OpenNamesAFileThatCannotBeRead) {

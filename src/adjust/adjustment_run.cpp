@@ -42,12 +42,12 @@ std::string AdjustmentRun::execute() {
   return report.take();
 }
 
-std::string runAdjustment(const ParameterFields& fields, TextTable& points, const TextTable& observations) {
-  if (fields.known.empty()) return std::string();
+AdjustmentOutcome adjustNetwork(const ParameterFields& fields, TextTable& points, const TextTable& observations) {
+  AdjustmentOutcome outcome;
+  if (fields.known.empty()) return outcome;
   AdjustmentRun run(gatherNetwork(fields, points, observations));
-  std::string report;
   try {
-    report = run.execute();
+    outcome.report = run.execute();
   } catch (const std::bad_alloc&) {
     // Sections 3 and 4 list all t x t elements of N and Q: a network of
     // tens of thousands of unknown points needs more memory than there is.
@@ -56,7 +56,12 @@ std::string runAdjustment(const ParameterFields& fields, TextTable& points, cons
   }
   // Only a run that went through leaves its mark on the table.
   fillEmptyElevations(points, run.net.PointCount);
-  return report;
+  outcome.duplicateNames = run.net.DuplicateNames;
+  return outcome;
+}
+
+std::string runAdjustment(const ParameterFields& fields, TextTable& points, const TextTable& observations) {
+  return adjustNetwork(fields, points, observations).report;
 }
 
 }  // namespace levelnet

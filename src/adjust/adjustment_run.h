@@ -46,11 +46,21 @@ struct AdjustmentRun {
   std::string execute();
 };
 
+// What Adjust delivers: the report, and the duplicate point names the user
+// must be warned of (the report follows the first row of each).
+struct AdjustmentOutcome {
+  std::string report;
+  std::vector<DuplicateName> duplicateNames;
+};
+
 // The engine side of Adjust: an empty known-point field gives an empty
 // report and changes nothing; otherwise the fields and tables are checked
 // and gathered and the whole adjustment is run; then the empty elevation
 // cells receive "0". Throws InputError, with nothing changed, when the input
-// cannot be adjusted.
+// cannot be adjusted (out of memory included).
+AdjustmentOutcome adjustNetwork(const ParameterFields& fields, TextTable& points, const TextTable& observations);
+
+// The report of adjustNetwork alone.
 std::string runAdjustment(const ParameterFields& fields, TextTable& points, const TextTable& observations);
 
 }  // namespace levelnet

@@ -63,7 +63,9 @@ void JSFFC(AdjustmentRun& run) {
       for (int m = 0; m < k; ++m) dstRight[m] = dstRight[m] + r * srcRight[m];
     }
     const double pivot = ai[0];
-    if (pivot == 0.0 || !std::isfinite(pivot)) noUniqueSolution(i, run.net);
+    // A positive definite matrix has positive pivots; a subnormal one has
+    // lost its digits, and dividing by it would overflow.
+    if (!std::isnormal(pivot) || pivot < 0.0) noUniqueSolution(i, run.net);
     double* __restrict ri = R.row(i);
     for (int c = 0; c <= t; ++c) ri[c] = -ai[c] / pivot;
     hiA[i] = lastNonZero(ai, i, i, t);

@@ -34,10 +34,16 @@ std::string left(const std::string& text, std::size_t width) {
   return n >= width ? text : text + std::string(width - n, ' ');
 }
 
-std::string fixed(double v, int decimals) { return fixedText(v, decimals); }
+// Numbers of the check report; one that is not finite refuses the check
+// rather than show "inf" or "nan".
+std::string fixed(double v, int decimals) {
+  if (!std::isfinite(v))
+    throw InputError("检核未完成：计算中出现了超出数值范围的结果（无穷大或非数），请检查高程、观测高差与路线长度");
+  return fixedText(v, decimals);
+}
 
 std::string signedFixed(double v, int decimals) {
-  std::string t = fixedText(v, decimals);
+  std::string t = fixed(v, decimals);
   return t[0] == '-' ? t : "+" + t;
 }
 
@@ -96,6 +102,9 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   out.add("文件：" + fileName);
   out.add("观测值 " + std::to_string(n) + " 个，待定点 " + std::to_string(t) + " 个，多余观测 " +
           std::to_string(n - t) + " 个");
+  // Duplicate names: every observation refers to the first row, so a point
+  // typed twice (a benchmark with two elevations) silently loses one row.
+  for (const DuplicateName& d : net.DuplicateNames) out.add("点名重复：" + duplicateNameWarning(d));
   if (hasGrade)
     out.add("等级：" + options.grade + (terrainMatters ? "，" + terrain : "") + "；闭合差限差 ±" +
             numberText(coefficient) + "√L mm（L 以 km 计）");
@@ -189,9 +198,10 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
     verdict += "；未发现可疑粗差";
   }
   if (unchecked > 0) verdict += "；" + std::to_string(unchecked) + " 个观测值无法检核";
+  if (!net.DuplicateNames.empty()) verdict += "；点名重复 " + std::to_string(net.DuplicateNames.size()) + " 处";
   out.add("");
   out.add(verdict);
-  outcome.passed = failed.empty() && chiPassed && residuals.suspected == 0;
+  outcome.passed = failed.empty() && chiPassed && residuals.suspected == 0 && net.DuplicateNames.empty();
   outcome.report = out.take();
   return outcome;
 }

@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -14,6 +17,7 @@
 #include "network/input_error.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
+#include "network/safe_file.h"
 
 namespace levelnet {
 
@@ -21,6 +25,12 @@ namespace {
 
 // A wrong option value: exit status 2, as for other usage errors.
 struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Standard output could not be written (a full disk, a closed pipe): exit
+// status 1, never success.
+struct OutputError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
@@ -34,10 +44,12 @@ const char kUsageText[] =
     "用法:\n"
     "  levelnet adjust FILE.pc [--encoding utf-8|gbk]\n"
     "      平差 FILE.pc，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
-    "  levelnet check FILE.pc [--grade 二等|三等|四等|等外] [--terrain 平原|山区] [--sigma-km S]\n"
+    "  levelnet check FILE.pc [--grade 二等|三等|四等|等外] [--terrain 平原|山区] [--sigma-km S] [--encoding utf-8|gbk]\n"
     "      检核观测数据：闭合差与限差、单位权方差的χ²检验、粗差探测\n"
-    "  levelnet normalize IN.pc OUT.pc\n"
-    "      读入 IN.pc 并按“保存”的格式写成 OUT.pc\n"
+    "  levelnet normalize IN.pc OUT.pc [--encoding utf-8|gbk]\n"
+    "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
+    "  --encoding 指定读入文件的编码，也是报告输出的编码；不指定时按 GBK 读入，\n"
+    "      明显是 UTF-8 的文件按 UTF-8 读入并在标准错误上说明\n"
     "  levelnet gui [FILE.pc]\n"
     "      打开平差窗口\n"
     "  levelnet test\n"
@@ -49,7 +61,8 @@ const char kUsageText[] =
 struct Arguments {
   std::string command;
   std::vector<std::string> files;
-  std::string encoding = "utf-8";
+  std::string encoding = "utf-8";              // of the report
+  std::optional<FileEncoding> inputEncoding;   // of the file read, when forced
   std::string grade, terrain, sigmaKm;
   bool help = false;
   std::string error;  // non-empty: usage error
@@ -58,7 +71,6 @@ struct Arguments {
 Arguments parse(int argc, const char* const* argv) {
   Arguments a;
   std::vector<std::string> positional;
-  bool encodingGiven = false;
   bool checkOptionGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -75,13 +87,16 @@ Arguments parse(int argc, const char* const* argv) {
       } else {
         value = arg.substr(std::string("--encoding=").size());
       }
-      if (value == "utf-8" || value == "UTF-8" || value == "utf8") a.encoding = "utf-8";
-      else if (value == "gbk" || value == "GBK") a.encoding = "gbk";
-      else {
+      if (value == "utf-8" || value == "UTF-8" || value == "utf8") {
+        a.encoding = "utf-8";
+        a.inputEncoding = FileEncoding::utf8;
+      } else if (value == "gbk" || value == "GBK") {
+        a.encoding = "gbk";
+        a.inputEncoding = FileEncoding::gbk;
+      } else {
         a.error = "未知的编码“" + value + "”（可用 utf-8 或 gbk）";
         return a;
       }
-      encodingGiven = true;
     } else if (arg == "--grade" || arg == "--terrain" || arg == "--sigma-km") {
       if (i + 1 >= argc) {
         a.error = arg + " 后面缺少值";
@@ -107,10 +122,8 @@ Arguments parse(int argc, const char* const* argv) {
     if (a.files.size() != 1) a.error = "adjust 需要一个文件名";
   } else if (a.command == "check") {
     if (a.files.size() != 1) a.error = "check 需要一个文件名";
-    else if (encodingGiven) a.error = "check 不接受 --encoding";
   } else if (a.command == "normalize") {
     if (a.files.size() != 2) a.error = "normalize 需要输入和输出两个文件名";
-    else if (encodingGiven) a.error = "normalize 不接受 --encoding";
   } else {
     a.error = "未知的命令“" + a.command + "”";
   }
@@ -119,42 +132,82 @@ Arguments parse(int argc, const char* const* argv) {
   return a;
 }
 
-// Opens a file as the window's Open does, into in-memory fields and tables.
-NetworkText openNetwork(const std::string& path) {
-  NetworkText net;
-  applyProject(readProjectFile(path), net.fields, net.points, net.observations);
-  return net;
+// Writes to standard output; a write that fails is an error, never success.
+void writeOut(std::ostream& out, std::string_view bytes) {
+  errno = 0;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw OutputError("无法写入标准输出：" + systemErrorText(errno ? errno : EIO));
 }
 
-int adjust(const Arguments& a, std::ostream& out) {
-  NetworkText net = openNetwork(a.files[0]);
-  if (net.fields.known.empty())
-    throw InputError("文件“" + a.files[0] + "”第 1 行：已知点个数为空，无法平差");
-  const std::string report = runAdjustment(net.fields, net.points, net.observations);
-  if (a.encoding == "gbk") {
-    // Converted and written a block of whole lines at a time, so a report of
-    // a hundred megabytes needs no second copy of itself. Checked whole
-    // before anything is written: a refusal leaves standard output empty.
+void flushOut(std::ostream& out) {
+  errno = 0;
+  out.flush();
+  if (!out) throw OutputError("无法写入标准输出：" + systemErrorText(errno ? errno : EIO));
+}
+
+// Writes a report in the encoding asked for. GBK is converted and written a
+// block of whole lines at a time, so a report of a hundred megabytes needs
+// no second copy of itself; it is checked whole before anything is written,
+// so a refusal leaves standard output empty.
+void writeReport(std::ostream& out, const std::string& report, const std::string& encoding) {
+  if (encoding == "gbk") {
     std::string gbk;
     for (int pass = 0; pass < 2; ++pass) {
       for (std::size_t start = 0; start < report.size();) {
         std::size_t end = report.find('\n', std::min(report.size(), start + kBlock));
         end = end == std::string::npos ? report.size() : end + 1;
         if (!utf8ToGbk(std::string_view(report).substr(start, end - start), gbk))
-          throw InputError("平差报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
-        if (pass == 1) out.write(gbk.data(), static_cast<std::streamsize>(gbk.size()));
+          throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+        if (pass == 1) writeOut(out, gbk);
         start = end;
       }
     }
   } else {
-    out.write(report.data(), static_cast<std::streamsize>(report.size()));
+    writeOut(out, report);
   }
-  out.flush();
+  flushOut(out);
+}
+
+// A message about the file `path`: the reader's messages name it already;
+// those about the network's cells get it in front.
+InputError aboutFile(const std::string& path, const InputError& e) {
+  const std::string message = e.what();
+  if (message.find("“" + path + "”") != std::string::npos) return e;
+  return InputError("文件“" + path + "”：" + message);
+}
+
+// Opens a file as the window's Open does, into in-memory fields and tables;
+// says on `err` when it was not read as GBK.
+NetworkText openNetwork(const std::string& path, const Arguments& a, std::ostream& err) {
+  NetworkText net;
+  const ProjectData data = readProjectFile(path, a.inputEncoding);
+  const std::string note = encodingNote(data, path);
+  if (!note.empty()) err << "levelnet: 注意：" << note << "\n";
+  applyProject(data, net.fields, net.points, net.observations);
+  return net;
+}
+
+void warnOfDuplicates(const std::vector<DuplicateName>& duplicates, const std::string& path, std::ostream& err) {
+  for (const DuplicateName& d : duplicates) err << "levelnet: 警告：文件“" << path << "”：" << duplicateNameWarning(d) << "\n";
+}
+
+int adjust(const Arguments& a, std::ostream& out, std::ostream& err) {
+  const std::string& path = a.files[0];
+  NetworkText net = openNetwork(path, a, err);
+  if (net.fields.known.empty()) throw InputError("文件“" + path + "”第 1 行：已知点个数为空，无法平差");
+  AdjustmentOutcome outcome;
+  try {
+    outcome = adjustNetwork(net.fields, net.points, net.observations);
+  } catch (const InputError& e) {
+    throw aboutFile(path, e);
+  }
+  warnOfDuplicates(outcome.duplicateNames, path, err);
+  writeReport(out, outcome.report, a.encoding);
   return kDone;
 }
 
 #ifdef LEVELNET_WITH_CHECK
-int check(const Arguments& a, std::ostream& out) {
+int check(const Arguments& a, std::ostream& out, std::ostream& err) {
   CheckOptions options;
   options.grade = a.grade;
   options.terrain = a.terrain;
@@ -168,20 +221,36 @@ int check(const Arguments& a, std::ostream& out) {
   } catch (const InputError& e) {
     throw UsageError(e.what());
   }
-  NetworkText net = openNetwork(a.files[0]);
-  if (net.fields.known.empty())
-    throw InputError("文件“" + a.files[0] + "”第 1 行：已知点个数为空，无法平差");
-  const CheckOutcome outcome =
-      checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, a.files[0]);
-  out.write(outcome.report.data(), static_cast<std::streamsize>(outcome.report.size()));
-  out.flush();
+  const std::string& path = a.files[0];
+  NetworkText net = openNetwork(path, a, err);
+  if (net.fields.known.empty()) throw InputError("文件“" + path + "”第 1 行：已知点个数为空，无法平差");
+  CheckOutcome outcome;
+  try {
+    outcome = checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, path);
+  } catch (const InputError& e) {
+    throw aboutFile(path, e);
+  }
+  writeReport(out, outcome.report, a.encoding);
   return outcome.passed ? kDone : kCheckFailed;
 }
 #endif
 
-int normalize(const Arguments& a) {
-  NetworkText net = openNetwork(a.files[0]);
-  writeProjectFile(a.files[1], net.fields, net.points, net.observations);
+// Saves IN as the window's Save does; "-" as OUT writes the bytes to
+// standard output.
+int normalize(const Arguments& a, std::ostream& out, std::ostream& err) {
+  NetworkText net = openNetwork(a.files[0], a, err);
+  if (a.files[1] == "-") {
+    std::string bytes;
+    try {
+      bytes = formatProjectBytes(net.fields, net.points, net.observations);
+    } catch (const InputError& e) {
+      throw InputError("无法写到标准输出：" + std::string(e.what()));
+    }
+    writeOut(out, bytes);
+    flushOut(out);
+  } else {
+    writeProjectFile(a.files[1], net.fields, net.points, net.observations);
+  }
   return kDone;
 }
 
@@ -191,6 +260,11 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   const Arguments a = parse(argc, argv);
   if (a.help) {
     out << kUsageText;
+    out.flush();
+    if (!out) {
+      err << "levelnet: 无法写入标准输出\n";
+      return kRefused;
+    }
     return kDone;
   }
   if (!a.error.empty()) {
@@ -198,10 +272,10 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     return kUsage;
   }
   try {
-    if (a.command == "adjust") return adjust(a, out);
-    if (a.command == "normalize") return normalize(a);
+    if (a.command == "adjust") return adjust(a, out, err);
+    if (a.command == "normalize") return normalize(a, out, err);
 #ifdef LEVELNET_WITH_CHECK
-    return check(a, out);
+    return check(a, out, err);
 #else
     err << "levelnet: 这个版本没有编译 check（需要 Boost.Math，请用 ./levelnet check 运行）\n";
     return kRefused;
@@ -209,8 +283,14 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   } catch (const UsageError& e) {
     err << "levelnet: " << e.what() << "\n" << kUsageText;
     return kUsage;
+  } catch (const OutputError& e) {
+    err << "levelnet: " << e.what() << "\n";
+    return kRefused;
   } catch (const InputError& e) {
     err << "levelnet: " << e.what() << "\n";
+    return kRefused;
+  } catch (const std::bad_alloc&) {
+    err << "levelnet: 文件“" << (a.files.empty() ? std::string() : a.files[0]) << "”：内存不足，无法完成\n";
     return kRefused;
   } catch (const std::exception& e) {
     err << "levelnet: 内部错误：" << e.what() << "\n";

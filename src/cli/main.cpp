@@ -1,8 +1,28 @@
+#include <cerrno>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/cli.h"
+#include "network/safe_file.h"
 
+// Standard output is flushed and closed before the exit status is given, so
+// a write that fails only then (a full disk, a closed pipe, a file system
+// that reports errors on close) still ends in exit status 1, never 0.
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  return levelnet::runCommandLine(argc, argv, std::cout, std::cerr);
+  int status = levelnet::runCommandLine(argc, argv, std::cout, std::cerr);
+  if (!std::cout) return status != 0 ? status : 1;  // a failed write, reported where it happened
+  errno = 0;
+  std::cout.flush();
+  bool written = static_cast<bool>(std::cout);
+  int error = errno;
+  if (std::fclose(stdout) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written) {
+    std::cerr << "levelnet: 无法写入标准输出：" << levelnet::systemErrorText(error ? error : EIO) << "\n";
+    status = 1;
+  }
+  return status;
 }

@@ -66,3 +66,81 @@ std::size_t utf8Length(std::string_view utf8) {
 }
 
 }  // namespace levelnet
+
+namespace levelnet {
+
+namespace {
+
+// Decodes the UTF-8 sequence at bytes[i]; returns its length (0 when it is
+// not well-formed) and sets `codePoint`.
+std::size_t decodeUtf8(std::string_view bytes, std::size_t i, char32_t& codePoint) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char b0 = byte(i);
+  if (b0 < 0x80) {
+    codePoint = b0;
+    return 1;
+  }
+  std::size_t length = 0;
+  char32_t minimum = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) length = 2, codePoint = b0 & 0x1F, minimum = 0x80;
+  else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3, codePoint = b0 & 0x0F, minimum = 0x800;
+  else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4, codePoint = b0 & 0x07, minimum = 0x10000;
+  else return 0;
+  if (i + length > bytes.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char b = byte(i + k);
+    if ((b & 0xC0) != 0x80) return 0;
+    codePoint = (codePoint << 6) | (b & 0x3F);
+  }
+  if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
+  return length;
+}
+
+// Characters Chinese text in UTF-8 is made of, beyond ASCII. All take three
+// bytes: GBK bytes misread as UTF-8 give mostly two-byte characters below
+// U+0800, and the rare four-byte ones (CJK extension B) are left out because
+// GBK names such as 稹安 read as one of them.
+bool isChineseTextCharacter(char32_t c) {
+  return (c >= 0x2000 && c <= 0x206F)        // general punctuation: “” — …
+         || (c >= 0x2100 && c <= 0x22FF)     // letterlike symbols, arrows, mathematical operators: ℃ → ± ≤
+         || (c >= 0x2460 && c <= 0x27BF)     // enclosed numbers, box drawing, shapes, symbols: ① ─ ○ ★
+         || (c >= 0x3000 && c <= 0x33FF)     // CJK punctuation, kana, bopomofo, CJK compatibility: 、。《》㎞
+         || (c >= 0x3400 && c <= 0x4DBF)     // CJK extension A
+         || (c >= 0x4E00 && c <= 0x9FFF)     // CJK unified ideographs
+         || (c >= 0xF900 && c <= 0xFAFF)     // CJK compatibility ideographs
+         || (c >= 0xFE30 && c <= 0xFE4F)     // CJK compatibility forms
+         || (c >= 0xFF00 && c <= 0xFFEF);    // full-width forms: （），：
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view bytes, std::size_t& badOffset) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(bytes, i, c);
+    if (length == 0) {
+      badOffset = i;
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+FileEncoding detectFileEncoding(std::string_view bytes) {
+  if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) return FileEncoding::utf8;
+  bool multiByte = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(bytes, i, c);
+    if (length == 0) return FileEncoding::gbk;
+    if (length > 1) {
+      if (!isChineseTextCharacter(c)) return FileEncoding::gbk;
+      multiByte = true;
+    }
+    i += length;
+  }
+  return multiByte ? FileEncoding::utf8 : FileEncoding::gbk;
+}
+
+}  // namespace levelnet

@@ -21,3 +21,30 @@ bool utf8ToGbk(std::string_view utf8, std::string& gbk);
 std::size_t utf8Length(std::string_view utf8);
 
 }  // namespace levelnet
+
+namespace levelnet {
+
+// The encodings a .pc file may come in: GBK is the format; UTF-8 is what many
+// modern editors save.
+enum class FileEncoding { gbk, utf8 };
+
+// True when `bytes` are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing beyond U+10FFFF). On false `badOffset` is the first bad byte.
+bool isValidUtf8(std::string_view bytes, std::size_t& badOffset);
+
+// The encoding a file's bytes are most likely in. UTF-8 when they start with
+// the UTF-8 byte-order mark, or when they are well-formed UTF-8 holding at
+// least one multi-byte character and every such character is one that
+// Chinese text in UTF-8 is made of (CJK ideographs of the basic plane and
+// punctuation, full-width forms, general punctuation, symbols). GBK text
+// almost never reads so: its two-byte characters decode as UTF-8 either not
+// at all or to Latin, Greek, Cyrillic, Hebrew or Arabic letters; no name of
+// one or two GB2312 characters does. Everything else (plain ASCII included)
+// is GBK; the reader still takes well-formed UTF-8 that is no GBK at all as
+// UTF-8.
+FileEncoding detectFileEncoding(std::string_view bytes);
+
+// The UTF-8 byte-order mark.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace levelnet

@@ -1,5 +1,6 @@
 #include "network/leveling_network.h"
 
+#include <cmath>
 #include <numeric>
 
 #include "network/input_error.h"
@@ -15,8 +16,18 @@ std::int16_t LevelingNetwork::zhName(const std::string& name) const {
 void LevelingNetwork::indexNames() {
   nameIndex_.clear();
   nameIndex_.reserve(PointName.size());
+  DuplicateNames.clear();
   // Ascending, keeping the first: with duplicate names the lowest number wins.
-  for (int i = 1; i <= PointCount; ++i) nameIndex_.try_emplace(PointName[i], static_cast<std::int16_t>(i));
+  for (int i = 1; i <= PointCount; ++i) {
+    const auto [it, added] = nameIndex_.try_emplace(PointName[i], static_cast<std::int16_t>(i));
+    if (!added) DuplicateNames.push_back({PointName[i], it->second, i});
+  }
+}
+
+std::string duplicateNameWarning(const DuplicateName& d) {
+  return "点表第 " + std::to_string(d.firstRow) + " 行与第 " + std::to_string(d.row) + " 行的点名都是“" + d.name +
+         "”：观测值中的这个点名都按第 " + std::to_string(d.firstRow) + " 行计算，第 " + std::to_string(d.row) +
+         " 行的点没有用上";
 }
 
 namespace {
@@ -24,6 +35,9 @@ namespace {
 constexpr std::size_t kMaxListedProblems = 20;
 
 std::string quoted(const std::string& text) { return "“" + text + "”"; }
+
+const char* const kElevationRange = "超出 ±100000 m 的范围";
+const char* const kLengthRange = "超出 0.000001～100000 km 的范围";
 
 const char* const kPointHeaders[] = {"序号", "点号", "高程(m)"};
 const char* const kObservationHeaders[] = {"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"};
@@ -112,6 +126,8 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     problems.add("单位权长度：" + quoted(fields.unitLength) + "不是数");
   } else if (!(unitLength > 0.0)) {
     problems.add("单位权长度：" + quoted(fields.unitLength) + "必须大于 0");
+  } else if (unitLength < kMinRouteLength || unitLength > kMaxRouteLength) {
+    problems.add("单位权长度：" + quoted(fields.unitLength) + kLengthRange);
   }
 
   const int pointRows = points.rows() - 1;
@@ -135,6 +151,7 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   }
   int observationCount = 0;
   bool observationsUsable = false;
+  int shortest = 0, longest = 0;  // rows of the shortest and longest usable routes
   if (countOk) {
     if (count > observationRows) {
       problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " + std::to_string(observationRows));
@@ -158,7 +175,9 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       net.PointName[i] = points.text(i, 1);
       const std::string cell = points.text(i, 2);
       // An empty elevation counts as 0 (the cell is filled once all is well).
-      if (!cell.empty() && !parseNumber(cell, net.Elevation[i])) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+      if (cell.empty()) continue;
+      if (!parseNumber(cell, net.Elevation[i])) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+      else if (std::fabs(net.Elevation[i]) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
     }
     net.indexNames();
   }
@@ -171,10 +190,22 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     net.ObservedDiff.assign(size, 0.0);
     net.RouteLength.assign(size, 0.0);
     for (int j = 1; j <= observationCount; ++j) {
-      readRequired(observationCell(j, 3), observations.text(j, 3), problems, net.ObservedDiff[j]);
+      const std::string diffText = observations.text(j, 3);
+      if (readRequired(observationCell(j, 3), diffText, problems, net.ObservedDiff[j]) &&
+          std::fabs(net.ObservedDiff[j]) > kMaxAbsElevation)
+        problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange);
       const std::string lengthText = observations.text(j, 4);
-      if (readRequired(observationCell(j, 4), lengthText, problems, net.RouteLength[j]) && !(net.RouteLength[j] > 0.0))
-        problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0");
+      double& length = net.RouteLength[j];
+      if (readRequired(observationCell(j, 4), lengthText, problems, length)) {
+        if (!(length > 0.0)) {
+          problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0");
+        } else if (length < kMinRouteLength || length > kMaxRouteLength) {
+          problems.add(observationCell(j, 4) + quoted(lengthText) + kLengthRange);
+        } else {
+          if (shortest == 0 || length < net.RouteLength[shortest]) shortest = j;
+          if (longest == 0 || length > net.RouteLength[longest]) longest = j;
+        }
+      }
       if (!pointsUsable) continue;
       const std::string from = observations.text(j, 1);
       const std::string to = observations.text(j, 2);
@@ -186,6 +217,14 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
         problems.add("观测表第 " + std::to_string(j) + " 行：起点与终点是同一个点" + quoted(from));
     }
   }
+
+  if (observationsUsable && shortest != 0 &&
+      net.RouteLength[longest] / net.RouteLength[shortest] > kMaxRouteLengthRatio)
+    problems.add("水准路线长度：观测表第 " + std::to_string(longest) + " 行的 " +
+                 quoted(observations.text(longest, 4)) + " km 是第 " + std::to_string(shortest) + " 行的 " +
+                 quoted(observations.text(shortest, 4)) + " km 的 " +
+                 numberText(std::floor(net.RouteLength[longest] / net.RouteLength[shortest])) +
+                 " 倍，超过 1000000 倍：权相差太悬殊，法方程无法准确求解");
 
   if (unknownOk && countOk && count <= unknown)
     problems.add("观测值 " + numberText(count) + " 个，不多于待定点 " + numberText(unknown) +
@@ -204,7 +243,10 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     for (int p = net.KnownCount + 1; p <= net.PointCount; ++p) {
       if (tied[components.find(p)]) continue;
       if (looseCount++ > 0) loose += "、";
-      loose += quoted(net.PointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
+      loose += quoted(net.PointName[p]) + "（点表第 " + std::to_string(p) + " 行";
+      const int first = net.zhName(net.PointName[p]);
+      if (first != p) loose += "，与第 " + std::to_string(first) + " 行点名相同，观测值都按第 " + std::to_string(first) + " 行计算";
+      loose += "）";
     }
     if (looseCount > 0)
       problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");

@@ -10,6 +10,14 @@
 
 namespace levelnet {
 
+// Two rows of the points table with the same name: observations refer to
+// the first, so the second takes no part through its name.
+struct DuplicateName {
+  std::string name;
+  int firstRow = 0;
+  int row = 0;
+};
+
 // Points are numbered by their data row in the points table: known points
 // 1..KnownCount, then unknown points; unknown point p is parameter
 // p - KnownCount. Observations are numbered by their row in the observation
@@ -35,7 +43,11 @@ struct LevelingNetwork {
   std::int16_t zhName(const std::string& name) const;
 
   // Rebuilds the name index from PointName; call after filling PointName.
+  // Fills DuplicateNames.
   void indexNames();
+
+  // Every later row whose name an earlier row already has, in row order.
+  std::vector<DuplicateName> DuplicateNames;
 
  private:
   std::unordered_map<std::string, std::int16_t> nameIndex_;
@@ -43,12 +55,29 @@ struct LevelingNetwork {
 
 // The largest number of points a network may hold (point numbers are 16-bit).
 inline constexpr int kMaxPoints = 32767;
+// The largest number of observations a network may hold.
+inline constexpr int kMaxObservations = 100000;
+
+// Bounds no real network comes near. Beyond them the values would destroy
+// the result (an elevation of 1e13 m leaves no digits for millimetres; a
+// difference of 1e300 m overflows [pvv]), so a run refuses them.
+inline constexpr double kMaxAbsElevation = 1e5;         // m, elevations and observed differences
+inline constexpr double kMinRouteLength = 1e-6;         // km, route lengths and the unit-weight length
+inline constexpr double kMaxRouteLength = 1e5;          // km
+inline constexpr double kMaxRouteLengthRatio = 1e6;     // longest route over shortest: the ratio of the weights
+
+// A warning for a duplicate name: both rows and which one counts.
+std::string duplicateNameWarning(const DuplicateName& duplicate);
 
 // Checks the fields and tables and gathers the network from them. Nothing is
 // changed when something is wrong: InputError lists every problem found (up
 // to 20), each naming the field or table, row, column and text. An empty
-// elevation cell counts as 0. The caller handles an empty known-point field
-// before calling.
+// elevation cell counts as 0. Elevations and differences beyond
+// kMaxAbsElevation, lengths outside kMinRouteLength..kMaxRouteLength and
+// routes whose lengths differ by more than kMaxRouteLengthRatio are refused.
+// Duplicate names are not refused (the first row counts) but listed in
+// DuplicateNames. The caller handles an empty known-point field before
+// calling.
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
 
 // Writes "0" into the empty elevation cells of points 1..pointCount, as a

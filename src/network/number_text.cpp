@@ -95,7 +95,11 @@ bool isCount(double value) { return value >= 0.0 && std::floor(value) == value &
 
 double roundHalfUp(double v, int decimals) {
   const double scale = kPowersOfTen[decimals];
-  double r = std::floor(v * scale + 0.5) / scale;
+  const double scaled = v * scale;
+  // Beyond 2^53 a double has no fraction left to round; near the top of the
+  // range the scaling alone would overflow to infinity.
+  if (!std::isfinite(scaled) || std::fabs(scaled) >= 9007199254740992.0) return v;
+  double r = std::floor(scaled + 0.5) / scale;
   return r == 0.0 ? 0.0 : r;  // never a negative zero
 }
 
@@ -144,7 +148,10 @@ std::size_t writeFixedText(char* buf, double v, int decimals) {
     std::memcpy(buf, p, static_cast<std::size_t>(end - p));
     return static_cast<std::size_t>(end - p);
   }
-  auto res = std::to_chars(buf, buf + kMaxNumberChars, whole / scale, std::chars_format::fixed, decimals);
+  // Far from a whole number of units only where the scaling overflowed: the
+  // value itself is then written with its digits, never as "inf".
+  const double rounded = std::isfinite(whole) ? whole / scale : v;
+  auto res = std::to_chars(buf, buf + kMaxNumberChars, rounded, std::chars_format::fixed, decimals);
   return static_cast<std::size_t>(res.ptr - buf);
 }
 

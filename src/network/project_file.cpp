@@ -1,16 +1,16 @@
 #include "network/project_file.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
+#include <new>
 
 #include "network/gbk.h"
 #include "network/input_error.h"
+#include "network/leveling_network.h"
 #include "network/number_text.h"
+#include "network/safe_file.h"
 
 namespace levelnet {
 namespace {
@@ -97,12 +97,17 @@ class ItemReader {
   bool more_ = true;
 };
 
+// Observed differences this large keep the file's text: in the mask they
+// would fill hundreds of digits, and the run refuses them anyway.
+constexpr double kLargestMaskedDifference = 1e15;
+
 // The text an item shows: a number (unquoted) in its general text, or in the
 // mask "0.0000" for an observed difference; anything else unchanged.
 std::string shownText(const Item& item, bool observedDifference) {
   double value = 0.0;
   if (item.quoted || !parseNumber(item.text, value)) return item.text;
-  return observedDifference ? fixedText(value, 4) : numberText(value);
+  if (!observedDifference) return numberText(value);
+  return std::fabs(value) < kLargestMaskedDifference ? fixedText(value, 4) : item.text;
 }
 
 // A header count: empty, or a whole number from 0 upwards. A quoted count is
@@ -138,17 +143,45 @@ std::string hexBytes(std::string_view bytes, std::size_t offset) {
   return out;
 }
 
-}  // namespace
 
-ProjectData parseProjectBytes(std::string_view bytes, const std::string& name) {
+[[noreturn]] void notInEncoding(std::string_view bytes, std::size_t bad, const std::string& name,
+                                const char* encoding, const char* hint) {
+  throw InputError("文件" + quoted(name) + "第 " + std::to_string(lineOfOffset(bytes, bad)) + " 行：不是 " + encoding +
+                   " 编码的文字（字节 " + hexBytes(bytes, bad) + "）" + hint);
+}
+
+// Decodes the file bytes into UTF-8 text and tells which encoding they were in.
+std::string decodeFile(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                       FileEncoding& encoding) {
+  encoding = forced ? *forced : detectFileEncoding(bytes);
   std::string text;
   std::size_t bad = 0;
-  if (!gbkToUtf8(bytes, text, bad))
-    throw InputError("文件" + quoted(name) + "第 " + std::to_string(lineOfOffset(bytes, bad)) +
-                     " 行：不是 GBK 编码的文字（字节 " + hexBytes(bytes, bad) + "）");
+  if (encoding == FileEncoding::gbk) {
+    if (gbkToUtf8(bytes, text, bad)) return text;
+    // Well-formed UTF-8 that is no GBK at all can only be UTF-8.
+    std::size_t utf8Bad = 0;
+    if (forced || !isValidUtf8(bytes, utf8Bad))
+      notInEncoding(bytes, bad, name, "GBK", forced ? "" : "，也不是 UTF-8");
+    encoding = FileEncoding::utf8;
+  }
+  std::string_view body = bytes;
+  if (body.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) body.remove_prefix(kUtf8ByteOrderMark.size());
+  if (!isValidUtf8(body, bad)) notInEncoding(bytes, bad + (bytes.size() - body.size()), name, "UTF-8", "");
+  return std::string(body);
+}
+
+}  // namespace
+
+std::string encodingNote(const ProjectData& data, const std::string& name) {
+  if (data.encoding == FileEncoding::gbk) return std::string();
+  return "文件" + quoted(name) + "按 UTF-8 编码读入；平差文件的格式是 GBK 编码，保存时将写成 GBK";
+}
+
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced) {
+  ProjectData data;
+  const std::string text = decodeFile(bytes, name, forced, data.encoding);
 
   ItemReader reader(text, name);
-  ProjectData data;
   const Item known = reader.next("读完已知点个数");
   const Item unknown = reader.next("读完待定点个数");
   const Item count = reader.next("读完观测值个数");
@@ -157,6 +190,13 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name) {
                  shownText(unitLength, false)};
   const double pointCount = headerCount(known, "已知点", name) + headerCount(unknown, "待定点", name);
   const double observationCount = headerCount(count, "观测值", name);
+  // The limits hold before anything is stored, whatever the file announces.
+  if (pointCount > kMaxPoints)
+    throw InputError("文件" + quoted(name) + "第 1 行：已知点与待定点共 " + numberText(pointCount) + " 个，超过 " +
+                     std::to_string(kMaxPoints) + " 个的上限");
+  if (observationCount > kMaxObservations)
+    throw InputError("文件" + quoted(name) + "第 1 行：观测值 " + numberText(observationCount) + " 个，超过 " +
+                     std::to_string(kMaxObservations) + " 个的上限");
 
   // The counts are not trusted for sizes: a file that announces more items
   // than it holds ends early long before memory runs short.
@@ -177,14 +217,35 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name) {
   return data;
 }
 
-ProjectData readProjectFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced) {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  if (!in || std::filesystem::is_directory(path, ec))
-    throw InputError("无法打开文件" + quoted(path) + "：" + (errno ? std::strerror(errno) : "不是普通文件"));
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw InputError("无法读取文件" + quoted(path));
-  return parseProjectBytes(bytes, path);
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::is_directory(status)) throw InputError("无法打开文件" + quoted(path) + "：这是一个文件夹");
+  const std::string tooLarge = "文件" + quoted(path) + "超过 " + std::to_string(kMaxProjectFileBytes >> 20) +
+                               " MiB，不是平差文件（平差文件最多 " + std::to_string(kMaxPoints) + " 个点、" +
+                               std::to_string(kMaxObservations) + " 个观测值）";
+  // A regular file is measured before it is read; anything else (a pipe, a
+  // device such as /dev/zero) is read a block at a time up to the limit.
+  if (fs::is_regular_file(status)) {
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > kMaxProjectFileBytes) throw InputError(tooLarge);
+  }
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError("无法打开文件" + quoted(path) + "：" + systemErrorText(errno ? errno : ENOENT));
+  std::string bytes;
+  try {
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+      bytes.append(block, static_cast<std::size_t>(in.gcount()));
+      if (bytes.size() > kMaxProjectFileBytes) throw InputError(tooLarge);
+    }
+    if (in.bad()) throw InputError("无法读取文件" + quoted(path) + "：" + systemErrorText(errno ? errno : EIO));
+    return parseProjectBytes(bytes, path, forced);
+  } catch (const std::bad_alloc&) {
+    throw InputError("文件" + quoted(path) + "：内存不足，无法读入");
+  }
 }
 
 void applyProject(const ProjectData& data, ParameterFields& fields, TextTable& points, TextTable& observations) {
@@ -206,16 +267,23 @@ void applyProject(const ProjectData& data, ParameterFields& fields, TextTable& p
 
 namespace {
 
+// Whether Open would read a name written without quotes as a number with
+// another text ("007" as 7): such a name must be quoted to stay the same.
+bool readsAsAnotherNumber(const std::string& text) {
+  double value = 0.0;
+  return parseNumber(text, value) && numberText(value) != text;
+}
+
 // Appends one text as a file item, quoting it where the plain form would not
 // read back; refuses what no form can hold.
-void appendItem(std::string& out, const std::string& text, const std::string& place) {
+void appendItem(std::string& out, const std::string& text, const std::string& place, bool isName = false) {
   if (text.find_first_of("\"\r\n") != std::string::npos)
     throw InputError(place + quoted(text) + "含有双引号或换行，无法保存到平差文件");
   std::string gbk;
   if (!utf8ToGbk(text, gbk)) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
   const bool blankEdge = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
                                            text.back() == '\t');
-  if (blankEdge || text.find(',') != std::string::npos) {
+  if (blankEdge || text.find(',') != std::string::npos || (isName && readsAsAnotherNumber(text))) {
     out += '"';
     out += gbk;
     out += '"';
@@ -241,8 +309,8 @@ std::string formatProjectBytes(const ParameterFields& fields, const TextTable& p
   for (int i = 1; i < points.rows(); ++i) {
     for (int c = 1; c <= 2; ++c) {
       if (c > 1) out += ',';
-      appendItem(out, points.text(i, c),
-                 "点表第 " + std::to_string(i) + " 行“" + kPointColumnNames[c] + "”列：");
+      appendItem(out, points.text(i, c), "点表第 " + std::to_string(i) + " 行“" + kPointColumnNames[c] + "”列：",
+                 c == 1);
     }
     out += "\r\n";
   }
@@ -250,36 +318,11 @@ std::string formatProjectBytes(const ParameterFields& fields, const TextTable& p
     for (int c = 1; c <= 4; ++c) {
       if (c > 1) out += ',';
       appendItem(out, observations.text(j, c),
-                 "观测表第 " + std::to_string(j) + " 行“" + kObservationColumnNames[c] + "”列：");
+                 "观测表第 " + std::to_string(j) + " 行“" + kObservationColumnNames[c] + "”列：", c <= 2);
     }
     out += "\r\n";
   }
   return out;
-}
-
-void replaceFileContents(const std::string& path, std::string_view bytes) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  std::error_code ec;
-  if (fs::is_directory(target, ec)) throw InputError("无法保存到" + quoted(path) + "：这是一个文件夹");
-  std::random_device seed;
-  const fs::path temp = target.parent_path() /
-                        (target.filename().string() + ".tmp" + std::to_string(seed() % 1000000));
-  std::FILE* f = std::fopen(temp.string().c_str(), "wb");
-  if (!f) throw InputError("无法保存到" + quoted(path) + "：" + std::strerror(errno));
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fflush(f) == 0) && ok;
-  const int writeErrno = errno;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) {
-    fs::remove(temp, ec);
-    throw InputError("无法写入" + quoted(path) + "：" + std::strerror(writeErrno));
-  }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    throw InputError("无法保存到" + quoted(path) + "：" + ec.message());
-  }
 }
 
 void writeProjectFile(const std::string& path, const ParameterFields& fields, const TextTable& points,
@@ -290,7 +333,7 @@ void writeProjectFile(const std::string& path, const ParameterFields& fields, co
   } catch (const InputError& e) {
     throw InputError("无法保存到" + quoted(path) + "：" + e.what());
   }
-  replaceFileContents(path, bytes);
+  saveFileSafely(path, bytes);
 }
 
 }  // namespace levelnet

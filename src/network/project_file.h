@@ -6,28 +6,45 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "network/gbk.h"
 #include "network/text_table.h"
 
 namespace levelnet {
+
+// The largest file Open reads: far more than 32767 points and 100,000
+// observations with long names need.
+inline constexpr std::size_t kMaxProjectFileBytes = std::size_t(64) << 20;
 
 // The contents of a file as the texts Open shows in the fields and cells.
 struct ProjectData {
   ParameterFields fields;
   std::vector<std::array<std::string, 2>> points;        // name, elevation
   std::vector<std::array<std::string, 4>> observations;  // from, to, difference ("0.0000"), length
+  FileEncoding encoding = FileEncoding::gbk;             // the encoding the file was read in
 };
 
-// Reads a whole file. The whole file must be GBK and must hold every item
-// its header announces; a header count must be empty or a whole number from
-// 0 upwards. Throws InputError naming the file, the line and the text.
-ProjectData readProjectFile(const std::string& path);
+// Reads a whole file of at most kMaxProjectFileBytes. The file must hold
+// every item its header announces; a header count must be empty or a whole
+// number from 0 upwards, with at most kMaxPoints points and kMaxObservations
+// observations. The encoding is `forced` where given, else GBK unless the
+// bytes are plainly UTF-8 (detectFileEncoding; a UTF-8 byte-order mark is
+// dropped). Throws InputError naming the file, the line and the text; a
+// file that is not in its encoding is refused, never read as garbage.
+ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced = std::nullopt);
 
 // The same for the bytes of a file; `name` is used in messages.
-ProjectData parseProjectBytes(std::string_view bytes, const std::string& name);
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name,
+                              std::optional<FileEncoding> forced = std::nullopt);
+
+// A note for the user when a file was not read as GBK, else "": the file was
+// read as UTF-8 and Save will write it as GBK.
+std::string encodingNote(const ProjectData& data, const std::string& name);
 
 // Puts read data into the fields and tables as Open does: both row counts
 // set from the data, every cell of every data row written, column 0 numbered.
@@ -35,19 +52,18 @@ void applyProject(const ProjectData& data, ParameterFields& fields, TextTable& p
 
 // The file bytes Save writes for the fields and every data row of both
 // tables. A text holding a comma, or starting or ending with a blank, is
-// written in double quotes; a text holding a double quote, a line break or a
-// character GBK cannot encode is refused with InputError naming the field or
-// table, row and column.
+// written in double quotes, and so is a point name (also a from or to name)
+// that Open would read as a number with another text ("007", "1e2", "1.50");
+// names that read back as they are ("12", "BM1") and the numeric columns stay
+// unquoted. A text holding a double quote, a line break or a character GBK
+// cannot encode is refused with InputError naming the field or table, row and
+// column.
 std::string formatProjectBytes(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
 
-// Saves to `path` without ever damaging an existing file: the bytes go to a
-// temporary file beside it, which replaces the target only once complete.
-// Throws InputError when the data cannot be saved or the file cannot be
-// written; the target is then as it was.
+// Saves to `path` through saveFileSafely (safe_file.h): an existing file is
+// never damaged. Throws InputError when the data cannot be saved or the file
+// cannot be written; the target is then as it was.
 void writeProjectFile(const std::string& path, const ParameterFields& fields, const TextTable& points,
                       const TextTable& observations);
-
-// Writes bytes to `path` through a temporary file beside it (see above).
-void replaceFileContents(const std::string& path, std::string_view bytes);
 
 }  // namespace levelnet

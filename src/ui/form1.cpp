@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <cstddef>
 #include <exception>
+#include <new>
 
 #include "adjust/adjustment_run.h"
 #include "network/input_error.h"
@@ -210,12 +211,12 @@ void Form1::Form_Load() {
   txtKnow->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::Form_Unload() { ExitSystem(); }
 
-// Closing is never cancelled; the question only offers to save first.
+// Closing goes on only when nothing unsaved would be lost: a cancelled or
+// failed save keeps the window open with its data.
 void Form1::closeEvent(QCloseEvent* event) {
-  Form_Unload();
-  event->accept();
+  if (ExitSystem()) event->accept();
+  else event->ignore();
 }
 
 void Form1::Setup() {
@@ -223,9 +224,10 @@ void Form1::Setup() {
   setupTable(*MSFlexGrid2, kObservationColumns);
 }
 
-void Form1::ExitSystem() {
-  if (txtKnow->text().isEmpty()) return;
-  if (boxes_->askYesNo(this, kExitTitle, kExitQuestion)) cmdSave_Click();
+bool Form1::ExitSystem() {
+  if (txtKnow->text().isEmpty()) return true;
+  if (!boxes_->askYesNo(this, kExitTitle, kExitQuestion)) return true;
+  return saveWithDialog();
 }
 
 ParameterFields Form1::fields() const {
@@ -238,7 +240,7 @@ void Form1::warn(const QString& text) { boxes_->warn(this, kTitle, text); }
 // ---- commands ----
 
 void Form1::cmdNew_Click() {
-  ExitSystem();
+  if (!ExitSystem()) return;  // the data were not saved: keep them
   // An editor left open would hold a header text after Setup, and Enter in
   // it would write that into the new empty table.
   pointEditing_->hideEditor();
@@ -265,6 +267,9 @@ bool Form1::openFile(const QString& path) {
   ProjectData data;
   try {
     data = readProjectFile(QFile::encodeName(fullPath).toStdString());
+  } catch (const std::bad_alloc&) {
+    warn(QStringLiteral("文件“%1”：内存不足，无法打开。").arg(fullPath));
+    return false;
   } catch (const std::exception& e) {
     warn(QString::fromStdString(e.what()));
     return false;
@@ -285,33 +290,58 @@ bool Form1::openFile(const QString& path) {
   txtUnknow->setText(QString::fromStdString(loaded.unknown));
   Text3->setText(QString::fromStdString(loaded.observations));
   Text4->setText(QString::fromStdString(loaded.unitLength));
+  // A file in UTF-8 is read as such, and the user is told: Save writes GBK.
+  const std::string note = encodingNote(data, fullPath.toStdString());
+  if (!note.empty()) warn(QString::fromStdString(note) + QStringLiteral("。"));
   return true;
 }
 
-void Form1::cmdSave_Click() {
+void Form1::cmdSave_Click() { saveWithDialog(); }
+
+bool Form1::saveWithDialog() {
   const std::optional<QString> chosen = dialogs_->saveFileName(this, kFilter, cd1FileName_);
-  if (!chosen) return;
+  if (!chosen) return false;
   cd1FileName_ = *chosen;
   try {
     writeProjectFile(QFile::encodeName(*chosen).toStdString(), fields(), *MSFlexGrid1, *MSFlexGrid2);
+  } catch (const std::bad_alloc&) {
+    warn(QStringLiteral("无法保存到“%1”：内存不足。").arg(*chosen));
+    return false;
   } catch (const std::exception& e) {
     warn(QString::fromStdString(e.what()));
+    return false;
   }
+  return true;
 }
 
 void Form1::cmdRun_Click() {
   txtOutput->setPlainText(QString());
   if (txtKnow->text().isEmpty()) return;
-  std::string report;
+  AdjustmentOutcome outcome;
   try {
-    report = runAdjustment(fields(), *MSFlexGrid1, *MSFlexGrid2);
+    outcome = adjustNetwork(fields(), *MSFlexGrid1, *MSFlexGrid2);
   } catch (const InputError& e) {
     warn(QString::fromStdString(e.what()));
+    return;
+  } catch (const std::bad_alloc&) {
+    warn(QStringLiteral("内存不足：平差未能完成。"));
     return;
   } catch (const std::exception& e) {
     warn(QStringLiteral("平差未能完成：") + QString::fromStdString(e.what()));
     return;
   }
+  // A point typed twice is not refused (observations refer to its first
+  // row), but the user hears of it before reading the report.
+  if (!outcome.duplicateNames.empty()) {
+    constexpr std::size_t kListed = 20;
+    QString text = QStringLiteral("点名重复：");
+    for (std::size_t i = 0; i < outcome.duplicateNames.size() && i < kListed; ++i)
+      text += QStringLiteral("\n") + QString::fromStdString(duplicateNameWarning(outcome.duplicateNames[i]));
+    if (outcome.duplicateNames.size() > kListed)
+      text += QStringLiteral("\n……另有 %1 处未列出").arg(outcome.duplicateNames.size() - kListed);
+    warn(text);
+  }
+  const std::string& report = outcome.report;
   // The report's lines end in CR LF; the text box keeps lines, not line ends.
   txtOutput->setPlainText(QString::fromStdString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   txtOutput->moveCursor(QTextCursor::Start);

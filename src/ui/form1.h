@@ -61,7 +61,11 @@ class Form1 : public QWidget {
   TextBox* Text2 = nullptr;  // in-cell editor of MSFlexGrid2
 
   void Setup();
-  void ExitSystem();
+  // Offers to save before the data are closed or cleared. True when the
+  // caller may go on: nothing to save, the user answered No, or the save
+  // succeeded; false when the save dialog was cancelled or the save failed,
+  // and the data must stay as they are.
+  bool ExitSystem();
   void ShowTextBox1();
   void ShowTextBox2();
 
@@ -69,6 +73,8 @@ class Form1 : public QWidget {
   void cmdNew_Click();
   void cmdOpen_Click();
   void cmdSave_Click();
+  // Save with its dialog; true only when a file was written.
+  bool saveWithDialog();
   void cmdRun_Click();
 
  protected:
@@ -78,7 +84,6 @@ class Form1 : public QWidget {
   void createWidgets();
   void connectSignals();
   void Form_Load();
-  void Form_Unload();
 
   void txtKnow_KeyPress(int& KeyAscii);
   void txtUnknow_KeyPress(int& KeyAscii);

@@ -4,11 +4,15 @@
 //                                                builds the window off-screen, optionally
 //                                                runs Adjust, writes a PNG of it and exits
 #include <QApplication>
+#include <QBuffer>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
+#include "network/safe_file.h"
 #include "ui/chinese_ui.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -19,15 +23,15 @@ const char* const kUsage =
     "usage: levelnet-gui [FILE.pc]\n"
     "       levelnet-gui --screenshot OUT.png [--adjust] [FILE.pc]\n";
 
-// Off-screen nobody can answer a message box: its text goes to standard error.
+// Off-screen nobody can answer a message box: its text goes to standard
+// error. Whether a command failed is told by its outcome, not by the box: a
+// note (a file read as UTF-8, a duplicate name) is no failure.
 class ConsoleMessageBoxes : public levelnet::ui::MessageBoxes {
  public:
   bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
   void warn(QWidget*, const QString& title, const QString& text) override {
     std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
-    failed = true;
   }
-  bool failed = false;
 };
 
 struct Options {
@@ -79,13 +83,24 @@ int main(int argc, char** argv) {
   ConsoleMessageBoxes boxes;
   levelnet::ui::Form1 window(nullptr, &boxes);
   if (!options.file.empty() && !window.openFile(QString::fromLocal8Bit(options.file.c_str()))) return 1;
-  if (options.adjust) window.cmdRun_Click();
-  if (boxes.failed) return 1;
+  if (options.adjust) {
+    window.cmdRun_Click();
+    if (window.txtOutput->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error
+  }
   window.show();
   QApplication::processEvents();
   const QPixmap shot = window.grab();
-  if (!shot.save(QString::fromLocal8Bit(options.screenshot.c_str()), "PNG")) {
-    std::fprintf(stderr, "levelnet-gui: cannot write %s\n", options.screenshot.c_str());
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!shot.save(&buffer, "PNG")) {
+    std::fprintf(stderr, "levelnet-gui: 无法生成截图\n");
+    return 1;
+  }
+  try {
+    levelnet::saveFileSafely(options.screenshot, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "levelnet-gui: %s\n", e.what());
     return 1;
   }
   return 0;

@@ -55,12 +55,17 @@ class ScriptedMessageBoxes : public MessageBoxes {
  public:
   bool yes = false;  // the answer to every question
   std::vector<BoxCall> calls;
+  // Runs when a warning is shown, before it is recorded.
+  std::function<void()> onWarn;
 
   bool askYesNo(QWidget*, const QString& title, const QString& text) override {
     calls.push_back({true, title, text});
     return yes;
   }
-  void warn(QWidget*, const QString& title, const QString& text) override { calls.push_back({false, title, text}); }
+  void warn(QWidget*, const QString& title, const QString& text) override {
+    if (onWarn) onWarn();
+    calls.push_back({false, title, text});
+  }
 
   int warnings() const {
     int n = 0;

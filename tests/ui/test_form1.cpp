@@ -1,5 +1,6 @@
 // The window: first state, the count fields' Enter chain, New, Open, Save,
 // Adjust, the closing question and the access keys.
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -208,7 +209,7 @@ class Form1Test : public QObject {
     QTest::addColumn<int>("saveDialogs");
     QTest::newRow("empty 已知点: no question") << "" << true << 0 << 0;
     QTest::newRow("answer No: cleared at once") << "2" << false << 1 << 0;
-    QTest::newRow("answer Yes: save dialog first") << "2" << true << 1 << 1;
+    QTest::newRow("answer Yes: saved first") << "2" << true << 1 << 1;
     QTest::newRow("a blank counts as data") << " " << false << 1 << 0;
   }
   void newAsksOnlyWithKnownPoints() {
@@ -228,6 +229,7 @@ class Form1Test : public QObject {
     w.Text4->setText("1");
     w.txtOutput->setPlainText("old report");
     f.boxes.yes = yes;
+    f.dialogs.answers.push_back(path("saved_by_new.pc"));
     bool clearedBeforeDialog = true;
     f.dialogs.onShow = [&] { clearedBeforeDialog = w.txtKnow->text().isEmpty(); };
     w.cmdNew->click();
@@ -243,6 +245,7 @@ class Form1Test : public QObject {
     if (saveDialogs > 0) {
       QVERIFY(f.dialogs.calls[0].save);
       QVERIFY(!clearedBeforeDialog);
+      QVERIFY(fileBytes(path("saved_by_new.pc")).startsWith(known.toUtf8() + ",3,"));
     }
     for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
     QVERIFY(w.txtKnow->hasFocus());
@@ -394,6 +397,42 @@ class Form1Test : public QObject {
     QCOMPARE(f.window->txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
   }
 
+  // A benchmark typed twice is adjusted with its first row, and the user is
+  // told before the report appears.
+  void duplicateNamesAreWarnedOfBeforeTheReport() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.window->MSFlexGrid1->SetTextMatrix(2, 1, "BM1");  // BM2 retyped as BM1
+    f.window->MSFlexGrid2->SetTextMatrix(3, 2, "BM1");
+    bool reportShownBeforeWarning = false;
+    f.boxes.onWarn = [&] { reportShownBeforeWarning = !f.window->txtOutput->toPlainText().isEmpty(); };
+    f.window->cmdRun->click();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY2(f.boxes.lastText().contains(QStringLiteral("点表第 1 行与第 2 行的点名都是“BM1”")),
+             qPrintable(f.boxes.lastText()));
+    QVERIFY(!reportShownBeforeWarning);
+    QVERIFY(!f.window->txtOutput->toPlainText().isEmpty());
+  }
+
+  // A file saved in UTF-8 by a modern editor opens with its Chinese names
+  // intact, with a note; the next Save writes GBK.
+  void utf8FileOpensWithANote() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    const QByteArray utf8 = QStringLiteral("1,1,2,1\r\n城东,10\r\n桥头,\r\n城东,桥头,1.5,1\r\n桥头,城东,-1.5,1\r\n").toUtf8();
+    QVERIFY(writeBytes(path("utf8.pc"), utf8));
+    f.dialogs.answers.push_back(path("utf8.pc"));
+    f.window->cmdOpen->click();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY2(f.boxes.lastText().contains("UTF-8"), qPrintable(f.boxes.lastText()));
+    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("城东"));
+    QCOMPARE(f.window->MSFlexGrid2->TextMatrix(1, 2), QStringLiteral("桥头"));
+    f.dialogs.answers.push_back(path("gbk.pc"));
+    f.window->cmdSave->click();
+    QCOMPARE(fileBytes(path("gbk.pc")).mid(9, 4), QByteArray("\xb3\xc7\xb6\xab"));  // 城东 in GBK
+  }
+
   void refusedAdjustShowsTheProblemsAndNoReport() {
     WindowFixture f;
     QVERIFY(f.ready());
@@ -427,7 +466,6 @@ class Form1Test : public QObject {
     QTest::addColumn<int>("saveDialogs");
     QTest::newRow("fresh window") << "" << true << 0 << 0;
     QTest::newRow("No") << "2" << false << 1 << 0;
-    QTest::newRow("Yes, then save dialog cancelled") << "2" << true << 1 << 1;
   }
   void closingAsksOnlyWithKnownPoints() {
     QFETCH(QString, known);
@@ -438,7 +476,7 @@ class Form1Test : public QObject {
     QVERIFY(f.ready());
     f.window->txtKnow->setText(known);
     f.boxes.yes = yes;
-    QVERIFY(f.window->close());  // never cancelled
+    QVERIFY(f.window->close());
     QCOMPARE(int(f.boxes.calls.size()), questions);
     QCOMPARE(int(f.dialogs.calls.size()), saveDialogs);
     QVERIFY(!f.window->isVisible());
@@ -452,6 +490,46 @@ class Form1Test : public QObject {
     f.dialogs.answers.push_back(path("closing.pc"));
     QVERIFY(f.window->close());
     QCOMPARE(fileBytes(path("closing.pc")).left(9), QByteArray("2,2,4,1\r\n"));
+  }
+
+  // Answering Yes to the question and then not saving (the dialog cancelled,
+  // or a save the file system refuses) must keep everything: New does not
+  // clear, closing does not close.
+  void unsavedDataStayWhenTheSaveDoesNotHappen_data() {
+    QTest::addColumn<bool>("closing");
+    QTest::addColumn<QString>("target");  // "" cancels the dialog
+    QTest::addColumn<int>("warnings");
+    for (bool closing : {false, true}) {
+      const char* command = closing ? "close" : "New";
+      QTest::addRow("%s, dialog cancelled", command) << closing << QString() << 0;
+      QTest::addRow("%s, read-only file", command) << closing << QStringLiteral("readonly.pc") << 1;
+      QTest::addRow("%s, folder chosen", command) << closing << QStringLiteral("folder") << 1;
+    }
+  }
+  void unsavedDataStayWhenTheSaveDoesNotHappen() {
+    QFETCH(bool, closing);
+    QFETCH(QString, target);
+    QFETCH(int, warnings);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    f.window->txtOutput->setPlainText("report");
+    const QByteArray oldBytes("old contents\r\n");
+    QVERIFY(writeBytes(path("readonly.pc"), oldBytes));
+    QVERIFY(QFile::setPermissions(path("readonly.pc"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QDir(dir_.path()).mkpath("folder"));
+    const Snapshot before(*f.window);
+    f.boxes.yes = true;
+    f.dialogs.answers.push_back(target.isEmpty() ? QString() : path(target));
+    if (closing) QVERIFY(!f.window->close());
+    else f.window->cmdNew->click();
+    QCOMPARE(f.dialogs.calls.size(), std::size_t(2));  // Open's, then Save's
+    QVERIFY(f.dialogs.calls[1].save);
+    QCOMPARE(f.boxes.warnings(), warnings);
+    QVERIFY(Snapshot(*f.window) == before);
+    QVERIFY(f.window->isVisible());
+    QCOMPARE(fileBytes(path("readonly.pc")), oldBytes);
+    QFile::setPermissions(path("readonly.pc"), QFile::ReadOwner | QFile::WriteOwner);
   }
 
   // The platform dialogs speak Chinese when Qt's translation is installed.

@@ -1,0 +1,36 @@
+// Saving a file the way a careful editor does: the new contents go to a
+// temporary file created exclusively beside the target, are flushed to the
+// disk, and replace the target by one rename; an existing file is never
+// damaged and never replaced when it may not be written.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace levelnet {
+
+// Makes `bytes` the contents of the regular file `path` (created when absent).
+// Throws InputError "无法保存到“PATH”：REASON" (REASON in Chinese) when it
+// cannot; the target is then byte for byte as it was and no temporary file
+// is left behind.
+void saveFileSafely(const std::string& path, std::string_view bytes);
+
+// The Chinese text of an errno value, for messages ("没有权限", "磁盘空间不足", ...).
+std::string systemErrorText(int error);
+
+// Handles for the tests of saveFileSafely; the program never sets them.
+namespace safe_file_testing {
+
+// Skips the unnamed (O_TMPFILE) temporary and takes the route of a file
+// system without it: a temporary created at once under a fresh random name.
+inline bool namedTemporaryOnly = false;
+
+// Called with the full path of each name a temporary file is about to be
+// created or linked under, so that a test can occupy that name first, as
+// another program could.
+inline std::function<void(const std::string& temporaryPath)> beforeNamingTemporary;
+
+}  // namespace safe_file_testing
+
+}  // namespace levelnet

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The command line as a user meets it when things go wrong: standard output
+# that cannot be written, files in UTF-8, names that look like numbers,
+# duplicate names, files that never end. Usage: trust_test.sh PROGRAM EXAMPLES_DIR
+set -uo pipefail
+program="$1"
+examples="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+# check NAME CONDITION...: runs the condition, counts the result.
+check() {
+  local name="$1"; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
+}
+status_is() { [ "$1" = "$2" ]; }
+contains() { grep -qF -- "$2" "$1"; }
+
+city="$examples/city_network.pc"
+
+# Standard output that cannot be written is an error for every command.
+for args in "adjust $city" "check $city --grade 三等" "normalize $city -" "--help"; do
+  # shellcheck disable=SC2086
+  "$program" $args >/dev/full 2>"$work/err"
+  s=$?
+  check "$args > /dev/full exits 1" status_is "$s" 1
+  check "$args > /dev/full says so" contains "$work/err" "无法写入标准输出"
+done
+
+# A reader that has gone away: with SIGPIPE ignored the write fails with
+# EPIPE, and the exit status must not be 0; with SIGPIPE the process ends by it.
+big="$work/big.pc"
+{
+  printf '1,400,800,1\r\nA,10\r\n'
+  for i in $(seq 1 400); do printf 'P%d,\r\n' "$i"; done
+  for i in $(seq 1 400); do printf '%s,P%d,1.%03d,1\r\n' "$([ "$i" = 1 ] && echo A || echo P$((i - 1)))" "$i" "$i"; done
+  for i in $(seq 1 400); do printf 'A,P%d,%d.5,2\r\n' "$i" "$i"; done
+} >"$big"
+(trap '' PIPE; "$program" adjust "$big" 2>"$work/err" | (exec 0<&-; sleep 0.5); echo "${PIPESTATUS[0]}" >"$work/status")
+check "closed pipe, SIGPIPE ignored: not 0" status_is "$(cat "$work/status")" 1
+check "closed pipe names the reason" contains "$work/err" "管道"
+("$program" adjust "$big" 2>/dev/null | (exec 0<&-; sleep 0.5); echo "${PIPESTATUS[0]}" >"$work/status")
+check "closed pipe, SIGPIPE: not 0" test "$(cat "$work/status")" -ne 0
+
+# A UTF-8 copy of an example gives the same report, with a note.
+iconv -f GBK -t UTF-8 "$city" >"$work/utf8.pc"
+"$program" adjust "$city" >"$work/gbk.report" 2>/dev/null
+"$program" adjust "$work/utf8.pc" >"$work/utf8.report" 2>"$work/err"
+check "UTF-8 copy: same report" cmp -s "$work/gbk.report" "$work/utf8.report"
+check "UTF-8 copy: a note" contains "$work/err" "按 UTF-8 编码读入"
+printf '\xEF\xBB\xBF' | cat - "$work/utf8.pc" >"$work/bom.pc"
+"$program" adjust "$work/bom.pc" >"$work/bom.report" 2>/dev/null
+check "UTF-8 with a byte-order mark: same report" cmp -s "$work/gbk.report" "$work/bom.report"
+"$program" normalize "$work/utf8.pc" "$work/back.pc" 2>/dev/null
+"$program" normalize "$city" "$work/direct.pc"
+check "UTF-8 copy: saved as GBK" cmp -s "$work/back.pc" "$work/direct.pc"
+"$program" adjust --encoding gbk "$work/utf8.pc" >/dev/null 2>"$work/err"
+check "--encoding gbk forces GBK" status_is "$?" 1
+check "--encoding gbk refusal names the bytes" contains "$work/err" "不是 GBK 编码的文字"
+"$program" adjust --encoding utf-8 "$city" >"$work/out" 2>"$work/err"
+check "--encoding utf-8 refuses a GBK file" status_is "$?" 1
+check "--encoding utf-8 refusal names the bytes" contains "$work/err" "不是 UTF-8 编码的文字"
+
+# Names that look like numbers survive Open and Save.
+printf '2,1,3,1\r\n"007",10\r\n7,12\r\nP,\r\n"007",P,1.5,1\r\nP,7,0.5,1\r\n"007",7,2.001,2\r\n' >"$work/names.pc"
+"$program" normalize "$work/names.pc" "$work/names2.pc"
+"$program" normalize "$work/names2.pc" "$work/names3.pc"
+check "\"007\" keeps its quotes" contains "$work/names2.pc" '"007",P,1.5000,1'
+check "normalize is stable" cmp -s "$work/names2.pc" "$work/names3.pc"
+"$program" adjust "$work/names.pc" >"$work/r1" && "$program" adjust "$work/names3.pc" >"$work/r3"
+check "same report after two saves" cmp -s "$work/r1" "$work/r3"
+
+# Duplicate names: a warning from adjust, a failed item for check.
+printf '2,1,3,1\r\nA,10\r\nA,20\r\nP,\r\nA,P,1.5,1\r\nP,A,-1.5,1\r\nA,P,1.502,2\r\n' >"$work/dup.pc"
+"$program" adjust "$work/dup.pc" >/dev/null 2>"$work/err"
+check "duplicate: adjust goes on" status_is "$?" 0
+check "duplicate: adjust warns with both rows" contains "$work/err" "点表第 1 行与第 2 行的点名都是“A”"
+"$program" check "$work/dup.pc" --grade 三等 >"$work/out" 2>/dev/null
+check "duplicate: check fails" status_is "$?" 3
+check "duplicate: check says so" contains "$work/out" "点名重复 1 处"
+
+# Input without end, and magnitudes beyond any network.
+if [ -e /dev/zero ]; then
+  "$program" adjust /dev/zero >"$work/out" 2>"$work/err"
+  check "/dev/zero is refused" status_is "$?" 1
+  check "/dev/zero: the limit is named" contains "$work/err" "超过 64 MiB"
+fi
+for line in 'A,1e308' 'A,1e13'; do
+  printf '1,1,2,1\r\n%s\r\nP,\r\nA,P,1.5,1\r\nP,A,-1.5,1\r\n' "$line" >"$work/mag.pc"
+  "$program" adjust "$work/mag.pc" >"$work/out" 2>"$work/err"
+  check "$line refused" status_is "$?" 1
+  check "$line: nothing on standard output" test ! -s "$work/out"
+  check "$line: the cell is named" contains "$work/err" "点表第 1 行“高程(m)”列"
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
