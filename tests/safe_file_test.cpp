@@ -665,6 +665,28 @@ TEST_P(SafeFileBothWays, TwoSavesAtOnceLeaveOneWholeResult) {
   EXPECT_EQ(entries(dir_ / "data"), 1) << "a temporary file was left behind";
 }
 
+// /dev/stdout, /dev/fd/N and /proc/self/fd/N lead to files the process
+// has open: a save through them would replace a file that standard output
+// appends to, wiping what was written before. They are refused.
+TEST_F(SafeFileOnDisk, OpenFileLinksOfProcAreRefused) {
+  const fs::path log = dir_ / "log.txt";
+  std::ofstream(log, std::ios::binary) << "earlier output\n";
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  for (const std::string& path : {"/proc/self/fd/" + std::to_string(fd), "/dev/fd/" + std::to_string(fd)}) {
+    if (!fs::exists(path)) continue;
+    try {
+      saveFileSafely(path, "new contents");
+      ADD_FAILURE() << path << " was saved to";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("要写到标准输出请用 -"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(read(log), "earlier output\n") << path;
+  }
+  ::close(fd);
+  EXPECT_EQ(entries(dir_), 1);
+}
+
 TEST(SystemErrorText, CommonErrorsInChineseOthersWithTheirNumber) {
   const std::pair<int, const char*> cases[] = {
       {EACCES, "没有权限"},         {EPERM, "没有权限"},           {ENOSPC, "磁盘空间不足"},

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
@@ -170,6 +171,16 @@ const char* kindOf(mode_t mode) {
 
 bool isRoot() { return ::geteuid() == 0; }
 
+// Whether `path` lies in /proc, whose links (/proc/self/fd/1, reached from
+// /dev/stdout and /dev/fd/1) name files the process has open rather than
+// places to save: replacing what they lead to would wipe a file that
+// standard output is appending to.
+bool onProcFileSystem(const std::string& directory) {
+  constexpr long kProcSuperMagic = 0x9fa0;
+  struct statfs volume {};
+  return ::statfs(directory.c_str(), &volume) == 0 && static_cast<long>(volume.f_type) == kProcSuperMagic;
+}
+
 // One save in progress. Every refusal or failure goes through fail(), which
 // throws; the members' destructors then close the temporary file and remove
 // its name if it got one, so nothing is left behind.
@@ -218,6 +229,8 @@ class Save {
         exists_ = true;
         return;
       }
+      if (onProcFileSystem(directoryOf(target_)))
+        fail("这是已打开的文件（如标准输出 /dev/stdout），不是可以保存的普通文件；要写到标准输出请用 -");
       if (hops == kMaxSymlinkHops)
         fail("符号链接层数太多（超过 " + std::to_string(kMaxSymlinkHops) + " 层，可能链接成了环）");
       target_ = besideLink(target_, readLink(target_));
