@@ -206,8 +206,9 @@ TEST(Gathering, DuplicateNamesAreListedNotRefused) {
                                       {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}, {"E", ""}},
                                       {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
                                        {"B", "E", "-0.990", "1"}, {"A", "F", "1.5", "1"}});
-  EXPECT_NE(refusal(untied).find("“E”（点表第 5 行，与第 3 行点名相同，观测值都按第 3 行计算）"), std::string::npos)
-      << refusal(untied);
+  const std::string message = refusal(untied);
+  EXPECT_NE(message.find("点表第 5 行与第 3 行点名重复：“E”"), std::string::npos) << message;
+  EXPECT_EQ(message.find("没有经观测与任何已知点相连"), std::string::npos) << message;
 }
 
 TEST(Gathering, UntiedPointsAreFoundThroughChainsOverKnownPoints) {

@@ -242,11 +242,17 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     int looseCount = 0;
     for (int p = net.KnownCount + 1; p <= net.PointCount; ++p) {
       if (tied[components.find(p)]) continue;
-      if (looseCount++ > 0) loose += "、";
-      loose += quoted(net.PointName[p]) + "（点表第 " + std::to_string(p) + " 行";
+      // A point that repeats an earlier name can be reached by no
+      // observation: the name is the cause, not a missing observation.
       const int first = net.zhName(net.PointName[p]);
-      if (first != p) loose += "，与第 " + std::to_string(first) + " 行点名相同，观测值都按第 " + std::to_string(first) + " 行计算";
-      loose += "）";
+      if (first != p) {
+        problems.add("点表第 " + std::to_string(p) + " 行与第 " + std::to_string(first) + " 行点名重复：" +
+                     quoted(net.PointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) +
+                     " 行计算，第 " + std::to_string(p) + " 行的待定点因此没有观测）");
+        continue;
+      }
+      if (looseCount++ > 0) loose += "、";
+      loose += quoted(net.PointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
     }
     if (looseCount > 0)
       problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");

@@ -279,6 +279,11 @@ bool readsAsAnotherNumber(const std::string& text) {
 void appendItem(std::string& out, const std::string& text, const std::string& place, bool isName = false) {
   if (text.find_first_of("\"\r\n") != std::string::npos)
     throw InputError(place + quoted(text) + "含有双引号或换行，无法保存到平差文件");
+  // Other control characters (a tab is a blank here) would reach the file
+  // as raw bytes that no editor shows.
+  for (unsigned char c : text)
+    if ((c < 0x20 && c != '\t') || c == 0x7f)
+      throw InputError(place + quoted(text) + "含有控制字符，无法保存到平差文件");
   std::string gbk;
   if (!utf8ToGbk(text, gbk)) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
   const bool blankEdge = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||

@@ -4,7 +4,15 @@
 // implementation; the window's twin handlers (MSFlexGrid1_KeyPress and
 // MSFlexGrid2_KeyPress, Text1_KeyPress and Text2_KeyPress, ...) differ only
 // in the table and editor they hand over.
+//
+// Nothing typed is lost: whatever takes the user away from an open editor
+// (another cell, the other table, a command, closing) commits its text into
+// the cell it was opened on first, as Enter would, without moving on. Only
+// Escape drops it.
 #pragma once
+
+#include <QString>
+#include <functional>
 
 namespace levelnet::ui {
 
@@ -14,48 +22,71 @@ class TextBox;
 class CellEditing {
  public:
   // `editor` is a text box on the same window as `grid`, in front of it.
-  CellEditing(FlexGrid& grid, TextBox& editor) : grid_(grid), editor_(editor) {}
+  // `cellEdited` runs whenever a cell's text is changed by the user.
+  CellEditing(FlexGrid& grid, TextBox& editor, std::function<void()> cellEdited = {})
+      : grid_(grid), editor_(editor), cellEdited_(std::move(cellEdited)) {}
 
   // Keyboard placement: hides the editor, makes it as wide as the current
   // column and two screen pixels shorter than the current row, puts it at
   // the current cell's top-left corner, shows and focuses it. The text is
-  // left alone.
+  // left alone; the editor belongs to the current cell from now on.
   void showTextBox();
 
   // A character key typed into the table. Enter (13) opens the editor with
-  // the current cell's text, caret at its end; any other code opens it
-  // holding that one character, caret after it. The key is swallowed.
-  // Typing never starts on a fixed cell: a current cell in the header row
-  // or the number column first moves to the nearest data cell, as a mouse
-  // press would; a table without data rows swallows the key and opens
-  // nothing.
+  // the current cell's text, caret at its end; a printable character opens it
+  // holding that one character, caret after it; Backspace (8) clears the
+  // current cell; any other control character (Escape, Ctrl+S, ...) does
+  // nothing. The key is swallowed. Typing never starts on a fixed cell: a
+  // current cell in the header row or the number column first moves to the
+  // nearest data cell, as a mouse press would; a table without data rows
+  // swallows the key and opens nothing.
   void tableKeyPress(int& keyAscii);
 
-  // A mouse press on the table: drops any uncommitted text, makes the cell
-  // under the pointer current (clamped to the data cells), lays the editor
-  // exactly over it holding its text, caret at the start, and focuses it.
-  // Does nothing on a table without data rows.
+  // Delete on the table: clears the current data cell.
+  void tableDeleteKey();
+
+  // A mouse press on the table: commits an open editor, makes the cell under
+  // the pointer current (clamped to the data cells), lays the editor exactly
+  // over it holding its text, caret at the start, and focuses it. Does
+  // nothing on a table without data rows.
   void tableMouseDown();
 
-  // The current cell changed: the editor takes the new cell's text; its
-  // visibility does not change.
+  // The current cell changed: an open editor is committed into the cell it
+  // belonged to and hidden; the editor then holds the new cell's text.
   void tableRowColChange();
 
-  // A key typed into the editor. Enter writes the editor's text into the
-  // current cell exactly as it stands, hides the editor, focuses the table
-  // and advances: next column, or column 1 of the next row after the last
-  // column; the last cell of the last row stays current. Enter is swallowed;
-  // other keys edit the text as usual.
+  // A key typed into the editor. Enter writes the editor's text into its cell,
+  // hides the editor, focuses the table and advances: next column, or column
+  // 1 of the next row after the last column; the last cell of the last row
+  // stays current. Escape hides the editor and drops its text. Both are
+  // swallowed; other keys edit the text as usual.
   void editorKeyPress(int& keyAscii);
+
+  // Up or Down in the editor: commits and moves to the cell above or below.
+  void editorVerticalKey(int step);
+
+  // The editor lost the focus to another widget: commits it.
+  void editorFocusLost();
+
+  // Writes an open editor's text (control characters removed) into its cell
+  // and hides the editor; the current cell does not move. Does nothing when
+  // the editor is hidden.
+  void commitEditor();
 
   // Hides the editor, dropping its text (New).
   void hideEditor();
 
  private:
   void moveToDataCell(int row, int col);
+  void placeEditorOnCurrentCell();
+  bool changeCell(int row, int col, const QString& text);
 
   FlexGrid& grid_;
   TextBox& editor_;
+  std::function<void()> cellEdited_;
+  int editRow_ = 0;  // the cell the open editor belongs to
+  int editCol_ = 0;
+  bool committing_ = false;
 };
 
 }  // namespace levelnet::ui

@@ -36,9 +36,41 @@ void mapSong() {
   (void)mapped;
 }
 
+// Texts of Qt 6 that Debian's qtbase_zh_CN.qm does not translate yet.
+class MissingQtTranslations : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
+                    int n = -1) const override {
+    Q_UNUSED(disambiguation);
+    Q_UNUSED(n);
+    if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return QString();
+    static const struct {
+      const char* source;
+      const char* chinese;
+    } kWords[] = {{"Folder", "文件夹"}, {"File", "文件"},   {"%1 File", "%1 文件"}, {"Drive", "驱动器"},
+                  {"Alias", "别名"},     {"Shortcut", "快捷方式"}, {"Unknown", "未知"}};
+    for (const auto& w : kWords)
+      if (qstrcmp(sourceText, w.source) == 0) return QString::fromUtf8(w.chinese);
+    return QString();
+  }
+};
+
+bool isChineseLocaleName(const QByteArray& name) { return name.startsWith("zh_CN") || name.startsWith("zh_SG"); }
+
 }  // namespace
 
+void preferChineseSystemLocale() {
+  // Qt reads the system locale from LC_ALL, then the category, then LANG.
+  const QByteArray all = qgetenv("LC_ALL");
+  const QByteArray lang = qgetenv("LANG");
+  if (isChineseLocaleName(all) || (all.isEmpty() && isChineseLocaleName(lang))) return;
+  qputenv("LC_ALL", "zh_CN.UTF-8");
+}
+
 void installChineseTranslations(QCoreApplication& app) {
+  app.installTranslator(new MissingQtTranslations(&app));
   const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
   for (const char* name : {"qt_zh_CN", "qtbase_zh_CN"}) {
     auto* translator = new QTranslator(&app);

@@ -12,7 +12,15 @@ namespace levelnet::ui {
 // Loads Qt's Simplified Chinese translations (qt_zh_CN, qtbase_zh_CN) from
 // Qt's translation directory, where present, and makes zh_CN the default
 // locale for Qt's dialogs. Numbers in the window keep "." whatever the locale.
+// Also installs Chinese words for the few texts of Qt 6's file dialog that
+// that translation lacks (a file's kind: 文件夹, 文件, ...).
 void installChineseTranslations(QCoreApplication& app);
+
+// Makes the system locale Chinese for Qt (sizes and dates in the file
+// dialog are written in the system locale), unless it already is. Call
+// before the QApplication is created; the engine's numbers never depend on
+// the locale.
+void preferChineseSystemLocale();
 
 // The family name the design uses, mapped on first use to the Song typefaces
 // installed (AR PL UMing, Noto Serif CJK).

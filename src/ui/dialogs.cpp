@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace levelnet::ui {
 
@@ -12,6 +13,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const QString& filter, con
   QFileDialog dialog(parent);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilter(filter);
   dialog.setDefaultSuffix(QString());
   if (!fileName.isEmpty()) dialog.selectFile(fileName);
@@ -31,11 +33,23 @@ std::optional<QString> QtFileDialogs::saveFileName(QWidget* parent, const QStrin
   return runFileDialog(parent, filter, fileName, QFileDialog::AcceptSave);
 }
 
-bool QtMessageBoxes::askYesNo(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-  box.setDefaultButton(QMessageBox::Yes);
-  box.setEscapeButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+SaveAnswer QtMessageBoxes::askToSave(QWidget* parent, const QString& title, const QString& text, SaveQuestion kind) {
+  const bool closing = kind == SaveQuestion::closing;
+  const QMessageBox::StandardButton saveButton = closing ? QMessageBox::Yes : QMessageBox::Save;
+  const QMessageBox::StandardButton discardButton = closing ? QMessageBox::No : QMessageBox::Discard;
+  QMessageBox box(QMessageBox::NoIcon, title, text, saveButton | discardButton | QMessageBox::Cancel, parent);
+  if (!closing) {
+    // Qt's own words for Save and Discard vary with the platform's style.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("保存(&S)"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("不保存(&N)"));
+  }
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  box.setDefaultButton(saveButton);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  if (box.clickedButton() == box.button(saveButton)) return SaveAnswer::save;
+  if (box.clickedButton() == box.button(discardButton)) return SaveAnswer::discard;
+  return SaveAnswer::cancel;
 }
 
 void QtMessageBoxes::warn(QWidget* parent, const QString& title, const QString& text) {

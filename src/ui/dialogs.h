@@ -16,18 +16,27 @@ class FileDialogs {
   // Shows an open (save) dialog with the name filter `filter` in Qt's form
   // ("平差文件 (*.pc)"), starting with `fileName` chosen. Returns the chosen
   // full path, or nothing when the dialog was cancelled or closed. The save
-  // dialog adds no extension to a name typed without one.
+  // dialog adds no extension to a name typed without one. The filter shows
+  // its description alone ("平差文件").
   virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter, const QString& fileName) = 0;
   virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter, const QString& fileName) = 0;
 };
+
+// The answers to the question whether to save unsaved changes first.
+enum class SaveAnswer { save, discard, cancel };
+
+// How the question is put: on closing 是/否/取消, before New and Open
+// 保存/不保存/取消. Either way the first saves, the second goes on without
+// saving and the third (also Escape) keeps everything as it is.
+enum class SaveQuestion { closing, replacing };
 
 // Modal message boxes.
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
-  // A question with no icon and the buttons Yes and No, Yes the default;
-  // true when the user answered Yes.
-  virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+  // The question whether to save first, with no icon, the saving answer the
+  // default.
+  virtual SaveAnswer askToSave(QWidget* parent, const QString& title, const QString& text, SaveQuestion kind) = 0;
   // A warning with one button.
   virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 };
@@ -40,7 +49,7 @@ class QtFileDialogs : public FileDialogs {
 
 class QtMessageBoxes : public MessageBoxes {
  public:
-  bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
+  SaveAnswer askToSave(QWidget* parent, const QString& title, const QString& text, SaveQuestion kind) override;
   void warn(QWidget* parent, const QString& title, const QString& text) override;
 };
 

@@ -49,6 +49,11 @@ class GridView : public QTableWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+      event->accept();
+      emit grid_->DeleteKey();
+      return;
+    }
     bool handled = false;
     grid_->gridKey(keyAsciiOf(*event), handled);
     if (handled) {
@@ -70,6 +75,7 @@ class GridView : public QTableWidget {
     QTableWidget::focusInEvent(event);
     grid_->syncing_ = false;
     grid_->syncViewCurrent();
+    grid_->focusEntered(event->reason());
   }
 
   void updateGeometries() override {
@@ -199,6 +205,7 @@ void FlexGrid::viewCurrentChanged(int viewRow, int viewCol) {
   if (row == row_ && col == col_) return;
   row_ = row;
   col_ = col;
+  userPlaced_ = true;  // the view moves its current cell only for the user's keys
   emit RowColChange();
 }
 
@@ -346,6 +353,13 @@ void FlexGrid::enterText(int row, int col, const std::string& text) {
   SetText(QString::fromStdString(text));
 }
 
+void FlexGrid::focusEntered(Qt::FocusReason reason) {
+  if (userPlaced_ || Rows() <= FixedRows()) return;
+  if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason) return;
+  SetRow(FixedRows());
+  SetCol(FixedCols());
+}
+
 void FlexGrid::gridKey(int keyAscii, bool& handled) {
   if (keyAscii == 0) return;  // navigation keys: the view's own
   emit KeyPress(keyAscii);
@@ -404,6 +418,7 @@ bool FlexGrid::mouseEvent(QObject* watched, QEvent* event) {
     emit DblClick();
     return true;
   }
+  userPlaced_ = true;
   SetFocus();
   const QPoint inGrid = static_cast<QWidget*>(watched)->mapTo(this, pos);
   const Qt::KeyboardModifiers mods = mouse->modifiers();

@@ -84,6 +84,13 @@ class FlexGrid : public QWidget, public TextTable {
   int CellWidth() const;
   int CellHeight() const;
 
+  // Whether the user has placed the current cell (by a click, the arrow
+  // keys or typing) since the program last set the placement aside. When
+  // the focus enters an unplaced grid by Tab, the current cell goes to the
+  // first data cell (1, 1), where typing a table naturally begins.
+  bool UserPlaced() const { return userPlaced_; }
+  void SetUserPlaced(bool placed) { userPlaced_ = placed; }
+
   // Erases the text of every cell, headers included; counts stay.
   void Clear();
   // Position of the grid in its window, in twips.
@@ -114,6 +121,8 @@ class FlexGrid : public QWidget, public TextTable {
   void RowColChange();
   // A double-click; the press that began it raised MouseDown.
   void DblClick();
+  // The Delete key on the grid.
+  void DeleteKey();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -130,6 +139,7 @@ class FlexGrid : public QWidget, public TextTable {
   void viewCurrentChanged(int viewRow, int viewCol);
   void inputMethodCommit(const QString& commit);
   void gridKey(int keyAscii, bool& handled);
+  void focusEntered(Qt::FocusReason reason);
   bool mouseEvent(QObject* watched, QEvent* event);
   QRect currentCellRect() const;
 
@@ -141,6 +151,7 @@ class FlexGrid : public QWidget, public TextTable {
   int mouseCol_ = 0;
   int rowHeightMinPx_ = 0;
   bool syncing_ = false;
+  bool userPlaced_ = false;
   std::vector<int> alignment_;
   std::vector<int> colWidthTwips_;  // as set: whole pixels would round 1000 to 1005
 };

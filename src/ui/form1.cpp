@@ -31,6 +31,8 @@ const QString kTitle = QStringLiteral("Vantrel水准网平差");
 const QString kFilter = QStringLiteral("平差文件 (*.pc)");
 const QString kExitTitle = QStringLiteral("退出Vantrel平差");
 const QString kExitQuestion = QStringLiteral("平差数据已输完或修改，是否保存再退出？");
+const QString kReplaceQuestion = QStringLiteral("是否保存对当前网的修改？");
+const QString kUntitled = QStringLiteral("未命名");
 
 constexpr int kEnter = 13;
 constexpr int kCentreTop = 3;  // MSFlexGrid alignment code: centred, at the top
@@ -148,6 +150,9 @@ void Form1::createWidgets() {
   txtOutput->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtOutput->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtOutput->setTabChangesFocus(true);
+  // The report is a result: it can be selected and copied, never edited.
+  txtOutput->setReadOnly(true);
+  txtOutput->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
   cmdNew = new QPushButton(QStringLiteral("新建(&N)"), this);
   place(cmdNew, kCmdNew);
@@ -182,8 +187,9 @@ void Form1::createWidgets() {
                       txtOutput, txtUnknow, Text3, Text4, Text1, Text2};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
-  pointEditing_ = std::make_unique<CellEditing>(*MSFlexGrid1, *Text1);
-  observationEditing_ = std::make_unique<CellEditing>(*MSFlexGrid2, *Text2);
+  pointEditing_ = std::make_unique<CellEditing>(*MSFlexGrid1, *Text1, [this] { markModified(); });
+  observationEditing_ = std::make_unique<CellEditing>(*MSFlexGrid2, *Text2, [this] { markModified(); });
+  updateTitle();
 }
 
 void Form1::connectSignals() {
@@ -204,6 +210,14 @@ void Form1::connectSignals() {
   connect(MSFlexGrid2, &FlexGrid::RowColChange, this, &Form1::MSFlexGrid2_RowColChange);
   connect(MSFlexGrid2, &FlexGrid::DblClick, this, &Form1::MSFlexGrid2_DblClick);
   connect(Text2, &TextBox::KeyPress, this, &Form1::Text2_KeyPress);
+  connect(MSFlexGrid1, &FlexGrid::DeleteKey, this, [this] { pointEditing_->tableDeleteKey(); });
+  connect(MSFlexGrid2, &FlexGrid::DeleteKey, this, [this] { observationEditing_->tableDeleteKey(); });
+  connect(Text1, &TextBox::FocusLost, this, [this] { pointEditing_->editorFocusLost(); });
+  connect(Text2, &TextBox::FocusLost, this, [this] { observationEditing_->editorFocusLost(); });
+  connect(Text1, &TextBox::VerticalKey, this, [this](int step) { pointEditing_->editorVerticalKey(step); });
+  connect(Text2, &TextBox::VerticalKey, this, [this](int step) { observationEditing_->editorVerticalKey(step); });
+  for (TextBox* field : {txtKnow, txtUnknow, Text3, Text4})
+    connect(field, &QLineEdit::textEdited, this, [this] { markModified(); });
 }
 
 void Form1::Form_Load() {
@@ -212,9 +226,10 @@ void Form1::Form_Load() {
 }
 
 
-// Closing goes on only when nothing unsaved would be lost: a cancelled or
-// failed save keeps the window open with its data.
+// Closing goes on only when nothing unsaved would be lost: a cancelled
+// question, a cancelled or failed save keeps the window open with its data.
 void Form1::closeEvent(QCloseEvent* event) {
+  commitEditors();
   if (ExitSystem()) event->accept();
   else event->ignore();
 }
@@ -224,10 +239,40 @@ void Form1::Setup() {
   setupTable(*MSFlexGrid2, kObservationColumns);
 }
 
-bool Form1::ExitSystem() {
-  if (txtKnow->text().isEmpty()) return true;
-  if (!boxes_->askYesNo(this, kExitTitle, kExitQuestion)) return true;
-  return saveWithDialog();
+bool Form1::ExitSystem() { return offerToSave(SaveQuestion::closing); }
+
+bool Form1::offerToSave(SaveQuestion kind) {
+  if (!modified_) return true;
+  const bool closing = kind == SaveQuestion::closing;
+  switch (boxes_->askToSave(this, closing ? kExitTitle : kTitle, closing ? kExitQuestion : kReplaceQuestion, kind)) {
+    case SaveAnswer::save:
+      return saveWithDialog();
+    case SaveAnswer::discard:
+      return true;
+    case SaveAnswer::cancel:
+      break;
+  }
+  return false;
+}
+
+void Form1::commitEditors() {
+  pointEditing_->commitEditor();
+  observationEditing_->commitEditor();
+}
+
+void Form1::markModified() { setModified(true); }
+
+void Form1::setModified(bool modified) {
+  if (modified_ == modified) return;
+  modified_ = modified;
+  updateTitle();
+}
+
+// The title names the current file (or 未命名) and ends in "*" while the
+// window holds changes not yet saved.
+void Form1::updateTitle() {
+  setWindowTitle(kTitle + QStringLiteral(" - [") + (currentFile_.isEmpty() ? kUntitled : currentFile_) +
+                 QStringLiteral("]") + (modified_ ? QStringLiteral("*") : QString()));
 }
 
 ParameterFields Form1::fields() const {
@@ -240,7 +285,8 @@ void Form1::warn(const QString& text) { boxes_->warn(this, kTitle, text); }
 // ---- commands ----
 
 void Form1::cmdNew_Click() {
-  if (!ExitSystem()) return;  // the data were not saved: keep them
+  commitEditors();
+  if (!offerToSave(SaveQuestion::replacing)) return;  // the data were not saved: keep them
   // An editor left open would hold a header text after Setup, and Enter in
   // it would write that into the new empty table.
   pointEditing_->hideEditor();
@@ -253,9 +299,17 @@ void Form1::cmdNew_Click() {
   }
   txtOutput->setPlainText(QString());
   Setup();
+  for (FlexGrid* grid : {MSFlexGrid1, MSFlexGrid2}) grid->SetUserPlaced(false);
+  // A new network has no file yet: Save asks for a name.
+  currentFile_.clear();
+  cd1FileName_.clear();
+  modified_ = false;
+  updateTitle();
 }
 
 void Form1::cmdOpen_Click() {
+  commitEditors();
+  if (!offerToSave(SaveQuestion::replacing)) return;
   const std::optional<QString> chosen = dialogs_->openFileName(this, kFilter, cd1FileName_);
   if (!chosen) return;
   cd1FileName_ = *chosen;
@@ -282,7 +336,11 @@ bool Form1::openFile(const QString& path) {
              .arg(kMaxTableRows - 1));
     return false;
   }
-  setWindowTitle(kTitle + QStringLiteral(" - [") + fullPath + QStringLiteral("]"));
+  pointEditing_->hideEditor();
+  observationEditing_->hideEditor();
+  currentFile_ = fullPath;
+  modified_ = false;
+  updateTitle();
   txtOutput->setPlainText(QString());
   ParameterFields loaded;
   applyProject(data, loaded, *MSFlexGrid1, *MSFlexGrid2);
@@ -290,6 +348,7 @@ bool Form1::openFile(const QString& path) {
   txtUnknow->setText(QString::fromStdString(loaded.unknown));
   Text3->setText(QString::fromStdString(loaded.observations));
   Text4->setText(QString::fromStdString(loaded.unitLength));
+  for (FlexGrid* grid : {MSFlexGrid1, MSFlexGrid2}) grid->SetUserPlaced(false);
   // A file in UTF-8 is read as such, and the user is told: Save writes GBK.
   const std::string note = encodingNote(data, fullPath.toStdString());
   if (!note.empty()) warn(QString::fromStdString(note) + QStringLiteral("。"));
@@ -299,6 +358,7 @@ bool Form1::openFile(const QString& path) {
 void Form1::cmdSave_Click() { saveWithDialog(); }
 
 bool Form1::saveWithDialog() {
+  commitEditors();
   const std::optional<QString> chosen = dialogs_->saveFileName(this, kFilter, cd1FileName_);
   if (!chosen) return false;
   cd1FileName_ = *chosen;
@@ -311,10 +371,14 @@ bool Form1::saveWithDialog() {
     warn(QString::fromStdString(e.what()));
     return false;
   }
+  currentFile_ = QFileInfo(*chosen).absoluteFilePath();
+  modified_ = false;
+  updateTitle();
   return true;
 }
 
 void Form1::cmdRun_Click() {
+  commitEditors();
   txtOutput->setPlainText(QString());
   if (txtKnow->text().isEmpty()) return;
   AdjustmentOutcome outcome;
@@ -389,6 +453,12 @@ bool Form1::sizeTable(FlexGrid& grid, TextBox& countField, TextBox* extraField) 
     grid.SetRow(i);
     grid.SetText(QString::number(i));
   }
+  // Typing the table begins at its first data cell.
+  if (grid.Rows() > grid.FixedRows()) {
+    grid.SetRow(grid.FixedRows());
+    grid.SetCol(grid.FixedCols());
+  }
+  grid.SetUserPlaced(false);
   return true;
 }
 

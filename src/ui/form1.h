@@ -11,6 +11,7 @@
 
 #include "network/text_table.h"
 #include "ui/cell_editing.h"
+#include "ui/dialogs.h"
 
 class QGroupBox;
 class QLabel;
@@ -61,11 +62,16 @@ class Form1 : public QWidget {
   TextBox* Text2 = nullptr;  // in-cell editor of MSFlexGrid2
 
   void Setup();
-  // Offers to save before the data are closed or cleared. True when the
-  // caller may go on: nothing to save, the user answered No, or the save
-  // succeeded; false when the save dialog was cancelled or the save failed,
-  // and the data must stay as they are.
+  // Offers to save unsaved changes before the window closes. True when it
+  // may close: nothing changed, the user answered No, or the save succeeded;
+  // false when the user cancelled, the save dialog was cancelled or the save
+  // failed, and the data must stay as they are.
   bool ExitSystem();
+
+  // Whether a field or cell was edited since the last Open, Save or New.
+  bool isModified() const { return modified_; }
+  // The file the window's data came from or went to last; empty for none.
+  QString currentFile() const { return currentFile_; }
   void ShowTextBox1();
   void ShowTextBox2();
 
@@ -105,12 +111,22 @@ class Form1 : public QWidget {
   bool sizeTable(FlexGrid& grid, TextBox& countField, TextBox* extraField);
   ParameterFields fields() const;
   void warn(const QString& text);
+  // The question before unsaved changes are closed or replaced; true when
+  // the caller may go on.
+  bool offerToSave(SaveQuestion kind);
+  // Commits both in-cell editors, so what is shown is what is used.
+  void commitEditors();
+  void markModified();
+  void setModified(bool modified);
+  void updateTitle();
 
   std::unique_ptr<FileDialogs> ownDialogs_;
   std::unique_ptr<MessageBoxes> ownBoxes_;
   FileDialogs* dialogs_;
   MessageBoxes* boxes_;
   QString cd1FileName_;  // the file dialog's remembered name
+  QString currentFile_;  // shown in the title; empty: 未命名
+  bool modified_ = false;
   std::unique_ptr<CellEditing> pointEditing_;
   std::unique_ptr<CellEditing> observationEditing_;
 };

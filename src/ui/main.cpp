@@ -28,7 +28,9 @@ const char* const kUsage =
 // note (a file read as UTF-8, a duplicate name) is no failure.
 class ConsoleMessageBoxes : public levelnet::ui::MessageBoxes {
  public:
-  bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+  levelnet::ui::SaveAnswer askToSave(QWidget*, const QString&, const QString&, levelnet::ui::SaveQuestion) override {
+    return levelnet::ui::SaveAnswer::discard;
+  }
   void warn(QWidget*, const QString& title, const QString& text) override {
     std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
   }
@@ -67,6 +69,7 @@ int main(int argc, char** argv) {
   if (!options.screenshot.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
+  levelnet::ui::preferChineseSystemLocale();
   QApplication app(argc, argv);
   levelnet::ui::installChineseTranslations(app);
   // The message boxes and the file dialog are windows of their own and take

@@ -53,14 +53,21 @@ struct BoxCall {
 
 class ScriptedMessageBoxes : public MessageBoxes {
  public:
-  bool yes = false;  // the answer to every question
+  SaveAnswer answer = SaveAnswer::discard;  // the answer to every question
   std::vector<BoxCall> calls;
+  std::vector<SaveQuestion> kinds;  // how each question was put
   // Runs when a warning is shown, before it is recorded.
   std::function<void()> onWarn;
 
-  bool askYesNo(QWidget*, const QString& title, const QString& text) override {
+  SaveAnswer askToSave(QWidget*, const QString& title, const QString& text, SaveQuestion kind) override {
     calls.push_back({true, title, text});
-    return yes;
+    kinds.push_back(kind);
+    return answer;
+  }
+  int questions() const {
+    int n = 0;
+    for (const BoxCall& c : calls) n += c.question ? 1 : 0;
+    return n;
   }
   void warn(QWidget*, const QString& title, const QString& text) override {
     if (onWarn) onWarn();

@@ -18,6 +18,7 @@ using namespace levelnet::ui::testing;
 namespace {
 
 const QString kTitle = QStringLiteral("Vantrel水准网平差");
+const QString kUntitled = kTitle + QStringLiteral(" - [未命名]");
 
 QStringList rowTexts(FlexGrid& grid, int row) {
   QStringList texts;
@@ -65,7 +66,7 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     Form1& w = *f.window;
-    QCOMPARE(w.windowTitle(), kTitle);
+    QCOMPARE(w.windowTitle(), kUntitled);
     for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
     QVERIFY(w.txtOutput->toPlainText().isEmpty());
     QVERIFY(w.txtKnow->hasFocus());
@@ -202,50 +203,54 @@ class Form1Test : public QObject {
     QVERIFY(field->hasFocus());
   }
 
-  void newAsksOnlyWithKnownPoints_data() {
-    QTest::addColumn<QString>("known");
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<int>("questions");
+  // New asks only when something was edited since the last Open, Save or
+  // New, with 保存/不保存/取消; 取消 keeps everything.
+  void newAsksOnlyAfterChanges_data() {
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<int>("answer");
     QTest::addColumn<int>("saveDialogs");
-    QTest::newRow("empty 已知点: no question") << "" << true << 0 << 0;
-    QTest::newRow("answer No: cleared at once") << "2" << false << 1 << 0;
-    QTest::newRow("answer Yes: saved first") << "2" << true << 1 << 1;
-    QTest::newRow("a blank counts as data") << " " << false << 1 << 0;
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("nothing edited: no question") << false << int(SaveAnswer::save) << 0 << true;
+    QTest::newRow("不保存: cleared at once") << true << int(SaveAnswer::discard) << 0 << true;
+    QTest::newRow("保存: saved first") << true << int(SaveAnswer::save) << 1 << true;
+    QTest::newRow("取消: nothing changes") << true << int(SaveAnswer::cancel) << 0 << false;
   }
-  void newAsksOnlyWithKnownPoints() {
-    QFETCH(QString, known);
-    QFETCH(bool, yes);
-    QFETCH(int, questions);
+  void newAsksOnlyAfterChanges() {
+    QFETCH(bool, edited);
+    QFETCH(int, answer);
     QFETCH(int, saveDialogs);
+    QFETCH(bool, cleared);
     WindowFixture f;
     QVERIFY(f.ready());
     Form1& w = *f.window;
-    w.txtKnow->setText("0");
-    w.txtUnknow->setText("3");
-    w.txtUnknow->setFocus();
-    f.enter();
-    w.MSFlexGrid1->SetTextMatrix(2, 1, "P1");
-    w.txtKnow->setText(known);
-    w.Text4->setText("1");
+    if (edited) {
+      f.typeInto(w.txtKnow, "2");
+      f.typeInto(w.txtUnknow, "3");
+      f.typeInto(w.Text4, "1");
+    }
     w.txtOutput->setPlainText("old report");
-    f.boxes.yes = yes;
+    const Snapshot before(w);
+    f.boxes.answer = SaveAnswer(answer);
     f.dialogs.answers.push_back(path("saved_by_new.pc"));
     bool clearedBeforeDialog = true;
     f.dialogs.onShow = [&] { clearedBeforeDialog = w.txtKnow->text().isEmpty(); };
     w.cmdNew->click();
-    int asked = 0;
-    for (const BoxCall& c : f.boxes.calls) {
-      if (!c.question) continue;
-      ++asked;
-      QCOMPARE(c.title, QStringLiteral("退出Vantrel平差"));
-      QCOMPARE(c.text, QStringLiteral("平差数据已输完或修改，是否保存再退出？"));
+    QCOMPARE(f.boxes.questions(), edited ? 1 : 0);
+    if (edited) {
+      QCOMPARE(f.boxes.calls[0].title, kTitle);
+      QCOMPARE(f.boxes.calls[0].text, QStringLiteral("是否保存对当前网的修改？"));
+      QVERIFY(f.boxes.kinds[0] == SaveQuestion::replacing);
     }
-    QCOMPARE(asked, questions);
     QCOMPARE(int(f.dialogs.calls.size()), saveDialogs);
     if (saveDialogs > 0) {
       QVERIFY(f.dialogs.calls[0].save);
       QVERIFY(!clearedBeforeDialog);
-      QVERIFY(fileBytes(path("saved_by_new.pc")).startsWith(known.toUtf8() + ",3,"));
+      QVERIFY(fileBytes(path("saved_by_new.pc")).startsWith("2,3,,1\r\n"));
+    }
+    if (!cleared) {
+      QVERIFY(Snapshot(w) == before);
+      QVERIFY(w.isModified());
+      return;
     }
     for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
     QVERIFY(w.txtKnow->hasFocus());
@@ -253,7 +258,8 @@ class Form1Test : public QObject {
     QCOMPARE(rowTexts(*w.MSFlexGrid1, 0), (QStringList{"序号", "点号", "高程(m)"}));
     QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"", "", ""}));
     QVERIFY(w.txtOutput->toPlainText().isEmpty());
-    QCOMPARE(w.windowTitle(), kTitle);
+    QCOMPARE(w.windowTitle(), kUntitled);
+    QVERIFY(!w.isModified());
   }
 
   // Fault pinned: an editor left open by New held a header text after
@@ -311,8 +317,8 @@ class Form1Test : public QObject {
     QCOMPARE(fileBytes(path("again")),
              QByteArray("2,2,4,1\r\nBM1,10\r\nBM2,12.5\r\nP1,\r\nP2,\r\n"
                         "BM1,P1,1.2340,1.2\r\nP1,P2,0.4560,0.8\r\nP2,BM2,0.8120,1.5\r\nBM1,P2,1.6880,2\r\n"));
-    // Save leaves the title with the opened path.
-    QCOMPARE(f.window->windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
+    // The title follows the file the data went to.
+    QCOMPARE(f.window->windowTitle(), kTitle + " - [" + path("again") + "]");
     QCOMPARE(f.window->dialogFileName(), path("again"));
   }
 
@@ -459,37 +465,45 @@ class Form1Test : public QObject {
     QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QString());
   }
 
-  void closingAsksOnlyWithKnownPoints_data() {
-    QTest::addColumn<QString>("known");
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<int>("questions");
-    QTest::addColumn<int>("saveDialogs");
-    QTest::newRow("fresh window") << "" << true << 0 << 0;
-    QTest::newRow("No") << "2" << false << 1 << 0;
+  // Closing asks only after changes, in the words of the closing question,
+  // with 是/否/取消; 取消 keeps the window.
+  void closingAsksOnlyAfterChanges_data() {
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("fresh window") << false << int(SaveAnswer::cancel) << true;
+    QTest::newRow("just opened") << false << int(SaveAnswer::cancel) << true;
+    QTest::newRow("edited, 否") << true << int(SaveAnswer::discard) << true;
+    QTest::newRow("edited, 取消") << true << int(SaveAnswer::cancel) << false;
   }
-  void closingAsksOnlyWithKnownPoints() {
-    QFETCH(QString, known);
-    QFETCH(bool, yes);
-    QFETCH(int, questions);
-    QFETCH(int, saveDialogs);
+  void closingAsksOnlyAfterChanges() {
+    QFETCH(bool, edited);
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
     WindowFixture f;
     QVERIFY(f.ready());
-    f.window->txtKnow->setText(known);
-    f.boxes.yes = yes;
-    QVERIFY(f.window->close());
-    QCOMPARE(int(f.boxes.calls.size()), questions);
-    QCOMPARE(int(f.dialogs.calls.size()), saveDialogs);
-    QVERIFY(!f.window->isVisible());
+    if (QByteArray(QTest::currentDataTag()) == "just opened") openNine(f);
+    if (edited) f.typeInto(f.window->txtKnow, "2");
+    f.boxes.answer = SaveAnswer(answer);
+    QCOMPARE(f.window->close(), closes);
+    QCOMPARE(f.boxes.questions(), edited ? 1 : 0);
+    if (edited) {
+      QCOMPARE(f.boxes.calls[0].title, QStringLiteral("退出Vantrel平差"));
+      QCOMPARE(f.boxes.calls[0].text, QStringLiteral("平差数据已输完或修改，是否保存再退出？"));
+      QVERIFY(f.boxes.kinds[0] == SaveQuestion::closing);
+    }
+    QCOMPARE(f.window->isVisible(), !closes);
   }
 
   void closingWithYesSaves() {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.boxes.yes = true;
+    f.typeInto(f.window->Text4, "2");  // unit-weight length 1 becomes 12
+    f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(path("closing.pc"));
     QVERIFY(f.window->close());
-    QCOMPARE(fileBytes(path("closing.pc")).left(9), QByteArray("2,2,4,1\r\n"));
+    QCOMPARE(fileBytes(path("closing.pc")).left(10), QByteArray("2,2,4,12\r\n"));
   }
 
   // Answering Yes to the question and then not saving (the dialog cancelled,
@@ -518,8 +532,9 @@ class Form1Test : public QObject {
     QVERIFY(writeBytes(path("readonly.pc"), oldBytes));
     QVERIFY(QFile::setPermissions(path("readonly.pc"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QDir(dir_.path()).mkpath("folder"));
+    f.typeInto(f.window->Text4, "0");  // an edit: the unit-weight length becomes 10
     const Snapshot before(*f.window);
-    f.boxes.yes = true;
+    f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(target.isEmpty() ? QString() : path(target));
     if (closing) QVERIFY(!f.window->close());
     else f.window->cmdNew->click();
@@ -529,6 +544,7 @@ class Form1Test : public QObject {
     QVERIFY(Snapshot(*f.window) == before);
     QVERIFY(f.window->isVisible());
     QCOMPARE(fileBytes(path("readonly.pc")), oldBytes);
+    QVERIFY(f.window->isModified());
     QFile::setPermissions(path("readonly.pc"), QFile::ReadOwner | QFile::WriteOwner);
   }
 

@@ -49,6 +49,13 @@ struct WindowFixture {
   }
   static void enter() { key(Qt::Key_Return); }
 
+  // Types `text` at the end of a field, as a user who clicks into it does.
+  static void typeInto(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->end(false);
+    type(text);
+  }
+
   // The four fields typed and Entered as a user does: 已知点, 待定点, 观测值, 单位权长度.
   void typeCounts(const QString& known, const QString& unknown, const QString& observations, const QString& unit) {
     window->txtKnow->setFocus();
