@@ -2,17 +2,14 @@
 
 #include <algorithm>
 
-#include "ui/flex_grid.h"
-#include "ui/text_box.h"
+#include "ui/cell_grid.h"
+#include "ui/key_codes.h"
+#include "ui/keyed_line_edit.h"
 #include "ui/twips.h"
 
 namespace levelnet::ui {
 
 namespace {
-
-constexpr int kEnter = 13;
-constexpr int kBackspace = 8;
-constexpr int kEscape = 27;
 
 // Control characters never reach a cell, however they got into the editor
 // (a paste, an input method).
@@ -26,73 +23,78 @@ QString withoutControlCharacters(const QString& text) {
 
 }  // namespace
 
-void CellEditing::showTextBox() {
+void CellEditing::showEditorOverCurrentCell() {
   editor_.hide();
-  const int height = grid_.RowHeight(grid_.Row()) - static_cast<int>(2 * twipsPerPixelY());
-  const int width = grid_.ColWidth(grid_.Col());
-  const int left = grid_.Left() + grid_.CellLeft();
-  const int top = grid_.Top() + grid_.CellTop();
+  const int height = grid_.rowHeight(grid_.currentRow()) - static_cast<int>(2 * twipsPerPixelY());
+  const int width = grid_.columnWidth(grid_.currentColumn());
+  const int left = grid_.leftTwips() + grid_.currentCellLeft();
+  const int top = grid_.topTwips() + grid_.currentCellTop();
   editor_.setGeometry(pixelsX(left), pixelsY(top), pixelsX(width), pixelsY(height));
-  editRow_ = grid_.Row();
-  editCol_ = grid_.Col();
+  editRow_ = grid_.currentRow();
+  editColumn_ = grid_.currentColumn();
   editor_.raise();
   editor_.show();
   editor_.setFocus(Qt::OtherFocusReason);
 }
 
-// Row first, then column, as the press handler of the grid does.
-void CellEditing::moveToDataCell(int row, int col) {
-  grid_.SetRow(std::max(row, grid_.FixedRows()));
-  grid_.SetCol(std::max(col, grid_.FixedCols()));
+bool CellEditing::onHeaderCell() const {
+  return grid_.currentRow() < grid_.headerRowCount() || grid_.currentColumn() < grid_.headerColumnCount();
+}
+
+// Row first, then column, as a press on the table does.
+void CellEditing::moveToDataCell(int row, int column) {
+  grid_.setCurrentRow(std::max(row, grid_.headerRowCount()));
+  grid_.setCurrentColumn(std::max(column, grid_.headerColumnCount()));
 }
 
 // Sets a cell's text; tells the window when that changed it.
-bool CellEditing::changeCell(int row, int col, const QString& text) {
-  if (grid_.TextMatrix(row, col) == text) return false;
-  grid_.SetTextMatrix(row, col, text);
+bool CellEditing::changeCell(int row, int column, const QString& text) {
+  if (grid_.cellText(row, column) == text) return false;
+  grid_.setCellText(row, column, text);
   if (cellEdited_) cellEdited_();
   return true;
 }
 
-void CellEditing::tableKeyPress(int& keyAscii) {
-  const int code = keyAscii;
-  keyAscii = 0;
-  if (grid_.Rows() <= grid_.FixedRows()) return;
-  if (code < 0x20 && code != kEnter && code != kBackspace) return;  // Escape, Ctrl+letter: nothing
-  if (code == 0x7f) return;
-  grid_.SetUserPlaced(true);
-  if (grid_.Row() < grid_.FixedRows() || grid_.Col() < grid_.FixedCols()) moveToDataCell(grid_.Row(), grid_.Col());
-  if (code == kBackspace) {
-    changeCell(grid_.Row(), grid_.Col(), QString());
+void CellEditing::onTableCharacter(int& code) {
+  const int typed = code;
+  code = 0;
+  if (grid_.rowCount() <= grid_.headerRowCount()) return;
+  if (typed < 0x20 && typed != kEnterCode && typed != kBackspaceCode) return;  // Escape, Ctrl+letter: nothing
+  if (typed == 0x7f) return;
+  grid_.setCurrentCellUserPlaced(true);
+  if (onHeaderCell()) moveToDataCell(grid_.currentRow(), grid_.currentColumn());
+  if (typed == kBackspaceCode) {
+    changeCell(grid_.currentRow(), grid_.currentColumn(), QString());
     return;
   }
-  if (code == kEnter) {
-    editor_.setText(grid_.Text());
+  if (typed == kEnterCode) {
+    editor_.setText(grid_.currentText());
     editor_.setCursorPosition(static_cast<int>(editor_.text().size()));
   } else {
-    editor_.setText(QString(QChar(static_cast<char16_t>(code))));
+    editor_.setText(QString(QChar(static_cast<char16_t>(typed))));
     editor_.setCursorPosition(1);
   }
-  showTextBox();
+  showEditorOverCurrentCell();
 }
 
-void CellEditing::tableDeleteKey() {
-  if (grid_.Row() < grid_.FixedRows() || grid_.Col() < grid_.FixedCols()) return;
-  grid_.SetUserPlaced(true);
-  changeCell(grid_.Row(), grid_.Col(), QString());
+void CellEditing::onTableDelete() {
+  if (onHeaderCell()) return;
+  grid_.setCurrentCellUserPlaced(true);
+  changeCell(grid_.currentRow(), grid_.currentColumn(), QString());
 }
 
-void CellEditing::tableMouseDown() {
-  if (grid_.Rows() <= grid_.FixedRows()) return;
+void CellEditing::onTablePressed() {
+  if (grid_.rowCount() <= grid_.headerRowCount()) return;
   commitEditor();
   editor_.hide();
-  moveToDataCell(grid_.MouseRow(), grid_.MouseCol());
-  const int left = grid_.Left() + grid_.CellLeft();
-  const int top = grid_.Top() + grid_.CellTop();
-  editor_.setGeometry(pixelsX(left), pixelsY(top), pixelsX(grid_.CellWidth()), pixelsY(grid_.CellHeight()));
-  editRow_ = grid_.Row();
-  editCol_ = grid_.Col();
-  editor_.setText(grid_.Text());
+  moveToDataCell(grid_.pressedRow(), grid_.pressedColumn());
+  const int left = grid_.leftTwips() + grid_.currentCellLeft();
+  const int top = grid_.topTwips() + grid_.currentCellTop();
+  editor_.setGeometry(pixelsX(left), pixelsY(top), pixelsX(grid_.currentCellWidth()),
+                      pixelsY(grid_.currentCellHeight()));
+  editRow_ = grid_.currentRow();
+  editColumn_ = grid_.currentColumn();
+  editor_.setText(grid_.currentText());
   editor_.setCursorPosition(0);
   editor_.raise();
   editor_.show();
@@ -111,47 +113,47 @@ void CellEditing::commitEditor() {
   const QString text = withoutControlCharacters(editor_.text());
   // The count may have been lowered while the editor was open: a cell that
   // no longer exists takes nothing, and the header row never does.
-  if (editRow_ >= grid_.FixedRows() && editRow_ < grid_.Rows() && editCol_ >= grid_.FixedCols() &&
-      editCol_ < grid_.Cols())
-    changeCell(editRow_, editCol_, text);
+  if (editRow_ >= grid_.headerRowCount() && editRow_ < grid_.rowCount() &&
+      editColumn_ >= grid_.headerColumnCount() && editColumn_ < grid_.columnCount())
+    changeCell(editRow_, editColumn_, text);
   editor_.hide();
-  if (hadFocus) grid_.SetFocus();
+  if (hadFocus) grid_.setFocus(Qt::OtherFocusReason);
   committing_ = false;
 }
 
-void CellEditing::tableRowColChange() {
+void CellEditing::onCurrentCellChanged() {
   commitEditor();
-  editor_.setText(grid_.Text());
+  editor_.setText(grid_.currentText());
 }
 
-void CellEditing::editorFocusLost() { commitEditor(); }
+void CellEditing::onEditorFocusLost() { commitEditor(); }
 
-void CellEditing::editorVerticalKey(int step) {
+void CellEditing::onEditorVertical(int step) {
   commitEditor();
-  if (grid_.Rows() <= grid_.FixedRows()) return;
-  grid_.SetUserPlaced(true);
-  grid_.SetRow(std::clamp(grid_.Row() + step, grid_.FixedRows(), grid_.Rows() - 1));
+  if (grid_.rowCount() <= grid_.headerRowCount()) return;
+  grid_.setCurrentCellUserPlaced(true);
+  grid_.setCurrentRow(std::clamp(grid_.currentRow() + step, grid_.headerRowCount(), grid_.rowCount() - 1));
 }
 
-void CellEditing::editorKeyPress(int& keyAscii) {
-  if (keyAscii == kEscape) {
-    keyAscii = 0;
+void CellEditing::onEditorCharacter(int& code) {
+  if (code == kEscapeCode) {
+    code = 0;
     committing_ = true;
     hideEditor();
-    grid_.SetFocus();
+    grid_.setFocus(Qt::OtherFocusReason);
     committing_ = false;
     return;
   }
-  if (keyAscii != kEnter) return;
-  keyAscii = 0;
+  if (code != kEnterCode) return;
+  code = 0;
   commitEditor();
-  grid_.SetFocus();
-  if (grid_.Rows() <= grid_.FixedRows()) return;
-  if (grid_.Col() < grid_.Cols() - 1) {
-    grid_.SetCol(grid_.Col() + 1);
-  } else if (grid_.Row() < grid_.Rows() - 1) {
-    grid_.SetRow(grid_.Row() + 1);
-    grid_.SetCol(1);
+  grid_.setFocus(Qt::OtherFocusReason);
+  if (grid_.rowCount() <= grid_.headerRowCount()) return;
+  if (grid_.currentColumn() < grid_.columnCount() - 1) {
+    grid_.setCurrentColumn(grid_.currentColumn() + 1);
+  } else if (grid_.currentRow() < grid_.rowCount() - 1) {
+    grid_.setCurrentRow(grid_.currentRow() + 1);
+    grid_.setCurrentColumn(1);
   }
 }
 

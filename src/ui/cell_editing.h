@@ -1,9 +1,8 @@
 // In-cell editing of one table: the floating editor laid over the current
 // cell, opened by a key or a mouse press on the table, committed by Enter,
-// which then advances to the next cell. Both tables use this one
-// implementation; the window's twin handlers (MSFlexGrid1_KeyPress and
-// MSFlexGrid2_KeyPress, Text1_KeyPress and Text2_KeyPress, ...) differ only
-// in the table and editor they hand over.
+// which then advances to the next cell. The window keeps one CellEditing per
+// table and connects the signals of that table and of its editor straight to
+// the on... methods below, so both tables behave alike by construction.
 //
 // Nothing typed is lost: whatever takes the user away from an open editor
 // (another cell, the other table, a command, closing) commits its text into
@@ -16,76 +15,79 @@
 
 namespace levelnet::ui {
 
-class FlexGrid;
-class TextBox;
+class CellGrid;
+class KeyedLineEdit;
 
 class CellEditing {
  public:
-  // `editor` is a text box on the same window as `grid`, in front of it.
+  // `editor` is a text field on the same window as `grid`, in front of it.
   // `cellEdited` runs whenever a cell's text is changed by the user.
-  CellEditing(FlexGrid& grid, TextBox& editor, std::function<void()> cellEdited = {})
+  CellEditing(CellGrid& grid, KeyedLineEdit& editor, std::function<void()> cellEdited = {})
       : grid_(grid), editor_(editor), cellEdited_(std::move(cellEdited)) {}
 
   // Keyboard placement: hides the editor, makes it as wide as the current
   // column and two screen pixels shorter than the current row, puts it at
   // the current cell's top-left corner, shows and focuses it. The text is
   // left alone; the editor belongs to the current cell from now on.
-  void showTextBox();
+  void showEditorOverCurrentCell();
 
-  // A character key typed into the table. Enter (13) opens the editor with
-  // the current cell's text, caret at its end; a printable character opens it
-  // holding that one character, caret after it; Backspace (8) clears the
-  // current cell; any other control character (Escape, Ctrl+S, ...) does
-  // nothing. The key is swallowed. Typing never starts on a fixed cell: a
-  // current cell in the header row or the number column first moves to the
-  // nearest data cell, as a mouse press would; a table without data rows
-  // swallows the key and opens nothing.
-  void tableKeyPress(int& keyAscii);
+  // A character typed into the table (its characterTyped signal). Enter (13)
+  // opens the editor with the current cell's text, caret at its end; a
+  // printable character opens it holding that one character, caret after
+  // it; Backspace (8) clears the current cell; any other control character
+  // (Escape, Ctrl+S, ...) does nothing. The key is swallowed (`code` is set to 0). Typing never starts
+  // on a header cell: a current cell in the header row or the number column
+  // first moves to the nearest data cell, as a mouse press would; a table
+  // without data rows swallows the key and opens nothing.
+  void onTableCharacter(int& code);
 
   // Delete on the table: clears the current data cell.
-  void tableDeleteKey();
+  void onTableDelete();
 
   // A mouse press on the table: commits an open editor, makes the cell under
   // the pointer current (clamped to the data cells), lays the editor exactly
   // over it holding its text, caret at the start, and focuses it. Does
   // nothing on a table without data rows.
-  void tableMouseDown();
+  void onTablePressed();
 
   // The current cell changed: an open editor is committed into the cell it
   // belonged to and hidden; the editor then holds the new cell's text.
-  void tableRowColChange();
+  void onCurrentCellChanged();
 
-  // A key typed into the editor. Enter writes the editor's text into its cell,
-  // hides the editor, focuses the table and advances: next column, or column
-  // 1 of the next row after the last column; the last cell of the last row
-  // stays current. Escape hides the editor and drops its text. Both are
-  // swallowed; other keys edit the text as usual.
-  void editorKeyPress(int& keyAscii);
+  // A character typed into the editor (its characterTyped signal). Enter
+  // writes the editor's text into its cell, hides the editor, focuses the
+  // table and advances: next column, or column 1 of the next row after the
+  // last column; the last cell of the last row stays current. Escape hides
+  // the editor and drops its text. Both are swallowed (`code` is set to 0);
+  // other keys edit the text as usual.
+  void onEditorCharacter(int& code);
 
-  // Up or Down in the editor: commits and moves to the cell above or below.
-  void editorVerticalKey(int step);
+  // Up (step -1) or Down (step +1) in the editor: commits and moves to the
+  // cell above or below.
+  void onEditorVertical(int step);
 
   // The editor lost the focus to another widget: commits it.
-  void editorFocusLost();
+  void onEditorFocusLost();
 
   // Writes an open editor's text (control characters removed) into its cell
   // and hides the editor; the current cell does not move. Does nothing when
   // the editor is hidden.
   void commitEditor();
 
-  // Hides the editor, dropping its text (New).
+  // Hides the editor, dropping its text (New, Open).
   void hideEditor();
 
  private:
-  void moveToDataCell(int row, int col);
-  void placeEditorOnCurrentCell();
-  bool changeCell(int row, int col, const QString& text);
+  // Whether the current cell is in the header row or the number column.
+  bool onHeaderCell() const;
+  void moveToDataCell(int row, int column);
+  bool changeCell(int row, int column, const QString& text);
 
-  FlexGrid& grid_;
-  TextBox& editor_;
+  CellGrid& grid_;
+  KeyedLineEdit& editor_;
   std::function<void()> cellEdited_;
   int editRow_ = 0;  // the cell the open editor belongs to
-  int editCol_ = 0;
+  int editColumn_ = 0;
   bool committing_ = false;
 };
 

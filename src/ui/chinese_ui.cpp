@@ -19,7 +19,7 @@ const QString kSong = QStringLiteral("宋体");
 const QStringList kSongFaces = {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
                                 QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Serif CJK TC")};
 
-// Faces for the report, in order of preference: the design's Song face when
+// Faces for the report, in order of preference: the window's Song face when
 // its columns line up, else a monospaced CJK face.
 const QStringList kReportFaces = {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Sans Mono CJK SC"),
                                   QStringLiteral("Noto Sans Mono CJK TC"), QStringLiteral("Noto Serif CJK SC")};

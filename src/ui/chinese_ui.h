@@ -1,6 +1,7 @@
 // What makes the window Chinese: Qt's own translation for the platform
-// dialogs and buttons, and the fonts. The window's design names 宋体 (SimSun);
-// it is mapped to a Song (Ming) typeface found on the system.
+// dialogs and buttons, and the fonts. The window is set in 宋体 (SimSun), the
+// usual face of Chinese forms; the name is mapped to a Song (Ming) typeface
+// found on the system.
 #pragma once
 
 #include <QFont>
@@ -22,16 +23,17 @@ void installChineseTranslations(QCoreApplication& app);
 // the locale.
 void preferChineseSystemLocale();
 
-// The family name the design uses, mapped on first use to the Song typefaces
+// The family name the window uses, mapped on first use to the Song typefaces
 // installed (AR PL UMing, Noto Serif CJK).
 QString songFamily();
 
 // 宋体 at `points` points.
 QFont songFont(double points);
 
-// The report box's font, 宋体 10.5 points in the design: a typeface in which
-// blanks and digits have one width and a Chinese character two, so the
-// report's columns line up. Prefers a monospaced CJK typeface when installed.
+// The report view's font, 10.5 points: a typeface in which blanks and digits
+// have one width and a Chinese character two, so the report's columns line
+// up. A Song face where its columns do, else a monospaced CJK typeface when
+// installed.
 QFont reportFont();
 
 }  // namespace levelnet::ui

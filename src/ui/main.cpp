@@ -15,7 +15,7 @@
 #include "network/safe_file.h"
 #include "ui/chinese_ui.h"
 #include "ui/dialogs.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -77,18 +77,18 @@ int main(int argc, char** argv) {
   QApplication::setFont(levelnet::ui::songFont(9));
 
   if (options.screenshot.empty()) {
-    levelnet::ui::Form1 window;
+    levelnet::ui::MainWindow window;
     window.show();
     if (!options.file.empty()) window.openFile(QString::fromLocal8Bit(options.file.c_str()));
     return app.exec();
   }
 
   ConsoleMessageBoxes boxes;
-  levelnet::ui::Form1 window(nullptr, &boxes);
+  levelnet::ui::MainWindow window(nullptr, &boxes);
   if (!options.file.empty() && !window.openFile(QString::fromLocal8Bit(options.file.c_str()))) return 1;
   if (options.adjust) {
-    window.cmdRun_Click();
-    if (window.txtOutput->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error
+    window.onAdjust();
+    if (window.reportView->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error
   }
   window.show();
   QApplication::processEvents();

@@ -17,11 +17,11 @@ using namespace levelnet::ui::testing;
 
 namespace {
 
-QTableWidget* viewOf(FlexGrid& grid) { return grid.findChild<QTableWidget*>(); }
+QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
 
 // Presses the mouse on data cell (row, col) of the grid, or on its header
 // (row 0) or row number (col 0).
-void pressCell(FlexGrid& grid, int row, int col) {
+void pressCell(CellGrid& grid, int row, int col) {
   QTableWidget* view = viewOf(grid);
   QWidget* target = view->viewport();
   QPoint pos;
@@ -38,29 +38,29 @@ void pressCell(FlexGrid& grid, int row, int col) {
 }
 
 // The rectangle of the grid's current cell in window pixels.
-QRect currentCellInWindow(FlexGrid& grid) {
-  return QRect(pixelsX(grid.Left() + grid.CellLeft()), pixelsY(grid.Top() + grid.CellTop()), pixelsX(grid.CellWidth()),
-               pixelsY(grid.CellHeight()));
+QRect currentCellInWindow(CellGrid& grid) {
+  return QRect(pixelsX(grid.leftTwips() + grid.currentCellLeft()), pixelsY(grid.topTwips() + grid.currentCellTop()), pixelsX(grid.currentCellWidth()),
+               pixelsY(grid.currentCellHeight()));
 }
 
 struct Table {
-  FlexGrid* grid;
-  TextBox* editor;
+  CellGrid* grid;
+  KeyedLineEdit* editor;
 };
 
-Table tableOf(Form1& w, bool observations) {
-  return observations ? Table{w.MSFlexGrid2, w.Text2} : Table{w.MSFlexGrid1, w.Text1};
+Table tableOf(MainWindow& w, bool observations) {
+  return observations ? Table{w.observationTable, w.observationCellEditor} : Table{w.pointTable, w.pointCellEditor};
 }
 
 // Gives the table `dataRows` numbered rows through its count field.
 void sizeTables(WindowFixture& f, int dataRows) {
-  Form1& w = *f.window;
-  w.txtKnow->setText("0");
-  w.txtUnknow->setText(QString::number(dataRows));
-  w.txtUnknow->setFocus();
+  MainWindow& w = *f.window;
+  w.knownCountEdit->setText("0");
+  w.unknownCountEdit->setText(QString::number(dataRows));
+  w.unknownCountEdit->setFocus();
   f.enter();
-  w.Text3->setText(QString::number(dataRows));
-  w.Text3->setFocus();
+  w.observationCountEdit->setText(QString::number(dataRows));
+  w.observationCountEdit->setFocus();
   f.enter();
 }
 
@@ -71,10 +71,10 @@ void saveShot(QWidget& window, const QString& name) {
   if (!dir.isEmpty()) window.grab().save(dir + "/" + name + ".png");
 }
 
-void makeCurrent(FlexGrid& grid, int row, int col) {
-  grid.SetRow(row);
-  grid.SetCol(col);
-  grid.SetFocus();
+void makeCurrent(CellGrid& grid, int row, int col) {
+  grid.setCurrentRow(row);
+  grid.setCurrentColumn(col);
+  grid.setFocus();
 }
 
 }  // namespace
@@ -86,21 +86,21 @@ class CellEditingTest : public QObject {
   void typedValueIsStoredAndEnterMovesOn() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     sizeTables(f, 3);
-    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    makeCurrent(*w.pointTable, 1, 1);
     f.type("A");
-    QVERIFY(w.Text1->isVisible());
-    QVERIFY(w.Text1->hasFocus());
-    QCOMPARE(w.Text1->text(), QStringLiteral("A"));
-    QCOMPARE(w.Text1->cursorPosition(), 1);
+    QVERIFY(w.pointCellEditor->isVisible());
+    QVERIFY(w.pointCellEditor->hasFocus());
+    QCOMPARE(w.pointCellEditor->text(), QStringLiteral("A"));
+    QCOMPARE(w.pointCellEditor->cursorPosition(), 1);
     f.type("1");
     f.enter();
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("A1"));
-    QVERIFY(w.Text1->isHidden());
-    QVERIFY(w.MSFlexGrid1->hasFocus());
-    QCOMPARE(w.MSFlexGrid1->Row(), 1);
-    QCOMPARE(w.MSFlexGrid1->Col(), 2);
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("A1"));
+    QVERIFY(w.pointCellEditor->isHidden());
+    QVERIFY(w.pointTable->hasFocus());
+    QCOMPARE(w.pointTable->currentRow(), 1);
+    QCOMPARE(w.pointTable->currentColumn(), 2);
   }
 
   void enterAdvancesRowByRow_data() {
@@ -129,9 +129,9 @@ class CellEditingTest : public QObject {
     makeCurrent(*t.grid, row, col);
     f.type("7");
     f.enter();
-    QCOMPARE(t.grid->TextMatrix(row, col), QStringLiteral("7"));
-    QCOMPARE(t.grid->Row(), nextRow);
-    QCOMPARE(t.grid->Col(), nextCol);
+    QCOMPARE(t.grid->cellText(row, col), QStringLiteral("7"));
+    QCOMPARE(t.grid->currentRow(), nextRow);
+    QCOMPARE(t.grid->currentColumn(), nextCol);
     QVERIFY(t.editor->isHidden());
   }
 
@@ -139,17 +139,17 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 2);
-    Form1& w = *f.window;
-    w.MSFlexGrid2->SetTextMatrix(2, 3, "12.345");
-    makeCurrent(*w.MSFlexGrid2, 2, 3);
+    MainWindow& w = *f.window;
+    w.observationTable->setCellText(2, 3, "12.345");
+    makeCurrent(*w.observationTable, 2, 3);
     f.enter();
-    QVERIFY(w.Text2->isVisible());
-    QCOMPARE(w.Text2->text(), QStringLiteral("12.345"));
-    QCOMPARE(w.Text2->cursorPosition(), 6);
-    QVERIFY(!w.Text2->hasSelectedText());
+    QVERIFY(w.observationCellEditor->isVisible());
+    QCOMPARE(w.observationCellEditor->text(), QStringLiteral("12.345"));
+    QCOMPARE(w.observationCellEditor->cursorPosition(), 6);
+    QVERIFY(!w.observationCellEditor->hasSelectedText());
     f.type("6");
     f.enter();
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(2, 3), QStringLiteral("12.3456"));
+    QCOMPARE(w.observationTable->cellText(2, 3), QStringLiteral("12.3456"));
   }
 
   // Control keys never put their character into a cell: Backspace and
@@ -171,17 +171,17 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 2);
-    Form1& w = *f.window;
-    w.MSFlexGrid1->SetTextMatrix(1, 2, "10");
-    makeCurrent(*w.MSFlexGrid1, 1, 2);
+    MainWindow& w = *f.window;
+    w.pointTable->setCellText(1, 2, "10");
+    makeCurrent(*w.pointTable, 1, 2);
     f.key(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QVERIFY(w.Text1->isHidden());
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 2), left);
+    QVERIFY(w.pointCellEditor->isHidden());
+    QCOMPARE(w.pointTable->cellText(1, 2), left);
     QCOMPARE(w.isModified(), left.isEmpty());
     // Enter now opens the editor on what the cell holds, no control byte.
     f.enter();
-    QVERIFY(w.Text1->isVisible());
-    QCOMPARE(w.Text1->text(), left);
+    QVERIFY(w.pointCellEditor->isVisible());
+    QCOMPARE(w.pointCellEditor->text(), left);
   }
 
   // Escape in the editor drops the edit; a control character pasted into
@@ -190,52 +190,52 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 2);
-    Form1& w = *f.window;
-    w.MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
-    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    MainWindow& w = *f.window;
+    w.pointTable->setCellText(1, 1, "BM1");
+    makeCurrent(*w.pointTable, 1, 1);
     f.type("XYZ");
     f.key(Qt::Key_Escape);
-    QVERIFY(w.Text1->isHidden());
-    QVERIFY(w.MSFlexGrid1->hasFocus() || w.MSFlexGrid1->isAncestorOf(QApplication::focusWidget()));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("BM1"));
+    QVERIFY(w.pointCellEditor->isHidden());
+    QVERIFY(w.pointTable->hasFocus() || w.pointTable->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
     QVERIFY(!w.isModified());
     f.type("A");
-    w.Text1->insert(QString::fromUtf8("\x08" "B\x1b\x13"));
+    w.pointCellEditor->insert(QString::fromUtf8("\x08" "B\x1b\x13"));
     f.enter();
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("AB"));
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("AB"));
   }
 
   void navigationKeysMoveTheCurrentCell() {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 3);
-    Form1& w = *f.window;
-    w.MSFlexGrid1->SetTextMatrix(2, 1, "BM2");
-    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    MainWindow& w = *f.window;
+    w.pointTable->setCellText(2, 1, "BM2");
+    makeCurrent(*w.pointTable, 1, 1);
     f.key(Qt::Key_Down);
-    QCOMPARE(w.MSFlexGrid1->Row(), 2);
-    QVERIFY(w.Text1->isHidden());
-    // RowColChange gave the (hidden) editor the new cell's text.
-    QCOMPARE(w.Text1->text(), QStringLiteral("BM2"));
+    QCOMPARE(w.pointTable->currentRow(), 2);
+    QVERIFY(w.pointCellEditor->isHidden());
+    // currentCellChanged gave the (hidden) editor the new cell's text.
+    QCOMPARE(w.pointCellEditor->text(), QStringLiteral("BM2"));
   }
 
   void keyboardPlacementIsTwoPixelsShorterThanTheRow() {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 3);
-    Form1& w = *f.window;
-    makeCurrent(*w.MSFlexGrid2, 2, 4);
+    MainWindow& w = *f.window;
+    makeCurrent(*w.observationTable, 2, 4);
     f.type("1");
     saveShot(w, "editor_by_key");
-    FlexGrid& g = *w.MSFlexGrid2;
-    QCOMPARE(w.Text2->geometry(),
-             QRect(pixelsX(g.Left() + g.CellLeft()), pixelsY(g.Top() + g.CellTop()), pixelsX(g.ColWidth(4)),
-                   pixelsY(g.RowHeight(2)) - 2));
+    CellGrid& g = *w.observationTable;
+    QCOMPARE(w.observationCellEditor->geometry(),
+             QRect(pixelsX(g.leftTwips() + g.currentCellLeft()), pixelsY(g.topTwips() + g.currentCellTop()), pixelsX(g.columnWidth(4)),
+                   pixelsY(g.rowHeight(2)) - 2));
     // The cell lies inside the grid, where the user sees it.
-    QVERIFY(QRect(QPoint(0, 0), g.size()).contains(QRect(pixelsX(g.CellLeft()), pixelsY(g.CellTop()), 1, 1)));
+    QVERIFY(QRect(QPoint(0, 0), g.size()).contains(QRect(pixelsX(g.currentCellLeft()), pixelsY(g.currentCellTop()), 1, 1)));
   }
 
-  void pressOnAFixedCellEditsTheNearestDataCell_data() {
+  void pressOnAHeaderCellEditsTheNearestDataCell_data() {
     QTest::addColumn<bool>("observations");
     QTest::addColumn<int>("pressRow");
     QTest::addColumn<int>("pressCol");
@@ -246,7 +246,7 @@ class CellEditingTest : public QObject {
     QTest::newRow("data cell") << false << 3 << 2 << 3 << 2;
     QTest::newRow("point header 高程(m)") << false << 0 << 2 << 1 << 2;
   }
-  void pressOnAFixedCellEditsTheNearestDataCell() {
+  void pressOnAHeaderCellEditsTheNearestDataCell() {
     QFETCH(bool, observations);
     QFETCH(int, pressRow);
     QFETCH(int, pressCol);
@@ -256,10 +256,10 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 4);
     const Table t = tableOf(*f.window, observations);
-    t.grid->SetTextMatrix(row, col, "1.2340");
+    t.grid->setCellText(row, col, "1.2340");
     pressCell(*t.grid, pressRow, pressCol);
-    QCOMPARE(t.grid->Row(), row);
-    QCOMPARE(t.grid->Col(), col);
+    QCOMPARE(t.grid->currentRow(), row);
+    QCOMPARE(t.grid->currentColumn(), col);
     QVERIFY(t.editor->isVisible());
     QVERIFY(t.editor->hasFocus());
     QCOMPARE(t.editor->text(), QStringLiteral("1.2340"));
@@ -267,7 +267,7 @@ class CellEditingTest : public QObject {
     // A press covers the cell exactly.
     QCOMPARE(t.editor->geometry(), currentCellInWindow(*t.grid));
     saveShot(*f.window, QStringLiteral("editor_by_press_%1").arg(QTest::currentDataTag()));
-    QCOMPARE(t.grid->TextMatrix(0, 3 - (observations ? 0 : 1)), observations ? QStringLiteral("观测值(m)") : QStringLiteral("高程(m)"));
+    QCOMPARE(t.grid->cellText(0, 3 - (observations ? 0 : 1)), observations ? QStringLiteral("观测值(m)") : QStringLiteral("高程(m)"));
   }
 
   // Whatever takes the user from an open editor commits it first: a press
@@ -285,32 +285,32 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 3);
-    Form1& w = *f.window;
-    w.MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
-    w.MSFlexGrid1->SetTextMatrix(2, 1, "OLD");
-    w.MSFlexGrid1->SetTextMatrix(3, 1, "BM3");
-    pressCell(*w.MSFlexGrid1, 2, 1);
-    w.Text1->selectAll();
+    MainWindow& w = *f.window;
+    w.pointTable->setCellText(1, 1, "BM1");
+    w.pointTable->setCellText(2, 1, "OLD");
+    w.pointTable->setCellText(3, 1, "BM3");
+    pressCell(*w.pointTable, 2, 1);
+    w.pointCellEditor->selectAll();
     f.type("TYPED");
     if (how == "press") {
-      pressCell(*w.MSFlexGrid1, 3, 1);
-      QCOMPARE(w.Text1->text(), QStringLiteral("BM3"));  // the editor moved on to the pressed cell
-      QCOMPARE(w.MSFlexGrid1->Row(), 3);
+      pressCell(*w.pointTable, 3, 1);
+      QCOMPARE(w.pointCellEditor->text(), QStringLiteral("BM3"));  // the editor moved on to the pressed cell
+      QCOMPARE(w.pointTable->currentRow(), 3);
     } else if (how == "down" || how == "up") {
       f.key(how == "down" ? Qt::Key_Down : Qt::Key_Up);
-      QVERIFY(w.Text1->isHidden());
-      QCOMPARE(w.MSFlexGrid1->Row(), how == "down" ? 3 : 1);
-      QVERIFY(w.MSFlexGrid1->isAncestorOf(QApplication::focusWidget()));
+      QVERIFY(w.pointCellEditor->isHidden());
+      QCOMPARE(w.pointTable->currentRow(), how == "down" ? 3 : 1);
+      QVERIFY(w.pointTable->isAncestorOf(QApplication::focusWidget()));
     } else if (how == "other table") {
-      pressCell(*w.MSFlexGrid2, 1, 1);
-      QVERIFY(w.Text1->isHidden());
+      pressCell(*w.observationTable, 1, 1);
+      QVERIFY(w.pointCellEditor->isHidden());
     } else {
-      w.Text4->setFocus(Qt::MouseFocusReason);
-      QVERIFY(w.Text1->isHidden());
+      w.unitLengthEdit->setFocus(Qt::MouseFocusReason);
+      QVERIFY(w.pointCellEditor->isHidden());
     }
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(2, 1), QStringLiteral("TYPED"));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("BM1"));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(3, 1), QStringLiteral("BM3"));
+    QCOMPARE(w.pointTable->cellText(2, 1), QStringLiteral("TYPED"));
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.pointTable->cellText(3, 1), QStringLiteral("BM3"));
     QVERIFY(w.isModified());
   }
 
@@ -318,32 +318,32 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 1);
-    Form1& w = *f.window;
-    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    MainWindow& w = *f.window;
+    makeCurrent(*w.pointTable, 1, 1);
     f.type(" BM1  ");
     f.enter();
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral(" BM1  "));
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral(" BM1  "));
   }
 
   void inputMethodCommitOpensTheEditorHoldingIt() {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 2);
-    Form1& w = *f.window;
-    makeCurrent(*w.MSFlexGrid2, 1, 1);
+    MainWindow& w = *f.window;
+    makeCurrent(*w.observationTable, 1, 1);
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("水准点"));
     QApplication::sendEvent(f.focus(), &commit);
-    QVERIFY(w.Text2->isVisible());
-    QVERIFY(w.Text2->hasFocus());
-    QCOMPARE(w.Text2->text(), QStringLiteral("水准点"));
-    QCOMPARE(w.Text2->cursorPosition(), 3);
+    QVERIFY(w.observationCellEditor->isVisible());
+    QVERIFY(w.observationCellEditor->hasFocus());
+    QCOMPARE(w.observationCellEditor->text(), QStringLiteral("水准点"));
+    QCOMPARE(w.observationCellEditor->cursorPosition(), 3);
     // Inside the editor the input method goes on as in any text box.
     QInputMethodEvent more;
     more.setCommitString(QStringLiteral("甲"));
     QApplication::sendEvent(f.focus(), &more);
     f.enter();
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(1, 1), QStringLiteral("水准点甲"));
+    QCOMPARE(w.observationTable->cellText(1, 1), QStringLiteral("水准点甲"));
   }
 
   // Decided: a table without data rows ignores presses and typed keys.
@@ -351,28 +351,28 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 0);
-    Form1& w = *f.window;
-    QCOMPARE(w.MSFlexGrid2->Rows(), 1);
-    pressCell(*w.MSFlexGrid2, 0, 2);
-    QVERIFY(w.Text2->isHidden());
-    w.MSFlexGrid2->SetFocus();
+    MainWindow& w = *f.window;
+    QCOMPARE(w.observationTable->rowCount(), 1);
+    pressCell(*w.observationTable, 0, 2);
+    QVERIFY(w.observationCellEditor->isHidden());
+    w.observationTable->setFocus();
     f.type("A");
-    QVERIFY(w.Text2->isHidden());
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(0, 2), QStringLiteral("终点"));
+    QVERIFY(w.observationCellEditor->isHidden());
+    QCOMPARE(w.observationTable->cellText(0, 2), QStringLiteral("终点"));
   }
 
-  // Decided: typing while a fixed cell is current (as Setup and numbering
+  // Decided: typing while a header cell is current (as setupTables and numbering
   // leave it) edits the nearest data cell, never a header or a row number.
   void typingNeverOverwritesAHeader() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    QCOMPARE(w.MSFlexGrid1->Row(), 0);
-    w.MSFlexGrid1->SetFocus();
+    MainWindow& w = *f.window;
+    QCOMPARE(w.pointTable->currentRow(), 0);
+    w.pointTable->setFocus();
     f.type("Z");
     f.enter();
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 2), QStringLiteral("高程(m)"));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 2), QStringLiteral("Z"));
+    QCOMPARE(w.pointTable->cellText(0, 2), QStringLiteral("高程(m)"));
+    QCOMPARE(w.pointTable->cellText(1, 2), QStringLiteral("Z"));
   }
 
   // Regression: an editor left open while its table's count drops to 0 wrote
@@ -381,18 +381,18 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     sizeTables(f, 2);
-    Form1& w = *f.window;
-    makeCurrent(*w.MSFlexGrid1, 1, 1);
+    MainWindow& w = *f.window;
+    makeCurrent(*w.pointTable, 1, 1);
     f.type("P9");
     sizeTables(f, 0);
-    QCOMPARE(w.MSFlexGrid1->Rows(), 1);
-    w.Text1->setFocus();
+    QCOMPARE(w.pointTable->rowCount(), 1);
+    w.pointCellEditor->setFocus();
     f.type("X");
     f.enter();
-    QVERIFY(w.Text1->isHidden());
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("序号"));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 1), QStringLiteral("点号"));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 2), QStringLiteral("高程(m)"));
+    QVERIFY(w.pointCellEditor->isHidden());
+    QCOMPARE(w.pointTable->cellText(0, 0), QStringLiteral("序号"));
+    QCOMPARE(w.pointTable->cellText(0, 1), QStringLiteral("点号"));
+    QCOMPARE(w.pointTable->cellText(0, 2), QStringLiteral("高程(m)"));
   }
 
   // The four-observation example network typed from the keyboard alone,
@@ -401,14 +401,14 @@ class CellEditingTest : public QObject {
   void wholeNetworkFromTheKeyboard() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     f.typeCounts("2", "2", "4", "1");
     // Tab on to the points table.
-    for (int i = 0; i < 6 && !w.MSFlexGrid1->hasFocus(); ++i) f.key(Qt::Key_Tab);
-    QVERIFY(w.MSFlexGrid1->hasFocus());
+    for (int i = 0; i < 6 && !w.pointTable->hasFocus(); ++i) f.key(Qt::Key_Tab);
+    QVERIFY(w.pointTable->hasFocus());
     f.key(Qt::Key_Home, Qt::ControlModifier);
-    QCOMPARE(w.MSFlexGrid1->Row(), 1);
-    QCOMPARE(w.MSFlexGrid1->Col(), 1);
+    QCOMPARE(w.pointTable->currentRow(), 1);
+    QCOMPARE(w.pointTable->currentColumn(), 1);
     const QStringList points[] = {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}};
     for (const QStringList& row : points) {
       for (const QString& value : row) {
@@ -418,7 +418,7 @@ class CellEditingTest : public QObject {
       }
     }
     f.key(Qt::Key_Tab);
-    QVERIFY(w.MSFlexGrid2->hasFocus());
+    QVERIFY(w.observationTable->hasFocus());
     f.key(Qt::Key_Home, Qt::ControlModifier);
     const QStringList observations[] = {
         {"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"}, {"B", "E", "-0.990", "1"}};
@@ -428,8 +428,8 @@ class CellEditingTest : public QObject {
         f.enter();
       }
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(4, 1), QStringLiteral("F"));
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(4, 3), QStringLiteral("-0.990"));
+    QCOMPARE(w.pointTable->cellText(4, 1), QStringLiteral("F"));
+    QCOMPARE(w.observationTable->cellText(4, 3), QStringLiteral("-0.990"));
 
     levelnet::NetworkText net;
     net.fields = {"2", "2", "4", "1"};
@@ -442,16 +442,16 @@ class CellEditingTest : public QObject {
     const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
 
     f.key(Qt::Key_R, Qt::AltModifier);
-    QTRY_VERIFY(!w.txtOutput->toPlainText().isEmpty());
+    QTRY_VERIFY(!w.reportView->toPlainText().isEmpty());
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QCOMPARE(w.txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
-    QVERIFY(w.txtOutput->toPlainText().contains(QStringLiteral("11.003")));
+    QCOMPARE(w.reportView->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    QVERIFY(w.reportView->toPlainText().contains(QStringLiteral("11.003")));
 
     // Saved from the window and adjusted by the command line: the same report.
     QTemporaryDir dir;
     const QString file = dir.filePath("typed.pc");
     f.dialogs.answers.push_back(file);
-    w.cmdSave->click();
+    w.saveButton->click();
     QProcess cli;
     cli.start(QStringLiteral(LEVELNET_CLI), {"adjust", file, "--encoding", "utf-8"});
     QVERIFY(cli.waitForFinished(30000));

@@ -18,9 +18,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Vantrel水准网平差");
 
-QTableWidget* viewOf(FlexGrid& grid) { return grid.findChild<QTableWidget*>(); }
+QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
 
-void pressCell(FlexGrid& grid, int row, int col) {
+void pressCell(CellGrid& grid, int row, int col) {
   QTableWidget* view = viewOf(grid);
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row - 1, col - 1)).center());
 }
@@ -71,7 +71,7 @@ class FieldBookTest : public QObject {
   void openNine(WindowFixture& f) {
     QVERIFY(writeBytes(path("nine.pc"), nineLineFile()));
     f.dialogs.answers.push_back(path("nine.pc"));
-    f.window->cmdOpen->click();
+    f.window->openButton->click();
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
@@ -81,26 +81,26 @@ class FieldBookTest : public QObject {
   void fieldBookTypedIntoAnEmptyWindowAdjustsAtOnce() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     f.typeCounts("2", "2", "5", "1");
     f.key(Qt::Key_Tab);
     f.key(Qt::Key_Tab);
-    QVERIFY(w.MSFlexGrid1->isAncestorOf(QApplication::focusWidget()));
-    QCOMPARE(w.MSFlexGrid1->Row(), 1);
-    QCOMPARE(w.MSFlexGrid1->Col(), 1);
+    QVERIFY(w.pointTable->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(w.pointTable->currentRow(), 1);
+    QCOMPARE(w.pointTable->currentColumn(), 1);
     typeRows(f, kPoints, 4);
     f.key(Qt::Key_Tab);
-    QVERIFY(w.MSFlexGrid2->isAncestorOf(QApplication::focusWidget()));
-    QCOMPARE(w.MSFlexGrid2->Row(), 1);
-    QCOMPARE(w.MSFlexGrid2->Col(), 1);
+    QVERIFY(w.observationTable->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(w.observationTable->currentRow(), 1);
+    QCOMPARE(w.observationTable->currentColumn(), 1);
     typeRows(f, kObservations, 5);
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
     for (int r = 1; r <= 4; ++r)
-      for (int c = 0; c < 2; ++c) QCOMPARE(w.MSFlexGrid1->TextMatrix(r, c + 1), kPoints[r - 1][c]);
+      for (int c = 0; c < 2; ++c) QCOMPARE(w.pointTable->cellText(r, c + 1), kPoints[r - 1][c]);
     for (int r = 1; r <= 5; ++r)
-      for (int c = 0; c < 4; ++c) QCOMPARE(w.MSFlexGrid2->TextMatrix(r, c + 1), kObservations[r - 1][c]);
+      for (int c = 0; c < 4; ++c) QCOMPARE(w.observationTable->cellText(r, c + 1), kObservations[r - 1][c]);
     f.key(Qt::Key_R, Qt::AltModifier);
-    QTRY_COMPARE(w.txtOutput->toPlainText(), shown(expectedReport()));
+    QTRY_COMPARE(w.reportView->toPlainText(), shown(expectedReport()));
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
@@ -108,14 +108,14 @@ class FieldBookTest : public QObject {
   void tabKeepsACellTheUserPlaced() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     f.typeCounts("2", "2", "5", "1");
-    pressCell(*w.MSFlexGrid1, 3, 2);
+    pressCell(*w.pointTable, 3, 2);
     f.key(Qt::Key_Escape);
-    w.txtKnow->setFocus(Qt::TabFocusReason);
+    w.knownCountEdit->setFocus(Qt::TabFocusReason);
     f.key(Qt::Key_Tab);
-    QCOMPARE(w.MSFlexGrid1->Row(), 3);
-    QCOMPARE(w.MSFlexGrid1->Col(), 2);
+    QCOMPARE(w.pointTable->currentRow(), 3);
+    QCOMPARE(w.pointTable->currentColumn(), 2);
   }
 
   // A value typed but not yet Entered is what 平差, 保存 and closing use.
@@ -130,29 +130,29 @@ class FieldBookTest : public QObject {
     QFETCH(QString, command);
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     openNine(f);
-    pressCell(*w.MSFlexGrid2, 2, 4);  // route length 0.8 of P1→P2
-    w.Text2->selectAll();
+    pressCell(*w.observationTable, 2, 4);  // route length 0.8 of P1→P2
+    w.observationCellEditor->selectAll();
     f.type("9.9");
-    QVERIFY(w.Text2->isVisible());
+    QVERIFY(w.observationCellEditor->isVisible());
     if (command == "run" || command == "alt+r") {
-      if (command == "run") w.cmdRun->click();
+      if (command == "run") w.adjustButton->click();
       else f.key(Qt::Key_R, Qt::AltModifier);
       levelnet::NetworkText net;
       levelnet::applyProject(levelnet::parseProjectBytes(nineLineFile().toStdString(), "nine"), net.fields, net.points,
                              net.observations);
       net.observations.setText(2, 4, "9.9");
-      QTRY_COMPARE(w.txtOutput->toPlainText(), shown(levelnet::runAdjustment(net.fields, net.points, net.observations)));
+      QTRY_COMPARE(w.reportView->toPlainText(), shown(levelnet::runAdjustment(net.fields, net.points, net.observations)));
     } else {
       f.dialogs.answers.push_back(path("saved.pc"));
       f.boxes.answer = SaveAnswer::save;
-      if (command == "save") w.cmdSave->click();
+      if (command == "save") w.saveButton->click();
       else QVERIFY(w.close());
       QVERIFY2(fileBytes(path("saved.pc")).contains("P1,P2,0.4560,9.9\r\n"), fileBytes(path("saved.pc")).constData());
     }
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(2, 4), QStringLiteral("9.9"));
-    QVERIFY(w.Text2->isHidden());
+    QCOMPARE(w.observationTable->cellText(2, 4), QStringLiteral("9.9"));
+    QVERIFY(w.observationCellEditor->isHidden());
   }
 
   // Open with unsaved changes asks as New does; 取消 shows no file dialog.
@@ -167,35 +167,35 @@ class FieldBookTest : public QObject {
     QFETCH(int, dialogs);
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     openNine(f);
     QCOMPARE(f.boxes.questions(), 0);  // nothing changed yet
-    pressCell(*w.MSFlexGrid1, 1, 1);
+    pressCell(*w.pointTable, 1, 1);
     f.type("X");
     f.boxes.answer = SaveAnswer(answer);
-    w.cmdOpen->click();  // the open dialog is cancelled when shown
+    w.openButton->click();  // the open dialog is cancelled when shown
     QCOMPARE(f.boxes.questions(), 1);
     QCOMPARE(f.boxes.calls[0].text, QStringLiteral("是否保存对当前网的修改？"));
     QVERIFY(f.boxes.kinds[0] == SaveQuestion::replacing);
     QCOMPARE(int(f.dialogs.calls.size()), dialogs);
-    QCOMPARE(w.MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("XBM1"));  // a press puts the caret first
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("XBM1"));  // a press puts the caret first
   }
 
   void reportBoxIsReadOnlyButCopyable() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     openNine(f);
-    w.cmdRun->click();
-    const QString report = w.txtOutput->toPlainText();
+    w.adjustButton->click();
+    const QString report = w.reportView->toPlainText();
     QVERIFY(!report.isEmpty());
-    w.txtOutput->setFocus();
+    w.reportView->setFocus();
     f.key(Qt::Key_A, Qt::ControlModifier);
     f.type("x");
     f.key(Qt::Key_Delete);
-    QCOMPARE(w.txtOutput->toPlainText(), report);
-    QVERIFY(w.txtOutput->textCursor().hasSelection());  // Ctrl+A selected it, for copying
-    std::unique_ptr<QMenu> menu(w.txtOutput->createStandardContextMenu());
+    QCOMPARE(w.reportView->toPlainText(), report);
+    QVERIFY(w.reportView->textCursor().hasSelection());  // Ctrl+A selected it, for copying
+    std::unique_ptr<QMenu> menu(w.reportView->createStandardContextMenu());
     for (QAction* action : menu->actions()) {
       if (action->text().contains(QStringLiteral("粘贴")) || action->text().contains("Paste"))
         QVERIFY2(!action->isEnabled() || !action->isVisible(), qPrintable(action->text()));
@@ -207,20 +207,20 @@ class FieldBookTest : public QObject {
   void titleFollowsTheFileAndTheChanges() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     QCOMPARE(w.windowTitle(), kTitle + " - [未命名]");
     openNine(f);
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
-    f.typeInto(w.Text4, "0");
+    f.typeInto(w.unitLengthEdit, "0");
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]*");
     f.dialogs.answers.push_back(path("other.pc"));
-    w.cmdSave->click();
+    w.saveButton->click();
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("other.pc") + "]");
     QVERIFY(!w.isModified());
-    w.cmdNew->click();
+    w.newButton->click();
     QCOMPARE(f.boxes.questions(), 0);  // saved: nothing to ask
     QCOMPARE(w.windowTitle(), kTitle + " - [未命名]");
-    w.cmdSave->click();  // cancelled
+    w.saveButton->click();  // cancelled
     QCOMPARE(f.dialogs.calls.back().startName, QString());
   }
 

@@ -10,18 +10,18 @@
 
 #include "scripted_dialogs.h"
 #include "ui/chinese_ui.h"
-#include "ui/flex_grid.h"
-#include "ui/form1.h"
-#include "ui/text_box.h"
+#include "ui/cell_grid.h"
+#include "ui/main_window.h"
+#include "ui/keyed_line_edit.h"
 
 namespace levelnet::ui::testing {
 
 struct WindowFixture {
   ScriptedFileDialogs dialogs;
   ScriptedMessageBoxes boxes;
-  std::unique_ptr<Form1> window;
+  std::unique_ptr<MainWindow> window;
 
-  WindowFixture() : window(std::make_unique<Form1>(&dialogs, &boxes)) {
+  WindowFixture() : window(std::make_unique<MainWindow>(&dialogs, &boxes)) {
     window->show();
     window->activateWindow();
   }
@@ -58,7 +58,7 @@ struct WindowFixture {
 
   // The four fields typed and Entered as a user does: 已知点, 待定点, 观测值, 单位权长度.
   void typeCounts(const QString& known, const QString& unknown, const QString& observations, const QString& unit) {
-    window->txtKnow->setFocus();
+    window->knownCountEdit->setFocus();
     type(known);
     enter();
     type(unknown);

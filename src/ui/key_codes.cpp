@@ -1,10 +1,10 @@
-#include "ui/key_ascii.h"
+#include "ui/key_codes.h"
 
 #include <QKeyEvent>
 
 namespace levelnet::ui {
 
-int keyAsciiOf(const QKeyEvent& event) {
+int characterCodeOf(const QKeyEvent& event) {
   const Qt::KeyboardModifiers mods = event.modifiers();
   const bool ctrl = mods.testFlag(Qt::ControlModifier);
   const bool alt = mods.testFlag(Qt::AltModifier);
@@ -12,11 +12,11 @@ int keyAsciiOf(const QKeyEvent& event) {
   switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return alt ? 0 : 13;
+      return alt ? 0 : kEnterCode;
     case Qt::Key_Backspace:
-      return alt ? 0 : 8;
+      return alt ? 0 : kBackspaceCode;
     case Qt::Key_Escape:
-      return 27;
+      return kEscapeCode;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
     case Qt::Key_Delete:

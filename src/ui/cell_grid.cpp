@@ -1,4 +1,4 @@
-#include "ui/flex_grid.h"
+#include "ui/cell_grid.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
-#include "ui/key_ascii.h"
+#include "ui/key_codes.h"
 #include "ui/twips.h"
 
 namespace levelnet::ui {
@@ -43,7 +43,7 @@ class CornerCell : public QWidget {
 // own current-cell moves to the grid.
 class GridView : public QTableWidget {
  public:
-  explicit GridView(FlexGrid* grid) : QTableWidget(grid), grid_(grid) {}
+  explicit GridView(CellGrid* grid) : QTableWidget(grid), grid_(grid) {}
 
   void relayout() { updateGeometries(); }
 
@@ -51,11 +51,11 @@ class GridView : public QTableWidget {
   void keyPressEvent(QKeyEvent* event) override {
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
       event->accept();
-      emit grid_->DeleteKey();
+      emit grid_->deletePressed();
       return;
     }
     bool handled = false;
-    grid_->gridKey(keyAsciiOf(*event), handled);
+    grid_->characterKey(characterCodeOf(*event), handled);
     if (handled) {
       event->accept();
       return;
@@ -69,7 +69,7 @@ class GridView : public QTableWidget {
   }
 
   // The view makes its first item current when it gets the focus with none;
-  // the grid's current cell may be a fixed cell and stays where it is.
+  // the grid's current cell may be a header cell and stays where it is.
   void focusInEvent(QFocusEvent* event) override {
     grid_->syncing_ = true;
     QTableWidget::focusInEvent(event);
@@ -87,24 +87,16 @@ class GridView : public QTableWidget {
   }
 
  private:
-  FlexGrid* grid_;
+  CellGrid* grid_;
 };
 
-namespace {
-
-Qt::Alignment flexAlignment(int code) {
-  static const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-  static const Qt::Alignment vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
-  if (code < 0 || code > 8) return Qt::AlignLeft | Qt::AlignVCenter;
-  return horizontal[code / 3] | vertical[code % 3];
-}
-
-}  // namespace
-
-FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
-    : QWidget(parent), view_(nullptr), corner_(nullptr), alignment_(static_cast<std::size_t>(cols), 9),
-      colWidthTwips_(static_cast<std::size_t>(cols), 0) {
-  if (rows < 1 || cols < 1) throw std::out_of_range("FlexGrid needs a fixed row and a fixed column");
+CellGrid::CellGrid(int rows, int columns, QWidget* parent)
+    : QWidget(parent),
+      view_(nullptr),
+      corner_(nullptr),
+      columnAlignment_(static_cast<std::size_t>(columns), Qt::AlignLeft | Qt::AlignVCenter),
+      columnWidthTwips_(static_cast<std::size_t>(columns), 0) {
+  if (rows < 1 || columns < 1) throw std::out_of_range("CellGrid needs a header row and a number column");
   view_ = new GridView(this);
   corner_ = new CornerCell(view_);
   auto* layout = new QVBoxLayout(this);
@@ -112,8 +104,8 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
   layout->addWidget(view_);
   setFocusProxy(view_);
 
-  view_->setColumnCount(cols - 1);
-  for (int c = 1; c < cols; ++c) view_->setHorizontalHeaderItem(c - 1, new QTableWidgetItem());
+  view_->setColumnCount(columns - 1);
+  for (int c = 1; c < columns; ++c) view_->setHorizontalHeaderItem(c - 1, new QTableWidgetItem());
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -129,24 +121,24 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent)
     header->setMinimumSectionSize(1);
     header->viewport()->installEventFilter(this);
   }
-  for (int c = 0; c < cols; ++c) SetColWidth(c, 600);
+  for (int c = 0; c < columns; ++c) setColumnWidth(c, 600);
   view_->viewport()->installEventFilter(this);
   corner_->installEventFilter(this);
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (current.isValid()) viewCurrentChanged(current.row(), current.column());
           });
-  SetRows(rows);
+  setRowCount(rows);
   applyRowHeights();
 }
 
-FlexGrid::~FlexGrid() = default;
+CellGrid::~CellGrid() = default;
 
-int FlexGrid::Rows() const { return view_->rowCount() + 1; }
-int FlexGrid::Cols() const { return view_->columnCount() + 1; }
+int CellGrid::rowCount() const { return view_->rowCount() + 1; }
+int CellGrid::columnCount() const { return view_->columnCount() + 1; }
 
-void FlexGrid::SetRows(int count) {
-  if (count < FixedRows()) throw std::out_of_range("row count below the fixed rows");
+void CellGrid::setRowCount(int count) {
+  if (count < headerRowCount()) throw std::out_of_range("row count below the header row");
   const int old = view_->rowCount();
   syncing_ = true;
   view_->setRowCount(count - 1);
@@ -156,128 +148,128 @@ void FlexGrid::SetRows(int count) {
     view_->setVerticalHeaderItem(r, header);
   }
   syncing_ = false;
-  if (row_ >= count) {
-    row_ = count - 1;
+  if (currentRow_ >= count) {
+    currentRow_ = count - 1;
     syncViewCurrent();
-    emit RowColChange();
+    emit currentCellChanged();
   } else {
     syncViewCurrent();
   }
 }
 
-void FlexGrid::checkCell(int row, int col) const {
-  if (row < 0 || row >= Rows() || col < 0 || col >= Cols())
-    throw std::out_of_range("cell (" + std::to_string(row) + ", " + std::to_string(col) + ") outside the grid");
+void CellGrid::checkCell(int row, int column) const {
+  if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+    throw std::out_of_range("cell (" + std::to_string(row) + ", " + std::to_string(column) + ") outside the grid");
 }
 
-void FlexGrid::SetRow(int row) {
-  checkCell(row, col_);
-  if (row == row_) return;
-  row_ = row;
+void CellGrid::setCurrentRow(int row) {
+  checkCell(row, currentColumn_);
+  if (row == currentRow_) return;
+  currentRow_ = row;
   syncViewCurrent();
-  emit RowColChange();
+  emit currentCellChanged();
 }
 
-void FlexGrid::SetCol(int col) {
-  checkCell(row_, col);
-  if (col == col_) return;
-  col_ = col;
+void CellGrid::setCurrentColumn(int column) {
+  checkCell(currentRow_, column);
+  if (column == currentColumn_) return;
+  currentColumn_ = column;
   syncViewCurrent();
-  emit RowColChange();
+  emit currentCellChanged();
 }
 
 // Shows the current cell in the view: a data cell as the view's current
-// item, a fixed cell as no current item.
-void FlexGrid::syncViewCurrent() {
+// item, a header cell as no current item.
+void CellGrid::syncViewCurrent() {
   syncing_ = true;
-  if (row_ >= 1 && col_ >= 1) {
-    view_->setCurrentCell(row_ - 1, col_ - 1);
+  if (currentRow_ >= 1 && currentColumn_ >= 1) {
+    view_->setCurrentCell(currentRow_ - 1, currentColumn_ - 1);
   } else {
     view_->selectionModel()->clear();
   }
   syncing_ = false;
 }
 
-void FlexGrid::viewCurrentChanged(int viewRow, int viewCol) {
+void CellGrid::viewCurrentChanged(int viewRow, int viewColumn) {
   if (syncing_) return;
   const int row = viewRow + 1;
-  const int col = viewCol + 1;
-  if (row == row_ && col == col_) return;
-  row_ = row;
-  col_ = col;
-  userPlaced_ = true;  // the view moves its current cell only for the user's keys
-  emit RowColChange();
+  const int column = viewColumn + 1;
+  if (row == currentRow_ && column == currentColumn_) return;
+  currentRow_ = row;
+  currentColumn_ = column;
+  currentCellUserPlaced_ = true;  // the view moves its current cell only for the user's keys
+  emit currentCellChanged();
 }
 
-QString FlexGrid::Text() const { return TextMatrix(row_, col_); }
-void FlexGrid::SetText(const QString& text) { SetTextMatrix(row_, col_, text); }
+QString CellGrid::currentText() const { return cellText(currentRow_, currentColumn_); }
+void CellGrid::setCurrentText(const QString& text) { setCellText(currentRow_, currentColumn_, text); }
 
-QTableWidgetItem* FlexGrid::headerItem(int row, int col) const {
-  return row == 0 ? view_->horizontalHeaderItem(col - 1) : view_->verticalHeaderItem(row - 1);
+QTableWidgetItem* CellGrid::headerItem(int row, int column) const {
+  return row == 0 ? view_->horizontalHeaderItem(column - 1) : view_->verticalHeaderItem(row - 1);
 }
 
-QString FlexGrid::TextMatrix(int row, int col) const {
-  checkCell(row, col);
-  if (row == 0 && col == 0) return corner_->text;
-  if (row == 0 || col == 0) return headerItem(row, col)->text();
-  const QTableWidgetItem* item = view_->item(row - 1, col - 1);
+QString CellGrid::cellText(int row, int column) const {
+  checkCell(row, column);
+  if (row == 0 && column == 0) return corner_->text;
+  if (row == 0 || column == 0) return headerItem(row, column)->text();
+  const QTableWidgetItem* item = view_->item(row - 1, column - 1);
   return item != nullptr ? item->text() : QString();
 }
 
-QTableWidgetItem* FlexGrid::itemFor(int row, int col) {
-  QTableWidgetItem* item = view_->item(row - 1, col - 1);
+QTableWidgetItem* CellGrid::itemFor(int row, int column) {
+  QTableWidgetItem* item = view_->item(row - 1, column - 1);
   if (item == nullptr) {
     item = new QTableWidgetItem();
-    item->setTextAlignment(alignmentOf(col));
-    view_->setItem(row - 1, col - 1, item);
+    item->setTextAlignment(alignmentOf(column));
+    view_->setItem(row - 1, column - 1, item);
   }
   return item;
 }
 
-void FlexGrid::SetTextMatrix(int row, int col, const QString& text) {
-  checkCell(row, col);
-  if (row == 0 && col == 0) {
+void CellGrid::setCellText(int row, int column, const QString& text) {
+  checkCell(row, column);
+  if (row == 0 && column == 0) {
     corner_->text = text;
     corner_->update();
-  } else if (row == 0 || col == 0) {
-    headerItem(row, col)->setText(text);
+  } else if (row == 0 || column == 0) {
+    headerItem(row, column)->setText(text);
   } else {
-    itemFor(row, col)->setText(text);
+    itemFor(row, column)->setText(text);
   }
 }
 
-int FlexGrid::ColWidth(int col) const {
-  checkCell(0, col);
-  return colWidthTwips_[static_cast<std::size_t>(col)];
+int CellGrid::columnWidth(int column) const {
+  checkCell(0, column);
+  return columnWidthTwips_[static_cast<std::size_t>(column)];
 }
 
-void FlexGrid::SetColWidth(int col, int twips) {
-  checkCell(0, col);
-  colWidthTwips_[static_cast<std::size_t>(col)] = twips;
+void CellGrid::setColumnWidth(int column, int twips) {
+  checkCell(0, column);
+  columnWidthTwips_[static_cast<std::size_t>(column)] = twips;
   const int px = pixelsX(twips);
-  if (col == 0) {
+  if (column == 0) {
     view_->verticalHeader()->setFixedWidth(px);
   } else {
-    view_->setColumnWidth(col - 1, px);
+    view_->setColumnWidth(column - 1, px);
   }
   view_->relayout();
 }
 
-int FlexGrid::RowHeight(int row) const {
+int CellGrid::rowHeight(int row) const {
   checkCell(row, 0);
   return twipsY(row == 0 ? view_->horizontalHeader()->height() : view_->rowHeight(row - 1));
 }
 
-void FlexGrid::SetRowHeightMin(int twips) {
-  rowHeightMinPx_ = pixelsY(twips);
+void CellGrid::setMinimumRowHeight(int twips) {
+  minimumRowHeightPx_ = pixelsY(twips);
   applyRowHeights();
 }
 
 // Every row gets the larger of the font's natural row height and the
 // minimum; the header row too.
-void FlexGrid::applyRowHeights() {
+void CellGrid::applyRowHeights() {
   const int natural = fontMetrics().height() + 4;
-  const int height = std::max(natural, rowHeightMinPx_);
+  const int height = std::max(natural, minimumRowHeightPx_);
   QHeaderView* vertical = view_->verticalHeader();
   vertical->setMinimumSectionSize(height);
   vertical->setDefaultSectionSize(height);
@@ -286,47 +278,47 @@ void FlexGrid::applyRowHeights() {
   view_->relayout();
 }
 
-Qt::Alignment FlexGrid::alignmentOf(int col) const { return flexAlignment(alignment_[static_cast<std::size_t>(col)]); }
+Qt::Alignment CellGrid::alignmentOf(int column) const { return columnAlignment_[static_cast<std::size_t>(column)]; }
 
-void FlexGrid::SetColAlignment(int col, int alignment) {
-  checkCell(0, col);
-  alignment_[static_cast<std::size_t>(col)] = alignment;
-  const Qt::Alignment flags = alignmentOf(col);
-  if (col == 0) {
+void CellGrid::setColumnAlignment(int column, Qt::Alignment alignment) {
+  checkCell(0, column);
+  columnAlignment_[static_cast<std::size_t>(column)] = alignment;
+  const Qt::Alignment flags = alignmentOf(column);
+  if (column == 0) {
     corner_->alignment = flags;
     corner_->update();
     for (int r = 0; r < view_->rowCount(); ++r) view_->verticalHeaderItem(r)->setTextAlignment(flags);
     return;
   }
-  view_->horizontalHeaderItem(col - 1)->setTextAlignment(flags);
+  view_->horizontalHeaderItem(column - 1)->setTextAlignment(flags);
   for (int r = 0; r < view_->rowCount(); ++r)
-    if (QTableWidgetItem* item = view_->item(r, col - 1)) item->setTextAlignment(flags);
+    if (QTableWidgetItem* item = view_->item(r, column - 1)) item->setTextAlignment(flags);
 }
 
-QRect FlexGrid::currentCellRect() const {
+QRect CellGrid::currentCellRect() const {
   const QHeaderView* horizontal = view_->horizontalHeader();
   const QHeaderView* vertical = view_->verticalHeader();
-  if (row_ == 0 && col_ == 0) return corner_->geometry().translated(view_->pos());
-  if (row_ == 0) {
-    const int x = horizontal->sectionViewportPosition(col_ - 1);
+  if (currentRow_ == 0 && currentColumn_ == 0) return corner_->geometry().translated(view_->pos());
+  if (currentRow_ == 0) {
+    const int x = horizontal->sectionViewportPosition(currentColumn_ - 1);
     const QPoint topLeft = horizontal->viewport()->mapTo(this, QPoint(x, 0));
-    return QRect(topLeft, QSize(horizontal->sectionSize(col_ - 1), horizontal->height()));
+    return QRect(topLeft, QSize(horizontal->sectionSize(currentColumn_ - 1), horizontal->height()));
   }
-  if (col_ == 0) {
-    const int y = vertical->sectionViewportPosition(row_ - 1);
+  if (currentColumn_ == 0) {
+    const int y = vertical->sectionViewportPosition(currentRow_ - 1);
     const QPoint topLeft = vertical->viewport()->mapTo(this, QPoint(0, y));
-    return QRect(topLeft, QSize(vertical->width(), vertical->sectionSize(row_ - 1)));
+    return QRect(topLeft, QSize(vertical->width(), vertical->sectionSize(currentRow_ - 1)));
   }
-  const QRect cell = view_->visualRect(view_->model()->index(row_ - 1, col_ - 1));
+  const QRect cell = view_->visualRect(view_->model()->index(currentRow_ - 1, currentColumn_ - 1));
   return QRect(view_->viewport()->mapTo(this, cell.topLeft()), cell.size());
 }
 
-int FlexGrid::CellLeft() const { return twipsX(currentCellRect().left()); }
-int FlexGrid::CellTop() const { return twipsY(currentCellRect().top()); }
-int FlexGrid::CellWidth() const { return twipsX(currentCellRect().width()); }
-int FlexGrid::CellHeight() const { return twipsY(currentCellRect().height()); }
+int CellGrid::currentCellLeft() const { return twipsX(currentCellRect().left()); }
+int CellGrid::currentCellTop() const { return twipsY(currentCellRect().top()); }
+int CellGrid::currentCellWidth() const { return twipsX(currentCellRect().width()); }
+int CellGrid::currentCellHeight() const { return twipsY(currentCellRect().height()); }
 
-void FlexGrid::Clear() {
+void CellGrid::clearAllCells() {
   corner_->text.clear();
   corner_->update();
   for (int c = 0; c < view_->columnCount(); ++c) view_->horizontalHeaderItem(c)->setText(QString());
@@ -337,39 +329,38 @@ void FlexGrid::Clear() {
   }
 }
 
-int FlexGrid::Left() const { return twipsX(x()); }
-int FlexGrid::Top() const { return twipsY(y()); }
-void FlexGrid::SetFocus() { view_->setFocus(Qt::OtherFocusReason); }
+int CellGrid::leftTwips() const { return twipsX(x()); }
+int CellGrid::topTwips() const { return twipsY(y()); }
 
-std::string FlexGrid::text(int row, int col) const { return TextMatrix(row, col).toStdString(); }
+std::string CellGrid::text(int row, int column) const { return cellText(row, column).toStdString(); }
 
-void FlexGrid::setText(int row, int col, const std::string& text) {
-  SetTextMatrix(row, col, QString::fromStdString(text));
+void CellGrid::setText(int row, int column, const std::string& text) {
+  setCellText(row, column, QString::fromStdString(text));
 }
 
-void FlexGrid::enterText(int row, int col, const std::string& text) {
-  SetCol(col);
-  SetRow(row);
-  SetText(QString::fromStdString(text));
+void CellGrid::enterText(int row, int column, const std::string& text) {
+  setCurrentColumn(column);
+  setCurrentRow(row);
+  setCurrentText(QString::fromStdString(text));
 }
 
-void FlexGrid::focusEntered(Qt::FocusReason reason) {
-  if (userPlaced_ || Rows() <= FixedRows()) return;
+void CellGrid::focusEntered(Qt::FocusReason reason) {
+  if (currentCellUserPlaced_ || rowCount() <= headerRowCount()) return;
   if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason) return;
-  SetRow(FixedRows());
-  SetCol(FixedCols());
+  setCurrentRow(headerRowCount());
+  setCurrentColumn(headerColumnCount());
 }
 
-void FlexGrid::gridKey(int keyAscii, bool& handled) {
-  if (keyAscii == 0) return;  // navigation keys: the view's own
-  emit KeyPress(keyAscii);
+void CellGrid::characterKey(int code, bool& handled) {
+  if (code == 0) return;  // navigation keys: the view's own
+  emit characterTyped(code);
   handled = true;  // the grid itself never acts on a character key
 }
 
-void FlexGrid::inputMethodCommit(const QString& commit) {
-  int keyAscii = commit.at(0).unicode();
-  emit KeyPress(keyAscii);
-  if (keyAscii != 0 || commit.size() == 1) return;
+void CellGrid::inputMethodCommit(const QString& commit) {
+  int code = commit.at(0).unicode();
+  emit characterTyped(code);
+  if (code != 0 || commit.size() == 1) return;
   QWidget* focus = QApplication::focusWidget();
   if (focus == nullptr || focus == view_) return;
   QInputMethodEvent rest;
@@ -377,7 +368,7 @@ void FlexGrid::inputMethodCommit(const QString& commit) {
   QApplication::sendEvent(focus, &rest);
 }
 
-bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+bool CellGrid::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -392,40 +383,36 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
-// Works out the cell under the pointer, then raises MouseDown or DblClick.
+// Works out the cell under the pointer, then raises pressed or doubleClicked.
 // The event is consumed: the view neither selects nor moves on a press.
-bool FlexGrid::mouseEvent(QObject* watched, QEvent* event) {
+bool CellGrid::mouseEvent(QObject* watched, QEvent* event) {
   const auto* mouse = static_cast<QMouseEvent*>(event);
   const QPoint pos = mouse->position().toPoint();
   const QHeaderView* horizontal = view_->horizontalHeader();
   const QHeaderView* vertical = view_->verticalHeader();
   auto lastIfNone = [](int index, int last) { return index < 0 ? last : index + 1; };
   int row = 0;
-  int col = 0;
+  int column = 0;
   if (watched == view_->viewport()) {
-    row = lastIfNone(view_->rowAt(pos.y()), Rows() - 1);
-    col = lastIfNone(view_->columnAt(pos.x()), Cols() - 1);
+    row = lastIfNone(view_->rowAt(pos.y()), rowCount() - 1);
+    column = lastIfNone(view_->columnAt(pos.x()), columnCount() - 1);
   } else if (watched == horizontal->viewport()) {
-    col = lastIfNone(horizontal->logicalIndexAt(pos.x()), Cols() - 1);
+    column = lastIfNone(horizontal->logicalIndexAt(pos.x()), columnCount() - 1);
   } else if (watched == vertical->viewport()) {
-    row = lastIfNone(vertical->logicalIndexAt(pos.y()), Rows() - 1);
+    row = lastIfNone(vertical->logicalIndexAt(pos.y()), rowCount() - 1);
   } else if (watched != corner_) {
     return false;
   }
-  mouseRow_ = row;
-  mouseCol_ = col;
+  pressedRow_ = row;
+  pressedColumn_ = column;
   if (event->type() == QEvent::MouseButtonDblClick) {
-    emit DblClick();
+    emit doubleClicked();
     return true;
   }
-  userPlaced_ = true;
-  SetFocus();
+  currentCellUserPlaced_ = true;
+  setFocus(Qt::OtherFocusReason);
   const QPoint inGrid = static_cast<QWidget*>(watched)->mapTo(this, pos);
-  const Qt::KeyboardModifiers mods = mouse->modifiers();
-  const int shift = (mods.testFlag(Qt::ShiftModifier) ? 1 : 0) | (mods.testFlag(Qt::ControlModifier) ? 2 : 0) |
-                    (mods.testFlag(Qt::AltModifier) ? 4 : 0);
-  const int button = mouse->button() == Qt::LeftButton ? 1 : mouse->button() == Qt::RightButton ? 2 : 4;
-  emit MouseDown(button, shift, twipsX(inGrid.x()), twipsY(inGrid.y()));
+  emit pressed(mouse->button(), mouse->modifiers(), twipsX(inGrid.x()), twipsY(inGrid.y()));
   return true;
 }
 

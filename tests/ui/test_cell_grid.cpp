@@ -1,4 +1,4 @@
-// The grid adapter: rows and texts, the current cell and RowColChange,
+// The grid adapter: rows and texts, the current cell and currentCellChanged,
 // twips at the interface, the cell under the pointer, and the key codes.
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -7,25 +7,25 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "ui/flex_grid.h"
-#include "ui/key_ascii.h"
+#include "ui/cell_grid.h"
+#include "ui/key_codes.h"
 #include "ui/twips.h"
 
-using levelnet::ui::FlexGrid;
+using levelnet::ui::CellGrid;
 
 namespace {
 
 // A grid of 5 columns and `rows` rows whose data cell (r, c) holds "rNcM".
-void fill(FlexGrid& grid) {
-  for (int r = 0; r < grid.Rows(); ++r)
-    for (int c = 0; c < grid.Cols(); ++c) grid.SetTextMatrix(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+void fill(CellGrid& grid) {
+  for (int r = 0; r < grid.rowCount(); ++r)
+    for (int c = 0; c < grid.columnCount(); ++c) grid.setCellText(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
 }
 
-QTableWidget* viewOf(FlexGrid& grid) { return grid.findChild<QTableWidget*>(); }
+QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
 
 }  // namespace
 
-class FlexGridTest : public QObject {
+class CellGridTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -40,90 +40,91 @@ class FlexGridTest : public QObject {
   void setRowsKeepsDropsAndAppends() {
     QFETCH(int, from);
     QFETCH(int, to);
-    FlexGrid grid(from, 5);
+    CellGrid grid(from, 5);
     fill(grid);
-    grid.SetRows(to);
-    QCOMPARE(grid.Rows(), to);
+    grid.setRowCount(to);
+    QCOMPARE(grid.rowCount(), to);
     QCOMPARE(grid.rows(), to);
     for (int r = 0; r < to; ++r) {
       for (int c = 0; c < 5; ++c) {
         const QString expected = r < from ? QStringLiteral("r%1c%2").arg(r).arg(c) : QString();
-        QCOMPARE(grid.TextMatrix(r, c), expected);
+        QCOMPARE(grid.cellText(r, c), expected);
       }
     }
     // Rows dropped and appended again come back empty.
-    grid.SetRows(from + 1);
-    for (int c = 0; c < 5; ++c) QCOMPARE(grid.TextMatrix(from, c), QString());
+    grid.setRowCount(from + 1);
+    for (int c = 0; c < 5; ++c) QCOMPARE(grid.cellText(from, c), QString());
   }
 
-  void rowsBelowFixedAndCellsOutsideAreRefused() {
-    FlexGrid grid(2, 3);
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.SetRows(0));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.SetRow(2));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.SetCol(3));
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.TextMatrix(0, -1));
-    QCOMPARE(grid.Rows(), 2);
+  void rowsBelowTheHeaderAndCellsOutsideAreRefused() {
+    CellGrid grid(2, 3);
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setRowCount(0));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setCurrentRow(2));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.setCurrentColumn(3));
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid.cellText(0, -1));
+    QCOMPARE(grid.rowCount(), 2);
   }
 
-  void everyChangeOfTheCurrentCellRaisesRowColChange() {
-    FlexGrid grid(4, 5);
+  void everyChangeOfTheCurrentCellRaisesCurrentCellChanged() {
+    CellGrid grid(4, 5);
     fill(grid);
-    QSignalSpy spy(&grid, &FlexGrid::RowColChange);
-    grid.SetRow(0);  // already there
+    QSignalSpy spy(&grid, &CellGrid::currentCellChanged);
+    grid.setCurrentRow(0);  // already there
     QCOMPARE(spy.count(), 0);
-    grid.SetCol(3);  // a fixed cell: header of column 3
+    grid.setCurrentColumn(3);  // a header cell: header of column 3
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(grid.Text(), QStringLiteral("r0c3"));
-    grid.SetRow(2);
+    QCOMPARE(grid.currentText(), QStringLiteral("r0c3"));
+    grid.setCurrentRow(2);
     QCOMPARE(spy.count(), 2);
-    grid.SetCol(0);  // a row number
+    grid.setCurrentColumn(0);  // a row number
     QCOMPARE(spy.count(), 3);
-    QCOMPARE(grid.Text(), QStringLiteral("r2c0"));
-    // TextMatrix never moves the current cell.
-    grid.SetTextMatrix(3, 4, QStringLiteral("x"));
-    QCOMPARE(grid.TextMatrix(3, 4), QStringLiteral("x"));
+    QCOMPARE(grid.currentText(), QStringLiteral("r2c0"));
+    // setCellText never moves the current cell.
+    grid.setCellText(3, 4, QStringLiteral("x"));
+    QCOMPARE(grid.cellText(3, 4), QStringLiteral("x"));
     QCOMPARE(spy.count(), 3);
-    QCOMPARE(grid.Row(), 2);
-    QCOMPARE(grid.Col(), 0);
-    grid.SetText(QStringLiteral("7"));
-    QCOMPARE(grid.TextMatrix(2, 0), QStringLiteral("7"));
+    QCOMPARE(grid.currentRow(), 2);
+    QCOMPARE(grid.currentColumn(), 0);
+    grid.setCurrentText(QStringLiteral("7"));
+    QCOMPARE(grid.cellText(2, 0), QStringLiteral("7"));
   }
 
-  // Fault pinned: a current row dropped by SetRows left Row() pointing past
-  // the last row, so the next Text() read outside the grid.
+  // Fault pinned: a current row dropped by setRowCount left currentRow()
+  // pointing past the last row, so the next currentText() read outside the
+  // grid.
   void droppingTheCurrentRowMovesItToTheLastRow() {
-    FlexGrid grid(6, 3);
-    grid.SetCol(1);
-    grid.SetRow(5);
-    QSignalSpy spy(&grid, &FlexGrid::RowColChange);
-    grid.SetRows(3);
-    QCOMPARE(grid.Row(), 2);
+    CellGrid grid(6, 3);
+    grid.setCurrentColumn(1);
+    grid.setCurrentRow(5);
+    QSignalSpy spy(&grid, &CellGrid::currentCellChanged);
+    grid.setRowCount(3);
+    QCOMPARE(grid.currentRow(), 2);
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(grid.Text(), QString());
+    QCOMPARE(grid.currentText(), QString());
   }
 
   void enterTextMovesColumnFirstThenRow() {
-    FlexGrid grid(3, 5);
+    CellGrid grid(3, 5);
     std::vector<std::pair<int, int>> visited;
-    connect(&grid, &FlexGrid::RowColChange, [&] { visited.emplace_back(grid.Row(), grid.Col()); });
+    connect(&grid, &CellGrid::currentCellChanged, [&] { visited.emplace_back(grid.currentRow(), grid.currentColumn()); });
     grid.enterText(2, 3, "观测");
-    QCOMPARE(grid.TextMatrix(2, 3), QStringLiteral("观测"));
+    QCOMPARE(grid.cellText(2, 3), QStringLiteral("观测"));
     QCOMPARE(grid.text(2, 3), std::string("观测"));
     const std::vector<std::pair<int, int>> expected = {{0, 3}, {2, 3}};
     QCOMPARE(visited, expected);
     grid.setText(1, 1, "BM1");  // TextTable::setText does not move
-    QCOMPARE(grid.Row(), 2);
-    QCOMPARE(grid.TextMatrix(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(grid.currentRow(), 2);
+    QCOMPARE(grid.cellText(1, 1), QStringLiteral("BM1"));
   }
 
   void clearErasesEveryCellAndKeepsCounts() {
-    FlexGrid grid(4, 3);
+    CellGrid grid(4, 3);
     fill(grid);
-    grid.Clear();
-    QCOMPARE(grid.Rows(), 4);
-    QCOMPARE(grid.Cols(), 3);
+    grid.clearAllCells();
+    QCOMPARE(grid.rowCount(), 4);
+    QCOMPARE(grid.columnCount(), 3);
     for (int r = 0; r < 4; ++r)
-      for (int c = 0; c < 3; ++c) QCOMPARE(grid.TextMatrix(r, c), QString());
+      for (int c = 0; c < 3; ++c) QCOMPARE(grid.cellText(r, c), QString());
   }
 
   void sizesAreInTwips_data() {
@@ -135,17 +136,17 @@ class FlexGridTest : public QObject {
   void sizesAreInTwips() {
     QFETCH(int, col);
     QFETCH(int, width);
-    FlexGrid grid(3, 5);
-    grid.SetColWidth(col, width);
-    grid.SetRowHeightMin(270);
+    CellGrid grid(3, 5);
+    grid.setColumnWidth(col, width);
+    grid.setMinimumRowHeight(270);
     const double perPixel = levelnet::ui::twipsPerPixelX();
-    QVERIFY(std::abs(grid.ColWidth(col) - width) <= perPixel);
-    QVERIFY(grid.RowHeight(0) >= 270 - levelnet::ui::twipsPerPixelY());
-    QCOMPARE(grid.RowHeight(1), grid.RowHeight(0));
-    QVERIFY(grid.RowHeight(2) >= 270 - levelnet::ui::twipsPerPixelY());
+    QVERIFY(std::abs(grid.columnWidth(col) - width) <= perPixel);
+    QVERIFY(grid.rowHeight(0) >= 270 - levelnet::ui::twipsPerPixelY());
+    QCOMPARE(grid.rowHeight(1), grid.rowHeight(0));
+    QVERIFY(grid.rowHeight(2) >= 270 - levelnet::ui::twipsPerPixelY());
   }
 
-  // A press raises MouseDown with the cell under the pointer and does not
+  // A press raises pressed with the cell under the pointer and does not
   // move the current cell itself.
   void pressReportsTheCellUnderThePointer_data() {
     QTest::addColumn<QString>("where");
@@ -164,14 +165,14 @@ class FlexGridTest : public QObject {
     QFETCH(int, col);
     QWidget window;
     window.resize(700, 400);
-    auto* grid = new FlexGrid(4, 5, &window);
+    auto* grid = new CellGrid(4, 5, &window);
     grid->setGeometry(10, 10, 600, 300);
-    for (int c = 0; c < 5; ++c) grid->SetColWidth(c, 1200);
+    for (int c = 0; c < 5; ++c) grid->setColumnWidth(c, 1200);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTableWidget* view = viewOf(*grid);
-    QSignalSpy downs(grid, &FlexGrid::MouseDown);
-    QSignalSpy moves(grid, &FlexGrid::RowColChange);
+    QSignalSpy downs(grid, &CellGrid::pressed);
+    QSignalSpy moves(grid, &CellGrid::currentCellChanged);
     const QRect cell12 = view->visualRect(view->model()->index(0, 1));
     QWidget* target = view->viewport();
     QPoint pos;
@@ -200,11 +201,11 @@ class FlexGridTest : public QObject {
     }
     QTest::mouseClick(target, Qt::LeftButton, {}, pos);
     QCOMPARE(downs.count(), 1);
-    QCOMPARE(grid->MouseRow(), row);
-    QCOMPARE(grid->MouseCol(), col);
+    QCOMPARE(grid->pressedRow(), row);
+    QCOMPARE(grid->pressedColumn(), col);
     QCOMPARE(moves.count(), 0);
-    QCOMPARE(grid->Row(), 0);
-    QCOMPARE(grid->Col(), 0);
+    QCOMPARE(grid->currentRow(), 0);
+    QCOMPARE(grid->currentColumn(), 0);
   }
 
   void keyCodes_data() {
@@ -236,36 +237,37 @@ class FlexGridTest : public QObject {
     QFETCH(QString, text);
     QFETCH(int, code);
     const QKeyEvent event(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), text);
-    QCOMPARE(levelnet::ui::keyAsciiOf(event), code);
+    QCOMPARE(levelnet::ui::characterCodeOf(event), code);
   }
 
-  // Character keys go to KeyPress and never to the view; navigation keys
-  // move the current cell as the view does and raise RowColChange.
-  void keysReachKeyPressOrNavigate() {
-    FlexGrid grid(4, 3);
+  // Character keys go to characterTyped and never to the view; navigation
+  // keys move the current cell as the view does and raise
+  // currentCellChanged.
+  void keysReachCharacterTypedOrNavigate() {
+    CellGrid grid(4, 3);
     grid.show();
     QVERIFY(QTest::qWaitForWindowActive(&grid));
-    grid.SetFocus();
-    grid.SetRow(1);
-    grid.SetCol(1);
+    grid.setFocus();
+    grid.setCurrentRow(1);
+    grid.setCurrentColumn(1);
     std::vector<int> codes;
-    connect(&grid, &FlexGrid::KeyPress, [&](int& keyAscii) { codes.push_back(keyAscii); });
-    QSignalSpy moves(&grid, &FlexGrid::RowColChange);
+    connect(&grid, &CellGrid::characterTyped, [&](int& code) { codes.push_back(code); });
+    QSignalSpy moves(&grid, &CellGrid::currentCellChanged);
     QWidget* focus = QApplication::focusWidget();
     QVERIFY(focus != nullptr);
     QTest::keyClick(focus, Qt::Key_X);
     QTest::keyClick(focus, Qt::Key_Return);
     QCOMPARE(codes, (std::vector<int>{'x', 13}));
-    QCOMPARE(grid.Row(), 1);
+    QCOMPARE(grid.currentRow(), 1);
     QTest::keyClick(focus, Qt::Key_Down);
-    QCOMPARE(grid.Row(), 2);
-    QCOMPARE(grid.Col(), 1);
+    QCOMPARE(grid.currentRow(), 2);
+    QCOMPARE(grid.currentColumn(), 1);
     QTest::keyClick(focus, Qt::Key_Right);
-    QCOMPARE(grid.Col(), 2);
+    QCOMPARE(grid.currentColumn(), 2);
     QCOMPARE(moves.count(), 2);
     QCOMPARE(codes.size(), std::size_t(2));
   }
 };
 
-QTEST_MAIN(FlexGridTest)
-#include "test_flex_grid.moc"
+QTEST_MAIN(CellGridTest)
+#include "test_cell_grid.moc"

@@ -20,9 +20,9 @@ namespace {
 const QString kTitle = QStringLiteral("Vantrel水准网平差");
 const QString kUntitled = kTitle + QStringLiteral(" - [未命名]");
 
-QStringList rowTexts(FlexGrid& grid, int row) {
+QStringList rowTexts(CellGrid& grid, int row) {
   QStringList texts;
-  for (int c = 0; c < grid.Cols(); ++c) texts << grid.TextMatrix(row, c);
+  for (int c = 0; c < grid.columnCount(); ++c) texts << grid.cellText(row, c);
   return texts;
 }
 
@@ -31,22 +31,22 @@ struct Snapshot {
   QString title, known, unknown, observations, unit, report;
   std::vector<QStringList> points, obs;
 
-  explicit Snapshot(Form1& w)
+  explicit Snapshot(MainWindow& w)
       : title(w.windowTitle()),
-        known(w.txtKnow->text()),
-        unknown(w.txtUnknow->text()),
-        observations(w.Text3->text()),
-        unit(w.Text4->text()),
-        report(w.txtOutput->toPlainText()) {
-    for (int r = 0; r < w.MSFlexGrid1->Rows(); ++r) points.push_back(rowTexts(*w.MSFlexGrid1, r));
-    for (int r = 0; r < w.MSFlexGrid2->Rows(); ++r) obs.push_back(rowTexts(*w.MSFlexGrid2, r));
+        known(w.knownCountEdit->text()),
+        unknown(w.unknownCountEdit->text()),
+        observations(w.observationCountEdit->text()),
+        unit(w.unitLengthEdit->text()),
+        report(w.reportView->toPlainText()) {
+    for (int r = 0; r < w.pointTable->rowCount(); ++r) points.push_back(rowTexts(*w.pointTable, r));
+    for (int r = 0; r < w.observationTable->rowCount(); ++r) obs.push_back(rowTexts(*w.observationTable, r));
   }
   bool operator==(const Snapshot&) const = default;
 };
 
 }  // namespace
 
-class Form1Test : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
 
  private:
@@ -57,7 +57,7 @@ class Form1Test : public QObject {
   void openNine(WindowFixture& f, const QString& name = QStringLiteral("nine.pc")) {
     QVERIFY(writeBytes(path(name), nineLineFile()));
     f.dialogs.answers.push_back(path(name));
-    f.window->cmdOpen->click();
+    f.window->openButton->click();
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
@@ -65,35 +65,35 @@ class Form1Test : public QObject {
   void firstState() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     QCOMPARE(w.windowTitle(), kUntitled);
-    for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
-    QVERIFY(w.txtOutput->toPlainText().isEmpty());
-    QVERIFY(w.txtKnow->hasFocus());
-    QVERIFY(w.Text1->isHidden());
-    QVERIFY(w.Text2->isHidden());
+    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit}) QCOMPARE(field->text(), QString());
+    QVERIFY(w.reportView->toPlainText().isEmpty());
+    QVERIFY(w.knownCountEdit->hasFocus());
+    QVERIFY(w.pointCellEditor->isHidden());
+    QVERIFY(w.observationCellEditor->isHidden());
     QCOMPARE(w.dialogFileName(), QString());
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 0), (QStringList{"序号", "点号", "高程(m)"}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid2, 0), (QStringList{"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"", "", ""}));
-    QCOMPARE(w.MSFlexGrid1->Rows(), 2);
-    QCOMPARE(w.MSFlexGrid2->Rows(), 2);
-    // Setup leaves the current cell in the header row of the last column.
-    QCOMPARE(w.MSFlexGrid1->Row(), 0);
-    QCOMPARE(w.MSFlexGrid1->Col(), 2);
-    QCOMPARE(w.MSFlexGrid2->Col(), 4);
+    QCOMPARE(rowTexts(*w.pointTable, 0), (QStringList{"序号", "点号", "高程(m)"}));
+    QCOMPARE(rowTexts(*w.observationTable, 0), (QStringList{"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"}));
+    QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"", "", ""}));
+    QCOMPARE(w.pointTable->rowCount(), 2);
+    QCOMPARE(w.observationTable->rowCount(), 2);
+    // setupTables leaves the current cell in the header row of the last column.
+    QCOMPARE(w.pointTable->currentRow(), 0);
+    QCOMPARE(w.pointTable->currentColumn(), 2);
+    QCOMPARE(w.observationTable->currentColumn(), 4);
     const int widths1[] = {600, 600, 1000};
-    for (int c = 0; c < 3; ++c) QCOMPARE(w.MSFlexGrid1->ColWidth(c), widths1[c]);
+    for (int c = 0; c < 3; ++c) QCOMPARE(w.pointTable->columnWidth(c), widths1[c]);
     const int widths2[] = {500, 600, 600, 1000, 1500};
-    for (int c = 0; c < 5; ++c) QCOMPARE(w.MSFlexGrid2->ColWidth(c), widths2[c]);
+    for (int c = 0; c < 5; ++c) QCOMPARE(w.observationTable->columnWidth(c), widths2[c]);
     // Layout in twips at 96 dots per inch (the off-screen platform's).
-    QCOMPARE(w.MSFlexGrid1->Left(), 2055);
-    QCOMPARE(w.MSFlexGrid1->Top(), 285);
-    QCOMPARE(w.MSFlexGrid2->Left(), 195);
+    QCOMPARE(w.pointTable->leftTwips(), 2055);
+    QCOMPARE(w.pointTable->topTwips(), 285);
+    QCOMPARE(w.observationTable->leftTwips(), 195);
     QCOMPARE(w.width(), 712);
     QCOMPARE(w.height(), 406);
-    QCOMPARE(w.Label1[3]->text(), QStringLiteral("单位权长度:"));
-    QCOMPARE(w.cmdRun->text(), QStringLiteral("平差(&R)"));
+    QCOMPARE(w.countLabels[3]->text(), QStringLiteral("单位权长度:"));
+    QCOMPARE(w.adjustButton->text(), QStringLiteral("平差(&R)"));
   }
 
   void enterInCountFieldsSizesAndNumbers_data() {
@@ -114,55 +114,55 @@ class Form1Test : public QObject {
     QFETCH(int, numbered);
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    w.txtKnow->setFocus();
+    MainWindow& w = *f.window;
+    w.knownCountEdit->setFocus();
     f.type(known);
     f.enter();
-    QVERIFY(w.txtUnknow->hasFocus());
-    QCOMPARE(w.MSFlexGrid1->Rows(), 2);  // Enter in txtKnow only moves on
+    QVERIFY(w.unknownCountEdit->hasFocus());
+    QCOMPARE(w.pointTable->rowCount(), 2);  // Enter in knownCountEdit only moves on
     f.type(unknown);
     f.enter();
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QVERIFY(w.Text3->hasFocus());
-    QCOMPARE(w.MSFlexGrid1->Rows(), rows);
+    QVERIFY(w.observationCountEdit->hasFocus());
+    QCOMPARE(w.pointTable->rowCount(), rows);
     for (int r = 1; r < rows; ++r)
-      QCOMPARE(w.MSFlexGrid1->TextMatrix(r, 0), r <= numbered ? QString::number(r) : QString());
-    if (rows > 0) QCOMPARE(w.MSFlexGrid1->TextMatrix(0, 1), QStringLiteral("点号"));
+      QCOMPARE(w.pointTable->cellText(r, 0), r <= numbered ? QString::number(r) : QString());
+    if (rows > 0) QCOMPARE(w.pointTable->cellText(0, 1), QStringLiteral("点号"));
     f.type(QStringLiteral("4"));
     f.enter();
-    QVERIFY(w.Text4->hasFocus());
-    QCOMPARE(w.MSFlexGrid2->Rows(), 5);
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(4, 0), QStringLiteral("4"));
+    QVERIFY(w.unitLengthEdit->hasFocus());
+    QCOMPARE(w.observationTable->rowCount(), 5);
+    QCOMPARE(w.observationTable->cellText(4, 0), QStringLiteral("4"));
     f.type(QStringLiteral("1"));
-    f.enter();  // Enter in Text4 changes nothing
-    QVERIFY(w.Text4->hasFocus());
-    QCOMPARE(w.MSFlexGrid2->Rows(), 5);
+    f.enter();  // Enter in unitLengthEdit changes nothing
+    QVERIFY(w.unitLengthEdit->hasFocus());
+    QCOMPARE(w.observationTable->rowCount(), 5);
   }
 
   void loweringACountDropsRowsWithTheirTexts() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    w.Text3->setFocus();
+    MainWindow& w = *f.window;
+    w.observationCountEdit->setFocus();
     f.type("5");
     f.enter();
     for (int r = 1; r <= 5; ++r) {
-      w.MSFlexGrid2->SetTextMatrix(r, 1, QStringLiteral("F%1").arg(r));
-      w.MSFlexGrid2->SetTextMatrix(r, 0, QStringLiteral("x"));  // typed over a number
+      w.observationTable->setCellText(r, 1, QStringLiteral("F%1").arg(r));
+      w.observationTable->setCellText(r, 0, QStringLiteral("x"));  // typed over a number
     }
-    w.Text3->setFocus();
-    w.Text3->setText("3");
+    w.observationCountEdit->setFocus();
+    w.observationCountEdit->setText("3");
     f.enter();
-    QCOMPARE(w.MSFlexGrid2->Rows(), 4);
+    QCOMPARE(w.observationTable->rowCount(), 4);
     for (int r = 1; r <= 3; ++r) {
-      QCOMPARE(w.MSFlexGrid2->TextMatrix(r, 0), QString::number(r));
-      QCOMPARE(w.MSFlexGrid2->TextMatrix(r, 1), QStringLiteral("F%1").arg(r));
+      QCOMPARE(w.observationTable->cellText(r, 0), QString::number(r));
+      QCOMPARE(w.observationTable->cellText(r, 1), QStringLiteral("F%1").arg(r));
     }
-    w.Text3->setFocus();
-    w.Text3->setText("5");
+    w.observationCountEdit->setFocus();
+    w.observationCountEdit->setText("5");
     f.enter();
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(4, 1), QString());
-    QCOMPARE(w.MSFlexGrid2->TextMatrix(5, 1), QString());
+    QCOMPARE(w.observationTable->cellText(4, 1), QString());
+    QCOMPARE(w.observationTable->cellText(5, 1), QString());
   }
 
   // Decided: a count that cannot size the table is reported, naming the
@@ -188,11 +188,11 @@ class Form1Test : public QObject {
     QFETCH(QString, mentions);
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    w.MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
-    w.MSFlexGrid2->SetTextMatrix(1, 1, "BM1");
-    w.txtKnow->setText(known);
-    TextBox* field = points ? w.txtUnknow : w.Text3;
+    MainWindow& w = *f.window;
+    w.pointTable->setCellText(1, 1, "BM1");
+    w.observationTable->setCellText(1, 1, "BM1");
+    w.knownCountEdit->setText(known);
+    KeyedLineEdit* field = points ? w.unknownCountEdit : w.observationCountEdit;
     field->setText(count);
     const Snapshot before(w);
     field->setFocus();
@@ -222,19 +222,19 @@ class Form1Test : public QObject {
     QFETCH(bool, cleared);
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
+    MainWindow& w = *f.window;
     if (edited) {
-      f.typeInto(w.txtKnow, "2");
-      f.typeInto(w.txtUnknow, "3");
-      f.typeInto(w.Text4, "1");
+      f.typeInto(w.knownCountEdit, "2");
+      f.typeInto(w.unknownCountEdit, "3");
+      f.typeInto(w.unitLengthEdit, "1");
     }
-    w.txtOutput->setPlainText("old report");
+    w.reportView->setPlainText("old report");
     const Snapshot before(w);
     f.boxes.answer = SaveAnswer(answer);
     f.dialogs.answers.push_back(path("saved_by_new.pc"));
     bool clearedBeforeDialog = true;
-    f.dialogs.onShow = [&] { clearedBeforeDialog = w.txtKnow->text().isEmpty(); };
-    w.cmdNew->click();
+    f.dialogs.onShow = [&] { clearedBeforeDialog = w.knownCountEdit->text().isEmpty(); };
+    w.newButton->click();
     QCOMPARE(f.boxes.questions(), edited ? 1 : 0);
     if (edited) {
       QCOMPARE(f.boxes.calls[0].title, kTitle);
@@ -252,56 +252,56 @@ class Form1Test : public QObject {
       QVERIFY(w.isModified());
       return;
     }
-    for (auto* field : {w.txtKnow, w.txtUnknow, w.Text3, w.Text4}) QCOMPARE(field->text(), QString());
-    QVERIFY(w.txtKnow->hasFocus());
-    QCOMPARE(w.MSFlexGrid1->Rows(), 2);
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 0), (QStringList{"序号", "点号", "高程(m)"}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"", "", ""}));
-    QVERIFY(w.txtOutput->toPlainText().isEmpty());
+    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit}) QCOMPARE(field->text(), QString());
+    QVERIFY(w.knownCountEdit->hasFocus());
+    QCOMPARE(w.pointTable->rowCount(), 2);
+    QCOMPARE(rowTexts(*w.pointTable, 0), (QStringList{"序号", "点号", "高程(m)"}));
+    QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"", "", ""}));
+    QVERIFY(w.reportView->toPlainText().isEmpty());
     QCOMPARE(w.windowTitle(), kUntitled);
     QVERIFY(!w.isModified());
   }
 
   // Fault pinned: an editor left open by New held a header text after
-  // Setup, and Enter in it wrote into the new table.
+  // setupTables, and Enter in it wrote into the new table.
   void newClosesTheEditors() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    w.MSFlexGrid1->SetRow(1);
-    w.MSFlexGrid1->SetCol(1);
-    w.MSFlexGrid1->SetFocus();
+    MainWindow& w = *f.window;
+    w.pointTable->setCurrentRow(1);
+    w.pointTable->setCurrentColumn(1);
+    w.pointTable->setFocus();
     f.type("BM");
-    QVERIFY(w.Text1->isVisible());
-    w.cmdNew->click();
-    QVERIFY(w.Text1->isHidden());
-    QVERIFY(w.Text2->isHidden());
+    QVERIFY(w.pointCellEditor->isVisible());
+    w.newButton->click();
+    QVERIFY(w.pointCellEditor->isHidden());
+    QVERIFY(w.observationCellEditor->isHidden());
   }
 
   void openShowsTheFileAndTheTitle() {
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    w.txtOutput->setPlainText("old report");
+    MainWindow& w = *f.window;
+    w.reportView->setPlainText("old report");
     openNine(f);
     QCOMPARE(f.dialogs.calls.size(), std::size_t(1));
     QCOMPARE(f.dialogs.calls[0].filter, QStringLiteral("平差文件 (*.pc)"));
     QVERIFY(!f.dialogs.calls[0].save);
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
-    QVERIFY(w.txtOutput->toPlainText().isEmpty());
-    QCOMPARE((QStringList{w.txtKnow->text(), w.txtUnknow->text(), w.Text3->text(), w.Text4->text()}),
+    QVERIFY(w.reportView->toPlainText().isEmpty());
+    QCOMPARE((QStringList{w.knownCountEdit->text(), w.unknownCountEdit->text(), w.observationCountEdit->text(), w.unitLengthEdit->text()}),
              (QStringList{"2", "2", "4", "1"}));
-    QCOMPARE(w.MSFlexGrid1->Rows(), 5);
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 1), (QStringList{"1", "BM1", "10"}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 2), (QStringList{"2", "BM2", "12.5"}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 3), (QStringList{"3", "P1", ""}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid1, 4), (QStringList{"4", "P2", ""}));
-    QCOMPARE(w.MSFlexGrid2->Rows(), 5);
-    QCOMPARE(rowTexts(*w.MSFlexGrid2, 1), (QStringList{"1", "BM1", "P1", "1.2340", "1.2"}));
-    QCOMPARE(rowTexts(*w.MSFlexGrid2, 4), (QStringList{"4", "BM1", "P2", "1.6880", "2"}));
+    QCOMPARE(w.pointTable->rowCount(), 5);
+    QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"1", "BM1", "10"}));
+    QCOMPARE(rowTexts(*w.pointTable, 2), (QStringList{"2", "BM2", "12.5"}));
+    QCOMPARE(rowTexts(*w.pointTable, 3), (QStringList{"3", "P1", ""}));
+    QCOMPARE(rowTexts(*w.pointTable, 4), (QStringList{"4", "P2", ""}));
+    QCOMPARE(w.observationTable->rowCount(), 5);
+    QCOMPARE(rowTexts(*w.observationTable, 1), (QStringList{"1", "BM1", "P1", "1.2340", "1.2"}));
+    QCOMPARE(rowTexts(*w.observationTable, 4), (QStringList{"4", "BM1", "P2", "1.6880", "2"}));
     // Open wrote every cell through the current cell, which rests on the last.
-    QCOMPARE(w.MSFlexGrid2->Row(), 4);
-    QCOMPARE(w.MSFlexGrid2->Col(), 4);
+    QCOMPARE(w.observationTable->currentRow(), 4);
+    QCOMPARE(w.observationTable->currentColumn(), 4);
     QCOMPARE(w.dialogFileName(), path("nine.pc"));
   }
 
@@ -310,7 +310,7 @@ class Form1Test : public QObject {
     QVERIFY(f.ready());
     openNine(f);
     f.dialogs.answers.push_back(path("again"));  // no extension added
-    f.window->cmdSave->click();
+    f.window->saveButton->click();
     QCOMPARE(f.boxes.warnings(), 0);
     QVERIFY(f.dialogs.calls[1].save);
     QCOMPARE(f.dialogs.calls[1].startName, path("nine.pc"));  // the remembered name
@@ -328,8 +328,8 @@ class Form1Test : public QObject {
     openNine(f);
     QVERIFY(writeBytes(path("keep.pc"), "1,0,0,1\r\nA,1\r\n"));
     const Snapshot before(*f.window);
-    f.window->cmdOpen->click();  // cancelled
-    f.window->cmdSave->click();  // cancelled
+    f.window->openButton->click();  // cancelled
+    f.window->saveButton->click();  // cancelled
     QCOMPARE(f.dialogs.calls.size(), std::size_t(3));
     QCOMPARE(f.dialogs.calls[2].startName, path("nine.pc"));
     QVERIFY(Snapshot(*f.window) == before);
@@ -351,12 +351,12 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->txtOutput->setPlainText("report stays");
+    f.window->reportView->setPlainText("report stays");
     const QString bad = path(QStringLiteral("坏文件%1.pc").arg(QTest::currentDataTag()));
     if (!bytes.isEmpty()) QVERIFY(writeBytes(bad, bytes));
     const Snapshot before(*f.window);
     f.dialogs.answers.push_back(bad);
-    f.window->cmdOpen->click();
+    f.window->openButton->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains(QStringLiteral("坏文件")), qPrintable(f.boxes.lastText()));
     QVERIFY(Snapshot(*f.window) == before);
@@ -369,14 +369,14 @@ class Form1Test : public QObject {
     QVERIFY(f.ready());
     openNine(f);
     QVERIFY(writeBytes(path("old.pc"), "old bytes\r\n"));
-    f.window->MSFlexGrid1->SetTextMatrix(1, 1, "B\"M1");  // a double quote cannot be saved
+    f.window->pointTable->setCellText(1, 1, "B\"M1");  // a double quote cannot be saved
     f.dialogs.answers.push_back(path("old.pc"));
-    f.window->cmdSave->click();
+    f.window->saveButton->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QCOMPARE(fileBytes(path("old.pc")), QByteArray("old bytes\r\n"));
-    f.window->MSFlexGrid1->SetTextMatrix(1, 1, "BM1");
+    f.window->pointTable->setCellText(1, 1, "BM1");
     f.dialogs.answers.push_back(path("no such dir/x.pc"));
-    f.window->cmdSave->click();
+    f.window->saveButton->click();
     QCOMPARE(f.boxes.warnings(), 2);
   }
 
@@ -390,17 +390,17 @@ class Form1Test : public QObject {
     const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
     QVERIFY(!report.empty());
     QTest::keyClick(f.focus(), Qt::Key_R, Qt::AltModifier);
-    QTRY_VERIFY(!f.window->txtOutput->toPlainText().isEmpty());
+    QTRY_VERIFY(!f.window->reportView->toPlainText().isEmpty());
     QCOMPARE(f.boxes.warnings(), 0);
-    QCOMPARE(f.window->txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
-    QCOMPARE(f.window->txtOutput->textCursor().position(), 0);
+    QCOMPARE(f.window->reportView->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    QCOMPARE(f.window->reportView->textCursor().position(), 0);
     // The run filled the empty elevations of the table with 0, as the engine
     // did with its own tables.
-    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QStringLiteral("0"));
+    QCOMPARE(f.window->pointTable->cellText(3, 2), QStringLiteral("0"));
     QCOMPARE(net.points.text(3, 2), std::string("0"));
     // A second run gives the same report once, not appended.
-    f.window->cmdRun->click();
-    QCOMPARE(f.window->txtOutput->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    f.window->adjustButton->click();
+    QCOMPARE(f.window->reportView->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
   }
 
   // A benchmark typed twice is adjusted with its first row, and the user is
@@ -409,16 +409,16 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->MSFlexGrid1->SetTextMatrix(2, 1, "BM1");  // BM2 retyped as BM1
-    f.window->MSFlexGrid2->SetTextMatrix(3, 2, "BM1");
+    f.window->pointTable->setCellText(2, 1, "BM1");  // BM2 retyped as BM1
+    f.window->observationTable->setCellText(3, 2, "BM1");
     bool reportShownBeforeWarning = false;
-    f.boxes.onWarn = [&] { reportShownBeforeWarning = !f.window->txtOutput->toPlainText().isEmpty(); };
-    f.window->cmdRun->click();
+    f.boxes.onWarn = [&] { reportShownBeforeWarning = !f.window->reportView->toPlainText().isEmpty(); };
+    f.window->adjustButton->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains(QStringLiteral("点表第 1 行与第 2 行的点名都是“BM1”")),
              qPrintable(f.boxes.lastText()));
     QVERIFY(!reportShownBeforeWarning);
-    QVERIFY(!f.window->txtOutput->toPlainText().isEmpty());
+    QVERIFY(!f.window->reportView->toPlainText().isEmpty());
   }
 
   // A file saved in UTF-8 by a modern editor opens with its Chinese names
@@ -429,13 +429,13 @@ class Form1Test : public QObject {
     const QByteArray utf8 = QStringLiteral("1,1,2,1\r\n城东,10\r\n桥头,\r\n城东,桥头,1.5,1\r\n桥头,城东,-1.5,1\r\n").toUtf8();
     QVERIFY(writeBytes(path("utf8.pc"), utf8));
     f.dialogs.answers.push_back(path("utf8.pc"));
-    f.window->cmdOpen->click();
+    f.window->openButton->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains("UTF-8"), qPrintable(f.boxes.lastText()));
-    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("城东"));
-    QCOMPARE(f.window->MSFlexGrid2->TextMatrix(1, 2), QStringLiteral("桥头"));
+    QCOMPARE(f.window->pointTable->cellText(1, 1), QStringLiteral("城东"));
+    QCOMPARE(f.window->observationTable->cellText(1, 2), QStringLiteral("桥头"));
     f.dialogs.answers.push_back(path("gbk.pc"));
-    f.window->cmdSave->click();
+    f.window->saveButton->click();
     QCOMPARE(fileBytes(path("gbk.pc")).mid(9, 4), QByteArray("\xb3\xc7\xb6\xab"));  // 城东 in GBK
   }
 
@@ -443,26 +443,26 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->MSFlexGrid2->SetTextMatrix(2, 4, "0");    // zero route length
-    f.window->MSFlexGrid2->SetTextMatrix(3, 3, "abc");  // not a number
-    f.window->txtOutput->setPlainText("old report");
-    f.window->cmdRun->click();
+    f.window->observationTable->setCellText(2, 4, "0");    // zero route length
+    f.window->observationTable->setCellText(3, 3, "abc");  // not a number
+    f.window->reportView->setPlainText("old report");
+    f.window->adjustButton->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains("abc"), qPrintable(f.boxes.lastText()));
-    QVERIFY(f.window->txtOutput->toPlainText().isEmpty());
-    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QString());  // nothing changed
+    QVERIFY(f.window->reportView->toPlainText().isEmpty());
+    QCOMPARE(f.window->pointTable->cellText(3, 2), QString());  // nothing changed
   }
 
   void emptyKnownFieldStopsSilently() {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->txtKnow->setText(QString());
-    f.window->txtOutput->setPlainText("old report");
-    f.window->cmdRun->click();
-    QVERIFY(f.window->txtOutput->toPlainText().isEmpty());
+    f.window->knownCountEdit->setText(QString());
+    f.window->reportView->setPlainText("old report");
+    f.window->adjustButton->click();
+    QVERIFY(f.window->reportView->toPlainText().isEmpty());
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QCOMPARE(f.window->MSFlexGrid1->TextMatrix(3, 2), QString());
+    QCOMPARE(f.window->pointTable->cellText(3, 2), QString());
   }
 
   // Closing asks only after changes, in the words of the closing question,
@@ -483,7 +483,7 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     if (QByteArray(QTest::currentDataTag()) == "just opened") openNine(f);
-    if (edited) f.typeInto(f.window->txtKnow, "2");
+    if (edited) f.typeInto(f.window->knownCountEdit, "2");
     f.boxes.answer = SaveAnswer(answer);
     QCOMPARE(f.window->close(), closes);
     QCOMPARE(f.boxes.questions(), edited ? 1 : 0);
@@ -499,7 +499,7 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.typeInto(f.window->Text4, "2");  // unit-weight length 1 becomes 12
+    f.typeInto(f.window->unitLengthEdit, "2");  // unit-weight length 1 becomes 12
     f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(path("closing.pc"));
     QVERIFY(f.window->close());
@@ -527,17 +527,17 @@ class Form1Test : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->txtOutput->setPlainText("report");
+    f.window->reportView->setPlainText("report");
     const QByteArray oldBytes("old contents\r\n");
     QVERIFY(writeBytes(path("readonly.pc"), oldBytes));
     QVERIFY(QFile::setPermissions(path("readonly.pc"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QDir(dir_.path()).mkpath("folder"));
-    f.typeInto(f.window->Text4, "0");  // an edit: the unit-weight length becomes 10
+    f.typeInto(f.window->unitLengthEdit, "0");  // an edit: the unit-weight length becomes 10
     const Snapshot before(*f.window);
     f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(target.isEmpty() ? QString() : path(target));
     if (closing) QVERIFY(!f.window->close());
-    else f.window->cmdNew->click();
+    else f.window->newButton->click();
     QCOMPARE(f.dialogs.calls.size(), std::size_t(2));  // Open's, then Save's
     QVERIFY(f.dialogs.calls[1].save);
     QCOMPARE(f.boxes.warnings(), warnings);
@@ -561,7 +561,7 @@ class Form1Test : public QObject {
   // Chinese characters keep the report's columns in line.
   void reportFontKeepsColumns() {
     WindowFixture f;
-    const QFontMetricsF metrics(f.window->txtOutput->font());
+    const QFontMetricsF metrics(f.window->reportView->font());
     const qreal digit = metrics.horizontalAdvance(QLatin1Char('0'));
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char(' ')), digit);
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char('-')), digit);
@@ -571,19 +571,19 @@ class Form1Test : public QObject {
   void accessKeysPressTheirButtons_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("button");
-    QTest::newRow("Alt+N") << int(Qt::Key_N) << "cmdNew";
-    QTest::newRow("Alt+O") << int(Qt::Key_O) << "cmdOpen";
-    QTest::newRow("Alt+S") << int(Qt::Key_S) << "cmdSave";
-    QTest::newRow("Alt+R") << int(Qt::Key_R) << "cmdRun";
+    QTest::newRow("Alt+N") << int(Qt::Key_N) << "newButton";
+    QTest::newRow("Alt+O") << int(Qt::Key_O) << "openButton";
+    QTest::newRow("Alt+S") << int(Qt::Key_S) << "saveButton";
+    QTest::newRow("Alt+R") << int(Qt::Key_R) << "adjustButton";
   }
   void accessKeysPressTheirButtons() {
     QFETCH(int, key);
     QFETCH(QString, button);
     WindowFixture f;
     QVERIFY(f.ready());
-    Form1& w = *f.window;
-    QPushButton* buttons[] = {w.cmdNew, w.cmdOpen, w.cmdSave, w.cmdRun};
-    const char* names[] = {"cmdNew", "cmdOpen", "cmdSave", "cmdRun"};
+    MainWindow& w = *f.window;
+    QPushButton* buttons[] = {w.newButton, w.openButton, w.saveButton, w.adjustButton};
+    const char* names[] = {"newButton", "openButton", "saveButton", "adjustButton"};
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (QPushButton* b : buttons) spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
     QTest::keyClick(f.focus(), Qt::Key(key), Qt::AltModifier);
@@ -591,14 +591,14 @@ class Form1Test : public QObject {
     for (int i = 0; i < 4; ++i)
       if (button == names[i]) QTRY_COMPARE(spies[i]->count(), 1);
     for (int i = 0; i < 4; ++i) QCOMPARE(spies[i]->count(), button == names[i] ? 1 : 0);
-    QCOMPARE(w.txtKnow->text(), QString());  // the letter was not typed
+    QCOMPARE(w.knownCountEdit->text(), QString());  // the letter was not typed
   }
 };
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   levelnet::ui::installChineseTranslations(app);
-  Form1Test test;
+  MainWindowTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "test_form1.moc"
+#include "test_main_window.moc"
