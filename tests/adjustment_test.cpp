@@ -52,12 +52,12 @@ TEST(Adjustment, ApproximateElevationsErrorAndNormalEquationsOfTheLoopExample) {
             "  2.5000    -1.0000  -7.0\r\n"
             "  -1.0000    1.5000  3.0\r\n");
   const double weights[] = {0, 0.5, 1, 0.5, 1};
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(run.WeightMatrix[i], weights[i]);
-  EXPECT_EQ(run.CoefficientMatrix[2][1], -1.0);
-  EXPECT_EQ(run.CoefficientMatrix[2][2], 1.0);
-  EXPECT_EQ(run.CoefficientMatrix[3][1], 0.0);
-  EXPECT_NEAR(run.NormalConstant[1], -7, 1e-9);
-  EXPECT_NEAR(run.NormalConstant[2], 3, 1e-9);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(run.weights[i], weights[i]);
+  EXPECT_EQ(run.errorEquations[2][1], -1.0);
+  EXPECT_EQ(run.errorEquations[2][2], 1.0);
+  EXPECT_EQ(run.errorEquations[3][1], 0.0);
+  EXPECT_NEAR(run.normalConstants[1], -7, 1e-9);
+  EXPECT_NEAR(run.normalConstants[2], 3, 1e-9);
   // The section starts the report and consecutive sections are one empty line apart.
   EXPECT_EQ(report.find("\r\n\r\n\r\n"), std::string::npos);
   EXPECT_NE(report.substr(0, 2), "\r\n");
@@ -87,29 +87,28 @@ TEST(Adjustment, ApproximateElevationsTakeTheFirstTieToALowerPoint) {
 AdjustmentRun solverRun(const std::vector<std::vector<double>>& N, const std::vector<double>& W) {
   LevelingNetwork net;
   const int t = static_cast<int>(W.size());
-  net.UnknownCount = net.ParameterCount = net.PointCount = t;
-  net.AugmentedWidth = 2 * t;
-  net.PointName.assign(t + 1, "P");
+  net.unknownCount = net.parameterCount = net.pointCount = t;
+  net.pointName.assign(t + 1, "P");
   AdjustmentRun run(net);
-  run.NormalMatrix = AugmentedRows(t);
-  run.NormalConstant.assign(t + 1, 0.0);
+  run.normalMatrix = AugmentedRows(t);
+  run.normalConstants.assign(t + 1, 0.0);
   for (int i = 1; i <= t; ++i) {
-    run.NormalConstant[i] = W[i - 1];
-    for (int j = i; j <= t; ++j) run.NormalMatrix.left(i, j) = N[i - 1][j - 1];
+    run.normalConstants[i] = W[i - 1];
+    for (int j = i; j <= t; ++j) run.normalMatrix.left(i, j) = N[i - 1][j - 1];
   }
   return run;
 }
 
 TEST(Adjustment, SolverWorkedExample) {
   AdjustmentRun run = solverRun({{3, -1}, {-1, 2}}, {-4.2, 3.1});
-  JSFFC(run);
+  invertNormalMatrix(run);
   AdjustmentReport report;
   solveNormalEquations(run, report);
-  EXPECT_NEAR(run.CofactorMatrix(1, 1), 0.4, 1e-15);
-  EXPECT_NEAR(run.CofactorMatrix(1, 2), 0.2, 1e-15);
-  EXPECT_NEAR(run.CofactorMatrix(2, 2), 0.6, 1e-15);
-  EXPECT_NEAR(run.ParameterCorrection[1], 1.06, 1e-14);
-  EXPECT_NEAR(run.ParameterCorrection[2], -1.02, 1e-14);
+  EXPECT_NEAR(run.cofactors(1, 1), 0.4, 1e-15);
+  EXPECT_NEAR(run.cofactors(1, 2), 0.2, 1e-15);
+  EXPECT_NEAR(run.cofactors(2, 2), 0.6, 1e-15);
+  EXPECT_NEAR(run.parameterCorrections[1], 1.06, 1e-14);
+  EXPECT_NEAR(run.parameterCorrections[2], -1.02, 1e-14);
   EXPECT_EQ(report.text(),
             "解算法方程  \r\n"
             "  0.4000    0.2000  1.0600\r\n"
@@ -118,11 +117,11 @@ TEST(Adjustment, SolverWorkedExample) {
 
 TEST(Adjustment, SolverWithOneParameter) {
   AdjustmentRun run = solverRun({{2.5}}, {-7});
-  JSFFC(run);
+  invertNormalMatrix(run);
   AdjustmentReport report;
   solveNormalEquations(run, report);
-  EXPECT_EQ(run.CofactorMatrix(1, 1), 1 / 2.5);  // Q(1,1) = R(1,2) = -(-1)/N(1,1)
-  EXPECT_EQ(run.ParameterCorrection[1], 0 - (1 / 2.5) * -7.0);
+  EXPECT_EQ(run.cofactors(1, 1), 1 / 2.5);  // Q(1,1) = R(1,2) = -(-1)/N(1,1)
+  EXPECT_EQ(run.parameterCorrections[1], 0 - (1 / 2.5) * -7.0);
   EXPECT_EQ(report.text(), "解算法方程  \r\n  0.4000  2.8000\r\n");
 }
 
@@ -130,15 +129,15 @@ TEST(Adjustment, SolverRefusesAZeroPivot) {
   // Rows 1 and 2 equal: the reduced second pivot is exactly zero.
   AdjustmentRun run = solverRun({{1, 1}, {1, 1}}, {1, 1});
   try {
-    JSFFC(run);
+    invertNormalMatrix(run);
     FAIL() << "no refusal";
   } catch (const InputError& e) {
     EXPECT_NE(std::string(e.what()).find("法方程没有唯一解：约化到第 2 个未知数"), std::string::npos) << e.what();
   }
   AdjustmentRun first = solverRun({{0, 0}, {0, 1}}, {1, 1});
-  EXPECT_THROW(JSFFC(first), InputError);
+  EXPECT_THROW(invertNormalMatrix(first), InputError);
   AdjustmentRun nan = solverRun({{NAN}}, {1});
-  EXPECT_THROW(JSFFC(nan), InputError);
+  EXPECT_THROW(invertNormalMatrix(nan), InputError);
 }
 
 TEST(Adjustment, AdjustedValuesAndPrecisionOfTheOneUnknownExample) {
@@ -207,9 +206,9 @@ TEST(Adjustment, CorrectionsAreStoredRoundedToATenthOfAMillimetre) {
                                     {"A", "B", "0.00006", "1"}});
   AdjustmentRun run(gatherNetwork(net.fields, net.points, net.observations));
   const std::string report = run.execute();
-  EXPECT_EQ(run.ObservationCorrection[3], 0.0);
-  EXPECT_FALSE(std::signbit(run.ObservationCorrection[3]));
-  EXPECT_EQ(run.ObservationCorrection[4], -0.1);
+  EXPECT_EQ(run.corrections[3], 0.0);
+  EXPECT_FALSE(std::signbit(run.corrections[3]));
+  EXPECT_EQ(run.corrections[4], -0.1);
   EXPECT_NE(report.find("  3     0.000      0.0       0.0000\r\n"), std::string::npos) << report;
   EXPECT_NE(report.find("  4     0.000     -0.1       0.0000\r\n"), std::string::npos) << report;
 }
@@ -218,20 +217,20 @@ TEST(Adjustment, UnitWeightErrorIsRoundedBeforeUse) {
   // [pvv] / (n - t) = 1.23449^2: mu is 1.234, and the point error comes from
   // 1.234, not 1.23449 (1.234 x 2 = 2.468; 1.23449 x 2 = 2.469).
   LevelingNetwork net;
-  net.KnownCount = 3;
-  net.UnknownCount = net.ParameterCount = 1;
-  net.PointCount = 4;
-  net.ObservationCount = 2;
-  net.UnitWeightLength = 4;
+  net.knownCount = 3;
+  net.unknownCount = net.parameterCount = 1;
+  net.pointCount = 4;
+  net.observationCount = 2;
+  net.unitWeightLength = 4;
   AdjustmentRun run(net);
-  run.ObservationCorrection = {0, 1.0, 0.0};
-  run.WeightMatrix = {0, 1.23449 * 1.23449, 1};
-  run.CofactorMatrix = Cofactors(1);
-  run.CofactorMatrix(1, 1) = 4;
+  run.corrections = {0, 1.0, 0.0};
+  run.weights = {0, 1.23449 * 1.23449, 1};
+  run.cofactors = Cofactors(1);
+  run.cofactors(1, 1) = 4;
   AdjustmentReport report;
   assessPrecision(run, report);
-  EXPECT_EQ(run.UnitWeightError, 1.234);
-  EXPECT_EQ(run.PointError[1], 1.234 * 2);
+  EXPECT_EQ(run.unitWeightError, 1.234);
+  EXPECT_EQ(run.pointErrors[1], 1.234 * 2);
   EXPECT_EQ(report.text(),
             "精度评定:\r\n"
             "  1、单位权中误差:μ=±1.234mm\r\n"

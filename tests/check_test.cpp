@@ -22,7 +22,7 @@ LevelingNetwork gathered(const NetworkText& text) { return gatherNetwork(text.fi
 
 std::string names(const LevelingNetwork& net, const Misclosure& m) {
   std::string s;
-  for (int p : m.points) s += (s.empty() ? "" : "-") + net.PointName[p];
+  for (int p : m.points) s += (s.empty() ? "" : "-") + net.pointName[p];
   return s;
 }
 
@@ -139,7 +139,7 @@ TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
   const ResidualAnalysis cleanResiduals = analyseResiduals(cleanRun, sigma0);
   EXPECT_EQ(cleanResiduals.suspected, 0);
   int flagged = 0, tried = 0;
-  for (int k = 1; k <= clean.ObservationCount; ++k) {
+  for (int k = 1; k <= clean.observationCount; ++k) {
     NetworkText text = cityNetwork();
     double h = 0;
     parseNumber(text.observations.text(k, 3), h);

@@ -28,24 +28,24 @@ bool sameBits(double a, double b) {
   EXPECT_TRUE(sameBits((a), (b))) << what << ": " << std::hexfloat << (a) << " vs " << (b) << std::defaultfloat
 
 void compare(const AdjustmentRun& run, const DenseRun& d, const std::string& report, const std::string& name) {
-  const int n = run.net.ObservationCount, t = run.net.ParameterCount;
+  const int n = run.net.observationCount, t = run.net.parameterCount;
   for (int i = 1; i <= n; ++i) {
-    for (int j = 1; j <= t; ++j) EXPECT_SAME_BITS(run.CoefficientMatrix[i][j], d.B(i, j), name << " B" << i << "," << j);
-    EXPECT_SAME_BITS(run.ConstantTerm[i], d.l[i], name << " l" << i);
-    EXPECT_SAME_BITS(run.WeightMatrix[i], d.P(i, i), name << " P" << i);
-    EXPECT_SAME_BITS(run.AdjustedDiff[i], d.adjustedDiff[i], name << " adjusted difference " << i);
-    EXPECT_SAME_BITS(run.ObservationCorrection[i], d.correction[i], name << " v" << i);
+    for (int j = 1; j <= t; ++j) EXPECT_SAME_BITS(run.errorEquations[i][j], d.B(i, j), name << " B" << i << "," << j);
+    EXPECT_SAME_BITS(run.constantTerms[i], d.l[i], name << " l" << i);
+    EXPECT_SAME_BITS(run.weights[i], d.P(i, i), name << " P" << i);
+    EXPECT_SAME_BITS(run.adjustedDifferences[i], d.adjustedDiff[i], name << " adjusted difference " << i);
+    EXPECT_SAME_BITS(run.corrections[i], d.correction[i], name << " v" << i);
   }
   for (int i = 1; i <= t; ++i) {
-    EXPECT_SAME_BITS(run.NormalConstant[i], d.W[i], name << " W" << i);
-    EXPECT_SAME_BITS(run.ParameterCorrection[i], d.x[i], name << " x" << i);
-    EXPECT_SAME_BITS(run.PointError[i], d.pointError[i], name << " M" << i);
-    for (int m = 1; m <= t; ++m) EXPECT_SAME_BITS(run.CofactorMatrix(m, i), d.Q(m, i), name << " Q" << m << "," << i);
+    EXPECT_SAME_BITS(run.normalConstants[i], d.W[i], name << " W" << i);
+    EXPECT_SAME_BITS(run.parameterCorrections[i], d.x[i], name << " x" << i);
+    EXPECT_SAME_BITS(run.pointErrors[i], d.pointError[i], name << " M" << i);
+    for (int m = 1; m <= t; ++m) EXPECT_SAME_BITS(run.cofactors(m, i), d.Q(m, i), name << " Q" << m << "," << i);
   }
-  for (int p = 1; p <= run.net.PointCount; ++p)
-    EXPECT_SAME_BITS(run.net.Elevation[p], d.net.Elevation[p], name << " H" << p);
-  EXPECT_SAME_BITS(run.PvvSum, d.pvv, name << " [pvv]");
-  EXPECT_SAME_BITS(run.UnitWeightError, d.mu, name << " mu");
+  for (int p = 1; p <= run.net.pointCount; ++p)
+    EXPECT_SAME_BITS(run.net.elevation[p], d.net.elevation[p], name << " H" << p);
+  EXPECT_SAME_BITS(run.pvv, d.pvv, name << " [pvv]");
+  EXPECT_SAME_BITS(run.unitWeightError, d.mu, name << " mu");
   EXPECT_EQ(report, d.report) << name;
 }
 
@@ -79,17 +79,17 @@ struct Solution {
 };
 
 Solution choleskySolve(const LevelingNetwork& net) {
-  const int K = net.KnownCount, t = net.ParameterCount, n = net.ObservationCount;
+  const int K = net.knownCount, t = net.parameterCount, n = net.observationCount;
   std::vector<std::vector<double>> N(t, std::vector<double>(t, 0.0));
   std::vector<double> u(t, 0.0);
   for (int k = 1; k <= n; ++k) {
-    const double p = net.UnitWeightLength / net.RouteLength[k];
-    const int a = net.ToPoint[k] > K ? net.ToPoint[k] - K - 1 : -1;
-    const int b = net.FromPoint[k] > K ? net.FromPoint[k] - K - 1 : -1;
+    const double p = net.unitWeightLength / net.routeLength[k];
+    const int a = net.toPoint[k] > K ? net.toPoint[k] - K - 1 : -1;
+    const int b = net.fromPoint[k] > K ? net.fromPoint[k] - K - 1 : -1;
     // Right side: the observed difference moved past the known elevations.
-    double rhs = net.ObservedDiff[k];
-    if (a < 0) rhs -= net.Elevation[net.ToPoint[k]];
-    if (b < 0) rhs += net.Elevation[net.FromPoint[k]];
+    double rhs = net.observedDifference[k];
+    if (a < 0) rhs -= net.elevation[net.toPoint[k]];
+    if (b < 0) rhs += net.elevation[net.fromPoint[k]];
     if (a >= 0) { N[a][a] += p; u[a] += p * rhs; }
     if (b >= 0) { N[b][b] += p; u[b] -= p * rhs; }
     if (a >= 0 && b >= 0) { N[a][b] -= p; N[b][a] -= p; }
@@ -113,12 +113,12 @@ Solution choleskySolve(const LevelingNetwork& net) {
     x[i] = s / L[i][i];
   }
   Solution sol;
-  sol.elevation = net.Elevation;
+  sol.elevation = net.elevation;
   for (int i = 0; i < t; ++i) sol.elevation[K + 1 + i] = x[i];
   double pvv = 0;
   for (int k = 1; k <= n; ++k) {
-    const double v = (sol.elevation[net.ToPoint[k]] - sol.elevation[net.FromPoint[k]] - net.ObservedDiff[k]) * 1000;
-    pvv += net.UnitWeightLength / net.RouteLength[k] * v * v;
+    const double v = (sol.elevation[net.toPoint[k]] - sol.elevation[net.fromPoint[k]] - net.observedDifference[k]) * 1000;
+    pvv += net.unitWeightLength / net.routeLength[k] * v * v;
   }
   sol.sigma0 = std::sqrt(pvv / (n - t));
   return sol;
@@ -136,11 +136,11 @@ TEST(IndependentLeastSquares, AdjustedElevationsAndUnitWeightErrorAgree) {
     const Solution expected = choleskySolve(net);
     AdjustmentRun run(net);
     run.execute();
-    for (int p = 1; p <= net.PointCount; ++p)
-      EXPECT_NEAR(run.net.Elevation[p], expected.elevation[p], 1e-9) << net.PointName[p];
+    for (int p = 1; p <= net.pointCount; ++p)
+      EXPECT_NEAR(run.net.elevation[p], expected.elevation[p], 1e-9) << net.pointName[p];
     // mu comes from corrections rounded to 0.1 mm and is itself rounded to
     // 0.001 mm, so it agrees to about the rounding of the corrections.
-    EXPECT_NEAR(run.UnitWeightError, expected.sigma0, 0.05 + 0.0005) << "mu";
+    EXPECT_NEAR(run.unitWeightError, expected.sigma0, 0.05 + 0.0005) << "mu";
   }
 }
 

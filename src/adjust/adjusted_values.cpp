@@ -9,37 +9,37 @@ namespace levelnet {
 
 void adjustObservations(AdjustmentRun& run, AdjustmentReport& report) {
   LevelingNetwork& net = run.net;
-  const int known = net.KnownCount;
-  for (int p = known + 1; p <= known + net.ParameterCount; ++p)
-    net.Elevation[p] = net.Elevation[p] + run.ParameterCorrection[p - known] / 1000.0;
+  const int known = net.knownCount;
+  for (int p = known + 1; p <= known + net.parameterCount; ++p)
+    net.elevation[p] = net.elevation[p] + run.parameterCorrections[p - known] / 1000.0;
 
   report.title("序号   点号   最或然值(m) ");
-  for (int p = 1; p <= net.PointCount; ++p) {
+  for (int p = 1; p <= net.pointCount; ++p) {
     report.append("  ");
     report.appendNumber(p);
     report.append(" ");
-    report.appendFormatN(net.PointName[p]);
+    report.appendFormatN(net.pointName[p]);
     report.append("     ");
-    report.appendFormatNFixed(net.Elevation[p], 4);
+    report.appendFormatNFixed(net.elevation[p], 4);
     report.endLine();
   }
 
-  const int n = net.ObservationCount;
-  run.AdjustedDiff.assign(static_cast<std::size_t>(n) + 1, 0.0);
-  run.ObservationCorrection.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  const int n = net.observationCount;
+  run.adjustedDifferences.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  run.corrections.assign(static_cast<std::size_t>(n) + 1, 0.0);
   report.title("序号  观测值(m)  改正数(mm)  平差值(m)");
   for (int k = 1; k <= n; ++k) {
-    run.AdjustedDiff[k] = net.Elevation[net.ToPoint[k]] - net.Elevation[net.FromPoint[k]];
-    const double correction = run.AdjustedDiff[k] - net.ObservedDiff[k];
-    run.ObservationCorrection[k] = std::floor(correction * 10000.0 + 0.5) / 10.0;
+    run.adjustedDifferences[k] = net.elevation[net.toPoint[k]] - net.elevation[net.fromPoint[k]];
+    const double correction = run.adjustedDifferences[k] - net.observedDifference[k];
+    run.corrections[k] = std::floor(correction * 10000.0 + 0.5) / 10.0;
     report.append("  ");
     report.appendNumber(k);
     report.append("    ");
-    report.appendFormatNFixed(net.ObservedDiff[k], 3);
+    report.appendFormatNFixed(net.observedDifference[k], 3);
     report.append("   ");
-    report.appendFormatNFixed(run.ObservationCorrection[k], 1);
+    report.appendFormatNFixed(run.corrections[k], 1);
     report.append("       ");
-    report.appendFormatNFixed(run.AdjustedDiff[k], 4);
+    report.appendFormatNFixed(run.adjustedDifferences[k], 4);
     report.endLine();
   }
 }

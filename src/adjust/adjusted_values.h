@@ -8,8 +8,8 @@ struct AdjustmentRun;
 class AdjustmentReport;
 
 // Adds x(i) / 1000 to the elevation of each unknown point (m), lists every
-// point, then for every observation forms AdjustedDiff = H(to) - H(from) (m)
-// and ObservationCorrection = floor((AdjustedDiff - observed) x 10000 + 0.5)
+// point, then for every observation forms adjustedDifferences = H(to) - H(from) (m)
+// and corrections = floor((adjustedDifferences - observed) x 10000 + 0.5)
 // / 10, the correction in mm rounded half up to 0.1 mm (the stored value),
 // and lists it. Appends sections 5 and 6.
 void adjustObservations(AdjustmentRun& run, AdjustmentReport& report);

@@ -19,9 +19,9 @@ namespace {
 // written costs no physical memory, and the guess spares the large sections
 // the copies of a growing text.
 std::size_t reportSizeGuess(const LevelingNetwork& net) {
-  const std::size_t n = static_cast<std::size_t>(net.ObservationCount);
-  const std::size_t t = static_cast<std::size_t>(net.ParameterCount);
-  const std::size_t p = static_cast<std::size_t>(net.PointCount);
+  const std::size_t n = static_cast<std::size_t>(net.observationCount);
+  const std::size_t t = static_cast<std::size_t>(net.parameterCount);
+  const std::size_t p = static_cast<std::size_t>(net.pointCount);
   return 1024 + p * 64 + n * (6 * t + 96) + 2 * t * (12 * t + 32) + t * 48;
 }
 
@@ -30,12 +30,12 @@ std::size_t reportSizeGuess(const LevelingNetwork& net) {
 std::string AdjustmentRun::execute() {
   AdjustmentReport report;
   report.reserve(reportSizeGuess(net));
-  PvvSum = 0.0;
-  UnitWeightError = 0.0;
+  pvv = 0.0;
+  unitWeightError = 0.0;
   approximateElevations(*this, report);
   formErrorEquations(*this, report);
   formNormalEquations(*this, report);
-  JSFFC(*this);
+  invertNormalMatrix(*this);
   solveNormalEquations(*this, report);
   adjustObservations(*this, report);
   assessPrecision(*this, report);
@@ -51,12 +51,12 @@ AdjustmentOutcome adjustNetwork(const ParameterFields& fields, TextTable& points
   } catch (const std::bad_alloc&) {
     // Sections 3 and 4 list all t x t elements of N and Q: a network of
     // tens of thousands of unknown points needs more memory than there is.
-    throw InputError("内存不足：待定点 " + std::to_string(run.net.ParameterCount) +
+    throw InputError("内存不足：待定点 " + std::to_string(run.net.parameterCount) +
                      " 个，法方程与平差报告需要的内存超出本机可用内存");
   }
   // Only a run that went through leaves its mark on the table.
-  fillEmptyElevations(points, run.net.PointCount);
-  outcome.duplicateNames = run.net.DuplicateNames;
+  fillEmptyElevations(points, run.net.pointCount);
+  outcome.duplicateNames = run.net.duplicateNames;
   return outcome;
 }
 

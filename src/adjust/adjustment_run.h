@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "adjust/jsffc.h"
+#include "adjust/normal_matrix_inverse.h"
 #include "network/leveling_network.h"
 #include "network/text_table.h"
 
@@ -21,26 +21,26 @@ struct ErrorEquation {
   double operator[](int j) const { return j == fromParameter ? -1.0 : j == toParameter ? 1.0 : 0.0; }
 };
 
-// The state of one run, created anew by every run. n = ObservationCount,
-// t = ParameterCount; arrays run 0..n or 0..t with element 0 unused.
+// The state of one run, created anew by every run. n = observationCount,
+// t = parameterCount; arrays run 0..n or 0..t with element 0 unused.
 struct AdjustmentRun {
   explicit AdjustmentRun(LevelingNetwork network) : net(std::move(network)) {}
 
-  LevelingNetwork net;  // Elevation becomes approximate, then adjusted
+  LevelingNetwork net;  // elevation becomes approximate, then adjusted
 
-  std::vector<ErrorEquation> CoefficientMatrix;  // B, one row per observation
-  std::vector<double> ConstantTerm;              // l, mm
-  std::vector<double> WeightMatrix;              // P, the diagonal: UnitWeightLength / RouteLength
-  AugmentedRows NormalMatrix;                    // N, then reduced in place by JSFFC
-  std::vector<double> NormalConstant;            // W = B^T P l, mm
-  AugmentedRows ReductionMatrix;                 // R(i, j) = -a(i, j) / a(i, i)
-  Cofactors CofactorMatrix;                      // Q = N^-1
-  std::vector<double> ParameterCorrection;       // x = -Q W, mm
-  std::vector<double> AdjustedDiff;              // m
-  std::vector<double> ObservationCorrection;     // mm, rounded half up to 0.1 mm
-  double PvvSum = 0.0;                           // [pvv], mm^2
-  double UnitWeightError = 0.0;                  // mu, mm, rounded half up to 0.001 mm
-  std::vector<double> PointError;                // mm
+  std::vector<ErrorEquation> errorEquations;  // B, one row per observation
+  std::vector<double> constantTerms;              // l, mm
+  std::vector<double> weights;              // P, the diagonal: unitWeightLength / routeLength
+  AugmentedRows normalMatrix;                    // N, then reduced in place by invertNormalMatrix
+  std::vector<double> normalConstants;            // W = B^T P l, mm
+  AugmentedRows reductionMatrix;                 // R(i, j) = -a(i, j) / a(i, i)
+  Cofactors cofactors;                      // Q = N^-1
+  std::vector<double> parameterCorrections;       // x = -Q W, mm
+  std::vector<double> adjustedDifferences;              // m
+  std::vector<double> corrections;     // mm, rounded half up to 0.1 mm
+  double pvv = 0.0;                           // [pvv], mm^2
+  double unitWeightError = 0.0;                  // mu, mm, rounded half up to 0.001 mm
+  std::vector<double> pointErrors;                // mm
 
   // Runs every phase and returns the report.
   std::string execute();

@@ -12,7 +12,7 @@ class AdjustmentReport;
 // observation (in table order) that ties p to a lower-numbered point gives
 // p the elevation of that point plus or minus its height difference (the
 // from-test before the to-test). A point no observation ties so keeps the
-// elevation gathered from its cell. Writes Elevation (m) of unknown points,
+// elevation gathered from its cell. Writes elevation (m) of unknown points,
 // then appends section 1.
 void approximateElevations(AdjustmentRun& run, AdjustmentReport& report);
 

@@ -11,8 +11,8 @@ struct AdjustmentRun;
 // For every observation i: its coefficients (+1 for the to point's
 // parameter, -1 for the from point's, where they are unknown points), the
 // constant term l(i) = ((H(to) - H(from)) - observed) x 1000 in mm from the
-// approximate elevations, and the weight UnitWeightLength / RouteLength(i).
-// Writes CoefficientMatrix, ConstantTerm, WeightMatrix; appends section 2.
+// approximate elevations, and the weight unitWeightLength / routeLength(i).
+// Writes errorEquations, constantTerms, weights; appends section 2.
 void formErrorEquations(AdjustmentRun& run, AdjustmentReport& report);
 
 // One line of section 2: every coefficient and then the constant term

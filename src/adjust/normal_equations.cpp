@@ -30,17 +30,17 @@ void appendMatrixRow(AdjustmentReport& report, const double* row, int t) {
 }
 
 void formNormalEquations(AdjustmentRun& run, AdjustmentReport& report) {
-  const int n = run.net.ObservationCount;
-  const int t = run.net.ParameterCount;
-  run.NormalMatrix = AugmentedRows(t);
-  run.NormalConstant.assign(static_cast<std::size_t>(t) + 1, 0.0);
-  AugmentedRows& N = run.NormalMatrix;
-  std::vector<double>& W = run.NormalConstant;
+  const int n = run.net.observationCount;
+  const int t = run.net.parameterCount;
+  run.normalMatrix = AugmentedRows(t);
+  run.normalConstants.assign(static_cast<std::size_t>(t) + 1, 0.0);
+  AugmentedRows& N = run.normalMatrix;
+  std::vector<double>& W = run.normalConstants;
 
   for (int k = 1; k <= n; ++k) {
-    const ErrorEquation& b = run.CoefficientMatrix[k];
-    const double p = run.WeightMatrix[k];
-    const double l = run.ConstantTerm[k];
+    const ErrorEquation& b = run.errorEquations[k];
+    const double p = run.weights[k];
+    const double l = run.constantTerms[k];
     const int touched[2] = {b.toParameter, b.fromParameter};
     for (int a = 0; a < 2; ++a) {
       const int i = touched[a];

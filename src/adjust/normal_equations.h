@@ -12,7 +12,7 @@ class AdjustmentReport;
 // (B(k, i) x P(k)) x l(k); the products of observations that do not touch
 // parameter i or j are exactly zero and add nothing, so only the (at most
 // two) parameters of each observation are visited. N goes into the diagonal
-// and upper triangle of run.NormalMatrix (it is symmetric, exactly: its
+// and upper triangle of run.normalMatrix (it is symmetric, exactly: its
 // products only change sign by factors of +-1). Appends section 3.
 void formNormalEquations(AdjustmentRun& run, AdjustmentReport& report);
 

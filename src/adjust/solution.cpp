@@ -15,11 +15,11 @@ constexpr int kRowBlock = 64;
 }  // namespace
 
 void solveNormalEquations(AdjustmentRun& run, AdjustmentReport& report) {
-  const int t = run.net.ParameterCount;
-  const Cofactors& Q = run.CofactorMatrix;
-  const std::vector<double>& W = run.NormalConstant;
-  run.ParameterCorrection.assign(static_cast<std::size_t>(t) + 1, 0.0);
-  double* __restrict x = run.ParameterCorrection.data() + 1;
+  const int t = run.net.parameterCount;
+  const Cofactors& Q = run.cofactors;
+  const std::vector<double>& W = run.normalConstants;
+  run.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
+  double* __restrict x = run.parameterCorrections.data() + 1;
   // j outside, i inside: every x(i) still takes its terms in ascending j.
   for (int j = 1; j <= t; ++j) {
     const double w = W[j];
@@ -38,7 +38,7 @@ void solveNormalEquations(AdjustmentRun& run, AdjustmentReport& report) {
     }
     for (int i = i0; i <= i1; ++i) {
       appendMatrixRow(report, block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t), t);
-      report.appendFormatNFixed(run.ParameterCorrection[i], 4);
+      report.appendFormatNFixed(run.parameterCorrections[i], 4);
       report.endLine();
     }
   }

@@ -11,14 +11,14 @@ namespace {
 
 // Correction of observation k in mm, without the report's rounding.
 double unroundedCorrection(const AdjustmentRun& run, int k) {
-  return (run.AdjustedDiff[k] - run.net.ObservedDiff[k]) * 1000.0;
+  return (run.adjustedDifferences[k] - run.net.observedDifference[k]) * 1000.0;
 }
 
 double unroundedPvv(const AdjustmentRun& run) {
   double pvv = 0.0;
-  for (int k = 1; k <= run.net.ObservationCount; ++k) {
+  for (int k = 1; k <= run.net.observationCount; ++k) {
     const double v = unroundedCorrection(run, k);
-    pvv += v * run.WeightMatrix[k] * v;
+    pvv += v * run.weights[k] * v;
   }
   return pvv;
 }
@@ -35,7 +35,7 @@ GlobalTest globalTest(const AdjustmentRun& run, double sigma0) {
   GlobalTest g;
   g.sigma0 = sigma0;
   g.pvv = unroundedPvv(run);
-  g.dof = run.net.ObservationCount - run.net.ParameterCount;
+  g.dof = run.net.observationCount - run.net.parameterCount;
   g.statistic = g.pvv / (sigma0 * sigma0);
   chiSquareInterval(g.dof, g.lower, g.upper);
   g.passed = g.statistic >= g.lower && g.statistic <= g.upper;
@@ -43,20 +43,20 @@ GlobalTest globalTest(const AdjustmentRun& run, double sigma0) {
 }
 
 ResidualAnalysis analyseResiduals(const AdjustmentRun& run, double sigma0) {
-  const int n = run.net.ObservationCount;
+  const int n = run.net.observationCount;
   ResidualAnalysis a;
-  a.s = std::sqrt(unroundedPvv(run) / (n - run.net.ParameterCount));
+  a.s = std::sqrt(unroundedPvv(run) / (n - run.net.parameterCount));
   a.aPriori = sigma0 > 0.0;
   a.scale = a.aPriori ? sigma0 : a.s;
   a.rows.assign(static_cast<std::size_t>(n) + 1, Residual{});
-  const Cofactors& Q = run.CofactorMatrix;
+  const Cofactors& Q = run.cofactors;
   double largest = 0.0;
   for (int k = 1; k <= n; ++k) {
     Residual& r = a.rows[k];
     r.v = unroundedCorrection(run, k);
-    r.p = run.WeightMatrix[k];
+    r.p = run.weights[k];
     // a Q a^T with a = +1 at the to point's parameter, -1 at the from point's.
-    const int i = run.CoefficientMatrix[k].toParameter, j = run.CoefficientMatrix[k].fromParameter;
+    const int i = run.errorEquations[k].toParameter, j = run.errorEquations[k].fromParameter;
     double aqa = 0.0;
     if (i != 0) aqa += Q(i, i);
     if (j != 0) aqa += Q(j, j);

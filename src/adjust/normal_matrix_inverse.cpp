@@ -1,4 +1,4 @@
-#include "adjust/jsffc.h"
+#include "adjust/normal_matrix_inverse.h"
 
 #include <cmath>
 #include <vector>
@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void noUniqueSolution(int i, const LevelingNetwork& net) {
   throw InputError("法方程没有唯一解：约化到第 " + std::to_string(i) + " 个未知数（待定点“" +
-                   net.PointName[net.KnownCount + i] + "”）时主元为零或不是有限数");
+                   net.pointName[net.knownCount + i] + "”）时主元为零或不是有限数");
 }
 
 // The last column j in from..t with values[j - base] != 0, or from - 1.
@@ -36,11 +36,11 @@ int lastNonZero(const double* values, int base, int from, int t) {
 // not change a sum. The inner loops then stream over contiguous memory and
 // the compiler may vectorise them; no fused multiply-add is allowed, so each
 // element gets exactly one multiplication and one addition per term.
-void JSFFC(AdjustmentRun& run) {
-  const int t = run.net.ParameterCount;
-  AugmentedRows& A = run.NormalMatrix;
-  run.ReductionMatrix = AugmentedRows(t);
-  AugmentedRows& R = run.ReductionMatrix;
+void invertNormalMatrix(AdjustmentRun& run) {
+  const int t = run.net.parameterCount;
+  AugmentedRows& A = run.normalMatrix;
+  run.reductionMatrix = AugmentedRows(t);
+  AugmentedRows& R = run.reductionMatrix;
 
   for (int i = 1; i <= t; ++i) A.right(i, i) = -1.0;
 
@@ -72,8 +72,8 @@ void JSFFC(AdjustmentRun& run) {
   }
   A.release();  // nothing reads the reduced rows after this
 
-  run.CofactorMatrix = Cofactors(t);
-  Cofactors& Q = run.CofactorMatrix;
+  run.cofactors = Cofactors(t);
+  Cofactors& Q = run.cofactors;
   for (int i = t; i >= 1; --i) {
     double* __restrict qi = Q.line(i);  // Q(1..t, i)
     const double* ri = R.row(i);

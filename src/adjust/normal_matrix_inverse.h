@@ -63,11 +63,11 @@ class Cofactors {
   ZeroedArray data_;
 };
 
-// Inverts N (held in run.NormalMatrix) into run.CofactorMatrix, through
-// run.ReductionMatrix. Each element gets exactly the operations, in exactly
+// Inverts N (held in run.normalMatrix) into run.cofactors, through
+// run.reductionMatrix. Each element gets exactly the operations, in exactly
 // the order, of the plain row-by-row algorithm; terms that are exactly zero
 // are skipped, which changes no sum. Throws InputError when a pivot is zero
 // or not finite (the normal equations then have no unique solution).
-void JSFFC(AdjustmentRun& run);
+void invertNormalMatrix(AdjustmentRun& run);
 
 }  // namespace levelnet
