@@ -71,8 +71,7 @@ TEST(Misclosures, TwoLoopsAndASpur) {
   EXPECT_NEAR(m[0].misclosureMm, 3.0, 1e-9);
   EXPECT_NEAR(m[1].misclosureMm, -1.0, 1e-9);
 
-  AdjustmentRun run(net);
-  run.execute();
+  const AdjustmentResults run = computeAdjustment(net);
   const ResidualAnalysis r = analyseResiduals(run);
   EXPECT_NEAR(r.rows[7].redundancy, 0.0, 1e-12);  // the spur checks nothing
   EXPECT_TRUE(r.rows[7].unchecked);
@@ -134,8 +133,7 @@ TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
   // Second-grade a-priori precision: 2 mm per km, unit-weight length 1 km.
   const double sigma0 = 2.0;
   const LevelingNetwork clean = gathered(cityNetwork());
-  AdjustmentRun cleanRun(clean);
-  cleanRun.execute();
+  const AdjustmentResults cleanRun = computeAdjustment(clean);
   const ResidualAnalysis cleanResiduals = analyseResiduals(cleanRun, sigma0);
   EXPECT_EQ(cleanResiduals.suspected, 0);
   int flagged = 0, tried = 0;
@@ -145,8 +143,7 @@ TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
     parseNumber(text.observations.text(k, 3), h);
     text.observations.setText(k, 3, fixedText(h + 0.020, 4));
     const LevelingNetwork net = gathered(text);
-    AdjustmentRun run(net);
-    run.execute();
+    const AdjustmentResults run = computeAdjustment(net);
     const ResidualAnalysis r = analyseResiduals(run, sigma0);
     // Expected |w| of a 20 mm blunder: 20 sqrt(r p) / sigma0. Where it stands
     // well above 3.29 the blunder must be found; weaker checked observations

@@ -65,18 +65,23 @@ TEST(Gathering, RowsBeyondTheCountsAreIgnored) {
   EXPECT_NE(refusal(net).find("观测表第 2 行“终点”列：“Z”不是点表中的点名"), std::string::npos);
 }
 
-TEST(Gathering, EmptyElevationCellsGetZeroOnlyAfterASuccessfulRun) {
+// The run only reads the tables: it tells the window which empty elevation
+// cells it took as 0 (the window writes "0" there), and a refused run says
+// nothing of them.
+TEST(Gathering, EmptyElevationCellsAreReportedNotFilled) {
   NetworkText net = exampleNetwork();
-  net.points.setRows(6);  // an extra row beyond the count stays empty
-  runAdjustment(net.fields, net.points, net.observations);
-  EXPECT_EQ(net.points.text(3, 2), "0");
-  EXPECT_EQ(net.points.text(4, 2), "0");
-  EXPECT_EQ(net.points.text(5, 2), "");
+  net.points.setRows(6);  // an extra row beyond the count stays out of it
+  StringSink report;
+  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, report);
+  EXPECT_EQ(outcome.emptyElevationRows, (std::vector<int>{3, 4}));
+  EXPECT_EQ(net.points.text(3, 2), "");
+  EXPECT_FALSE(report.text.empty());
 
   NetworkText refused = exampleNetwork();
   refused.observations.setText(4, 4, "0");
-  EXPECT_THROW(runAdjustment(refused.fields, refused.points, refused.observations), InputError);
-  EXPECT_EQ(refused.points.text(3, 2), "");  // nothing changed
+  StringSink nothing;
+  EXPECT_THROW(adjustNetwork(refused.fields, refused.points, refused.observations, nothing), InputError);
+  EXPECT_EQ(nothing.text, "");  // nothing written before the refusal
 }
 
 TEST(Gathering, EmptyKnownFieldStopsSilently) {
@@ -193,11 +198,12 @@ TEST(Gathering, DuplicateNamesAreListedNotRefused) {
   EXPECT_EQ(g.duplicateNames[0].row, 3);
   EXPECT_EQ(duplicateNameWarning(g.duplicateNames[0]),
             "点表第 1 行与第 3 行的点名都是“A”：观测值中的这个点名都按第 1 行计算，第 3 行的点没有用上");
-  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations);
+  StringSink report;
+  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, report);
   ASSERT_EQ(outcome.duplicateNames.size(), 1u);
-  EXPECT_FALSE(outcome.report.empty());
+  EXPECT_FALSE(report.text.empty());
   NetworkText plain = exampleNetwork();
-  EXPECT_TRUE(adjustNetwork(plain.fields, plain.points, plain.observations).duplicateNames.empty());
+  EXPECT_TRUE(adjustNetwork(plain.fields, plain.points, plain.observations, report).duplicateNames.empty());
 
   // An unknown point that repeats an earlier name can be reached by no
   // observation; its refusal says why.

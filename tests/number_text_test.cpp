@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "adjust/report_format.h"
+#include "adjust/report_writer.h"
 #include "network/input_error.h"
 #include "network/number_text.h"
 
@@ -124,11 +124,14 @@ TEST(NumberText, HugeValuesNeverBecomeInf) {
 // The report refuses a value that is not finite instead of printing it.
 TEST(ReportFormat, NonFiniteValuesAreRefused) {
   for (double v : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
-    AdjustmentReport report;
+    StringSink sink;
+    ReportLines report(sink);
     EXPECT_THROW(report.appendFixed(v, 3), InputError);
     EXPECT_THROW(report.appendNumber(v), InputError);
     EXPECT_THROW(report.appendFormatNFixed(v, 4), InputError);
-    EXPECT_EQ(report.text(), "");
+    EXPECT_THROW(report.appendFormatNNumber(v), InputError);
+    report.finish();
+    EXPECT_EQ(sink.text, "");
   }
 }
 
@@ -142,18 +145,26 @@ TEST(ReportFormat, FormatNRightAlignsInSixCharacters) {
       {"水准点", "   水准点"},  // three characters, nine bytes
       {"BM城东", "  BM城东"},   {"水准点水准点水", "水准点水准点水"},
   };
-  for (const Row& r : rows) EXPECT_EQ(FormatN(r.in), r.out) << r.in;
+  for (const Row& r : rows) {
+    StringSink sink;
+    ReportLines lines(sink);
+    lines.appendFormatN(r.in);
+    lines.finish();
+    EXPECT_EQ(sink.text, r.out) << r.in;
+  }
 }
 
 TEST(ReportFormat, ReportSeparatesSectionsByOneEmptyLine) {
-  AdjustmentReport report;
+  StringSink sink;
+  ReportLines report(sink);
   report.title("近拟坐标");
   report.appendFormatNNumber(-6);
   report.appendFormatNFixed(-0.00004, 4);
   report.appendFormatN("水准点");
   report.endLine();
   report.title("精度评定:");
-  EXPECT_EQ(report.text(), "近拟坐标\r\n    -60.0000   水准点\r\n\r\n精度评定:\r\n");
+  report.finish();
+  EXPECT_EQ(sink.text, "近拟坐标\r\n    -60.0000   水准点\r\n\r\n精度评定:\r\n");
 }
 
 }  // namespace

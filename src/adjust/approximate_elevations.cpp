@@ -1,16 +1,14 @@
-#include "adjust/approximate_elevations.h"
-
 #include <vector>
 
-#include "adjust/adjustment_run.h"
-#include "adjust/report_format.h"
+#include "adjust/phases.h"
 
 namespace levelnet {
 
-void approximateElevations(AdjustmentRun& run, AdjustmentReport& report) {
-  LevelingNetwork& net = run.net;
+void computeApproximateElevations(AdjustmentResults& r) {
+  const LevelingNetwork& net = r.net;
   const int n = net.observationCount;
   const int points = net.pointCount;
+  r.approximateElevations = net.elevation;
 
   // The observations of each point in ascending order. Looking only at these
   // finds the same first observation as a scan of the whole table for every
@@ -28,31 +26,19 @@ void approximateElevations(AdjustmentRun& run, AdjustmentReport& report) {
     if (net.toPoint[j] != net.fromPoint[j]) incident[fill[net.toPoint[j]]++] = j;
   }
 
+  std::vector<double>& h = r.approximateElevations;
   for (int p = net.knownCount + 1; p <= points; ++p) {
     for (int e = start[p]; e < start[p + 1]; ++e) {
       const int j = incident[e];
       if (net.fromPoint[j] == p && net.toPoint[j] < p) {
-        net.elevation[p] = net.elevation[net.toPoint[j]] - net.observedDifference[j];
+        h[p] = h[net.toPoint[j]] - net.observedDifference[j];
         break;
       }
       if (net.toPoint[j] == p && net.fromPoint[j] < p) {
-        net.elevation[p] = net.elevation[net.fromPoint[j]] + net.observedDifference[j];
+        h[p] = h[net.fromPoint[j]] + net.observedDifference[j];
         break;
       }
     }
-  }
-  appendApproximateSection(report, net);
-}
-
-void appendApproximateSection(AdjustmentReport& report, const LevelingNetwork& net) {
-  report.title("近拟坐标");
-  for (int p = net.knownCount + 1; p <= net.pointCount; ++p) {
-    report.appendNumber(p);
-    report.append("   ");
-    report.append(net.pointName[p]);
-    report.append("   ");
-    report.appendNumber(net.elevation[p]);
-    report.endLine();
   }
 }
 

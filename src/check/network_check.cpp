@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "adjust/adjustment_run.h"
+#include "adjust/adjustment_results.h"
 #include "check/misclosures.h"
 #include "check/statistics.h"
 #include "network/gbk.h"
@@ -86,8 +86,7 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   if (options.sigmaGiven && !(options.sigmaKm > 0.0 && std::isfinite(options.sigmaKm)))
     throw InputError("--sigma-km 必须是大于 0 的数");
   const std::vector<Misclosure> misclosures = findMisclosures(net);
-  AdjustmentRun run(net);
-  run.execute();
+  const AdjustmentResults run = computeAdjustment(net);
   const double sigmaKm = options.sigmaGiven ? options.sigmaKm : defaultSigmaKm(options.grade);
   const double sigma0 = sigmaKm * std::sqrt(net.unitWeightLength);  // 0 when unknown
   const ResidualAnalysis residuals = analyseResiduals(run, sigma0);

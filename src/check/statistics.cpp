@@ -3,18 +3,18 @@
 #include <boost/math/distributions/chi_squared.hpp>
 #include <cmath>
 
-#include "adjust/adjustment_run.h"
+#include "adjust/adjustment_results.h"
 
 namespace levelnet {
 
 namespace {
 
 // Correction of observation k in mm, without the report's rounding.
-double unroundedCorrection(const AdjustmentRun& run, int k) {
+double unroundedCorrection(const AdjustmentResults& run, int k) {
   return (run.adjustedDifferences[k] - run.net.observedDifference[k]) * 1000.0;
 }
 
-double unroundedPvv(const AdjustmentRun& run) {
+double unroundedPvv(const AdjustmentResults& run) {
   double pvv = 0.0;
   for (int k = 1; k <= run.net.observationCount; ++k) {
     const double v = unroundedCorrection(run, k);
@@ -31,7 +31,7 @@ void chiSquareInterval(int dof, double& lower, double& upper) {
   upper = boost::math::quantile(distribution, 0.975);
 }
 
-GlobalTest globalTest(const AdjustmentRun& run, double sigma0) {
+GlobalTest globalTest(const AdjustmentResults& run, double sigma0) {
   GlobalTest g;
   g.sigma0 = sigma0;
   g.pvv = unroundedPvv(run);
@@ -42,7 +42,7 @@ GlobalTest globalTest(const AdjustmentRun& run, double sigma0) {
   return g;
 }
 
-ResidualAnalysis analyseResiduals(const AdjustmentRun& run, double sigma0) {
+ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   const int n = run.net.observationCount;
   ResidualAnalysis a;
   a.s = std::sqrt(unroundedPvv(run) / (n - run.net.parameterCount));

@@ -38,7 +38,6 @@ constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
 constexpr int kCheckFailed = 3;
-constexpr std::size_t kBlock = std::size_t(1) << 20;  // bytes of report converted at once
 
 const char kUsageText[] =
     "用法:\n"
@@ -145,27 +144,35 @@ void flushOut(std::ostream& out) {
   if (!out) throw OutputError("无法写入标准输出：" + systemErrorText(errno ? errno : EIO));
 }
 
-// Writes a report in the encoding asked for. GBK is converted and written a
-// block of whole lines at a time, so a report of a hundred megabytes needs
-// no second copy of itself; it is checked whole before anything is written,
-// so a refusal leaves standard output empty.
-void writeReport(std::ostream& out, const std::string& report, const std::string& encoding) {
-  if (encoding == "gbk") {
-    std::string gbk;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (std::size_t start = 0; start < report.size();) {
-        std::size_t end = report.find('\n', std::min(report.size(), start + kBlock));
-        end = end == std::string::npos ? report.size() : end + 1;
-        if (!utf8ToGbk(std::string_view(report).substr(start, end - start), gbk))
-          throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
-        if (pass == 1) writeOut(out, gbk);
-        start = end;
-      }
+// Report text straight to standard output, block by block as the writer
+// hands it over, in UTF-8 or converted to GBK.
+class OutputSink : public TextSink {
+ public:
+  OutputSink(std::ostream& out, const std::string& encoding) : out_(out), gbk_(encoding == "gbk") {}
+  void write(std::string_view bytes) override {
+    if (!gbk_) {
+      writeOut(out_, bytes);
+      return;
     }
-  } else {
-    writeOut(out, report);
+    if (!utf8ToGbk(bytes, converted_)) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+    writeOut(out_, converted_);
   }
-  flushOut(out);
+
+ private:
+  std::ostream& out_;
+  bool gbk_;
+  std::string converted_;
+};
+
+// A GBK report can hold every text it writes but the point names: those
+// are checked before anything is written, so a refusal leaves standard
+// output empty.
+void requireGbkNames(const NetworkText& net) {
+  std::string gbk;
+  for (int i = 1; i < net.points.rows(); ++i)
+    if (!utf8ToGbk(net.points.text(i, 1), gbk))
+      throw InputError("点表第 " + std::to_string(i) + " 行的点名“" + net.points.text(i, 1) +
+                       "”含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
 }
 
 // A message about the file `path`: the reader's messages name it already;
@@ -195,14 +202,19 @@ int adjust(const Arguments& a, std::ostream& out, std::ostream& err) {
   const std::string& path = a.files[0];
   NetworkText net = openNetwork(path, a, err);
   if (net.fields.known.empty()) throw InputError("文件“" + path + "”第 1 行：已知点个数为空，无法平差");
+  if (a.encoding == "gbk") requireGbkNames(net);
+  // The results are computed in full before the first line is written, so a
+  // refused run leaves standard output empty; then the report streams out
+  // as it is written, never held whole.
+  OutputSink sink(out, a.encoding);
   AdjustmentOutcome outcome;
   try {
-    outcome = adjustNetwork(net.fields, net.points, net.observations);
+    outcome = adjustNetwork(net.fields, net.points, net.observations, sink);
   } catch (const InputError& e) {
     throw aboutFile(path, e);
   }
+  flushOut(out);
   warnOfDuplicates(outcome.duplicateNames, path, err);
-  writeReport(out, outcome.report, a.encoding);
   return kDone;
 }
 
@@ -230,7 +242,9 @@ int check(const Arguments& a, std::ostream& out, std::ostream& err) {
   } catch (const InputError& e) {
     throw aboutFile(path, e);
   }
-  writeReport(out, outcome.report, a.encoding);
+  OutputSink sink(out, a.encoding);
+  sink.write(outcome.report);
+  flushOut(out);
   return outcome.passed ? kDone : kCheckFailed;
 }
 #endif

@@ -174,7 +174,10 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       net.pointName[i] = points.text(i, 1);
       const std::string cell = points.text(i, 2);
       // An empty elevation counts as 0 (the cell is filled once all is well).
-      if (cell.empty()) continue;
+      if (cell.empty()) {
+        net.emptyElevationRows.push_back(i);
+        continue;
+      }
       if (!parseNumber(cell, net.elevation[i])) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
       else if (std::fabs(net.elevation[i]) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
     }
@@ -259,11 +262,6 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
 
   if (!problems.empty()) problems.raise();
   return net;
-}
-
-void fillEmptyElevations(TextTable& points, int pointCount) {
-  for (int i = 1; i <= pointCount; ++i)
-    if (points.text(i, 2).empty()) points.setText(i, 2, "0");
 }
 
 }  // namespace levelnet

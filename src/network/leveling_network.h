@@ -47,6 +47,9 @@ struct LevelingNetwork {
 
   // Every later row whose name an earlier row already has, in row order.
   std::vector<DuplicateName> duplicateNames;
+  // Points (rows of the points table) whose elevation cell was empty and
+  // counts as 0.
+  std::vector<int> emptyElevationRows;
 
  private:
   std::unordered_map<std::string, std::int16_t> nameIndex_;
@@ -78,9 +81,5 @@ std::string duplicateNameWarning(const DuplicateName& duplicate);
 // duplicateNames. The caller handles an empty known-point field before
 // calling.
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
-
-// Writes "0" into the empty elevation cells of points 1..pointCount, as a
-// completed run leaves them.
-void fillEmptyElevations(TextTable& points, int pointCount);
 
 }  // namespace levelnet

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "adjust/report_format.h"
+#include "adjust/report_writer.h"
 
 namespace levelnet::testing {
 
@@ -11,7 +11,8 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   d.net = std::move(network);
   LevelingNetwork& net = d.net;
   const int K = net.knownCount, t = net.parameterCount, n = net.observationCount, P = net.pointCount;
-  AdjustmentReport rep;
+  StringSink reportText;
+  ReportLines rep(reportText);
 
   // Approximate elevations: the whole observation table for every point.
   for (int i = 1; i <= net.unknownCount; ++i) {
@@ -172,7 +173,8 @@ DenseRun denseAdjustment(LevelingNetwork network) {
     rep.appendFixed(d.pointError[p - K], 3);
     rep.append("mm\r\n");
   }
-  d.report = rep.take();
+  rep.finish();
+  d.report = std::move(reportText.text);
   return d;
 }
 
