@@ -115,10 +115,9 @@ TEST(GlobalTest, ChiSquareIntervalAgainstPublishedTables) {
     double lower, upper;  // chi-square at 0.025 and 0.975, to three decimals
   } rows[] = {{1, 0.001, 5.024}, {2, 0.051, 7.378}, {5, 0.831, 12.833}, {10, 3.247, 20.483}, {30, 16.791, 46.979}};
   for (const Row& r : rows) {
-    double lower = 0, upper = 0;
-    chiSquareInterval(r.dof, lower, upper);
-    EXPECT_NEAR(lower, r.lower, 0.0005) << r.dof;
-    EXPECT_NEAR(upper, r.upper, 0.0005) << r.dof;
+    const ChiSquareInterval interval = chiSquareInterval(r.dof);
+    EXPECT_NEAR(interval.lower, r.lower, 0.0005) << r.dof;
+    EXPECT_NEAR(interval.upper, r.upper, 0.0005) << r.dof;
   }
 }
 
@@ -139,8 +138,7 @@ TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
   int flagged = 0, tried = 0;
   for (int k = 1; k <= clean.observationCount; ++k) {
     NetworkText text = cityNetwork();
-    double h = 0;
-    parseNumber(text.observations.text(k, 3), h);
+    const double h = parseNumber(text.observations.text(k, 3)).value();
     text.observations.setText(k, 3, fixedText(h + 0.020, 4));
     const LevelingNetwork net = gathered(text);
     const AdjustmentResults run = computeAdjustment(net);

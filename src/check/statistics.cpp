@@ -25,10 +25,9 @@ double unroundedPvv(const AdjustmentResults& run) {
 
 }  // namespace
 
-void chiSquareInterval(int dof, double& lower, double& upper) {
+ChiSquareInterval chiSquareInterval(int dof) {
   const boost::math::chi_squared distribution(dof);
-  lower = boost::math::quantile(distribution, 0.025);
-  upper = boost::math::quantile(distribution, 0.975);
+  return {boost::math::quantile(distribution, 0.025), boost::math::quantile(distribution, 0.975)};
 }
 
 GlobalTest globalTest(const AdjustmentResults& run, double sigma0) {
@@ -37,7 +36,9 @@ GlobalTest globalTest(const AdjustmentResults& run, double sigma0) {
   g.pvv = unroundedPvv(run);
   g.dof = run.net.observationCount - run.net.parameterCount;
   g.statistic = g.pvv / (sigma0 * sigma0);
-  chiSquareInterval(g.dof, g.lower, g.upper);
+  const ChiSquareInterval interval = chiSquareInterval(g.dof);
+  g.lower = interval.lower;
+  g.upper = interval.upper;
   g.passed = g.statistic >= g.lower && g.statistic <= g.upper;
   return g;
 }

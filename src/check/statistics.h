@@ -21,7 +21,11 @@ struct GlobalTest {
 };
 
 // The quantiles of the chi-square distribution at 0.025 and 0.975.
-void chiSquareInterval(int dof, double& lower, double& upper);
+struct ChiSquareInterval {
+  double lower = 0.0;
+  double upper = 0.0;
+};
+ChiSquareInterval chiSquareInterval(int dof);
 
 GlobalTest globalTest(const AdjustmentResults& run, double sigma0);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 #include "network/input_error.h"
 #include "network/number_text.h"
@@ -66,35 +67,35 @@ class Problems {
   std::vector<std::string> list_;
 };
 
-// A count field: a whole number from 0 upwards. Returns false (and records
-// why) when it is not one.
-bool readCount(const std::string& label, const std::string& text, Problems& problems, double& value) {
+// A count field: a whole number from 0 upwards; nothing (with the reason
+// recorded) when it is not one.
+std::optional<double> readCount(const std::string& label, const std::string& text, Problems& problems) {
   if (text.empty()) {
     problems.add(label + "：没有填写");
-    return false;
+    return std::nullopt;
   }
-  if (!parseNumber(text, value)) {
+  const std::optional<double> value = parseNumber(text);
+  if (!value) {
     problems.add(label + "：" + quoted(text) + "不是数");
-    return false;
+    return std::nullopt;
   }
-  if (!isCount(value)) {
+  if (!isCount(*value)) {
     problems.add(label + "：" + quoted(text) + "不是 0 或正整数");
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return value;
 }
 
-// A number cell that must be filled.
-bool readRequired(const std::string& place, const std::string& text, Problems& problems, double& value) {
+// A number cell that must be filled; nothing (with the reason recorded)
+// when it is empty or not a number.
+std::optional<double> readRequired(const std::string& place, const std::string& text, Problems& problems) {
   if (text.empty()) {
     problems.add(place + "没有填写");
-    return false;
+    return std::nullopt;
   }
-  if (!parseNumber(text, value)) {
-    problems.add(place + quoted(text) + "不是数");
-    return false;
-  }
-  return true;
+  const std::optional<double> value = parseNumber(text);
+  if (!value) problems.add(place + quoted(text) + "不是数");
+  return value;
 }
 
 // Union-find over point numbers, to see which unknown points a chain of
@@ -116,13 +117,17 @@ class Components {
 
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations) {
   Problems problems;
-  double known = 0, unknown = 0, count = 0, unitLength = 0;
-  const bool knownOk = readCount("已知点", fields.known, problems, known);
-  const bool unknownOk = readCount("待定点", fields.unknown, problems, unknown);
-  const bool countOk = readCount("观测值", fields.observations, problems, count);
+  const std::optional<double> knownField = readCount("已知点", fields.known, problems);
+  const std::optional<double> unknownField = readCount("待定点", fields.unknown, problems);
+  const std::optional<double> countField = readCount("观测值", fields.observations, problems);
+  const bool knownOk = knownField.has_value(), unknownOk = unknownField.has_value(), countOk = countField.has_value();
+  const double known = knownField.value_or(0), unknown = unknownField.value_or(0), count = countField.value_or(0);
+  const std::optional<double> unitLengthValue =
+      fields.unitLength.empty() ? std::nullopt : parseNumber(fields.unitLength);
+  const double unitLength = unitLengthValue.value_or(0);
   if (fields.unitLength.empty()) {
     problems.add("单位权长度：没有填写");
-  } else if (!parseNumber(fields.unitLength, unitLength)) {
+  } else if (!unitLengthValue) {
     problems.add("单位权长度：" + quoted(fields.unitLength) + "不是数");
   } else if (!(unitLength > 0.0)) {
     problems.add("单位权长度：" + quoted(fields.unitLength) + "必须大于 0");
@@ -178,8 +183,10 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
         net.emptyElevationRows.push_back(i);
         continue;
       }
-      if (!parseNumber(cell, net.elevation[i])) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
-      else if (std::fabs(net.elevation[i]) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
+      const std::optional<double> elevation = parseNumber(cell);
+      if (!elevation) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+      else if (std::fabs(*elevation) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
+      else net.elevation[i] = *elevation;
     }
     net.indexNames();
   }
@@ -193,12 +200,16 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     net.routeLength.assign(size, 0.0);
     for (int j = 1; j <= observationCount; ++j) {
       const std::string diffText = observations.text(j, 3);
-      if (readRequired(observationCell(j, 3), diffText, problems, net.observedDifference[j]) &&
-          std::fabs(net.observedDifference[j]) > kMaxAbsElevation)
-        problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange);
+      if (const std::optional<double> difference = readRequired(observationCell(j, 3), diffText, problems)) {
+        if (std::fabs(*difference) > kMaxAbsElevation)
+          problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange);
+        else
+          net.observedDifference[j] = *difference;
+      }
       const std::string lengthText = observations.text(j, 4);
-      double& length = net.routeLength[j];
-      if (readRequired(observationCell(j, 4), lengthText, problems, length)) {
+      if (const std::optional<double> routeLength = readRequired(observationCell(j, 4), lengthText, problems)) {
+        const double length = *routeLength;
+        net.routeLength[j] = length;
         if (!(length > 0.0)) {
           problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0");
         } else if (length < kMinRouteLength || length > kMaxRouteLength) {
