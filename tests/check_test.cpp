@@ -22,7 +22,7 @@ LevelingNetwork gathered(const NetworkText& text) { return gatherNetwork(text.fi
 
 std::string names(const LevelingNetwork& net, const Misclosure& m) {
   std::string s;
-  for (int p : m.points) s += (s.empty() ? "" : "-") + net.PointName[p];
+  for (int p : m.points) s += (s.empty() ? "" : "-") + net.pointName[p];
   return s;
 }
 
@@ -71,8 +71,7 @@ TEST(Misclosures, TwoLoopsAndASpur) {
   EXPECT_NEAR(m[0].misclosureMm, 3.0, 1e-9);
   EXPECT_NEAR(m[1].misclosureMm, -1.0, 1e-9);
 
-  AdjustmentRun run(net);
-  run.execute();
+  const AdjustmentResults run = computeAdjustment(net);
   const ResidualAnalysis r = analyseResiduals(run);
   EXPECT_NEAR(r.rows[7].redundancy, 0.0, 1e-12);  // the spur checks nothing
   EXPECT_TRUE(r.rows[7].unchecked);
@@ -116,10 +115,9 @@ TEST(GlobalTest, ChiSquareIntervalAgainstPublishedTables) {
     double lower, upper;  // chi-square at 0.025 and 0.975, to three decimals
   } rows[] = {{1, 0.001, 5.024}, {2, 0.051, 7.378}, {5, 0.831, 12.833}, {10, 3.247, 20.483}, {30, 16.791, 46.979}};
   for (const Row& r : rows) {
-    double lower = 0, upper = 0;
-    chiSquareInterval(r.dof, lower, upper);
-    EXPECT_NEAR(lower, r.lower, 0.0005) << r.dof;
-    EXPECT_NEAR(upper, r.upper, 0.0005) << r.dof;
+    const ChiSquareInterval interval = chiSquareInterval(r.dof);
+    EXPECT_NEAR(interval.lower, r.lower, 0.0005) << r.dof;
+    EXPECT_NEAR(interval.upper, r.upper, 0.0005) << r.dof;
   }
 }
 
@@ -134,19 +132,16 @@ TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
   // Second-grade a-priori precision: 2 mm per km, unit-weight length 1 km.
   const double sigma0 = 2.0;
   const LevelingNetwork clean = gathered(cityNetwork());
-  AdjustmentRun cleanRun(clean);
-  cleanRun.execute();
+  const AdjustmentResults cleanRun = computeAdjustment(clean);
   const ResidualAnalysis cleanResiduals = analyseResiduals(cleanRun, sigma0);
   EXPECT_EQ(cleanResiduals.suspected, 0);
   int flagged = 0, tried = 0;
-  for (int k = 1; k <= clean.ObservationCount; ++k) {
+  for (int k = 1; k <= clean.observationCount; ++k) {
     NetworkText text = cityNetwork();
-    double h = 0;
-    parseNumber(text.observations.text(k, 3), h);
+    const double h = parseNumber(text.observations.text(k, 3)).value();
     text.observations.setText(k, 3, fixedText(h + 0.020, 4));
     const LevelingNetwork net = gathered(text);
-    AdjustmentRun run(net);
-    run.execute();
+    const AdjustmentResults run = computeAdjustment(net);
     const ResidualAnalysis r = analyseResiduals(run, sigma0);
     // Expected |w| of a 20 mm blunder: 20 sqrt(r p) / sigma0. Where it stands
     // well above 3.29 the blunder must be found; weaker checked observations

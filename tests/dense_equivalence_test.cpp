@@ -24,28 +24,34 @@ bool sameBits(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+std::string reportOf(const AdjustmentResults& results) {
+  StringSink sink;
+  writeReport(results, sink);
+  return sink.text;
+}
+
 #define EXPECT_SAME_BITS(a, b, what) \
   EXPECT_TRUE(sameBits((a), (b))) << what << ": " << std::hexfloat << (a) << " vs " << (b) << std::defaultfloat
 
-void compare(const AdjustmentRun& run, const DenseRun& d, const std::string& report, const std::string& name) {
-  const int n = run.net.ObservationCount, t = run.net.ParameterCount;
+void compare(const AdjustmentResults& run, const DenseRun& d, const std::string& report, const std::string& name) {
+  const int n = run.net.observationCount, t = run.net.parameterCount;
   for (int i = 1; i <= n; ++i) {
-    for (int j = 1; j <= t; ++j) EXPECT_SAME_BITS(run.CoefficientMatrix[i][j], d.B(i, j), name << " B" << i << "," << j);
-    EXPECT_SAME_BITS(run.ConstantTerm[i], d.l[i], name << " l" << i);
-    EXPECT_SAME_BITS(run.WeightMatrix[i], d.P(i, i), name << " P" << i);
-    EXPECT_SAME_BITS(run.AdjustedDiff[i], d.adjustedDiff[i], name << " adjusted difference " << i);
-    EXPECT_SAME_BITS(run.ObservationCorrection[i], d.correction[i], name << " v" << i);
+    for (int j = 1; j <= t; ++j) EXPECT_SAME_BITS(run.errorEquations[i][j], d.B(i, j), name << " B" << i << "," << j);
+    EXPECT_SAME_BITS(run.constantTerms[i], d.l[i], name << " l" << i);
+    EXPECT_SAME_BITS(run.weights[i], d.P(i, i), name << " P" << i);
+    EXPECT_SAME_BITS(run.adjustedDifferences[i], d.adjustedDiff[i], name << " adjusted difference " << i);
+    EXPECT_SAME_BITS(run.corrections[i], d.correction[i], name << " v" << i);
   }
   for (int i = 1; i <= t; ++i) {
-    EXPECT_SAME_BITS(run.NormalConstant[i], d.W[i], name << " W" << i);
-    EXPECT_SAME_BITS(run.ParameterCorrection[i], d.x[i], name << " x" << i);
-    EXPECT_SAME_BITS(run.PointError[i], d.pointError[i], name << " M" << i);
-    for (int m = 1; m <= t; ++m) EXPECT_SAME_BITS(run.CofactorMatrix(m, i), d.Q(m, i), name << " Q" << m << "," << i);
+    EXPECT_SAME_BITS(run.normalConstants[i], d.W[i], name << " W" << i);
+    EXPECT_SAME_BITS(run.parameterCorrections[i], d.x[i], name << " x" << i);
+    EXPECT_SAME_BITS(run.pointErrors[i], d.pointError[i], name << " M" << i);
+    for (int m = 1; m <= t; ++m) EXPECT_SAME_BITS(run.cofactors(m, i), d.Q(m, i), name << " Q" << m << "," << i);
   }
-  for (int p = 1; p <= run.net.PointCount; ++p)
-    EXPECT_SAME_BITS(run.net.Elevation[p], d.net.Elevation[p], name << " H" << p);
-  EXPECT_SAME_BITS(run.PvvSum, d.pvv, name << " [pvv]");
-  EXPECT_SAME_BITS(run.UnitWeightError, d.mu, name << " mu");
+  for (int p = 1; p <= run.net.pointCount; ++p)
+    EXPECT_SAME_BITS(run.adjustedElevations[p], d.net.elevation[p], name << " H" << p);
+  EXPECT_SAME_BITS(run.pvv, d.pvv, name << " [pvv]");
+  EXPECT_SAME_BITS(run.unitWeightError, d.mu, name << " mu");
   EXPECT_EQ(report, d.report) << name;
 }
 
@@ -53,8 +59,8 @@ TEST(DenseEquivalence, RandomNetworksGiveTheSameBitsAsTheDenseMethod) {
   for (std::uint32_t seed = 1; seed <= 300; ++seed) {
     NetworkText text = testing::randomNetwork(seed, seed % 3 == 0 ? 40 : 12);
     LevelingNetwork net = gatherNetwork(text.fields, text.points, text.observations);
-    AdjustmentRun run(net);
-    const std::string report = run.execute();
+    const AdjustmentResults run = computeAdjustment(net);
+    const std::string report = reportOf(run);
     compare(run, denseAdjustment(net), report, "seed " + std::to_string(seed));
     if (::testing::Test::HasFailure()) break;  // one network's worth of detail is enough
   }
@@ -64,8 +70,8 @@ TEST(DenseEquivalence, GridNetworksGiveTheSameBitsAsTheDenseMethod) {
   for (auto [rows, cols] : {std::pair{1, 1}, {2, 3}, {5, 4}, {7, 9}}) {
     NetworkText text = testing::gridNetwork(rows, cols, static_cast<std::uint32_t>(rows * 100 + cols));
     LevelingNetwork net = gatherNetwork(text.fields, text.points, text.observations);
-    AdjustmentRun run(net);
-    const std::string report = run.execute();
+    const AdjustmentResults run = computeAdjustment(net);
+    const std::string report = reportOf(run);
     compare(run, denseAdjustment(net), report, "grid " + std::to_string(rows) + "x" + std::to_string(cols));
   }
 }
@@ -79,17 +85,17 @@ struct Solution {
 };
 
 Solution choleskySolve(const LevelingNetwork& net) {
-  const int K = net.KnownCount, t = net.ParameterCount, n = net.ObservationCount;
+  const int K = net.knownCount, t = net.parameterCount, n = net.observationCount;
   std::vector<std::vector<double>> N(t, std::vector<double>(t, 0.0));
   std::vector<double> u(t, 0.0);
   for (int k = 1; k <= n; ++k) {
-    const double p = net.UnitWeightLength / net.RouteLength[k];
-    const int a = net.ToPoint[k] > K ? net.ToPoint[k] - K - 1 : -1;
-    const int b = net.FromPoint[k] > K ? net.FromPoint[k] - K - 1 : -1;
+    const double p = net.unitWeightLength / net.routeLength[k];
+    const int a = net.toPoint[k] > K ? net.toPoint[k] - K - 1 : -1;
+    const int b = net.fromPoint[k] > K ? net.fromPoint[k] - K - 1 : -1;
     // Right side: the observed difference moved past the known elevations.
-    double rhs = net.ObservedDiff[k];
-    if (a < 0) rhs -= net.Elevation[net.ToPoint[k]];
-    if (b < 0) rhs += net.Elevation[net.FromPoint[k]];
+    double rhs = net.observedDifference[k];
+    if (a < 0) rhs -= net.elevation[net.toPoint[k]];
+    if (b < 0) rhs += net.elevation[net.fromPoint[k]];
     if (a >= 0) { N[a][a] += p; u[a] += p * rhs; }
     if (b >= 0) { N[b][b] += p; u[b] -= p * rhs; }
     if (a >= 0 && b >= 0) { N[a][b] -= p; N[b][a] -= p; }
@@ -113,12 +119,12 @@ Solution choleskySolve(const LevelingNetwork& net) {
     x[i] = s / L[i][i];
   }
   Solution sol;
-  sol.elevation = net.Elevation;
+  sol.elevation = net.elevation;
   for (int i = 0; i < t; ++i) sol.elevation[K + 1 + i] = x[i];
   double pvv = 0;
   for (int k = 1; k <= n; ++k) {
-    const double v = (sol.elevation[net.ToPoint[k]] - sol.elevation[net.FromPoint[k]] - net.ObservedDiff[k]) * 1000;
-    pvv += net.UnitWeightLength / net.RouteLength[k] * v * v;
+    const double v = (sol.elevation[net.toPoint[k]] - sol.elevation[net.fromPoint[k]] - net.observedDifference[k]) * 1000;
+    pvv += net.unitWeightLength / net.routeLength[k] * v * v;
   }
   sol.sigma0 = std::sqrt(pvv / (n - t));
   return sol;
@@ -134,13 +140,12 @@ TEST(IndependentLeastSquares, AdjustedElevationsAndUnitWeightErrorAgree) {
   for (const NetworkText& text : networks) {
     LevelingNetwork net = gatherNetwork(text.fields, text.points, text.observations);
     const Solution expected = choleskySolve(net);
-    AdjustmentRun run(net);
-    run.execute();
-    for (int p = 1; p <= net.PointCount; ++p)
-      EXPECT_NEAR(run.net.Elevation[p], expected.elevation[p], 1e-9) << net.PointName[p];
+    const AdjustmentResults run = computeAdjustment(net);
+    for (int p = 1; p <= net.pointCount; ++p)
+      EXPECT_NEAR(run.adjustedElevations[p], expected.elevation[p], 1e-9) << net.pointName[p];
     // mu comes from corrections rounded to 0.1 mm and is itself rounded to
     // 0.001 mm, so it agrees to about the rounding of the corrections.
-    EXPECT_NEAR(run.UnitWeightError, expected.sigma0, 0.05 + 0.0005) << "mu";
+    EXPECT_NEAR(run.unitWeightError, expected.sigma0, 0.05 + 0.0005) << "mu";
   }
 }
 

@@ -20,10 +20,9 @@ std::string fileBytes(const std::string& path) {
 }
 
 std::string toUtf8(const std::string& gbkBytes) {
-  std::string utf8;
-  std::size_t bad = 0;
-  EXPECT_TRUE(gbkToUtf8(gbkBytes, utf8, bad));
-  return utf8;
+  DecodedText decoded = gbkToUtf8(gbkBytes);
+  EXPECT_FALSE(decoded.badOffset);
+  return decoded.text;
 }
 
 // Every character of GB2312's hanzi block (rows B0..F7), as GBK bytes.
@@ -32,9 +31,8 @@ std::vector<std::string> gb2312Hanzi() {
   for (int lead = 0xB0; lead <= 0xF7; ++lead)
     for (int trail = 0xA1; trail <= 0xFE; ++trail) {
       const std::string c{static_cast<char>(lead), static_cast<char>(trail)};
-      std::string utf8;
-      std::size_t bad = 0;
-      if (gbkToUtf8(c, utf8, bad) && utf8.size() == 3) chars.push_back(c);
+      const DecodedText decoded = gbkToUtf8(c);
+      if (!decoded.badOffset && decoded.text.size() == 3) chars.push_back(c);
     }
   return chars;
 }
@@ -113,8 +111,7 @@ TEST(FileEncoding, DetectionCases) {
 
 TEST(FileEncoding, ForcedEncodingsAndFilesInNeither) {
   const std::string utf8 = shortFile("城东");
-  std::string gbkBytes;
-  ASSERT_TRUE(utf8ToGbk(utf8, gbkBytes));
+  const std::string gbkBytes = utf8ToGbk(utf8).value();
   EXPECT_EQ(parseProjectBytes(gbkBytes, "g.pc", FileEncoding::gbk).points[0][0], "城东");
   EXPECT_EQ(parseProjectBytes(utf8, "u.pc", FileEncoding::utf8).points[0][0], "城东");
   // Forcing GBK on UTF-8 bytes reads what GBK makes of them: the caller asked.

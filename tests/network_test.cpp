@@ -37,28 +37,27 @@ TEST(Gathering, PointNumbersAndNames) {
                                    {{"A", "a", "1", "1"}, {"A ", "水准点", "1", "1"}, {"a", "A ", "1", "1"},
                                     {"水准点", "A ", "1", "1"}});
   LevelingNetwork g = gatherNetwork(net.fields, net.points, net.observations);
-  EXPECT_EQ(g.PointCount, 5);
-  EXPECT_EQ(g.ParameterCount, 2);
-  EXPECT_EQ(g.AugmentedWidth, 4);
-  EXPECT_EQ(g.zhName("A"), 1);   // duplicate names: the lowest number wins
-  EXPECT_EQ(g.zhName("a"), 2);   // case-sensitive
-  EXPECT_EQ(g.zhName("A "), 4);  // no trimming
-  EXPECT_EQ(g.zhName(" A"), 0);
-  EXPECT_EQ(g.zhName("水准点"), 5);
-  EXPECT_EQ(g.zhName(""), 0);    // element 0 is never compared
-  EXPECT_EQ(g.FromPoint[2], 4);
-  EXPECT_EQ(g.ToPoint[2], 5);
-  EXPECT_EQ(g.Elevation[3], 0.0);  // empty cell counts as 0
-  EXPECT_EQ(g.Elevation[4], 7.5);
-  EXPECT_EQ(g.FromPoint.size(), 5u);  // 0..n, element 0 unused
-  EXPECT_EQ(g.FromPoint[0], 0);
+  EXPECT_EQ(g.pointCount, 5);
+  EXPECT_EQ(g.parameterCount, 2);
+  EXPECT_EQ(g.pointNumberOf("A"), 1);   // duplicate names: the lowest number wins
+  EXPECT_EQ(g.pointNumberOf("a"), 2);   // case-sensitive
+  EXPECT_EQ(g.pointNumberOf("A "), 4);  // no trimming
+  EXPECT_EQ(g.pointNumberOf(" A"), 0);
+  EXPECT_EQ(g.pointNumberOf("水准点"), 5);
+  EXPECT_EQ(g.pointNumberOf(""), 0);    // element 0 is never compared
+  EXPECT_EQ(g.fromPoint[2], 4);
+  EXPECT_EQ(g.toPoint[2], 5);
+  EXPECT_EQ(g.elevation[3], 0.0);  // empty cell counts as 0
+  EXPECT_EQ(g.elevation[4], 7.5);
+  EXPECT_EQ(g.fromPoint.size(), 5u);  // 0..n, element 0 unused
+  EXPECT_EQ(g.fromPoint[0], 0);
   // Gathering itself writes nothing.
   EXPECT_EQ(net.points.text(3, 2), "");
 }
 
 TEST(Gathering, RowsBeyondTheCountsAreIgnored) {
-  // A name standing only in a row beyond PointCount matches nothing; an
-  // observation row beyond ObservationCount is not read.
+  // A name standing only in a row beyond pointCount matches nothing; an
+  // observation row beyond observationCount is not read.
   NetworkText net = enteredNetwork({"2", "1", "2", "1"}, {{"A", "10"}, {"B", "11"}, {"P", ""}, {"Z", "5"}},
                                    {{"A", "P", "0.5", "1"}, {"P", "B", "0.5", "1"}, {"Z", "nonsense", "x", "0"}});
   EXPECT_NO_THROW(runAdjustment(net.fields, net.points, net.observations));
@@ -66,18 +65,23 @@ TEST(Gathering, RowsBeyondTheCountsAreIgnored) {
   EXPECT_NE(refusal(net).find("观测表第 2 行“终点”列：“Z”不是点表中的点名"), std::string::npos);
 }
 
-TEST(Gathering, EmptyElevationCellsGetZeroOnlyAfterASuccessfulRun) {
+// The run only reads the tables: it tells the window which empty elevation
+// cells it took as 0 (the window writes "0" there), and a refused run says
+// nothing of them.
+TEST(Gathering, EmptyElevationCellsAreReportedNotFilled) {
   NetworkText net = exampleNetwork();
-  net.points.setRows(6);  // an extra row beyond the count stays empty
-  runAdjustment(net.fields, net.points, net.observations);
-  EXPECT_EQ(net.points.text(3, 2), "0");
-  EXPECT_EQ(net.points.text(4, 2), "0");
-  EXPECT_EQ(net.points.text(5, 2), "");
+  net.points.setRows(6);  // an extra row beyond the count stays out of it
+  StringSink report;
+  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, report);
+  EXPECT_EQ(outcome.emptyElevationRows, (std::vector<int>{3, 4}));
+  EXPECT_EQ(net.points.text(3, 2), "");
+  EXPECT_FALSE(report.text.empty());
 
   NetworkText refused = exampleNetwork();
   refused.observations.setText(4, 4, "0");
-  EXPECT_THROW(runAdjustment(refused.fields, refused.points, refused.observations), InputError);
-  EXPECT_EQ(refused.points.text(3, 2), "");  // nothing changed
+  StringSink nothing;
+  EXPECT_THROW(adjustNetwork(refused.fields, refused.points, refused.observations, nothing), InputError);
+  EXPECT_EQ(nothing.text, "");  // nothing written before the refusal
 }
 
 TEST(Gathering, EmptyKnownFieldStopsSilently) {
@@ -188,17 +192,18 @@ TEST(Gathering, DuplicateNamesAreListedNotRefused) {
                                    {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
                                     {"B", "E", "-0.990", "1"}});
   const LevelingNetwork g = gatherNetwork(net.fields, net.points, net.observations);
-  ASSERT_EQ(g.DuplicateNames.size(), 1u);
-  EXPECT_EQ(g.DuplicateNames[0].name, "A");
-  EXPECT_EQ(g.DuplicateNames[0].firstRow, 1);
-  EXPECT_EQ(g.DuplicateNames[0].row, 3);
-  EXPECT_EQ(duplicateNameWarning(g.DuplicateNames[0]),
+  ASSERT_EQ(g.duplicateNames.size(), 1u);
+  EXPECT_EQ(g.duplicateNames[0].name, "A");
+  EXPECT_EQ(g.duplicateNames[0].firstRow, 1);
+  EXPECT_EQ(g.duplicateNames[0].row, 3);
+  EXPECT_EQ(duplicateNameWarning(g.duplicateNames[0]),
             "点表第 1 行与第 3 行的点名都是“A”：观测值中的这个点名都按第 1 行计算，第 3 行的点没有用上");
-  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations);
+  StringSink report;
+  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, report);
   ASSERT_EQ(outcome.duplicateNames.size(), 1u);
-  EXPECT_FALSE(outcome.report.empty());
+  EXPECT_FALSE(report.text.empty());
   NetworkText plain = exampleNetwork();
-  EXPECT_TRUE(adjustNetwork(plain.fields, plain.points, plain.observations).duplicateNames.empty());
+  EXPECT_TRUE(adjustNetwork(plain.fields, plain.points, plain.observations, report).duplicateNames.empty());
 
   // An unknown point that repeats an earlier name can be reached by no
   // observation; its refusal says why.

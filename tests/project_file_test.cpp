@@ -15,9 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string gbk(const std::string& utf8) {
-  std::string out;
-  EXPECT_TRUE(utf8ToGbk(utf8, out));
-  return out;
+  const std::optional<std::string> out = utf8ToGbk(utf8);
+  EXPECT_TRUE(out);
+  return out.value_or("");
 }
 
 NetworkText openBytes(const std::string& bytes) {

@@ -1,31 +1,23 @@
-#include "adjust/error_equations.h"
-
-#include "adjust/adjustment_run.h"
+#include "adjust/phases.h"
 
 namespace levelnet {
 
-void formErrorEquations(AdjustmentRun& run, AdjustmentReport& report) {
-  const LevelingNetwork& net = run.net;
-  const int n = net.ObservationCount;
-  const int t = net.ParameterCount;
-  const int known = net.KnownCount;
-  run.CoefficientMatrix.assign(static_cast<std::size_t>(n) + 1, ErrorEquation{});
-  run.ConstantTerm.assign(static_cast<std::size_t>(n) + 1, 0.0);
-  run.WeightMatrix.assign(static_cast<std::size_t>(n) + 1, 0.0);
+void formErrorEquations(AdjustmentResults& r) {
+  const LevelingNetwork& net = r.net;
+  const int n = net.observationCount;
+  const int known = net.knownCount;
+  const std::vector<double>& h = r.approximateElevations;
+  r.errorEquations.assign(static_cast<std::size_t>(n) + 1, ErrorEquation{});
+  r.constantTerms.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  r.weights.assign(static_cast<std::size_t>(n) + 1, 0.0);
   for (int i = 1; i <= n; ++i) {
-    const int to = net.ToPoint[i];
-    const int from = net.FromPoint[i];
-    ErrorEquation& b = run.CoefficientMatrix[i];
+    const int to = net.toPoint[i];
+    const int from = net.fromPoint[i];
+    ErrorEquation& b = r.errorEquations[i];
     b.toParameter = to > known ? to - known : 0;
     b.fromParameter = from > known ? from - known : 0;
-    run.ConstantTerm[i] = ((net.Elevation[to] - net.Elevation[from]) - net.ObservedDiff[i]) * 1000.0;
-    run.WeightMatrix[i] = net.UnitWeightLength / net.RouteLength[i];
-  }
-
-  report.title("由观测值组成误差方程");
-  for (int i = 1; i <= n; ++i) {
-    const ErrorEquation& b = run.CoefficientMatrix[i];
-    appendErrorEquationLine(report, t, [&b](int j) { return b[j]; }, run.ConstantTerm[i]);
+    r.constantTerms[i] = ((h[to] - h[from]) - net.observedDifference[i]) * 1000.0;
+    r.weights[i] = net.unitWeightLength / net.routeLength[i];
   }
 }
 

@@ -1,41 +1,22 @@
-#include "adjust/precision.h"
-
 #include <cmath>
 
-#include "adjust/adjustment_run.h"
-#include "adjust/report_format.h"
+#include "adjust/phases.h"
 
 namespace levelnet {
 
-void assessPrecision(AdjustmentRun& run, AdjustmentReport& report) {
-  const LevelingNetwork& net = run.net;
-  const int n = net.ObservationCount;
-  const int t = net.ParameterCount;
+void assessPrecision(AdjustmentResults& r) {
+  const LevelingNetwork& net = r.net;
+  const int n = net.observationCount;
+  const int t = net.parameterCount;
+  r.pvv = 0.0;
   for (int k = 1; k <= n; ++k) {
-    const double v = run.ObservationCorrection[k];
-    run.PvvSum = run.PvvSum + (v * run.WeightMatrix[k]) * v;
+    const double v = r.corrections[k];
+    r.pvv = r.pvv + (v * r.weights[k]) * v;
   }
-  run.UnitWeightError = std::floor(std::sqrt(run.PvvSum / static_cast<double>(n - t)) * 1000.0 + 0.5) / 1000.0;
-
-  report.title("精度评定:");
-  report.append("  1、单位权中误差:μ=±");
-  report.appendFixed(run.UnitWeightError, 3);
-  report.append("mm\r\n");
-  const double perKilometre = run.UnitWeightError / std::sqrt(net.UnitWeightLength);
-  report.append("  2、每公里观测高差中误差(相对中误差):1km:M(km)=±");
-  report.appendFixed(perKilometre, 3);
-  report.append("mm\r\n");
-  report.append("  3、各所求点高程平差值的中误差:\r\n");
-  run.PointError.assign(static_cast<std::size_t>(t) + 1, 0.0);
-  for (int p = net.KnownCount + 1; p <= net.KnownCount + t; ++p) {
-    const int i = p - net.KnownCount;
-    run.PointError[i] = run.UnitWeightError * std::sqrt(run.CofactorMatrix(i, i));
-    report.append("     M(");
-    report.appendNumber(p);
-    report.append(")=±");
-    report.appendFixed(run.PointError[i], 3);
-    report.append("mm\r\n");
-  }
+  r.unitWeightError = std::floor(std::sqrt(r.pvv / static_cast<double>(n - t)) * 1000.0 + 0.5) / 1000.0;
+  r.errorPerKilometre = r.unitWeightError / std::sqrt(net.unitWeightLength);
+  r.pointErrors.assign(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 1; i <= t; ++i) r.pointErrors[i] = r.unitWeightError * std::sqrt(r.cofactors(i, i));
 }
 
 }  // namespace levelnet

@@ -19,11 +19,11 @@ struct Tree {
 };
 
 Tree shortestRouteTree(const LevelingNetwork& net) {
-  const int points = net.PointCount;
+  const int points = net.pointCount;
   std::vector<std::vector<int>> incident(static_cast<std::size_t>(points) + 1);
-  for (int j = 1; j <= net.ObservationCount; ++j) {
-    incident[net.FromPoint[j]].push_back(j);
-    incident[net.ToPoint[j]].push_back(j);
+  for (int j = 1; j <= net.observationCount; ++j) {
+    incident[net.fromPoint[j]].push_back(j);
+    incident[net.toPoint[j]].push_back(j);
   }
   Tree tree;
   tree.parent.assign(points + 1, -1);
@@ -32,7 +32,7 @@ Tree shortestRouteTree(const LevelingNetwork& net) {
   std::vector<double> distance(points + 1, std::numeric_limits<double>::infinity());
   using Entry = std::pair<double, int>;  // distance, point: ties go to the lower number
   std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
-  for (int p = 1; p <= net.KnownCount; ++p) {
+  for (int p = 1; p <= net.knownCount; ++p) {
     distance[p] = 0.0;
     tree.parent[p] = 0;
     tree.depth[p] = 1;
@@ -45,9 +45,9 @@ Tree shortestRouteTree(const LevelingNetwork& net) {
     if (done[p]) continue;
     done[p] = 1;
     for (int j : incident[p]) {
-      const int q = net.FromPoint[j] == p ? net.ToPoint[j] : net.FromPoint[j];
-      if (q <= net.KnownCount || done[q]) continue;
-      const double nd = d + net.RouteLength[j];
+      const int q = net.fromPoint[j] == p ? net.toPoint[j] : net.fromPoint[j];
+      if (q <= net.knownCount || done[q]) continue;
+      const double nd = d + net.routeLength[j];
       if (nd < distance[q]) {
         distance[q] = nd;
         tree.parent[q] = p;
@@ -62,20 +62,20 @@ Tree shortestRouteTree(const LevelingNetwork& net) {
 
 // Height difference of observation j when walked from point u to the other end.
 double walked(const LevelingNetwork& net, int j, int u) {
-  return net.FromPoint[j] == u ? net.ObservedDiff[j] : -net.ObservedDiff[j];
+  return net.fromPoint[j] == u ? net.observedDifference[j] : -net.observedDifference[j];
 }
 
 }  // namespace
 
 std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
   const Tree tree = shortestRouteTree(net);
-  std::vector<char> inTree(static_cast<std::size_t>(net.ObservationCount) + 1, 0);
-  for (int p = 1; p <= net.PointCount; ++p) inTree[tree.observation[p]] = 1;
+  std::vector<char> inTree(static_cast<std::size_t>(net.observationCount) + 1, 0);
+  for (int p = 1; p <= net.pointCount; ++p) inTree[tree.observation[p]] = 1;
 
   std::vector<Misclosure> result;
-  for (int j = 1; j <= net.ObservationCount; ++j) {
+  for (int j = 1; j <= net.observationCount; ++j) {
     if (inTree[j]) continue;
-    const int a = net.FromPoint[j], b = net.ToPoint[j];
+    const int a = net.fromPoint[j], b = net.toPoint[j];
     // Climb from both ends to the common ancestor (0 = the datum).
     std::vector<int> upA{a}, upB{b};
     int x = a, y = b;
@@ -111,9 +111,9 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
       else obs = tree.observation[u];
       m.observations.push_back(obs);
       sum += walked(net, obs, u);
-      m.lengthKm += net.RouteLength[obs];
+      m.lengthKm += net.routeLength[obs];
     }
-    const double required = m.route ? net.Elevation[sequence.back()] - net.Elevation[sequence.front()] : 0.0;
+    const double required = m.route ? net.elevation[sequence.back()] - net.elevation[sequence.front()] : 0.0;
     m.misclosureMm = (sum - required) * 1000.0;
     result.push_back(std::move(m));
   }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "adjust/adjustment_run.h"
+#include "adjust/adjustment_results.h"
 #include "check/misclosures.h"
 #include "check/statistics.h"
 #include "network/gbk.h"
@@ -86,12 +86,11 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   if (options.sigmaGiven && !(options.sigmaKm > 0.0 && std::isfinite(options.sigmaKm)))
     throw InputError("--sigma-km 必须是大于 0 的数");
   const std::vector<Misclosure> misclosures = findMisclosures(net);
-  AdjustmentRun run(net);
-  run.execute();
+  const AdjustmentResults run = computeAdjustment(net);
   const double sigmaKm = options.sigmaGiven ? options.sigmaKm : defaultSigmaKm(options.grade);
-  const double sigma0 = sigmaKm * std::sqrt(net.UnitWeightLength);  // 0 when unknown
+  const double sigma0 = sigmaKm * std::sqrt(net.unitWeightLength);  // 0 when unknown
   const ResidualAnalysis residuals = analyseResiduals(run, sigma0);
-  const int n = net.ObservationCount, t = net.ParameterCount;
+  const int n = net.observationCount, t = net.parameterCount;
   const bool hasGrade = coefficient > 0.0;
   const std::string terrain = options.terrain.empty() ? "平原" : options.terrain;
   const bool terrainMatters = options.grade == "三等" || options.grade == "四等";
@@ -104,7 +103,7 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
           std::to_string(n - t) + " 个");
   // Duplicate names: every observation refers to the first row, so a point
   // typed twice (a benchmark with two elevations) silently loses one row.
-  for (const DuplicateName& d : net.DuplicateNames) out.add("点名重复：" + duplicateNameWarning(d));
+  for (const DuplicateName& d : net.duplicateNames) out.add("点名重复：" + duplicateNameWarning(d));
   if (hasGrade)
     out.add("等级：" + options.grade + (terrainMatters ? "，" + terrain : "") + "；闭合差限差 ±" +
             numberText(coefficient) + "√L mm（L 以 km 计）");
@@ -120,7 +119,7 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   for (std::size_t i = 0; i < misclosures.size(); ++i) {
     const Misclosure& m = misclosures[i];
     std::string route;
-    for (std::size_t s = 0; s < m.points.size(); ++s) route += (s ? "-" : "") + net.PointName[m.points[s]];
+    for (std::size_t s = 0; s < m.points.size(); ++s) route += (s ? "-" : "") + net.pointName[m.points[s]];
     std::string line = right(std::to_string(i + 1), 4) + "  " + left(m.route ? "附合路线" : "闭合环", 8) +
                        right(fixed(m.lengthKm, 3), 9) + right(signedFixed(m.misclosureMm, 1), 10) +
                        right(signedFixed(m.misclosureMm / std::sqrt(m.lengthKm), 1), 10);
@@ -142,7 +141,7 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
     const GlobalTest g = globalTest(run, sigma0);
     chiDone = true;
     chiPassed = g.passed;
-    out.add("  先验单位权中误差 σ0 = " + fixed(sigmaKm, 3) + " mm/√km × √" + numberText(net.UnitWeightLength) +
+    out.add("  先验单位权中误差 σ0 = " + fixed(sigmaKm, 3) + " mm/√km × √" + numberText(net.unitWeightLength) +
             " km = " + fixed(sigma0, 3) + " mm" + (options.sigmaGiven ? "（--sigma-km）" : "（按等级）"));
     out.add("  [pvv] = " + fixed(g.pvv, 3) + " mm²（由未凑整的改正数计算）");
     out.add("  自由度 f = n − t = " + std::to_string(g.dof));
@@ -176,7 +175,7 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
     std::string note = r.suspected ? "可疑粗差" : r.unchecked ? "无法检核" : "";
     out.add(right(std::to_string(k), 4) + right(signedFixed(r.v, 2), 11) + right(fixed(r.redundancy, 3), 8) +
             right(r.standardised ? signedFixed(r.w, 2) : "—", 12) + "  " + left(note, 8) + "  " +
-            net.PointName[net.FromPoint[k]] + "→" + net.PointName[net.ToPoint[k]]);
+            net.pointName[net.fromPoint[k]] + "→" + net.pointName[net.toPoint[k]]);
   }
   out.add("  qvv = 1/p − aQaᵀ，r = p·qvv；|w| 最大且大于 3.29 者为可疑粗差；r < 0.01 的观测值含粗差也无法发现。");
 
@@ -192,16 +191,16 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   verdict += chiDone ? (chiPassed ? "；χ²检验通过" : "；χ²检验未通过") : "；χ²检验未做";
   if (residuals.suspected != 0) {
     const int k = residuals.suspected;
-    verdict += "；第 " + std::to_string(k) + " 个观测值（" + net.PointName[net.FromPoint[k]] + "→" +
-               net.PointName[net.ToPoint[k]] + "）可疑粗差";
+    verdict += "；第 " + std::to_string(k) + " 个观测值（" + net.pointName[net.fromPoint[k]] + "→" +
+               net.pointName[net.toPoint[k]] + "）可疑粗差";
   } else {
     verdict += "；未发现可疑粗差";
   }
   if (unchecked > 0) verdict += "；" + std::to_string(unchecked) + " 个观测值无法检核";
-  if (!net.DuplicateNames.empty()) verdict += "；点名重复 " + std::to_string(net.DuplicateNames.size()) + " 处";
+  if (!net.duplicateNames.empty()) verdict += "；点名重复 " + std::to_string(net.duplicateNames.size()) + " 处";
   out.add("");
   out.add(verdict);
-  outcome.passed = failed.empty() && chiPassed && residuals.suspected == 0 && net.DuplicateNames.empty();
+  outcome.passed = failed.empty() && chiPassed && residuals.suspected == 0 && net.duplicateNames.empty();
   outcome.report = out.take();
   return outcome;
 }

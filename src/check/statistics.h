@@ -6,7 +6,7 @@
 
 namespace levelnet {
 
-struct AdjustmentRun;
+struct AdjustmentResults;
 
 // Two-sided chi-square test at 95 % of [pvv] / sigma0^2 on `dof` degrees
 // of freedom.
@@ -21,9 +21,13 @@ struct GlobalTest {
 };
 
 // The quantiles of the chi-square distribution at 0.025 and 0.975.
-void chiSquareInterval(int dof, double& lower, double& upper);
+struct ChiSquareInterval {
+  double lower = 0.0;
+  double upper = 0.0;
+};
+ChiSquareInterval chiSquareInterval(int dof);
 
-GlobalTest globalTest(const AdjustmentRun& run, double sigma0);
+GlobalTest globalTest(const AdjustmentResults& run, double sigma0);
 
 // One observation's residual figures.
 struct Residual {
@@ -53,6 +57,6 @@ inline constexpr double kUncheckedRedundancy = 0.01;
 // residuals are Baarda's w = v / (sigma0 sqrt(qvv)); without one (0) they use
 // s, and then |w| can never exceed sqrt(n - t): with few redundant
 // observations no blunder can be flagged that way.
-ResidualAnalysis analyseResiduals(const AdjustmentRun& run, double sigma0 = 0.0);
+ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0 = 0.0);
 
 }  // namespace levelnet

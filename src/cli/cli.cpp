@@ -38,7 +38,6 @@ constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
 constexpr int kCheckFailed = 3;
-constexpr std::size_t kBlock = std::size_t(1) << 20;  // bytes of report converted at once
 
 const char kUsageText[] =
     "用法:\n"
@@ -50,10 +49,6 @@ const char kUsageText[] =
     "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
     "  --encoding 指定读入文件的编码，也是报告输出的编码；不指定时按 GBK 读入，\n"
     "      明显是 UTF-8 的文件按 UTF-8 读入并在标准错误上说明\n"
-    "  levelnet gui [FILE.pc]\n"
-    "      打开平差窗口\n"
-    "  levelnet test\n"
-    "      编译并运行全部测试\n"
     "  levelnet --help\n"
     "      显示本说明\n"
     "退出码: 0 完成; 1 文件或数据无法使用; 2 用法错误; 3 检核未通过\n";
@@ -65,9 +60,9 @@ struct Arguments {
   std::optional<FileEncoding> inputEncoding;   // of the file read, when forced
   std::string grade, terrain, sigmaKm;
   bool help = false;
-  std::string error;  // non-empty: usage error
 };
 
+// Reads the command line; throws UsageError for anything it cannot take.
 Arguments parse(int argc, const char* const* argv) {
   Arguments a;
   std::vector<std::string> positional;
@@ -79,10 +74,7 @@ Arguments parse(int argc, const char* const* argv) {
     } else if (arg == "--encoding" || arg.rfind("--encoding=", 0) == 0) {
       std::string value;
       if (arg == "--encoding") {
-        if (i + 1 >= argc) {
-          a.error = "--encoding 后面缺少编码名";
-          return a;
-        }
+        if (i + 1 >= argc) throw UsageError("--encoding 后面缺少编码名");
         value = argv[++i];
       } else {
         value = arg.substr(std::string("--encoding=").size());
@@ -94,41 +86,32 @@ Arguments parse(int argc, const char* const* argv) {
         a.encoding = "gbk";
         a.inputEncoding = FileEncoding::gbk;
       } else {
-        a.error = "未知的编码“" + value + "”（可用 utf-8 或 gbk）";
-        return a;
+        throw UsageError("未知的编码“" + value + "”（可用 utf-8 或 gbk）");
       }
     } else if (arg == "--grade" || arg == "--terrain" || arg == "--sigma-km") {
-      if (i + 1 >= argc) {
-        a.error = arg + " 后面缺少值";
-        return a;
-      }
+      if (i + 1 >= argc) throw UsageError(arg + " 后面缺少值");
       (arg == "--grade" ? a.grade : arg == "--terrain" ? a.terrain : a.sigmaKm) = argv[++i];
       checkOptionGiven = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      a.error = "未知的选项“" + arg + "”";
-      return a;
+      throw UsageError("未知的选项“" + arg + "”");
     } else {
       positional.push_back(arg);
     }
   }
   if (a.help) return a;
-  if (positional.empty()) {
-    a.error = "缺少命令";
-    return a;
-  }
+  if (positional.empty()) throw UsageError("缺少命令");
   a.command = positional.front();
   a.files.assign(positional.begin() + 1, positional.end());
   if (a.command == "adjust") {
-    if (a.files.size() != 1) a.error = "adjust 需要一个文件名";
+    if (a.files.size() != 1) throw UsageError("adjust 需要一个文件名");
   } else if (a.command == "check") {
-    if (a.files.size() != 1) a.error = "check 需要一个文件名";
+    if (a.files.size() != 1) throw UsageError("check 需要一个文件名");
   } else if (a.command == "normalize") {
-    if (a.files.size() != 2) a.error = "normalize 需要输入和输出两个文件名";
+    if (a.files.size() != 2) throw UsageError("normalize 需要输入和输出两个文件名");
   } else {
-    a.error = "未知的命令“" + a.command + "”";
+    throw UsageError("未知的命令“" + a.command + "”");
   }
-  if (a.error.empty() && checkOptionGiven && a.command != "check")
-    a.error = "--grade、--terrain 和 --sigma-km 只用于 check";
+  if (checkOptionGiven && a.command != "check") throw UsageError("--grade、--terrain 和 --sigma-km 只用于 check");
   return a;
 }
 
@@ -145,27 +128,34 @@ void flushOut(std::ostream& out) {
   if (!out) throw OutputError("无法写入标准输出：" + systemErrorText(errno ? errno : EIO));
 }
 
-// Writes a report in the encoding asked for. GBK is converted and written a
-// block of whole lines at a time, so a report of a hundred megabytes needs
-// no second copy of itself; it is checked whole before anything is written,
-// so a refusal leaves standard output empty.
-void writeReport(std::ostream& out, const std::string& report, const std::string& encoding) {
-  if (encoding == "gbk") {
-    std::string gbk;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (std::size_t start = 0; start < report.size();) {
-        std::size_t end = report.find('\n', std::min(report.size(), start + kBlock));
-        end = end == std::string::npos ? report.size() : end + 1;
-        if (!utf8ToGbk(std::string_view(report).substr(start, end - start), gbk))
-          throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
-        if (pass == 1) writeOut(out, gbk);
-        start = end;
-      }
+// Report text straight to standard output, block by block as the writer
+// hands it over, in UTF-8 or converted to GBK.
+class OutputSink : public TextSink {
+ public:
+  OutputSink(std::ostream& out, const std::string& encoding) : out_(out), gbk_(encoding == "gbk") {}
+  void write(std::string_view bytes) override {
+    if (!gbk_) {
+      writeOut(out_, bytes);
+      return;
     }
-  } else {
-    writeOut(out, report);
+    const std::optional<std::string> converted = utf8ToGbk(bytes);
+    if (!converted) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+    writeOut(out_, *converted);
   }
-  flushOut(out);
+
+ private:
+  std::ostream& out_;
+  bool gbk_;
+};
+
+// A GBK report can hold every text it writes but the point names: those
+// are checked before anything is written, so a refusal leaves standard
+// output empty.
+void requireGbkNames(const NetworkText& net) {
+  for (int i = 1; i < net.points.rows(); ++i)
+    if (!utf8ToGbk(net.points.text(i, 1)))
+      throw InputError("点表第 " + std::to_string(i) + " 行的点名“" + net.points.text(i, 1) +
+                       "”含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
 }
 
 // A message about the file `path`: the reader's messages name it already;
@@ -195,14 +185,19 @@ int adjust(const Arguments& a, std::ostream& out, std::ostream& err) {
   const std::string& path = a.files[0];
   NetworkText net = openNetwork(path, a, err);
   if (net.fields.known.empty()) throw InputError("文件“" + path + "”第 1 行：已知点个数为空，无法平差");
+  if (a.encoding == "gbk") requireGbkNames(net);
+  // The results are computed in full before the first line is written, so a
+  // refused run leaves standard output empty; then the report streams out
+  // as it is written, never held whole.
+  OutputSink sink(out, a.encoding);
   AdjustmentOutcome outcome;
   try {
-    outcome = adjustNetwork(net.fields, net.points, net.observations);
+    outcome = adjustNetwork(net.fields, net.points, net.observations, sink);
   } catch (const InputError& e) {
     throw aboutFile(path, e);
   }
+  flushOut(out);
   warnOfDuplicates(outcome.duplicateNames, path, err);
-  writeReport(out, outcome.report, a.encoding);
   return kDone;
 }
 
@@ -213,7 +208,9 @@ int check(const Arguments& a, std::ostream& out, std::ostream& err) {
   options.terrain = a.terrain;
   if (!a.sigmaKm.empty()) {
     options.sigmaGiven = true;
-    if (!parseNumber(a.sigmaKm, options.sigmaKm) || !(options.sigmaKm > 0.0))
+    const std::optional<double> sigmaKm = parseNumber(a.sigmaKm);
+    options.sigmaKm = sigmaKm.value_or(0.0);
+    if (!(options.sigmaKm > 0.0))
       throw UsageError("--sigma-km “" + a.sigmaKm + "”不是大于 0 的数");
   }
   try {
@@ -230,7 +227,9 @@ int check(const Arguments& a, std::ostream& out, std::ostream& err) {
   } catch (const InputError& e) {
     throw aboutFile(path, e);
   }
-  writeReport(out, outcome.report, a.encoding);
+  OutputSink sink(out, a.encoding);
+  sink.write(outcome.report);
+  flushOut(out);
   return outcome.passed ? kDone : kCheckFailed;
 }
 #endif
@@ -257,7 +256,13 @@ int normalize(const Arguments& a, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  const Arguments a = parse(argc, argv);
+  Arguments a;
+  try {
+    a = parse(argc, argv);
+  } catch (const UsageError& e) {
+    err << "levelnet: " << e.what() << "\n" << kUsageText;
+    return kUsage;
+  }
   if (a.help) {
     out << kUsageText;
     out.flush();
@@ -266,10 +271,6 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
       return kRefused;
     }
     return kDone;
-  }
-  if (!a.error.empty()) {
-    err << "levelnet: " << a.error << "\n" << kUsageText;
-    return kUsage;
   }
   try {
     if (a.command == "adjust") return adjust(a, out, err);

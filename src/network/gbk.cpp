@@ -49,13 +49,18 @@ bool convert(const char* to, const char* from, std::string_view in, std::string&
 
 }  // namespace
 
-bool gbkToUtf8(std::string_view gbk, std::string& utf8, std::size_t& badOffset) {
-  return convert("UTF-8", "GBK", gbk, utf8, badOffset);
+DecodedText gbkToUtf8(std::string_view gbk) {
+  DecodedText decoded;
+  std::size_t bad = 0;
+  if (!convert("UTF-8", "GBK", gbk, decoded.text, bad)) decoded.badOffset = bad;
+  return decoded;
 }
 
-bool utf8ToGbk(std::string_view utf8, std::string& gbk) {
+std::optional<std::string> utf8ToGbk(std::string_view utf8) {
+  std::string gbk;
   std::size_t bad = 0;
-  return convert("GBK", "UTF-8", utf8, gbk, bad);
+  if (!convert("GBK", "UTF-8", utf8, gbk, bad)) return std::nullopt;
+  return gbk;
 }
 
 std::size_t utf8Length(std::string_view utf8) {
@@ -114,17 +119,14 @@ bool isChineseTextCharacter(char32_t c) {
 
 }  // namespace
 
-bool isValidUtf8(std::string_view bytes, std::size_t& badOffset) {
+std::optional<std::size_t> firstInvalidUtf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t c = 0;
     const std::size_t length = decodeUtf8(bytes, i, c);
-    if (length == 0) {
-      badOffset = i;
-      return false;
-    }
+    if (length == 0) return i;
     i += length;
   }
-  return true;
+  return std::nullopt;
 }
 
 FileEncoding detectFileEncoding(std::string_view bytes) {

@@ -3,18 +3,24 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace levelnet {
 
-// Decodes GBK bytes into UTF-8. On bytes that are not GBK returns false and
-// sets `badOffset` to the offset of the first such byte.
-bool gbkToUtf8(std::string_view gbk, std::string& utf8, std::size_t& badOffset);
+// Text decoded from bytes, or where the decoding stopped.
+struct DecodedText {
+  std::string text;                     // UTF-8; complete only when badOffset is empty
+  std::optional<std::size_t> badOffset;  // the first byte that is not in the encoding
+};
 
-// Encodes UTF-8 text as GBK. Returns false when the text holds a character
-// that GBK cannot encode (or is not valid UTF-8).
-bool utf8ToGbk(std::string_view utf8, std::string& gbk);
+// Decodes GBK bytes into UTF-8.
+DecodedText gbkToUtf8(std::string_view gbk);
+
+// Encodes UTF-8 text as GBK; nothing when the text holds a character that
+// GBK cannot encode (or is not valid UTF-8).
+std::optional<std::string> utf8ToGbk(std::string_view utf8);
 
 // Number of characters (code points) of UTF-8 text; a Chinese character
 // counts one.
@@ -28,9 +34,10 @@ namespace levelnet {
 // modern editors save.
 enum class FileEncoding { gbk, utf8 };
 
-// True when `bytes` are well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing beyond U+10FFFF). On false `badOffset` is the first bad byte.
-bool isValidUtf8(std::string_view bytes, std::size_t& badOffset);
+// The offset of the first byte where `bytes` stop being well-formed UTF-8
+// (overlong forms, surrogates and anything beyond U+10FFFF included);
+// nothing when they are well-formed throughout.
+std::optional<std::size_t> firstInvalidUtf8(std::string_view bytes);
 
 // The encoding a file's bytes are most likely in. UTF-8 when they start with
 // the UTF-8 byte-order mark, or when they are well-formed UTF-8 holding at

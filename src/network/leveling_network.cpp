@@ -2,25 +2,26 @@
 
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 #include "network/input_error.h"
 #include "network/number_text.h"
 
 namespace levelnet {
 
-std::int16_t LevelingNetwork::zhName(const std::string& name) const {
+std::int16_t LevelingNetwork::pointNumberOf(const std::string& name) const {
   auto it = nameIndex_.find(name);
   return it == nameIndex_.end() ? 0 : it->second;
 }
 
 void LevelingNetwork::indexNames() {
   nameIndex_.clear();
-  nameIndex_.reserve(PointName.size());
-  DuplicateNames.clear();
+  nameIndex_.reserve(pointName.size());
+  duplicateNames.clear();
   // Ascending, keeping the first: with duplicate names the lowest number wins.
-  for (int i = 1; i <= PointCount; ++i) {
-    const auto [it, added] = nameIndex_.try_emplace(PointName[i], static_cast<std::int16_t>(i));
-    if (!added) DuplicateNames.push_back({PointName[i], it->second, i});
+  for (int i = 1; i <= pointCount; ++i) {
+    const auto [it, added] = nameIndex_.try_emplace(pointName[i], static_cast<std::int16_t>(i));
+    if (!added) duplicateNames.push_back({pointName[i], it->second, i});
   }
 }
 
@@ -66,35 +67,35 @@ class Problems {
   std::vector<std::string> list_;
 };
 
-// A count field: a whole number from 0 upwards. Returns false (and records
-// why) when it is not one.
-bool readCount(const std::string& label, const std::string& text, Problems& problems, double& value) {
+// A count field: a whole number from 0 upwards; nothing (with the reason
+// recorded) when it is not one.
+std::optional<double> readCount(const std::string& label, const std::string& text, Problems& problems) {
   if (text.empty()) {
     problems.add(label + "：没有填写");
-    return false;
+    return std::nullopt;
   }
-  if (!parseNumber(text, value)) {
+  const std::optional<double> value = parseNumber(text);
+  if (!value) {
     problems.add(label + "：" + quoted(text) + "不是数");
-    return false;
+    return std::nullopt;
   }
-  if (!isCount(value)) {
+  if (!isCount(*value)) {
     problems.add(label + "：" + quoted(text) + "不是 0 或正整数");
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return value;
 }
 
-// A number cell that must be filled.
-bool readRequired(const std::string& place, const std::string& text, Problems& problems, double& value) {
+// A number cell that must be filled; nothing (with the reason recorded)
+// when it is empty or not a number.
+std::optional<double> readRequired(const std::string& place, const std::string& text, Problems& problems) {
   if (text.empty()) {
     problems.add(place + "没有填写");
-    return false;
+    return std::nullopt;
   }
-  if (!parseNumber(text, value)) {
-    problems.add(place + quoted(text) + "不是数");
-    return false;
-  }
-  return true;
+  const std::optional<double> value = parseNumber(text);
+  if (!value) problems.add(place + quoted(text) + "不是数");
+  return value;
 }
 
 // Union-find over point numbers, to see which unknown points a chain of
@@ -116,13 +117,17 @@ class Components {
 
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations) {
   Problems problems;
-  double known = 0, unknown = 0, count = 0, unitLength = 0;
-  const bool knownOk = readCount("已知点", fields.known, problems, known);
-  const bool unknownOk = readCount("待定点", fields.unknown, problems, unknown);
-  const bool countOk = readCount("观测值", fields.observations, problems, count);
+  const std::optional<double> knownField = readCount("已知点", fields.known, problems);
+  const std::optional<double> unknownField = readCount("待定点", fields.unknown, problems);
+  const std::optional<double> countField = readCount("观测值", fields.observations, problems);
+  const bool knownOk = knownField.has_value(), unknownOk = unknownField.has_value(), countOk = countField.has_value();
+  const double known = knownField.value_or(0), unknown = unknownField.value_or(0), count = countField.value_or(0);
+  const std::optional<double> unitLengthValue =
+      fields.unitLength.empty() ? std::nullopt : parseNumber(fields.unitLength);
+  const double unitLength = unitLengthValue.value_or(0);
   if (fields.unitLength.empty()) {
     problems.add("单位权长度：没有填写");
-  } else if (!parseNumber(fields.unitLength, unitLength)) {
+  } else if (!unitLengthValue) {
     problems.add("单位权长度：" + quoted(fields.unitLength) + "不是数");
   } else if (!(unitLength > 0.0)) {
     problems.add("单位权长度：" + quoted(fields.unitLength) + "必须大于 0");
@@ -162,68 +167,76 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   }
 
   LevelingNetwork net;
-  net.UnitWeightLength = unitLength;
+  net.unitWeightLength = unitLength;
   if (pointsUsable) {
-    net.KnownCount = static_cast<int>(known);
-    net.UnknownCount = static_cast<int>(unknown);
-    net.PointCount = pointCount;
-    net.ParameterCount = net.UnknownCount;
-    net.AugmentedWidth = 2 * net.ParameterCount;
-    net.PointName.assign(static_cast<std::size_t>(pointCount) + 1, std::string());
-    net.Elevation.assign(static_cast<std::size_t>(pointCount) + 1, 0.0);
+    net.knownCount = static_cast<int>(known);
+    net.unknownCount = static_cast<int>(unknown);
+    net.pointCount = pointCount;
+    net.parameterCount = net.unknownCount;
+    net.pointName.assign(static_cast<std::size_t>(pointCount) + 1, std::string());
+    net.elevation.assign(static_cast<std::size_t>(pointCount) + 1, 0.0);
     for (int i = 1; i <= pointCount; ++i) {
-      net.PointName[i] = points.text(i, 1);
+      net.pointName[i] = points.text(i, 1);
       const std::string cell = points.text(i, 2);
       // An empty elevation counts as 0 (the cell is filled once all is well).
-      if (cell.empty()) continue;
-      if (!parseNumber(cell, net.Elevation[i])) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
-      else if (std::fabs(net.Elevation[i]) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
+      if (cell.empty()) {
+        net.emptyElevationRows.push_back(i);
+        continue;
+      }
+      const std::optional<double> elevation = parseNumber(cell);
+      if (!elevation) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+      else if (std::fabs(*elevation) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
+      else net.elevation[i] = *elevation;
     }
     net.indexNames();
   }
 
   if (observationsUsable) {
-    net.ObservationCount = observationCount;
+    net.observationCount = observationCount;
     const std::size_t size = static_cast<std::size_t>(observationCount) + 1;
-    net.FromPoint.assign(size, 0);
-    net.ToPoint.assign(size, 0);
-    net.ObservedDiff.assign(size, 0.0);
-    net.RouteLength.assign(size, 0.0);
+    net.fromPoint.assign(size, 0);
+    net.toPoint.assign(size, 0);
+    net.observedDifference.assign(size, 0.0);
+    net.routeLength.assign(size, 0.0);
     for (int j = 1; j <= observationCount; ++j) {
       const std::string diffText = observations.text(j, 3);
-      if (readRequired(observationCell(j, 3), diffText, problems, net.ObservedDiff[j]) &&
-          std::fabs(net.ObservedDiff[j]) > kMaxAbsElevation)
-        problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange);
+      if (const std::optional<double> difference = readRequired(observationCell(j, 3), diffText, problems)) {
+        if (std::fabs(*difference) > kMaxAbsElevation)
+          problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange);
+        else
+          net.observedDifference[j] = *difference;
+      }
       const std::string lengthText = observations.text(j, 4);
-      double& length = net.RouteLength[j];
-      if (readRequired(observationCell(j, 4), lengthText, problems, length)) {
+      if (const std::optional<double> routeLength = readRequired(observationCell(j, 4), lengthText, problems)) {
+        const double length = *routeLength;
+        net.routeLength[j] = length;
         if (!(length > 0.0)) {
           problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0");
         } else if (length < kMinRouteLength || length > kMaxRouteLength) {
           problems.add(observationCell(j, 4) + quoted(lengthText) + kLengthRange);
         } else {
-          if (shortest == 0 || length < net.RouteLength[shortest]) shortest = j;
-          if (longest == 0 || length > net.RouteLength[longest]) longest = j;
+          if (shortest == 0 || length < net.routeLength[shortest]) shortest = j;
+          if (longest == 0 || length > net.routeLength[longest]) longest = j;
         }
       }
       if (!pointsUsable) continue;
       const std::string from = observations.text(j, 1);
       const std::string to = observations.text(j, 2);
-      net.FromPoint[j] = net.zhName(from);
-      net.ToPoint[j] = net.zhName(to);
-      if (net.FromPoint[j] == 0) problems.add(observationCell(j, 1) + quoted(from) + "不是点表中的点名");
-      if (net.ToPoint[j] == 0) problems.add(observationCell(j, 2) + quoted(to) + "不是点表中的点名");
-      if (net.FromPoint[j] != 0 && net.FromPoint[j] == net.ToPoint[j])
+      net.fromPoint[j] = net.pointNumberOf(from);
+      net.toPoint[j] = net.pointNumberOf(to);
+      if (net.fromPoint[j] == 0) problems.add(observationCell(j, 1) + quoted(from) + "不是点表中的点名");
+      if (net.toPoint[j] == 0) problems.add(observationCell(j, 2) + quoted(to) + "不是点表中的点名");
+      if (net.fromPoint[j] != 0 && net.fromPoint[j] == net.toPoint[j])
         problems.add("观测表第 " + std::to_string(j) + " 行：起点与终点是同一个点" + quoted(from));
     }
   }
 
   if (observationsUsable && shortest != 0 &&
-      net.RouteLength[longest] / net.RouteLength[shortest] > kMaxRouteLengthRatio)
+      net.routeLength[longest] / net.routeLength[shortest] > kMaxRouteLengthRatio)
     problems.add("水准路线长度：观测表第 " + std::to_string(longest) + " 行的 " +
                  quoted(observations.text(longest, 4)) + " km 是第 " + std::to_string(shortest) + " 行的 " +
                  quoted(observations.text(shortest, 4)) + " km 的 " +
-                 numberText(std::floor(net.RouteLength[longest] / net.RouteLength[shortest])) +
+                 numberText(std::floor(net.routeLength[longest] / net.routeLength[shortest])) +
                  " 倍，超过 1000000 倍：权相差太悬殊，法方程无法准确求解");
 
   if (unknownOk && countOk && count <= unknown)
@@ -234,25 +247,25 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   // observations (which may pass through known points); otherwise the normal
   // equations have no unique solution.
   if (problems.empty() && pointsUsable && observationsUsable) {
-    Components components(net.PointCount);
-    for (int j = 1; j <= net.ObservationCount; ++j) components.join(net.FromPoint[j], net.ToPoint[j]);
-    std::vector<char> tied(static_cast<std::size_t>(net.PointCount) + 1, 0);
-    for (int p = 1; p <= net.KnownCount; ++p) tied[components.find(p)] = 1;
+    Components components(net.pointCount);
+    for (int j = 1; j <= net.observationCount; ++j) components.join(net.fromPoint[j], net.toPoint[j]);
+    std::vector<char> tied(static_cast<std::size_t>(net.pointCount) + 1, 0);
+    for (int p = 1; p <= net.knownCount; ++p) tied[components.find(p)] = 1;
     std::string loose;
     int looseCount = 0;
-    for (int p = net.KnownCount + 1; p <= net.PointCount; ++p) {
+    for (int p = net.knownCount + 1; p <= net.pointCount; ++p) {
       if (tied[components.find(p)]) continue;
       // A point that repeats an earlier name can be reached by no
       // observation: the name is the cause, not a missing observation.
-      const int first = net.zhName(net.PointName[p]);
+      const int first = net.pointNumberOf(net.pointName[p]);
       if (first != p) {
         problems.add("点表第 " + std::to_string(p) + " 行与第 " + std::to_string(first) + " 行点名重复：" +
-                     quoted(net.PointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) +
+                     quoted(net.pointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) +
                      " 行计算，第 " + std::to_string(p) + " 行的待定点因此没有观测）");
         continue;
       }
       if (looseCount++ > 0) loose += "、";
-      loose += quoted(net.PointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
+      loose += quoted(net.pointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
     }
     if (looseCount > 0)
       problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");
@@ -260,11 +273,6 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
 
   if (!problems.empty()) problems.raise();
   return net;
-}
-
-void fillEmptyElevations(TextTable& points, int pointCount) {
-  for (int i = 1; i <= pointCount; ++i)
-    if (points.text(i, 2).empty()) points.setText(i, 2, "0");
 }
 
 }  // namespace levelnet

@@ -19,35 +19,37 @@ struct DuplicateName {
 };
 
 // Points are numbered by their data row in the points table: known points
-// 1..KnownCount, then unknown points; unknown point p is parameter
-// p - KnownCount. Observations are numbered by their row in the observation
+// 1..knownCount, then unknown points; unknown point p is parameter
+// p - knownCount. Observations are numbered by their row in the observation
 // table. Every array runs 0..count with element 0 unused.
 struct LevelingNetwork {
-  int KnownCount = 0;
-  int UnknownCount = 0;
-  int ObservationCount = 0;
-  int PointCount = 0;        // KnownCount + UnknownCount, at most 32767
-  int ParameterCount = 0;    // UnknownCount
-  int AugmentedWidth = 0;    // 2 * ParameterCount
-  double UnitWeightLength = 0.0;  // km; a route of this length has weight 1
+  int knownCount = 0;
+  int unknownCount = 0;
+  int observationCount = 0;
+  int pointCount = 0;        // knownCount + unknownCount, at most 32767
+  int parameterCount = 0;    // unknownCount
+  double unitWeightLength = 0.0;  // km; a route of this length has weight 1
 
-  std::vector<std::string> PointName;      // as typed, no trimming
-  std::vector<double> Elevation;           // m
-  std::vector<std::int16_t> FromPoint;     // point numbers
-  std::vector<std::int16_t> ToPoint;
-  std::vector<double> ObservedDiff;        // m, elevation of to minus elevation of from
-  std::vector<double> RouteLength;         // km
+  std::vector<std::string> pointName;      // as typed, no trimming
+  std::vector<double> elevation;           // m
+  std::vector<std::int16_t> fromPoint;     // point numbers
+  std::vector<std::int16_t> toPoint;
+  std::vector<double> observedDifference;        // m, elevation of to minus elevation of from
+  std::vector<double> routeLength;         // km
 
   // Point number of a name: exact, case-sensitive, no trimming; with
   // duplicate names the lowest point number wins; 0 when no point matches.
-  std::int16_t zhName(const std::string& name) const;
+  std::int16_t pointNumberOf(const std::string& name) const;
 
-  // Rebuilds the name index from PointName; call after filling PointName.
-  // Fills DuplicateNames.
+  // Rebuilds the name index from pointName; call after filling pointName.
+  // Fills duplicateNames.
   void indexNames();
 
   // Every later row whose name an earlier row already has, in row order.
-  std::vector<DuplicateName> DuplicateNames;
+  std::vector<DuplicateName> duplicateNames;
+  // Points (rows of the points table) whose elevation cell was empty and
+  // counts as 0.
+  std::vector<int> emptyElevationRows;
 
  private:
   std::unordered_map<std::string, std::int16_t> nameIndex_;
@@ -76,12 +78,8 @@ std::string duplicateNameWarning(const DuplicateName& duplicate);
 // kMaxAbsElevation, lengths outside kMinRouteLength..kMaxRouteLength and
 // routes whose lengths differ by more than kMaxRouteLengthRatio are refused.
 // Duplicate names are not refused (the first row counts) but listed in
-// DuplicateNames. The caller handles an empty known-point field before
+// duplicateNames. The caller handles an empty known-point field before
 // calling.
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
-
-// Writes "0" into the empty elevation cells of points 1..pointCount, as a
-// completed run leaves them.
-void fillEmptyElevations(TextTable& points, int pointCount);
 
 }  // namespace levelnet

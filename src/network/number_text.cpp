@@ -42,7 +42,7 @@ long long decimalMagnitude(std::string_view t) {
 
 }  // namespace
 
-bool parseNumber(std::string_view text, double& value) {
+std::optional<double> parseNumber(std::string_view text) {
   std::size_t i = 0, n = text.size();
   while (i < n && isBlank(text[i])) ++i;
   std::size_t end = n;
@@ -61,34 +61,33 @@ bool parseNumber(std::string_view text, double& value) {
     ++p;
     while (p < core.size() && isDigit(core[p])) ++p, ++fracDigits;
   }
-  if (intDigits + fracDigits == 0) return false;
+  if (intDigits + fracDigits == 0) return std::nullopt;
   if (p < core.size() && (core[p] == 'e' || core[p] == 'E')) {
     ++p;
     if (p < core.size() && (core[p] == '+' || core[p] == '-')) ++p;
     std::size_t expDigits = 0;
     while (p < core.size() && isDigit(core[p])) ++p, ++expDigits;
-    if (expDigits == 0) return false;
+    if (expDigits == 0) return std::nullopt;
   }
-  if (p != core.size()) return false;
+  if (p != core.size()) return std::nullopt;
 
   // from_chars takes no leading "+".
   std::string_view unsignedPart = core.substr(mantissaStart);
   double v = 0.0;
   auto [ptr, ec] = std::from_chars(unsignedPart.data(), unsignedPart.data() + unsignedPart.size(), v,
                                    std::chars_format::general);
-  if (ptr != unsignedPart.data() + unsignedPart.size()) return false;
+  if (ptr != unsignedPart.data() + unsignedPart.size()) return std::nullopt;
   if (ec == std::errc::result_out_of_range) {
     // Too large is no number; too small reads as 0. Which one it is follows
     // from the decimal magnitude: the place of the first significant digit
     // plus the exponent.
-    if (decimalMagnitude(core.substr(mantissaStart)) > 0) return false;
+    if (decimalMagnitude(core.substr(mantissaStart)) > 0) return std::nullopt;
     v = 0.0;
   } else if (ec != std::errc()) {
-    return false;
+    return std::nullopt;
   }
-  if (!std::isfinite(v)) return false;
-  value = negative ? -v : v;
-  return true;
+  if (!std::isfinite(v)) return std::nullopt;
+  return negative ? -v : v;
 }
 
 bool isCount(double value) { return value >= 0.0 && std::floor(value) == value && std::isfinite(value); }

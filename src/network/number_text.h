@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,8 @@ namespace levelnet {
 // optional "." and optional fraction ("5.") or "." and digits (".5"), an
 // optional exponent (e/E, optional sign, digits), optional blanks. No hex, inf
 // or nan; a value beyond the range of a double (1e400) is not a number, one
-// too small for it reads as 0. Returns false when `text` is not a number.
-bool parseNumber(std::string_view text, double& value);
+// too small for it reads as 0. Nothing when `text` is not a number.
+std::optional<double> parseNumber(std::string_view text);
 
 // True when `value` is a whole number from 0 upwards.
 bool isCount(double value);

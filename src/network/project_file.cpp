@@ -104,21 +104,21 @@ constexpr double kLargestMaskedDifference = 1e15;
 // The text an item shows: a number (unquoted) in its general text, or in the
 // mask "0.0000" for an observed difference; anything else unchanged.
 std::string shownText(const Item& item, bool observedDifference) {
-  double value = 0.0;
-  if (item.quoted || !parseNumber(item.text, value)) return item.text;
-  if (!observedDifference) return numberText(value);
-  return std::fabs(value) < kLargestMaskedDifference ? fixedText(value, 4) : item.text;
+  const std::optional<double> value = item.quoted ? std::nullopt : parseNumber(item.text);
+  if (!value) return item.text;
+  if (!observedDifference) return numberText(*value);
+  return std::fabs(*value) < kLargestMaskedDifference ? fixedText(*value, 4) : item.text;
 }
 
 // A header count: empty, or a whole number from 0 upwards. A quoted count is
 // read as its text.
 double headerCount(const Item& item, const char* label, const std::string& fileName) {
   if (item.text.empty()) return 0.0;
-  double value = 0.0;
-  if (!parseNumber(item.text, value) || !isCount(value))
+  const std::optional<double> value = parseNumber(item.text);
+  if (!value || !isCount(*value))
     throw InputError("文件" + quoted(fileName) + "第 " + std::to_string(item.line) + " 行：" + label + "个数" +
                      quoted(item.text) + "不是 0 或正整数");
-  return value;
+  return *value;
 }
 
 // The line (from 1) of a byte offset in undecoded file bytes; GBK trail bytes
@@ -154,19 +154,18 @@ std::string hexBytes(std::string_view bytes, std::size_t offset) {
 std::string decodeFile(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
                        FileEncoding& encoding) {
   encoding = forced ? *forced : detectFileEncoding(bytes);
-  std::string text;
-  std::size_t bad = 0;
   if (encoding == FileEncoding::gbk) {
-    if (gbkToUtf8(bytes, text, bad)) return text;
+    DecodedText decoded = gbkToUtf8(bytes);
+    if (!decoded.badOffset) return std::move(decoded.text);
     // Well-formed UTF-8 that is no GBK at all can only be UTF-8.
-    std::size_t utf8Bad = 0;
-    if (forced || !isValidUtf8(bytes, utf8Bad))
-      notInEncoding(bytes, bad, name, "GBK", forced ? "" : "，也不是 UTF-8");
+    if (forced || firstInvalidUtf8(bytes))
+      notInEncoding(bytes, *decoded.badOffset, name, "GBK", forced ? "" : "，也不是 UTF-8");
     encoding = FileEncoding::utf8;
   }
   std::string_view body = bytes;
   if (body.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) body.remove_prefix(kUtf8ByteOrderMark.size());
-  if (!isValidUtf8(body, bad)) notInEncoding(bytes, bad + (bytes.size() - body.size()), name, "UTF-8", "");
+  if (const std::optional<std::size_t> bad = firstInvalidUtf8(body))
+    notInEncoding(bytes, *bad + (bytes.size() - body.size()), name, "UTF-8", "");
   return std::string(body);
 }
 
@@ -270,8 +269,8 @@ namespace {
 // Whether Open would read a name written without quotes as a number with
 // another text ("007" as 7): such a name must be quoted to stay the same.
 bool readsAsAnotherNumber(const std::string& text) {
-  double value = 0.0;
-  return parseNumber(text, value) && numberText(value) != text;
+  const std::optional<double> value = parseNumber(text);
+  return value && numberText(*value) != text;
 }
 
 // Appends one text as a file item, quoting it where the plain form would not
@@ -284,16 +283,16 @@ void appendItem(std::string& out, const std::string& text, const std::string& pl
   for (unsigned char c : text)
     if ((c < 0x20 && c != '\t') || c == 0x7f)
       throw InputError(place + quoted(text) + "含有控制字符，无法保存到平差文件");
-  std::string gbk;
-  if (!utf8ToGbk(text, gbk)) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
+  const std::optional<std::string> gbk = utf8ToGbk(text);
+  if (!gbk) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
   const bool blankEdge = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
                                            text.back() == '\t');
   if (blankEdge || text.find(',') != std::string::npos || (isName && readsAsAnotherNumber(text))) {
     out += '"';
-    out += gbk;
+    out += *gbk;
     out += '"';
   } else {
-    out += gbk;
+    out += *gbk;
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "adjust/report_format.h"
+#include "adjust/report_writer.h"
 
 namespace levelnet::testing {
 
@@ -10,18 +10,19 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   DenseRun d;
   d.net = std::move(network);
   LevelingNetwork& net = d.net;
-  const int K = net.KnownCount, t = net.ParameterCount, n = net.ObservationCount, P = net.PointCount;
-  AdjustmentReport rep;
+  const int K = net.knownCount, t = net.parameterCount, n = net.observationCount, P = net.pointCount;
+  StringSink reportText;
+  ReportLines rep(reportText);
 
   // Approximate elevations: the whole observation table for every point.
-  for (int i = 1; i <= net.UnknownCount; ++i) {
+  for (int i = 1; i <= net.unknownCount; ++i) {
     const int p = K + i;
     for (int j = 1; j <= n; ++j) {
-      if (net.FromPoint[j] == p && net.ToPoint[j] < p) {
-        net.Elevation[p] = net.Elevation[net.ToPoint[j]] - net.ObservedDiff[j];
+      if (net.fromPoint[j] == p && net.toPoint[j] < p) {
+        net.elevation[p] = net.elevation[net.toPoint[j]] - net.observedDifference[j];
         break;
-      } else if (net.ToPoint[j] == p && net.FromPoint[j] < p) {
-        net.Elevation[p] = net.Elevation[net.FromPoint[j]] + net.ObservedDiff[j];
+      } else if (net.toPoint[j] == p && net.fromPoint[j] < p) {
+        net.elevation[p] = net.elevation[net.fromPoint[j]] + net.observedDifference[j];
         break;
       }
     }
@@ -30,9 +31,9 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   for (int p = K + 1; p <= P; ++p) {
     rep.appendNumber(p);
     rep.append("   ");
-    rep.append(net.PointName[p]);
+    rep.append(net.pointName[p]);
     rep.append("   ");
-    rep.appendNumber(net.Elevation[p]);
+    rep.appendNumber(net.elevation[p]);
     rep.endLine();
   }
 
@@ -42,10 +43,10 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   d.l.assign(n + 1, 0.0);
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= t; ++j) d.B(i, j) = 0;
-    if (net.ToPoint[i] > K) d.B(i, net.ToPoint[i] - K) = 1;
-    if (net.FromPoint[i] > K) d.B(i, net.FromPoint[i] - K) = -1;
-    d.l[i] = ((net.Elevation[net.ToPoint[i]] - net.Elevation[net.FromPoint[i]]) - net.ObservedDiff[i]) * 1000;
-    d.P(i, i) = net.UnitWeightLength / net.RouteLength[i];
+    if (net.toPoint[i] > K) d.B(i, net.toPoint[i] - K) = 1;
+    if (net.fromPoint[i] > K) d.B(i, net.fromPoint[i] - K) = -1;
+    d.l[i] = ((net.elevation[net.toPoint[i]] - net.elevation[net.fromPoint[i]]) - net.observedDifference[i]) * 1000;
+    d.P(i, i) = net.unitWeightLength / net.routeLength[i];
   }
   rep.title("由观测值组成误差方程");
   for (int i = 1; i <= n; ++i) {
@@ -124,28 +125,28 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   }
 
   // Adjusted values.
-  for (int p = K + 1; p <= K + t; ++p) net.Elevation[p] = net.Elevation[p] + d.x[p - K] / 1000;
+  for (int p = K + 1; p <= K + t; ++p) net.elevation[p] = net.elevation[p] + d.x[p - K] / 1000;
   rep.title("序号   点号   最或然值(m) ");
   for (int p = 1; p <= P; ++p) {
     rep.append("  ");
     rep.appendNumber(p);
     rep.append(" ");
-    rep.appendFormatN(net.PointName[p]);
+    rep.appendFormatN(net.pointName[p]);
     rep.append("     ");
-    rep.appendFormatNFixed(net.Elevation[p], 4);
+    rep.appendFormatNFixed(net.elevation[p], 4);
     rep.endLine();
   }
   d.adjustedDiff.assign(n + 1, 0.0);
   d.correction.assign(n + 1, 0.0);
   rep.title("序号  观测值(m)  改正数(mm)  平差值(m)");
   for (int k = 1; k <= n; ++k) {
-    d.adjustedDiff[k] = net.Elevation[net.ToPoint[k]] - net.Elevation[net.FromPoint[k]];
-    d.correction[k] = d.adjustedDiff[k] - net.ObservedDiff[k];
+    d.adjustedDiff[k] = net.elevation[net.toPoint[k]] - net.elevation[net.fromPoint[k]];
+    d.correction[k] = d.adjustedDiff[k] - net.observedDifference[k];
     d.correction[k] = std::floor(d.correction[k] * 10000 + 0.5) / 10;
     rep.append("  ");
     rep.appendNumber(k);
     rep.append("    ");
-    rep.appendFormatNFixed(net.ObservedDiff[k], 3);
+    rep.appendFormatNFixed(net.observedDifference[k], 3);
     rep.append("   ");
     rep.appendFormatNFixed(d.correction[k], 1);
     rep.append("       ");
@@ -161,7 +162,7 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   rep.append("  1、单位权中误差:μ=±");
   rep.appendFixed(d.mu, 3);
   rep.append("mm\r\n  2、每公里观测高差中误差(相对中误差):1km:M(km)=±");
-  rep.appendFixed(d.mu / std::sqrt(net.UnitWeightLength), 3);
+  rep.appendFixed(d.mu / std::sqrt(net.unitWeightLength), 3);
   rep.append("mm\r\n  3、各所求点高程平差值的中误差:\r\n");
   d.pointError.assign(t + 1, 0.0);
   for (int p = K + 1; p <= K + t; ++p) {
@@ -172,7 +173,8 @@ DenseRun denseAdjustment(LevelingNetwork network) {
     rep.appendFixed(d.pointError[p - K], 3);
     rep.append("mm\r\n");
   }
-  d.report = rep.take();
+  rep.finish();
+  d.report = std::move(reportText.text);
   return d;
 }
 

@@ -9,7 +9,7 @@
 
 namespace levelnet {
 
-struct AdjustmentRun;
+struct LevelingNetwork;
 
 // Rows 1..t of a t x 2t augmented matrix, holding only what the solver can
 // read or make non-zero. Row i keeps columns i..t (the diagonal and the
@@ -63,11 +63,13 @@ class Cofactors {
   ZeroedArray data_;
 };
 
-// Inverts N (held in run.NormalMatrix) into run.CofactorMatrix, through
-// run.ReductionMatrix. Each element gets exactly the operations, in exactly
-// the order, of the plain row-by-row algorithm; terms that are exactly zero
-// are skipped, which changes no sum. Throws InputError when a pivot is zero
-// or not finite (the normal equations then have no unique solution).
-void JSFFC(AdjustmentRun& run);
+// Inverts N (the diagonal and upper triangle of `normal`, which the
+// reduction uses up and releases) and returns Q. Each element gets exactly
+// the operations, in exactly the order, of the plain row-by-row algorithm;
+// terms that are exactly zero are skipped, which changes no sum. Throws
+// InputError, naming the point of `net` reached, when a pivot is not a
+// positive normal number (the normal equations then have no unique
+// solution).
+Cofactors invertNormalMatrix(AugmentedRows& normal, const LevelingNetwork& net);
 
 }  // namespace levelnet

@@ -1,9 +1,9 @@
-#include "adjust/jsffc.h"
+#include "adjust/normal_matrix_inverse.h"
 
 #include <cmath>
 #include <vector>
 
-#include "adjust/adjustment_run.h"
+#include "network/leveling_network.h"
 #include "network/input_error.h"
 
 namespace levelnet {
@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void noUniqueSolution(int i, const LevelingNetwork& net) {
   throw InputError("法方程没有唯一解：约化到第 " + std::to_string(i) + " 个未知数（待定点“" +
-                   net.PointName[net.KnownCount + i] + "”）时主元为零或不是有限数");
+                   net.pointName[net.knownCount + i] + "”）时主元为零或不是有限数");
 }
 
 // The last column j in from..t with values[j - base] != 0, or from - 1.
@@ -36,11 +36,10 @@ int lastNonZero(const double* values, int base, int from, int t) {
 // not change a sum. The inner loops then stream over contiguous memory and
 // the compiler may vectorise them; no fused multiply-add is allowed, so each
 // element gets exactly one multiplication and one addition per term.
-void JSFFC(AdjustmentRun& run) {
-  const int t = run.net.ParameterCount;
-  AugmentedRows& A = run.NormalMatrix;
-  run.ReductionMatrix = AugmentedRows(t);
-  AugmentedRows& R = run.ReductionMatrix;
+Cofactors invertNormalMatrix(AugmentedRows& normal, const LevelingNetwork& net) {
+  const int t = net.parameterCount;
+  AugmentedRows& A = normal;
+  AugmentedRows R(t);  // R(i, j) = -a(i, j) / a(i, i)
 
   for (int i = 1; i <= t; ++i) A.right(i, i) = -1.0;
 
@@ -65,15 +64,14 @@ void JSFFC(AdjustmentRun& run) {
     const double pivot = ai[0];
     // A positive definite matrix has positive pivots; a subnormal one has
     // lost its digits, and dividing by it would overflow.
-    if (!std::isnormal(pivot) || pivot < 0.0) noUniqueSolution(i, run.net);
+    if (!std::isnormal(pivot) || pivot < 0.0) noUniqueSolution(i, net);
     double* __restrict ri = R.row(i);
     for (int c = 0; c <= t; ++c) ri[c] = -ai[c] / pivot;
     hiA[i] = lastNonZero(ai, i, i, t);
   }
   A.release();  // nothing reads the reduced rows after this
 
-  run.CofactorMatrix = Cofactors(t);
-  Cofactors& Q = run.CofactorMatrix;
+  Cofactors Q(t);
   for (int i = t; i >= 1; --i) {
     double* __restrict qi = Q.line(i);  // Q(1..t, i)
     const double* ri = R.row(i);
@@ -88,6 +86,7 @@ void JSFFC(AdjustmentRun& run) {
     for (int m = 0; m < i; ++m) qi[m] = qi[m] + rightPart[m];
   }
   R.release();
+  return Q;
 }
 
 }  // namespace levelnet

@@ -1,0 +1,112 @@
+// The report writer: turns the results model into the seven sections of the
+// textbook report and hands them to a sink a block of whole lines at a time,
+// so nothing holds the whole text unless the sink keeps it.
+//
+// Lines end in "\r\n"; every section after the first is preceded by one empty
+// line. Numbers are written either in the masks "0.0000", "0.000", "0.0"
+// (rounded half up first) or in the general text, some of them right-aligned
+// in 6 characters.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "adjust/adjustment_results.h"
+#include "network/number_text.h"
+
+namespace levelnet {
+
+// Where report text goes: standard output, a file, the window's view.
+class TextSink {
+ public:
+  virtual ~TextSink() = default;
+  // Takes the next bytes; they always end at a line end. Throws on a write
+  // that fails.
+  virtual void write(std::string_view bytes) = 0;
+};
+
+// A sink that keeps the whole text (the window, the tests).
+class StringSink : public TextSink {
+ public:
+  void write(std::string_view bytes) override { text.append(bytes); }
+  std::string text;
+};
+
+// Report lines in the making, passed on to the sink a block at a time.
+// Numbers are formatted into a small buffer on the stack and copied straight
+// into the block. No number that is not finite is ever written: it throws
+// InputError instead.
+class ReportLines {
+ public:
+  explicit ReportLines(TextSink& sink) : sink_(sink) {}
+
+  // A section title line; every section but the first gets an empty line
+  // before it.
+  void title(std::string_view line);
+
+  void append(std::string_view piece) { block_.append(piece); }
+  void endLine();
+
+  // General text of a number (counters, approximate elevations).
+  void appendNumber(double v);
+  // A number in a mask of `decimals` decimals, rounded half up.
+  void appendFixed(double v, int decimals);
+  // Right-aligned in 6 characters (characters, not bytes: "水准点" takes
+  // three); a longer text is never shortened.
+  void appendFormatN(std::string_view text);
+  void appendFormatNNumber(double v);
+  void appendFormatNFixed(double v, int decimals);
+
+  // Hands what is left to the sink. Call once, after the last line.
+  void finish();
+
+ private:
+  void padTo6(std::size_t characters);
+  TextSink& sink_;
+  std::string block_;
+  bool started_ = false;
+};
+
+// Writes the seven sections of the report of `results` to `sink`.
+void writeReport(const AdjustmentResults& results, TextSink& sink);
+
+// The sections one by one, in the order writeReport writes them.
+// 1 "近拟坐标": "p   name   elevation" for every unknown point, the
+// approximate elevation in its general text.
+void writeApproximateElevations(const AdjustmentResults& r, ReportLines& lines);
+// 2 "由观测值组成误差方程": one error equation per observation.
+void writeErrorEquations(const AdjustmentResults& r, ReportLines& lines);
+// 3 "由误差方程组成法方程": every row of N in "0.0000" and W in "0.0" at its
+// end. N is formed anew from the compact form, with the very operations the
+// solver's copy got, and given back once written.
+void writeNormalEquations(const AdjustmentResults& r, ReportLines& lines);
+// 4 "解算法方程  ": every row of Q in "0.0000" and x(i) at its end.
+void writeSolution(const AdjustmentResults& r, ReportLines& lines);
+// 5 and 6: every point with its adjusted elevation; every observation, its
+// correction and its adjusted value.
+void writeAdjustedValues(const AdjustmentResults& r, ReportLines& lines);
+// 7 "精度评定:": mu, mu per km and M of every unknown point.
+void writePrecision(const AdjustmentResults& r, ReportLines& lines);
+
+// One line of section 2: every coefficient and then the constant term
+// (rounded half up to 0.1 mm, general text), each right-aligned in 6.
+template <class Coefficient>
+void appendErrorEquationLine(ReportLines& lines, int t, Coefficient&& coefficient, double constantTerm) {
+  for (int j = 1; j <= t; ++j) {
+    const double b = coefficient(j);
+    if (b == 0.0) lines.append("     0");
+    else if (b == 1.0) lines.append("     1");
+    else if (b == -1.0) lines.append("    -1");
+    else lines.appendFormatNNumber(b);
+  }
+  lines.appendFormatNNumber(roundHalfUp(constantTerm, 1));
+  lines.endLine();
+}
+
+// One line of sections 3 and 4: for each of the t values of `row` (index 0
+// is column 1), two blanks, the value in "0.0000" right-aligned in 6, two
+// blanks. The caller appends the tail and the line end.
+void appendMatrixRow(ReportLines& lines, const double* row, int t);
+
+}  // namespace levelnet
