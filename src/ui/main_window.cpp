@@ -387,8 +387,9 @@ void MainWindow::onAdjust() {
   reportView->setPlainText(QString());
   if (knownCountEdit->text().isEmpty()) return;
   AdjustmentOutcome outcome;
+  StringSink report;
   try {
-    outcome = adjustNetwork(fields(), *pointTable, *observationTable);
+    outcome = adjustNetwork(fields(), *pointTable, *observationTable, report);
   } catch (const InputError& e) {
     warn(QString::fromStdString(e.what()));
     return;
@@ -410,9 +411,10 @@ void MainWindow::onAdjust() {
       text += QStringLiteral("\n……另有 %1 处未列出").arg(outcome.duplicateNames.size() - kListed);
     warn(text);
   }
-  const std::string& report = outcome.report;
+  // The run took the empty elevation cells as 0; the table shows it.
+  for (int row : outcome.emptyElevationRows) pointTable->setCellText(row, 2, QStringLiteral("0"));
   // The report's lines end in CR LF; the view keeps lines, not line ends.
-  reportView->setPlainText(QString::fromStdString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  reportView->setPlainText(QString::fromStdString(report.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   reportView->moveCursor(QTextCursor::Start);
   reportView->verticalScrollBar()->setValue(0);
   reportView->horizontalScrollBar()->setValue(0);
@@ -425,21 +427,22 @@ bool MainWindow::sizeTable(CellGrid& table, KeyedLineEdit& countField, KeyedLine
   for (KeyedLineEdit* field : {&countField, extraField}) {
     if (field == nullptr) continue;
     const QLabel* label = countLabels[field == knownCountEdit ? 0 : field == unknownCountEdit ? 1 : 2];
-    double value = 0;
     if (field->text().isEmpty()) {
       warn(QStringLiteral("“%1”为空：请先输入个数，再按回车。").arg(fieldCaption(label)));
       return false;
     }
-    if (!parseNumber(field->text().toStdString(), value)) {
+    const std::optional<double> value = parseNumber(field->text().toStdString());
+    if (!value) {
       warn(QStringLiteral("“%1”中的“%2”不是数字：请输入个数，再按回车。").arg(fieldCaption(label), field->text()));
       return false;
     }
-    count += value;
+    count += *value;
   }
   const QString what = extraField != nullptr ? QStringLiteral("“待定点”与“已知点”合计的点数")
                                              : QStringLiteral("“%1”的个数").arg(fieldCaption(countLabels[2]));
-  int rows = 0;
-  switch (tableRowsFor(count, rows)) {
+  const TableRowCount sized = tableRowsFor(count);
+  const int rows = sized.rows;
+  switch (sized.status) {
     case TableRows::tooFew:
       warn(QStringLiteral("%1 %2 太小：表格连标题行都保留不了，表格未改变。")
                .arg(what, QString::fromStdString(numberText(count))));

@@ -16,8 +16,12 @@ enum class TableRows {
   tooMany,  // more than kMaxTableRows
 };
 
-// Sets `rows` to count + 1 rounded half to even when that is from 1 to
-// kMaxTableRows.
-TableRows tableRowsFor(double count, int& rows);
+// The rows a count gives: count + 1 rounded half to even, when that is
+// from 1 to kMaxTableRows.
+struct TableRowCount {
+  TableRows status = TableRows::ok;
+  int rows = 0;  // when status is ok
+};
+TableRowCount tableRowsFor(double count);
 
 }  // namespace levelnet::ui
