@@ -24,9 +24,12 @@ using namespace levelnet;
 // Grids with t = rows x cols unknown points.
 NetworkText gridFor(int t) {
   switch (t) {
-    case 200: return testing::gridNetwork(10, 20, 200);
-    case 800: return testing::gridNetwork(20, 40, 800);
-    default: return testing::gridNetwork(40, t / 40, static_cast<std::uint32_t>(t));
+    case 200:
+      return testing::gridNetwork(10, 20, 200);
+    case 800:
+      return testing::gridNetwork(20, 40, 800);
+    default:
+      return testing::gridNetwork(40, t / 40, static_cast<std::uint32_t>(t));
   }
 }
 
@@ -74,10 +77,23 @@ void Dense(benchmark::State& state) {
 
 // Compact runs first: the peak memory counter is the process's peak so far,
 // so the t = 2000 figure is the compact engine's own.
-BENCHMARK(Compact)->Arg(200)->Arg(800)->Arg(2000)->Unit(benchmark::kMillisecond)->Repetitions(5)
-    ->ReportAggregatesOnly(true)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(Dense)->Arg(200)->Arg(800)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)
-    ->ReportAggregatesOnly(true)->UseRealTime();
+BENCHMARK(Compact)
+    ->Arg(200)
+    ->Arg(800)
+    ->Arg(2000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(Dense)
+    ->Arg(200)
+    ->Arg(800)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -34,9 +34,9 @@ std::string reportOf(const AdjustmentResults& results) {
 
 // Points A 10 and B 12 known, E and F unknown; four observations.
 NetworkText loopNetwork() {
-  return enteredNetwork({"2", "2", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}},
-                        {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
-                         {"B", "E", "-0.990", "1"}});
+  return enteredNetwork(
+      {"2", "2", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}},
+      {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"}, {"B", "E", "-0.990", "1"}});
 }
 
 TEST(Adjustment, ApproximateElevationsErrorAndNormalEquationsOfTheLoopExample) {
@@ -211,10 +211,14 @@ TEST(Adjustment, RoundingEdgesInTheSections) {
   StringSink linesText;
   ReportLines lines(linesText);
   // Constant terms of -0.05 and -0.04 mm are written 0, -0.06 mm as -0.1.
-  appendErrorEquationLine(lines, 1, [](int) { return 0.0; }, -0.05);
-  appendErrorEquationLine(lines, 1, [](int) { return 1.0; }, -0.04);
-  appendErrorEquationLine(lines, 1, [](int) { return -1.0; }, -0.06);
-  appendErrorEquationLine(lines, 0, [](int) { return 0.0; }, 1234567.25);
+  appendErrorEquationLine(
+      lines, 1, [](int) { return 0.0; }, -0.05);
+  appendErrorEquationLine(
+      lines, 1, [](int) { return 1.0; }, -0.04);
+  appendErrorEquationLine(
+      lines, 1, [](int) { return -1.0; }, -0.06);
+  appendErrorEquationLine(
+      lines, 0, [](int) { return 0.0; }, 1234567.25);
   lines.finish();
   EXPECT_EQ(linesText.text, "     0     0\r\n     1     0\r\n    -1  -0.1\r\n1234567.3\r\n");
 
@@ -230,9 +234,9 @@ TEST(Adjustment, RoundingEdgesInTheSections) {
 TEST(Adjustment, CorrectionsAreStoredRoundedToATenthOfAMillimetre) {
   // An observation between the two known points: its correction is the
   // difference of the given elevations minus the observed value.
-  NetworkText net = enteredNetwork({"2", "1", "4", "1"}, {{"A", "10"}, {"B", "10"}, {"P", ""}},
-                                   {{"A", "P", "0.5", "1"}, {"P", "B", "-0.5", "1"}, {"A", "B", "0.00004", "1"},
-                                    {"A", "B", "0.00006", "1"}});
+  NetworkText net = enteredNetwork(
+      {"2", "1", "4", "1"}, {{"A", "10"}, {"B", "10"}, {"P", ""}},
+      {{"A", "P", "0.5", "1"}, {"P", "B", "-0.5", "1"}, {"A", "B", "0.00004", "1"}, {"A", "B", "0.00006", "1"}});
   const AdjustmentResults run = computeAdjustment(gatherNetwork(net.fields, net.points, net.observations));
   const std::string report = reportOf(run);
   EXPECT_EQ(run.corrections[3], 0.0);

@@ -28,9 +28,9 @@ std::string names(const LevelingNetwork& net, const Misclosure& m) {
 
 TEST(Misclosures, SingleLoopKnownByHand) {
   // A-B-C-A: +1.000 + 0.500 - 1.496 = +4 mm over 1 + 1 + 2 km.
-  const LevelingNetwork net = gathered(enteredNetwork(
-      {"1", "2", "3", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}},
-      {{"A", "B", "1.000", "1"}, {"B", "C", "0.500", "1"}, {"C", "A", "-1.496", "2"}}));
+  const LevelingNetwork net =
+      gathered(enteredNetwork({"1", "2", "3", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}},
+                              {{"A", "B", "1.000", "1"}, {"B", "C", "0.500", "1"}, {"C", "A", "-1.496", "2"}}));
   const std::vector<Misclosure> m = findMisclosures(net);
   ASSERT_EQ(m.size(), 1u);
   EXPECT_FALSE(m[0].route);
@@ -51,18 +51,23 @@ TEST(Misclosures, RoutesBetweenTwoBenchmarks) {
   EXPECT_TRUE(m[0].route);
   EXPECT_EQ(names(net, m[0]), "A-P-B");
   EXPECT_DOUBLE_EQ(m[0].lengthKm, 2.5);
-  EXPECT_NEAR(m[0].misclosureMm, 3.0, 1e-9);  // 1.200 + 0.803 - (12 - 10)
-  EXPECT_EQ(names(net, m[1]), "B-P-A");  // from the observation's from point
+  EXPECT_NEAR(m[0].misclosureMm, 3.0, 1e-9);   // 1.200 + 0.803 - (12 - 10)
+  EXPECT_EQ(names(net, m[1]), "B-P-A");        // from the observation's from point
   EXPECT_NEAR(m[1].misclosureMm, -1.0, 1e-9);  // -0.801 - 1.200 - (10 - 12)
   EXPECT_EQ(names(net, m[2]), "B-A");
   EXPECT_NEAR(m[2].misclosureMm, -2.0, 1e-9);
 }
 
 TEST(Misclosures, TwoLoopsAndASpur) {
-  const NetworkText text = enteredNetwork(
-      {"1", "5", "7", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"D", ""}, {"E", ""}, {"S", ""}},
-      {{"A", "B", "1.001", "1"}, {"B", "C", "1.002", "1"}, {"C", "A", "-2.000", "1"}, {"A", "D", "0.5", "1"},
-       {"D", "E", "0.3", "1"}, {"E", "A", "-0.801", "1"}, {"C", "S", "0.7", "1"}});
+  const NetworkText text =
+      enteredNetwork({"1", "5", "7", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"D", ""}, {"E", ""}, {"S", ""}},
+                     {{"A", "B", "1.001", "1"},
+                      {"B", "C", "1.002", "1"},
+                      {"C", "A", "-2.000", "1"},
+                      {"A", "D", "0.5", "1"},
+                      {"D", "E", "0.3", "1"},
+                      {"E", "A", "-0.801", "1"},
+                      {"C", "S", "0.7", "1"}});
   const LevelingNetwork net = gathered(text);
   const std::vector<Misclosure> m = findMisclosures(net);
   ASSERT_EQ(m.size(), 2u);
@@ -89,7 +94,7 @@ TEST(Tolerances, EveryGradeAtItsBoundary) {
     const char* grade;
     const char* terrain;
     double coefficient;
-  } rows[] = {{"二等", "", 4},     {"二等", "山区", 4},  {"三等", "", 12},   {"三等", "平原", 12},
+  } rows[] = {{"二等", "", 4},      {"二等", "山区", 4},  {"三等", "", 12},     {"三等", "平原", 12},
               {"三等", "山区", 15}, {"四等", "平原", 20}, {"四等", "山区", 25}, {"等外", "", 40}};
   for (const Row& r : rows) {
     EXPECT_EQ(toleranceCoefficient(r.grade, r.terrain), r.coefficient) << r.grade << r.terrain;
@@ -181,12 +186,13 @@ namespace {
 // A benchmark typed twice: the check lists both rows and fails, even when
 // every loop, test and residual passes.
 TEST(CheckReport, DuplicateNamesAreAFailedItem) {
-  const NetworkText text = testing::enteredNetwork(
-      {"3", "1", "3", "1"}, {{"A", "10"}, {"B", "11"}, {"A", "10.5"}, {"P", ""}},
-      {{"A", "P", "0.500", "1"}, {"P", "B", "0.501", "1"}, {"A", "B", "1.000", "1"}});
+  const NetworkText text =
+      testing::enteredNetwork({"3", "1", "3", "1"}, {{"A", "10"}, {"B", "11"}, {"A", "10.5"}, {"P", ""}},
+                              {{"A", "P", "0.500", "1"}, {"P", "B", "0.501", "1"}, {"A", "B", "1.000", "1"}});
   CheckOptions options;
   options.grade = "三等";
-  const CheckOutcome outcome = checkNetwork(gatherNetwork(text.fields, text.points, text.observations), options, "t.pc");
+  const CheckOutcome outcome =
+      checkNetwork(gatherNetwork(text.fields, text.points, text.observations), options, "t.pc");
   EXPECT_FALSE(outcome.passed);
   EXPECT_NE(outcome.report.find("点名重复：点表第 1 行与第 3 行的点名都是“A”"), std::string::npos) << outcome.report;
   EXPECT_NE(outcome.report.find("；点名重复 1 处"), std::string::npos);

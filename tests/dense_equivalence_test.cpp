@@ -96,9 +96,18 @@ Solution choleskySolve(const LevelingNetwork& net) {
     double rhs = net.observedDifference[k];
     if (a < 0) rhs -= net.elevation[net.toPoint[k]];
     if (b < 0) rhs += net.elevation[net.fromPoint[k]];
-    if (a >= 0) { N[a][a] += p; u[a] += p * rhs; }
-    if (b >= 0) { N[b][b] += p; u[b] -= p * rhs; }
-    if (a >= 0 && b >= 0) { N[a][b] -= p; N[b][a] -= p; }
+    if (a >= 0) {
+      N[a][a] += p;
+      u[a] += p * rhs;
+    }
+    if (b >= 0) {
+      N[b][b] += p;
+      u[b] -= p * rhs;
+    }
+    if (a >= 0 && b >= 0) {
+      N[a][b] -= p;
+      N[b][a] -= p;
+    }
   }
   std::vector<std::vector<double>> L(t, std::vector<double>(t, 0.0));
   for (int i = 0; i < t; ++i)
@@ -123,7 +132,8 @@ Solution choleskySolve(const LevelingNetwork& net) {
   for (int i = 0; i < t; ++i) sol.elevation[K + 1 + i] = x[i];
   double pvv = 0;
   for (int k = 1; k <= n; ++k) {
-    const double v = (sol.elevation[net.toPoint[k]] - sol.elevation[net.fromPoint[k]] - net.observedDifference[k]) * 1000;
+    const double v =
+        (sol.elevation[net.toPoint[k]] - sol.elevation[net.fromPoint[k]] - net.observedDifference[k]) * 1000;
     pvv += net.unitWeightLength / net.routeLength[k] * v * v;
   }
   sol.sigma0 = std::sqrt(pvv / (n - t));

@@ -44,10 +44,12 @@ std::string shortFile(const std::string& name) {
 }
 
 TEST(FileEncoding, EveryShippedFileIsGbkAndItsUtf8CopyIsUtf8) {
-  const std::vector<std::string> files = {
-      std::string(LEVELNET_EXAMPLES_DIR) + "/city_network.pc", std::string(LEVELNET_EXAMPLES_DIR) + "/two_benchmarks.pc",
-      std::string(LEVELNET_EXAMPLES_DIR) + "/loop_a_b.pc",     std::string(LEVELNET_EXAMPLES_DIR) + "/one_unknown.pc",
-      std::string(LEVELNET_CASES_DIR) + "/city_blunder.pc",    std::string(LEVELNET_CASES_DIR) + "/zero_length.pc"};
+  const std::vector<std::string> files = {std::string(LEVELNET_EXAMPLES_DIR) + "/city_network.pc",
+                                          std::string(LEVELNET_EXAMPLES_DIR) + "/two_benchmarks.pc",
+                                          std::string(LEVELNET_EXAMPLES_DIR) + "/loop_a_b.pc",
+                                          std::string(LEVELNET_EXAMPLES_DIR) + "/one_unknown.pc",
+                                          std::string(LEVELNET_CASES_DIR) + "/city_blunder.pc",
+                                          std::string(LEVELNET_CASES_DIR) + "/zero_length.pc"};
   for (const std::string& path : files) {
     const std::string gbkBytes = fileBytes(path);
     ASSERT_FALSE(gbkBytes.empty()) << path;
@@ -79,7 +81,8 @@ TEST(FileEncoding, ShortFilesWithOneToThreeChineseCharacters) {
   std::mt19937 random(20261207);
   std::uniform_int_distribution<std::size_t> pick(0, hanzi.size() - 1);
   for (int k = 0; k < 60000; ++k) names.push_back(hanzi[pick(random)] + hanzi[pick(random)]);
-  for (int k = 0; k < 20000; ++k) names.push_back("BM" + hanzi[pick(random)] + hanzi[pick(random)] + hanzi[pick(random)]);
+  for (int k = 0; k < 20000; ++k)
+    names.push_back("BM" + hanzi[pick(random)] + hanzi[pick(random)] + hanzi[pick(random)]);
   int wrongGbk = 0, wrongUtf8 = 0;
   for (const std::string& name : names) {
     if (detectFileEncoding(shortFile(name)) != FileEncoding::gbk && wrongGbk++ < 5) ADD_FAILURE() << toUtf8(name);
@@ -98,7 +101,10 @@ TEST(FileEncoding, DetectionCases) {
   } cases[] = {
       {"plain ASCII", "1,1,1,1\r\nA,1\r\nB,\r\nA,B,1,1\r\n", FileEncoding::gbk},
       {"empty", "", FileEncoding::gbk},
-      {"byte-order mark, ASCII after it", "\xEF\xBB\xBF" "1,0,0,1\r\nA,1\r\n", FileEncoding::utf8},
+      {"byte-order mark, ASCII after it",
+       "\xEF\xBB\xBF"
+       "1,0,0,1\r\nA,1\r\n",
+       FileEncoding::utf8},
       {"UTF-8 punctuation and full-width digits", "\xE2\x80\x9C\xEF\xBC\x91\xE2\x80\x9D", FileEncoding::utf8},
       {"GBK 水 alone reads as UTF-8 U+02EE", "\xCB\xAE,1\r\n", FileEncoding::gbk},
       {"Latin letters in UTF-8 are no evidence", "Caf\xC3\xA9,1\r\n", FileEncoding::gbk},
@@ -124,7 +130,9 @@ TEST(FileEncoding, ForcedEncodingsAndFilesInNeither) {
   } refused[] = {
       {gbkBytes, FileEncoding::utf8, "文件“t.pc”第 2 行：不是 UTF-8 编码的文字（字节 B3 C7）"},
       {"1,0,0,1\r\n\xFF\xFF,1\r\n", std::nullopt, "第 2 行：不是 GBK 编码的文字（字节 FF FF），也不是 UTF-8"},
-      {"\xEF\xBB\xBF" "1,0,0,1\r\nA\xFF,1\r\n", std::nullopt, "第 2 行：不是 UTF-8 编码的文字（字节 FF 2C）"},
+      {"\xEF\xBB\xBF"
+       "1,0,0,1\r\nA\xFF,1\r\n",
+       std::nullopt, "第 2 行：不是 UTF-8 编码的文字（字节 FF 2C）"},
   };
   for (const auto& r : refused) {
     try {
@@ -141,7 +149,8 @@ TEST(FileEncoding, ForcedEncodingsAndFilesInNeither) {
 TEST(FileEncoding, Utf8ThatIsNoGbkIsReadAsUtf8) {
   const std::string bytes = "1,1,2,1\r\n\xC3\xA9\xC3\xA9\xC3,10\r\n";  // not even UTF-8: refused
   EXPECT_THROW(parseProjectBytes(bytes, "t.pc"), InputError);
-  const std::string accented = "1,1,2,1\r\nA\xE2\x82\xAC\xC2\x80,10\r\nP,\r\nA\xE2\x82\xAC\xC2\x80,P,1,1\r\nP,A\xE2\x82\xAC\xC2\x80,-1,1\r\n";
+  const std::string accented =
+      "1,1,2,1\r\nA\xE2\x82\xAC\xC2\x80,10\r\nP,\r\nA\xE2\x82\xAC\xC2\x80,P,1,1\r\nP,A\xE2\x82\xAC\xC2\x80,-1,1\r\n";
   const ProjectData data = parseProjectBytes(accented, "t.pc");
   EXPECT_EQ(data.encoding, FileEncoding::utf8);
   EXPECT_EQ(data.points[0][0], "A\xE2\x82\xAC\xC2\x80");

@@ -17,9 +17,9 @@ using testing::enteredNetwork;
 
 // The network of the worked examples: A and B known, E and F unknown.
 NetworkText exampleNetwork() {
-  return enteredNetwork({"2", "2", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}},
-                        {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
-                         {"B", "E", "-0.990", "1"}});
+  return enteredNetwork(
+      {"2", "2", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}},
+      {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"}, {"B", "E", "-0.990", "1"}});
 }
 
 std::string refusal(NetworkText net) {
@@ -32,10 +32,9 @@ std::string refusal(NetworkText net) {
 }
 
 TEST(Gathering, PointNumbersAndNames) {
-  NetworkText net = enteredNetwork({"3", "2", "4", "1"},
-                                   {{"A", "10"}, {"a", "11"}, {"A", ""}, {"A ", "7.5"}, {"水准点", ""}},
-                                   {{"A", "a", "1", "1"}, {"A ", "水准点", "1", "1"}, {"a", "A ", "1", "1"},
-                                    {"水准点", "A ", "1", "1"}});
+  NetworkText net = enteredNetwork(
+      {"3", "2", "4", "1"}, {{"A", "10"}, {"a", "11"}, {"A", ""}, {"A ", "7.5"}, {"水准点", ""}},
+      {{"A", "a", "1", "1"}, {"A ", "水准点", "1", "1"}, {"a", "A ", "1", "1"}, {"水准点", "A ", "1", "1"}});
   LevelingNetwork g = gatherNetwork(net.fields, net.points, net.observations);
   EXPECT_EQ(g.pointCount, 5);
   EXPECT_EQ(g.parameterCount, 2);
@@ -44,7 +43,7 @@ TEST(Gathering, PointNumbersAndNames) {
   EXPECT_EQ(g.pointNumberOf("A "), 4);  // no trimming
   EXPECT_EQ(g.pointNumberOf(" A"), 0);
   EXPECT_EQ(g.pointNumberOf("水准点"), 5);
-  EXPECT_EQ(g.pointNumberOf(""), 0);    // element 0 is never compared
+  EXPECT_EQ(g.pointNumberOf(""), 0);  // element 0 is never compared
   EXPECT_EQ(g.fromPoint[2], 4);
   EXPECT_EQ(g.toPoint[2], 5);
   EXPECT_EQ(g.elevation[3], 0.0);  // empty cell counts as 0
@@ -105,7 +104,8 @@ TEST(Gathering, EveryRefusalNamesPlaceAndText) {
       {"unit length text", [](NetworkText& n) { n.fields.unitLength = "1km"; }, "单位权长度：“1km”不是数"},
       {"unit length zero", [](NetworkText& n) { n.fields.unitLength = "0"; }, "单位权长度：“0”必须大于 0"},
       {"unit length negative", [](NetworkText& n) { n.fields.unitLength = "-2"; }, "单位权长度：“-2”必须大于 0"},
-      {"too many points", [](NetworkText& n) { n.fields.unknown = "32766"; }, "已知点与待定点共 32768 个，超过 32767 个"},
+      {"too many points", [](NetworkText& n) { n.fields.unknown = "32766"; },
+       "已知点与待定点共 32768 个，超过 32767 个"},
       {"points beyond table", [](NetworkText& n) { n.fields.unknown = "3"; }, "点表只有 4 行数据"},
       {"observations beyond table", [](NetworkText& n) { n.fields.observations = "5"; },
        "观测值：“5”大于观测表的数据行数 4"},
@@ -124,7 +124,8 @@ TEST(Gathering, EveryRefusalNamesPlaceAndText) {
        "观测表第 2 行“起点”列：“e”不是点表中的点名"},
       {"to with a blank", [](NetworkText& n) { n.observations.setText(1, 2, "E "); },
        "观测表第 1 行“终点”列：“E ”不是点表中的点名"},
-      {"same point", [](NetworkText& n) { n.observations.setText(2, 2, "E"); }, "观测表第 2 行：起点与终点是同一个点“E”"},
+      {"same point", [](NetworkText& n) { n.observations.setText(2, 2, "E"); },
+       "观测表第 2 行：起点与终点是同一个点“E”"},
       {"known named twice", [](NetworkText& n) { n.observations.setText(3, 1, "B"); },
        "观测表第 3 行：起点与终点是同一个点“B”"},
       {"no redundancy", [](NetworkText& n) { n.fields.observations = "2"; }, "观测值 2 个，不多于待定点 2 个"},
@@ -187,10 +188,9 @@ TEST(Gathering, ValuesAtTheBoundsAreAdjustedExactly) {
 // A point typed twice is adjusted with its first row (the observations
 // refer to it), and the outcome names both rows so the user can be warned.
 TEST(Gathering, DuplicateNamesAreListedNotRefused) {
-  NetworkText net = enteredNetwork({"3", "2", "4", "1"},
-                                   {{"A", "10"}, {"B", "12"}, {"A", "11"}, {"E", ""}, {"F", ""}},
-                                   {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
-                                    {"B", "E", "-0.990", "1"}});
+  NetworkText net = enteredNetwork(
+      {"3", "2", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"A", "11"}, {"E", ""}, {"F", ""}},
+      {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"}, {"B", "E", "-0.990", "1"}});
   const LevelingNetwork g = gatherNetwork(net.fields, net.points, net.observations);
   ASSERT_EQ(g.duplicateNames.size(), 1u);
   EXPECT_EQ(g.duplicateNames[0].name, "A");
@@ -207,10 +207,12 @@ TEST(Gathering, DuplicateNamesAreListedNotRefused) {
 
   // An unknown point that repeats an earlier name can be reached by no
   // observation; its refusal says why.
-  NetworkText untied = enteredNetwork({"2", "3", "5", "1"},
-                                      {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}, {"E", ""}},
-                                      {{"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"},
-                                       {"B", "E", "-0.990", "1"}, {"A", "F", "1.5", "1"}});
+  NetworkText untied = enteredNetwork({"2", "3", "5", "1"}, {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}, {"E", ""}},
+                                      {{"A", "E", "1.003", "2"},
+                                       {"E", "F", "0.498", "1"},
+                                       {"F", "B", "0.505", "2"},
+                                       {"B", "E", "-0.990", "1"},
+                                       {"A", "F", "1.5", "1"}});
   const std::string message = refusal(untied);
   EXPECT_NE(message.find("点表第 5 行与第 3 行点名重复：“E”"), std::string::npos) << message;
   EXPECT_EQ(message.find("没有经观测与任何已知点相连"), std::string::npos) << message;
@@ -221,9 +223,9 @@ TEST(Gathering, UntiedPointsAreFoundThroughChainsOverKnownPoints) {
   NetworkText tied = enteredNetwork({"2", "2", "3", "1"}, {{"A", "1"}, {"B", "2"}, {"P", ""}, {"Q", ""}},
                                     {{"P", "Q", "1", "1"}, {"Q", "B", "1", "1"}, {"B", "Q", "-1", "1"}});
   EXPECT_NO_THROW(runAdjustment(tied.fields, tied.points, tied.observations));
-  NetworkText loose = enteredNetwork({"1", "3", "4", "1"}, {{"A", "1"}, {"P", ""}, {"Q", ""}, {"R", ""}},
-                                     {{"A", "P", "1", "1"}, {"A", "P", "1", "1"}, {"Q", "R", "1", "1"},
-                                      {"R", "Q", "-1", "1"}});
+  NetworkText loose =
+      enteredNetwork({"1", "3", "4", "1"}, {{"A", "1"}, {"P", ""}, {"Q", ""}, {"R", ""}},
+                     {{"A", "P", "1", "1"}, {"A", "P", "1", "1"}, {"Q", "R", "1", "1"}, {"R", "Q", "-1", "1"}});
   const std::string message = refusal(loose);
   EXPECT_NE(message.find("“Q”（点表第 3 行）、“R”（点表第 4 行）"), std::string::npos) << message;
   EXPECT_EQ(message.find("“P”"), std::string::npos) << message;
@@ -262,9 +264,15 @@ TEST(Robustness, DamagedFilesAreRefusedOrAdjusted) {
       const std::size_t at = rng() % (bytes.size() + 1);
       const char c = alphabet[rng() % (sizeof alphabet - 1)];
       switch (rng() % 3) {
-        case 0: bytes.insert(at, 1, c); break;
-        case 1: if (at < bytes.size()) bytes.erase(at, 1); break;
-        default: if (at < bytes.size()) bytes[at] = c; break;
+        case 0:
+          bytes.insert(at, 1, c);
+          break;
+        case 1:
+          if (at < bytes.size()) bytes.erase(at, 1);
+          break;
+        default:
+          if (at < bytes.size()) bytes[at] = c;
+          break;
       }
     }
     try {

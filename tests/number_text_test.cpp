@@ -17,9 +17,13 @@ TEST(NumberText, ParseAcceptsTheNumberForms) {
     const char* text;
     double value;
   } rows[] = {
-      {"5", 5},        {"5.", 5},         {".5", 0.5},         {"-.5", -0.5},     {"+2.25", 2.25},
-      {" 7\t", 7},     {"\t-3.5 ", -3.5}, {"1e3", 1000},       {"1E+3", 1000},    {"2.5e-2", 0.025},
-      {"007", 7},      {"-0", 0},         {"1e-400", 0},       {"12.3456789012345678", 12.3456789012345678},
+      {"5", 5},          {"5.", 5},
+      {".5", 0.5},       {"-.5", -0.5},
+      {"+2.25", 2.25},   {" 7\t", 7},
+      {"\t-3.5 ", -3.5}, {"1e3", 1000},
+      {"1E+3", 1000},    {"2.5e-2", 0.025},
+      {"007", 7},        {"-0", 0},
+      {"1e-400", 0},     {"12.3456789012345678", 12.3456789012345678},
   };
   for (const Row& r : rows) {
     const std::optional<double> v = parseNumber(r.text);
@@ -29,8 +33,8 @@ TEST(NumberText, ParseAcceptsTheNumberForms) {
 }
 
 TEST(NumberText, ParseRefusesWhatIsNotANumber) {
-  const char* rows[] = {"",    " ",    ".",     "-",      "+",    "e5",   "1e",   "1e+",  "0x10", "inf", "nan",
-                        "1,5", "1.2.3", "1 2", "12,5", "1e400", "-1e400", "abc", "5m", "１２", "1.5.", "--1"};
+  const char* rows[] = {"",    " ",     ".",   "-",    "+",     "e5",     "1e",  "1e+", "0x10", "inf",  "nan",
+                        "1,5", "1.2.3", "1 2", "12,5", "1e400", "-1e400", "abc", "5m",  "１２", "1.5.", "--1"};
   for (const char* text : rows) EXPECT_FALSE(parseNumber(text)) << "accepted: " << text;
 }
 
@@ -65,10 +69,21 @@ TEST(NumberText, GeneralTextHasFifteenDigitsAndNoTrailingZeros) {
     double v;
     const char* text;
   } rows[] = {
-      {11.003, "11.003"}, {5, "5"},   {-6, "-6"},  {12.5, "12.5"}, {0.1 + 0.2, "0.3"},
-      {10 + 1.003, "11.003"},          {-0.0, "0"}, {0, "0"},       {123456789012345, "123456789012345"},
-      {1.0 / 3, "0.333333333333333"},  {-2.5, "-2.5"},              {0.0001, "0.0001"},
-      {1e-5, "1e-05"},                 {1e15, "1e+15"},             {-7.2, "-7.2"},
+      {11.003, "11.003"},
+      {5, "5"},
+      {-6, "-6"},
+      {12.5, "12.5"},
+      {0.1 + 0.2, "0.3"},
+      {10 + 1.003, "11.003"},
+      {-0.0, "0"},
+      {0, "0"},
+      {123456789012345, "123456789012345"},
+      {1.0 / 3, "0.333333333333333"},
+      {-2.5, "-2.5"},
+      {0.0001, "0.0001"},
+      {1e-5, "1e-05"},
+      {1e15, "1e+15"},
+      {-7.2, "-7.2"},
   };
   for (const Row& r : rows) EXPECT_EQ(numberText(r.v), r.text) << r.v;
 }
@@ -91,12 +106,27 @@ TEST(NumberText, MasksRoundHalfUpAndNeverWriteMinusZero) {
     int decimals;
     const char* text;
   } rows[] = {
-      {1.234, 4, "1.2340"},     {0.5, 4, "0.5000"},     {-0.00004, 4, "0.0000"}, {-0.00006, 4, "-0.0001"},
-      {-12.34567, 4, "-12.3457"}, {2.5, 4, "2.5000"},   {-1, 4, "-1.0000"},      {0, 4, "0.0000"},
-      {-0.0, 1, "0.0"},          {-0.04, 1, "0.0"},     {-0.05, 1, "0.0"},       {-0.06, 1, "-0.1"},
-      {2.25, 1, "2.3"},          {-2.25, 1, "-2.2"},    {1.4142, 3, "1.414"},    {0.99985, 3, "1.000"},
-      {0.505, 3, "0.505"},       {1234567.89, 1, "1234567.9"},                  {1.00005, 4, "1.0001"},
-      {123456789012.5, 1, "123456789012.5"},            {1e20, 4, "100000000000000000000.0000"},
+      {1.234, 4, "1.2340"},
+      {0.5, 4, "0.5000"},
+      {-0.00004, 4, "0.0000"},
+      {-0.00006, 4, "-0.0001"},
+      {-12.34567, 4, "-12.3457"},
+      {2.5, 4, "2.5000"},
+      {-1, 4, "-1.0000"},
+      {0, 4, "0.0000"},
+      {-0.0, 1, "0.0"},
+      {-0.04, 1, "0.0"},
+      {-0.05, 1, "0.0"},
+      {-0.06, 1, "-0.1"},
+      {2.25, 1, "2.3"},
+      {-2.25, 1, "-2.2"},
+      {1.4142, 3, "1.414"},
+      {0.99985, 3, "1.000"},
+      {0.505, 3, "0.505"},
+      {1234567.89, 1, "1234567.9"},
+      {1.00005, 4, "1.0001"},
+      {123456789012.5, 1, "123456789012.5"},
+      {1e20, 4, "100000000000000000000.0000"},
   };
   for (const Row& r : rows) EXPECT_EQ(fixedText(r.v, r.decimals), r.text) << r.v << " /" << r.decimals;
 }
@@ -121,8 +151,8 @@ TEST(ReportFormat, NonFiniteValuesAreRefused) {
     ReportLines report(sink);
     EXPECT_THROW(report.appendFixed(v, 3), InputError);
     EXPECT_THROW(report.appendNumber(v), InputError);
-    EXPECT_THROW(report.appendFormatNFixed(v, 4), InputError);
-    EXPECT_THROW(report.appendFormatNNumber(v), InputError);
+    EXPECT_THROW(report.appendRightAlignedFixed(v, 4), InputError);
+    EXPECT_THROW(report.appendRightAlignedNumber(v), InputError);
     report.finish();
     EXPECT_EQ(sink.text, "");
   }
@@ -133,15 +163,16 @@ TEST(ReportFormat, FormatNRightAlignsInSixCharacters) {
     const char* in;
     const char* out;
   } rows[] = {
-      {"1", "     1"},        {"-6", "    -6"},        {"", "      "},
-      {"2.5000", "2.5000"},   {"-1.0000", "-1.0000"},  // six or more: unchanged
+      {"1", "     1"},         {"-6", "    -6"},
+      {"", "      "},          {"2.5000", "2.5000"},
+      {"-1.0000", "-1.0000"},   // six or more: unchanged
       {"水准点", "   水准点"},  // three characters, nine bytes
-      {"BM城东", "  BM城东"},   {"水准点水准点水", "水准点水准点水"},
+      {"BM城东", "  BM城东"},  {"水准点水准点水", "水准点水准点水"},
   };
   for (const Row& r : rows) {
     StringSink sink;
     ReportLines lines(sink);
-    lines.appendFormatN(r.in);
+    lines.appendRightAligned(r.in);
     lines.finish();
     EXPECT_EQ(sink.text, r.out) << r.in;
   }
@@ -151,9 +182,9 @@ TEST(ReportFormat, ReportSeparatesSectionsByOneEmptyLine) {
   StringSink sink;
   ReportLines report(sink);
   report.title("近拟坐标");
-  report.appendFormatNNumber(-6);
-  report.appendFormatNFixed(-0.00004, 4);
-  report.appendFormatN("水准点");
+  report.appendRightAlignedNumber(-6);
+  report.appendRightAlignedFixed(-0.00004, 4);
+  report.appendRightAligned("水准点");
   report.endLine();
   report.title("精度评定:");
   report.finish();

@@ -71,12 +71,15 @@ TEST(ProjectFile, ShownTextOfItems) {
     const char* asName;
     const char* asDifference;
   } rows[] = {
-      {"007", "7", "7.0000"},         {"12.500", "12.5", "12.5000"},  {"3.0", "3", "3.0000"},
-      {"1.23456", "1.23456", "1.2346"}, {"1.23455", "1.23455", "1.2346"},  // half up, not to even
-      {"-0.00005", "-5e-05", "0.0000"}, {"-0", "0", "0.0000"},           {".5", "0.5", "0.5000"},
-      {"5.", "5", "5.0000"},          {"1e3", "1000", "1000.0000"},   {"abc", "abc", "abc"},
-      {"1e400", "1e400", "1e400"},    {"\"007\"", "007", "007"},      {"  x y  ", "x y", "x y"},
-      {"\" a,b \"", " a,b ", " a,b "}, {"\"q\"tail", "q", "q"},       {"", "", ""},
+      {"007", "7", "7.0000"},           {"12.500", "12.5", "12.5000"},
+      {"3.0", "3", "3.0000"},           {"1.23456", "1.23456", "1.2346"},
+      {"1.23455", "1.23455", "1.2346"},  // half up, not to even
+      {"-0.00005", "-5e-05", "0.0000"}, {"-0", "0", "0.0000"},
+      {".5", "0.5", "0.5000"},          {"5.", "5", "5.0000"},
+      {"1e3", "1000", "1000.0000"},     {"abc", "abc", "abc"},
+      {"1e400", "1e400", "1e400"},      {"\"007\"", "007", "007"},
+      {"  x y  ", "x y", "x y"},        {"\" a,b \"", " a,b ", " a,b "},
+      {"\"q\"tail", "q", "q"},          {"", "", ""},
   };
   for (const Row& r : rows) {
     const std::string file = std::string("0,0,1,1\r\n") + r.item + ",B," + r.item + ",1\r\n";
@@ -124,13 +127,15 @@ TEST(ProjectFile, FreshWindowRoundTrip) {
 }
 
 TEST(ProjectFile, ChineseAndNumericLookingNamesSurviveTheRoundTrip) {
-  const std::string file = gbk("1,2,2,1\r\n水准点甲,100.5\r\n007,\r\n桥头,\r\n水准点甲,007,1.5,2\r\n007,桥头,0.25,1\r\n");
+  const std::string file =
+      gbk("1,2,2,1\r\n水准点甲,100.5\r\n007,\r\n桥头,\r\n水准点甲,007,1.5,2\r\n007,桥头,0.25,1\r\n");
   NetworkText net = openBytes(file);
   EXPECT_EQ(net.points.text(1, 1), "水准点甲");
   EXPECT_EQ(net.points.text(2, 1), "7");
   EXPECT_EQ(net.observations.text(1, 2), "7");  // still finds its point
   EXPECT_EQ(net.observations.text(2, 1), "7");
-  EXPECT_EQ(saveBytes(net), gbk("1,2,2,1\r\n水准点甲,100.5\r\n7,\r\n桥头,\r\n水准点甲,7,1.5000,2\r\n7,桥头,0.2500,1\r\n"));
+  EXPECT_EQ(saveBytes(net),
+            gbk("1,2,2,1\r\n水准点甲,100.5\r\n7,\r\n桥头,\r\n水准点甲,7,1.5000,2\r\n7,桥头,0.2500,1\r\n"));
 }
 
 TEST(ProjectFile, SaveQuotesWhatWouldNotReadBack) {
@@ -187,7 +192,8 @@ TEST(ProjectFile, OpenRefusesBrokenFilesNamingLineAndText) {
     const char* expected;
   } rows[] = {
       {"2,2,4,1\r\nA,1\r\nB,2\r\nC,\r\n", "第 4 行：文件在读完第 4 个点（第 1 行声明 4 个点、4 个观测值）之前就结束了"},
-      {"1,0,1,1\r\nA,1\r\nA,\"B,1,1\r\n", "第 3 行：文件在读完第 1 个观测值（第 1 行声明 1 个点、1 个观测值）之前就结束了"},
+      {"1,0,1,1\r\nA,1\r\nA,\"B,1,1\r\n",
+       "第 3 行：文件在读完第 1 个观测值（第 1 行声明 1 个点、1 个观测值）之前就结束了"},
       {"1,0", "第 1 行：文件在读完观测值个数之前就结束了"},
       {"", "第 1 行：文件在读完已知点个数之前就结束了"},
       {"2.5,0,0,1\r\n", "第 1 行：已知点个数“2.5”不是 0 或正整数"},
@@ -211,14 +217,14 @@ TEST(ProjectFile, SaveQuotesNamesThatWouldReadAsAnotherNumber) {
     const char* name;
     const char* written;
   } cases[] = {
-      {"007", "\"007\""}, {"1e2", "\"1e2\""}, {"1.50", "\"1.50\""}, {"+5", "\"+5\""}, {"-0", "\"-0\""},
-      {".5", "\".5\""},   {"1", "1"},         {"12", "12"},         {"BM1", "BM1"}, {"1.5", "1.5"},
+      {"007", "\"007\""}, {"1e2", "\"1e2\""}, {"1.50", "\"1.50\""},   {"+5", "\"+5\""}, {"-0", "\"-0\""},
+      {".5", "\".5\""},   {"1", "1"},         {"12", "12"},           {"BM1", "BM1"},   {"1.5", "1.5"},
       {"-3", "-3"},       {"1e+20", "1e+20"}, {"水准点1", "水准点1"},
   };
   for (const auto& c : cases) {
     const std::string name = c.name;
-    const std::string file = "1,1,2,1\r\n\"" + name + "\",10\r\nP,\r\n\"" + name + "\",P,1.5,1\r\nP,\"" + name +
-                             "\",-1.5,1\r\n";
+    const std::string file =
+        "1,1,2,1\r\n\"" + name + "\",10\r\nP,\r\n\"" + name + "\",P,1.5,1\r\nP,\"" + name + "\",-1.5,1\r\n";
     NetworkText net = openBytes(gbk(file));
     ASSERT_EQ(net.points.text(1, 1), name);
     const std::string saved = saveBytes(net);
@@ -277,8 +283,9 @@ TEST(ProjectFile, HeaderCountsBeyondTheLimitsAreRefusedAtOnce) {
 class ProjectFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("levelnet_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                        "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("levelnet_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

@@ -189,8 +189,8 @@ TEST_P(SafeFileBothWays, NewFileGetsTheUmaskModeAndAReplacedFileKeepsItsMode) {
     std::size_t size;
   };
   const Case cases[] = {
-      {-1, 022, 0644, 20},     {-1, 027, 0640, 0},      {-1, 077, 0600, 5000},  {0600, 022, 0600, 20},
-      {0640, 022, 0640, 300},  {0604, 077, 0604, 1},    {0755, 000, 0755, 20},  {0660, 077, 0660, 4 << 20},
+      {-1, 022, 0644, 20},    {-1, 027, 0640, 0},   {-1, 077, 0600, 5000}, {0600, 022, 0600, 20},
+      {0640, 022, 0640, 300}, {0604, 077, 0604, 1}, {0755, 000, 0755, 20}, {0660, 077, 0660, 4 << 20},
   };
   long files = 0;
   for (const Case& c : cases) {
@@ -266,7 +266,11 @@ TEST_P(SafeFileBothWays, SymbolicLinksStayLinksAndTheirTargetGetsTheBytes) {
     const char* real;                            // the file that must get the bytes
   };
   const Case cases[] = {
-      {"absolute", [](const fs::path& d) { write(d / "real", "old"); fs::create_symlink(d / "real", d / "link"); },
+      {"absolute",
+       [](const fs::path& d) {
+         write(d / "real", "old");
+         fs::create_symlink(d / "real", d / "link");
+       },
        "link", "real"},
       {"relative into a subfolder",
        [](const fs::path& d) {
@@ -374,7 +378,11 @@ TEST_F(SafeFileOnDisk, RefusedTargetsAreLeftExactlyAsTheyWere) {
          return (d / "ro/new").string();
        },
        "文件夹只读"},
-      {"folder", [](const fs::path& d) { fs::create_directory(d / "sub"); return (d / "sub").string(); },
+      {"folder",
+       [](const fs::path& d) {
+         fs::create_directory(d / "sub");
+         return (d / "sub").string();
+       },
        "这是一个文件夹"},
       {"link to a folder",
        [](const fs::path& d) {
@@ -689,14 +697,25 @@ TEST_F(SafeFileOnDisk, OpenFileLinksOfProcAreRefused) {
 
 TEST(SystemErrorText, CommonErrorsInChineseOthersWithTheirNumber) {
   const std::pair<int, const char*> cases[] = {
-      {EACCES, "没有权限"},         {EPERM, "没有权限"},           {ENOSPC, "磁盘空间不足"},
-      {EDQUOT, "磁盘空间不足"},     {EROFS, "文件系统只读"},       {ENOENT, "文件或文件夹不存在"},
-      {ENOTDIR, "路径中有一项不是文件夹"}, {EISDIR, "这是一个文件夹"}, {EFBIG, "文件太大"},
-      {EIO, "读写设备出错"},        {ENAMETOOLONG, "文件名太长"},  {ELOOP, "符号链接层数太多"},
-      {EMFILE, "打开的文件太多"},   {EXDEV, "不能跨文件系统改名"}, {EAGAIN, "资源暂时不可用"},
+      {EACCES, "没有权限"},
+      {EPERM, "没有权限"},
+      {ENOSPC, "磁盘空间不足"},
+      {EDQUOT, "磁盘空间不足"},
+      {EROFS, "文件系统只读"},
+      {ENOENT, "文件或文件夹不存在"},
+      {ENOTDIR, "路径中有一项不是文件夹"},
+      {EISDIR, "这是一个文件夹"},
+      {EFBIG, "文件太大"},
+      {EIO, "读写设备出错"},
+      {ENAMETOOLONG, "文件名太长"},
+      {ELOOP, "符号链接层数太多"},
+      {EMFILE, "打开的文件太多"},
+      {EXDEV, "不能跨文件系统改名"},
+      {EAGAIN, "资源暂时不可用"},
   };
   for (const auto& [error, text] : cases) EXPECT_EQ(systemErrorText(error), text) << error;
-  EXPECT_EQ(systemErrorText(EOPNOTSUPP), "系统错误 " + std::to_string(EOPNOTSUPP) + "（" + std::strerror(EOPNOTSUPP) + "）");
+  EXPECT_EQ(systemErrorText(EOPNOTSUPP),
+            "系统错误 " + std::to_string(EOPNOTSUPP) + "（" + std::strerror(EOPNOTSUPP) + "）");
   const std::string unknown = systemErrorText(9999);
   EXPECT_EQ(unknown.rfind("系统错误 9999（", 0), 0u) << unknown;
   EXPECT_EQ(unknown.substr(unknown.size() - 3), "）");

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "network/leveling_network.h"
 #include "network/input_error.h"
+#include "network/leveling_network.h"
 
 namespace levelnet {
 

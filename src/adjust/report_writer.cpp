@@ -69,12 +69,12 @@ void ReportLines::appendFixed(double v, int decimals) {
   block_.append(buf, writeFixedText(buf, v, decimals));
 }
 
-void ReportLines::appendFormatN(std::string_view text) {
+void ReportLines::appendRightAligned(std::string_view text) {
   padTo6(utf8Length(text));
   block_.append(text);
 }
 
-void ReportLines::appendFormatNNumber(double v) {
+void ReportLines::appendRightAlignedNumber(double v) {
   requireFinite(v);
   char buf[kMaxNumberChars];
   const std::size_t n = writeNumberText(buf, v);
@@ -82,7 +82,7 @@ void ReportLines::appendFormatNNumber(double v) {
   block_.append(buf, n);
 }
 
-void ReportLines::appendFormatNFixed(double v, int decimals) {
+void ReportLines::appendRightAlignedFixed(double v, int decimals) {
   requireFinite(v);
   char buf[kMaxNumberChars];
   const std::size_t n = writeFixedText(buf, v, decimals);
@@ -96,7 +96,7 @@ void appendMatrixRow(ReportLines& lines, const double* row, int t) {
       lines.append("  0.0000  ");
     } else {
       lines.append("  ");
-      lines.appendFormatNFixed(row[j], 4);
+      lines.appendRightAlignedFixed(row[j], 4);
       lines.append("  ");
     }
   }
@@ -120,7 +120,8 @@ void writeErrorEquations(const AdjustmentResults& r, ReportLines& lines) {
   lines.title("由观测值组成误差方程");
   for (int i = 1; i <= r.net.observationCount; ++i) {
     const ErrorEquation& b = r.errorEquations[i];
-    appendErrorEquationLine(lines, t, [&b](int j) { return b[j]; }, r.constantTerms[i]);
+    appendErrorEquationLine(
+        lines, t, [&b](int j) { return b[j]; }, r.constantTerms[i]);
   }
 }
 
@@ -160,7 +161,7 @@ void writeSolution(const AdjustmentResults& r, ReportLines& lines) {
     }
     for (int i = i0; i <= i1; ++i) {
       appendMatrixRow(lines, block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t), t);
-      lines.appendFormatNFixed(r.parameterCorrections[i], 4);
+      lines.appendRightAlignedFixed(r.parameterCorrections[i], 4);
       lines.endLine();
     }
   }
@@ -173,9 +174,9 @@ void writeAdjustedValues(const AdjustmentResults& r, ReportLines& lines) {
     lines.append("  ");
     lines.appendNumber(p);
     lines.append(" ");
-    lines.appendFormatN(net.pointName[p]);
+    lines.appendRightAligned(net.pointName[p]);
     lines.append("     ");
-    lines.appendFormatNFixed(r.adjustedElevations[p], 4);
+    lines.appendRightAlignedFixed(r.adjustedElevations[p], 4);
     lines.endLine();
   }
   lines.title("序号  观测值(m)  改正数(mm)  平差值(m)");
@@ -183,11 +184,11 @@ void writeAdjustedValues(const AdjustmentResults& r, ReportLines& lines) {
     lines.append("  ");
     lines.appendNumber(k);
     lines.append("    ");
-    lines.appendFormatNFixed(net.observedDifference[k], 3);
+    lines.appendRightAlignedFixed(net.observedDifference[k], 3);
     lines.append("   ");
-    lines.appendFormatNFixed(r.corrections[k], 1);
+    lines.appendRightAlignedFixed(r.corrections[k], 1);
     lines.append("       ");
-    lines.appendFormatNFixed(r.adjustedDifferences[k], 4);
+    lines.appendRightAlignedFixed(r.adjustedDifferences[k], 4);
     lines.endLine();
   }
 }

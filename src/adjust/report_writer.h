@@ -54,9 +54,9 @@ class ReportLines {
   void appendFixed(double v, int decimals);
   // Right-aligned in 6 characters (characters, not bytes: "水准点" takes
   // three); a longer text is never shortened.
-  void appendFormatN(std::string_view text);
-  void appendFormatNNumber(double v);
-  void appendFormatNFixed(double v, int decimals);
+  void appendRightAligned(std::string_view text);
+  void appendRightAlignedNumber(double v);
+  void appendRightAlignedFixed(double v, int decimals);
 
   // Hands what is left to the sink. Call once, after the last line.
   void finish();
@@ -95,12 +95,16 @@ template <class Coefficient>
 void appendErrorEquationLine(ReportLines& lines, int t, Coefficient&& coefficient, double constantTerm) {
   for (int j = 1; j <= t; ++j) {
     const double b = coefficient(j);
-    if (b == 0.0) lines.append("     0");
-    else if (b == 1.0) lines.append("     1");
-    else if (b == -1.0) lines.append("    -1");
-    else lines.appendFormatNNumber(b);
+    if (b == 0.0)
+      lines.append("     0");
+    else if (b == 1.0)
+      lines.append("     1");
+    else if (b == -1.0)
+      lines.append("    -1");
+    else
+      lines.appendRightAlignedNumber(b);
   }
-  lines.appendFormatNNumber(roundHalfUp(constantTerm, 1));
+  lines.appendRightAlignedNumber(roundHalfUp(constantTerm, 1));
   lines.endLine();
 }
 

@@ -106,9 +106,12 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
     for (std::size_t s = 0; s + 1 < sequence.size(); ++s) {
       const int u = sequence[s], v = sequence[s + 1];
       int obs;
-      if (u == a && v == b) obs = j;
-      else if (tree.parent[v] == u) obs = tree.observation[v];
-      else obs = tree.observation[u];
+      if (u == a && v == b)
+        obs = j;
+      else if (tree.parent[v] == u)
+        obs = tree.observation[v];
+      else
+        obs = tree.observation[u];
       m.observations.push_back(obs);
       sum += walked(net, obs, u);
       m.lengthKm += net.routeLength[obs];

@@ -18,8 +18,10 @@ namespace {
 std::size_t displayWidth(const std::string& text) {
   std::size_t width = 0;
   for (unsigned char c : text) {
-    if (c < 0x80) width += 1;
-    else if ((c & 0xC0) != 0x80) width += 2;
+    if (c < 0x80)
+      width += 1;
+    else if ((c & 0xC0) != 0x80)
+      width += 2;
   }
   return width;
 }
@@ -147,12 +149,13 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
     out.add("  自由度 f = n − t = " + std::to_string(g.dof));
     out.add("  统计量 [pvv]/σ0² = " + fixed(g.statistic, 3));
     out.add("  接受区间 [χ²(0.025), χ²(0.975)] = [" + fixed(g.lower, 3) + ", " + fixed(g.upper, 3) + "]");
-    out.add(std::string("  结果：") +
-            (g.passed ? "通过" : g.statistic > g.upper ? "未通过（偏大：观测精度不及先验值，或含粗差）"
-                                                        : "未通过（偏小：先验值偏于保守）"));
+    out.add(std::string("  结果：") + (g.passed                ? "通过"
+                                       : g.statistic > g.upper ? "未通过（偏大：观测精度不及先验值，或含粗差）"
+                                                               : "未通过（偏小：先验值偏于保守）"));
   } else {
-    out.add(std::string("  未做：") + (options.grade == "等外" ? "等外水准没有先验值，请用 --sigma-km 给出每公里高差中误差"
-                                                             : "未指定等级，也未用 --sigma-km 给出每公里高差中误差"));
+    out.add(std::string("  未做：") + (options.grade == "等外"
+                                           ? "等外水准没有先验值，请用 --sigma-km 给出每公里高差中误差"
+                                           : "未指定等级，也未用 --sigma-km 给出每公里高差中误差"));
   }
 
   // 3. Residuals.
@@ -181,8 +184,10 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
 
   // 4. Verdict.
   std::string verdict = "结论：";
-  if (!hasGrade) verdict += "闭合差未作限差检核（未指定等级）";
-  else if (failed.empty()) verdict += "闭合差 " + std::to_string(misclosures.size()) + " 个全部合格";
+  if (!hasGrade)
+    verdict += "闭合差未作限差检核（未指定等级）";
+  else if (failed.empty())
+    verdict += "闭合差 " + std::to_string(misclosures.size()) + " 个全部合格";
   else {
     verdict += "闭合差超限 " + std::to_string(failed.size()) + " 个（第";
     for (std::size_t i = 0; i < failed.size(); ++i) verdict += (i ? "、" : " ") + std::to_string(failed[i]);

@@ -11,8 +11,8 @@ struct AdjustmentResults;
 // Two-sided chi-square test at 95 % of [pvv] / sigma0^2 on `dof` degrees
 // of freedom.
 struct GlobalTest {
-  double sigma0 = 0.0;     // a-priori standard error of unit weight, mm
-  double pvv = 0.0;        // from the unrounded corrections, mm^2
+  double sigma0 = 0.0;  // a-priori standard error of unit weight, mm
+  double pvv = 0.0;     // from the unrounded corrections, mm^2
   int dof = 0;
   double statistic = 0.0;  // pvv / sigma0^2
   double lower = 0.0;      // chi-square quantile at 0.025
@@ -31,14 +31,14 @@ GlobalTest globalTest(const AdjustmentResults& run, double sigma0);
 
 // One observation's residual figures.
 struct Residual {
-  double v = 0.0;           // correction, mm, unrounded
-  double p = 0.0;           // weight
-  double qvv = 0.0;         // cofactor of the correction: 1/p - a Q a^T
-  double redundancy = 0.0;  // r = p qvv
+  double v = 0.0;             // correction, mm, unrounded
+  double p = 0.0;             // weight
+  double qvv = 0.0;           // cofactor of the correction: 1/p - a Q a^T
+  double redundancy = 0.0;    // r = p qvv
   bool standardised = false;  // false where qvv is not positive (r = 0)
-  double w = 0.0;           // v / (scale sqrt(qvv))
-  bool unchecked = false;   // r < 0.01: a blunder here cannot be seen
-  bool suspected = false;   // the largest |w| above 3.29
+  double w = 0.0;             // v / (scale sqrt(qvv))
+  bool unchecked = false;     // r < 0.01: a blunder here cannot be seen
+  bool suspected = false;     // the largest |w| above 3.29
 };
 
 struct ResidualAnalysis {

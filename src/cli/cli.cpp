@@ -43,7 +43,8 @@ const char kUsageText[] =
     "用法:\n"
     "  levelnet adjust FILE.pc [--encoding utf-8|gbk]\n"
     "      平差 FILE.pc，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
-    "  levelnet check FILE.pc [--grade 二等|三等|四等|等外] [--terrain 平原|山区] [--sigma-km S] [--encoding utf-8|gbk]\n"
+    "  levelnet check FILE.pc [--grade 二等|三等|四等|等外] [--terrain 平原|山区] [--sigma-km S] [--encoding "
+    "utf-8|gbk]\n"
     "      检核观测数据：闭合差与限差、单位权方差的χ²检验、粗差探测\n"
     "  levelnet normalize IN.pc OUT.pc [--encoding utf-8|gbk]\n"
     "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
@@ -56,8 +57,8 @@ const char kUsageText[] =
 struct Arguments {
   std::string command;
   std::vector<std::string> files;
-  std::string encoding = "utf-8";              // of the report
-  std::optional<FileEncoding> inputEncoding;   // of the file read, when forced
+  std::string encoding = "utf-8";             // of the report
+  std::optional<FileEncoding> inputEncoding;  // of the file read, when forced
   std::string grade, terrain, sigmaKm;
   bool help = false;
 };
@@ -178,7 +179,8 @@ NetworkText openNetwork(const std::string& path, const Arguments& a, std::ostrea
 }
 
 void warnOfDuplicates(const std::vector<DuplicateName>& duplicates, const std::string& path, std::ostream& err) {
-  for (const DuplicateName& d : duplicates) err << "levelnet: 警告：文件“" << path << "”：" << duplicateNameWarning(d) << "\n";
+  for (const DuplicateName& d : duplicates)
+    err << "levelnet: 警告：文件“" << path << "”：" << duplicateNameWarning(d) << "\n";
 }
 
 int adjust(const Arguments& a, std::ostream& out, std::ostream& err) {
@@ -210,8 +212,7 @@ int check(const Arguments& a, std::ostream& out, std::ostream& err) {
     options.sigmaGiven = true;
     const std::optional<double> sigmaKm = parseNumber(a.sigmaKm);
     options.sigmaKm = sigmaKm.value_or(0.0);
-    if (!(options.sigmaKm > 0.0))
-      throw UsageError("--sigma-km “" + a.sigmaKm + "”不是大于 0 的数");
+    if (!(options.sigmaKm > 0.0)) throw UsageError("--sigma-km “" + a.sigmaKm + "”不是大于 0 的数");
   }
   try {
     toleranceCoefficient(options.grade, options.terrain);

@@ -12,7 +12,8 @@ namespace {
 // converted, with its offset.
 bool convert(const char* to, const char* from, std::string_view in, std::string& out, std::size_t& badOffset) {
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
   out.clear();
   out.resize(in.size() * 2 + 16);
   char* inPtr = const_cast<char*>(in.data());
@@ -87,10 +88,14 @@ std::size_t decodeUtf8(std::string_view bytes, std::size_t i, char32_t& codePoin
   }
   std::size_t length = 0;
   char32_t minimum = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) length = 2, codePoint = b0 & 0x1F, minimum = 0x80;
-  else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3, codePoint = b0 & 0x0F, minimum = 0x800;
-  else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4, codePoint = b0 & 0x07, minimum = 0x10000;
-  else return 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF)
+    length = 2, codePoint = b0 & 0x1F, minimum = 0x80;
+  else if (b0 >= 0xE0 && b0 <= 0xEF)
+    length = 3, codePoint = b0 & 0x0F, minimum = 0x800;
+  else if (b0 >= 0xF0 && b0 <= 0xF4)
+    length = 4, codePoint = b0 & 0x07, minimum = 0x10000;
+  else
+    return 0;
   if (i + length > bytes.size()) return 0;
   for (std::size_t k = 1; k < length; ++k) {
     const unsigned char b = byte(i + k);
@@ -106,15 +111,15 @@ std::size_t decodeUtf8(std::string_view bytes, std::size_t i, char32_t& codePoin
 // U+0800, and the rare four-byte ones (CJK extension B) are left out because
 // GBK names such as 稹安 read as one of them.
 bool isChineseTextCharacter(char32_t c) {
-  return (c >= 0x2000 && c <= 0x206F)        // general punctuation: “” — …
-         || (c >= 0x2100 && c <= 0x22FF)     // letterlike symbols, arrows, mathematical operators: ℃ → ± ≤
-         || (c >= 0x2460 && c <= 0x27BF)     // enclosed numbers, box drawing, shapes, symbols: ① ─ ○ ★
-         || (c >= 0x3000 && c <= 0x33FF)     // CJK punctuation, kana, bopomofo, CJK compatibility: 、。《》㎞
-         || (c >= 0x3400 && c <= 0x4DBF)     // CJK extension A
-         || (c >= 0x4E00 && c <= 0x9FFF)     // CJK unified ideographs
-         || (c >= 0xF900 && c <= 0xFAFF)     // CJK compatibility ideographs
-         || (c >= 0xFE30 && c <= 0xFE4F)     // CJK compatibility forms
-         || (c >= 0xFF00 && c <= 0xFFEF);    // full-width forms: （），：
+  return (c >= 0x2000 && c <= 0x206F)      // general punctuation: “” — …
+         || (c >= 0x2100 && c <= 0x22FF)   // letterlike symbols, arrows, mathematical operators: ℃ → ± ≤
+         || (c >= 0x2460 && c <= 0x27BF)   // enclosed numbers, box drawing, shapes, symbols: ① ─ ○ ★
+         || (c >= 0x3000 && c <= 0x33FF)   // CJK punctuation, kana, bopomofo, CJK compatibility: 、。《》㎞
+         || (c >= 0x3400 && c <= 0x4DBF)   // CJK extension A
+         || (c >= 0x4E00 && c <= 0x9FFF)   // CJK unified ideographs
+         || (c >= 0xF900 && c <= 0xFAFF)   // CJK compatibility ideographs
+         || (c >= 0xFE30 && c <= 0xFE4F)   // CJK compatibility forms
+         || (c >= 0xFF00 && c <= 0xFFEF);  // full-width forms: （），：
 }
 
 }  // namespace

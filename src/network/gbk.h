@@ -11,7 +11,7 @@ namespace levelnet {
 
 // Text decoded from bytes, or where the decoding stopped.
 struct DecodedText {
-  std::string text;                     // UTF-8; complete only when badOffset is empty
+  std::string text;                      // UTF-8; complete only when badOffset is empty
   std::optional<std::size_t> badOffset;  // the first byte that is not in the encoding
 };
 

@@ -102,7 +102,9 @@ std::optional<double> readRequired(const std::string& place, const std::string& 
 // observations ties to a known point.
 class Components {
  public:
-  explicit Components(int n) : parent_(static_cast<std::size_t>(n) + 1) { std::iota(parent_.begin(), parent_.end(), 0); }
+  explicit Components(int n) : parent_(static_cast<std::size_t>(n) + 1) {
+    std::iota(parent_.begin(), parent_.end(), 0);
+  }
   int find(int a) {
     while (parent_[a] != a) a = parent_[a] = parent_[parent_[a]];
     return a;
@@ -159,7 +161,8 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   int shortest = 0, longest = 0;  // rows of the shortest and longest usable routes
   if (countOk) {
     if (count > observationRows) {
-      problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " + std::to_string(observationRows));
+      problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " +
+                   std::to_string(observationRows));
     } else {
       observationsUsable = true;
       observationCount = static_cast<int>(count);
@@ -184,9 +187,12 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
         continue;
       }
       const std::optional<double> elevation = parseNumber(cell);
-      if (!elevation) problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
-      else if (std::fabs(*elevation) > kMaxAbsElevation) problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
-      else net.elevation[i] = *elevation;
+      if (!elevation)
+        problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+      else if (std::fabs(*elevation) > kMaxAbsElevation)
+        problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
+      else
+        net.elevation[i] = *elevation;
     }
     net.indexNames();
   }
@@ -260,15 +266,14 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       const int first = net.pointNumberOf(net.pointName[p]);
       if (first != p) {
         problems.add("点表第 " + std::to_string(p) + " 行与第 " + std::to_string(first) + " 行点名重复：" +
-                     quoted(net.pointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) +
-                     " 行计算，第 " + std::to_string(p) + " 行的待定点因此没有观测）");
+                     quoted(net.pointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) + " 行计算，第 " +
+                     std::to_string(p) + " 行的待定点因此没有观测）");
         continue;
       }
       if (looseCount++ > 0) loose += "、";
       loose += quoted(net.pointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
     }
-    if (looseCount > 0)
-      problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");
+    if (looseCount > 0) problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");
   }
 
   if (!problems.empty()) problems.raise();

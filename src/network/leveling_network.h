@@ -26,15 +26,15 @@ struct LevelingNetwork {
   int knownCount = 0;
   int unknownCount = 0;
   int observationCount = 0;
-  int pointCount = 0;        // knownCount + unknownCount, at most 32767
-  int parameterCount = 0;    // unknownCount
+  int pointCount = 0;             // knownCount + unknownCount, at most 32767
+  int parameterCount = 0;         // unknownCount
   double unitWeightLength = 0.0;  // km; a route of this length has weight 1
 
-  std::vector<std::string> pointName;      // as typed, no trimming
-  std::vector<double> elevation;           // m
-  std::vector<std::int16_t> fromPoint;     // point numbers
+  std::vector<std::string> pointName;   // as typed, no trimming
+  std::vector<double> elevation;        // m
+  std::vector<std::int16_t> fromPoint;  // point numbers
   std::vector<std::int16_t> toPoint;
-  std::vector<double> observedDifference;        // m, elevation of to minus elevation of from
+  std::vector<double> observedDifference;  // m, elevation of to minus elevation of from
   std::vector<double> routeLength;         // km
 
   // Point number of a name: exact, case-sensitive, no trimming; with
@@ -63,10 +63,10 @@ inline constexpr int kMaxObservations = 100000;
 // Bounds no real network comes near. Beyond them the values would destroy
 // the result (an elevation of 1e13 m leaves no digits for millimetres; a
 // difference of 1e300 m overflows [pvv]), so a run refuses them.
-inline constexpr double kMaxAbsElevation = 1e5;         // m, elevations and observed differences
-inline constexpr double kMinRouteLength = 1e-6;         // km, route lengths and the unit-weight length
-inline constexpr double kMaxRouteLength = 1e5;          // km
-inline constexpr double kMaxRouteLengthRatio = 1e6;     // longest route over shortest: the ratio of the weights
+inline constexpr double kMaxAbsElevation = 1e5;      // m, elevations and observed differences
+inline constexpr double kMinRouteLength = 1e-6;      // km, route lengths and the unit-weight length
+inline constexpr double kMaxRouteLength = 1e5;       // km
+inline constexpr double kMaxRouteLengthRatio = 1e6;  // longest route over shortest: the ratio of the weights
 
 // A warning for a duplicate name: both rows and which one counts.
 std::string duplicateNameWarning(const DuplicateName& duplicate);

@@ -1,8 +1,8 @@
 #include "network/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -23,8 +23,14 @@ long long decimalMagnitude(std::string_view t) {
   std::size_t i = 0;
   for (; i < t.size() && t[i] != 'e' && t[i] != 'E'; ++i) {
     char c = t[i];
-    if (c == '.') { afterPoint = true; continue; }
-    if (!found && c != '0') { found = true; if (afterPoint) break; }
+    if (c == '.') {
+      afterPoint = true;
+      continue;
+    }
+    if (!found && c != '0') {
+      found = true;
+      if (afterPoint) break;
+    }
     if (found && !afterPoint) ++place;
     if (!found && afterPoint) --place;
   }
@@ -74,8 +80,8 @@ std::optional<double> parseNumber(std::string_view text) {
   // from_chars takes no leading "+".
   std::string_view unsignedPart = core.substr(mantissaStart);
   double v = 0.0;
-  auto [ptr, ec] = std::from_chars(unsignedPart.data(), unsignedPart.data() + unsignedPart.size(), v,
-                                   std::chars_format::general);
+  auto [ptr, ec] =
+      std::from_chars(unsignedPart.data(), unsignedPart.data() + unsignedPart.size(), v, std::chars_format::general);
   if (ptr != unsignedPart.data() + unsignedPart.size()) return std::nullopt;
   if (ec == std::errc::result_out_of_range) {
     // Too large is no number; too small reads as 0. Which one it is follows

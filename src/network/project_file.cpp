@@ -143,9 +143,8 @@ std::string hexBytes(std::string_view bytes, std::size_t offset) {
   return out;
 }
 
-
-[[noreturn]] void notInEncoding(std::string_view bytes, std::size_t bad, const std::string& name,
-                                const char* encoding, const char* hint) {
+[[noreturn]] void notInEncoding(std::string_view bytes, std::size_t bad, const std::string& name, const char* encoding,
+                                const char* hint) {
   throw InputError("文件" + quoted(name) + "第 " + std::to_string(lineOfOffset(bytes, bad)) + " 行：不是 " + encoding +
                    " 编码的文字（字节 " + hexBytes(bytes, bad) + "）" + hint);
 }
@@ -199,8 +198,8 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, s
 
   // The counts are not trusted for sizes: a file that announces more items
   // than it holds ends early long before memory runs short.
-  const std::string announced = "（第 1 行声明 " + numberText(pointCount) + " 个点、" + numberText(observationCount) +
-                                " 个观测值）";
+  const std::string announced =
+      "（第 1 行声明 " + numberText(pointCount) + " 个点、" + numberText(observationCount) + " 个观测值）";
   for (double i = 1; i <= pointCount; ++i) {
     const std::string what = "读完第 " + numberText(i) + " 个点" + announced;
     Item pointName = reader.next(what.c_str());
@@ -285,8 +284,8 @@ void appendItem(std::string& out, const std::string& text, const std::string& pl
       throw InputError(place + quoted(text) + "含有控制字符，无法保存到平差文件");
   const std::optional<std::string> gbk = utf8ToGbk(text);
   if (!gbk) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
-  const bool blankEdge = !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
-                                           text.back() == '\t');
+  const bool blankEdge =
+      !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t');
   if (blankEdge || text.find(',') != std::string::npos || (isName && readsAsAnotherNumber(text))) {
     out += '"';
     out += *gbk;

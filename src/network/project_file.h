@@ -56,8 +56,8 @@ void applyProject(const ProjectData& data, ParameterFields& fields, TextTable& p
 // that Open would read as a number with another text ("007", "1e2", "1.50");
 // names that read back as they are ("12", "BM1") and the numeric columns stay
 // unquoted. A text holding a double quote, a line break, another control
-// character (a tab excepted) or a character GBK cannot encode is refused with InputError naming the field or table, row and
-// column.
+// character (a tab excepted) or a character GBK cannot encode is refused with InputError naming the field or table, row
+// and column.
 std::string formatProjectBytes(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
 
 // Saves to `path` through saveFileSafely (safe_file.h): an existing file is

@@ -476,8 +476,8 @@ std::string systemErrorText(int error) {
         static const char* text(const char* result, const char*) { return result; }
         static const char* text(int result, const char* filled) { return result == 0 ? filled : "未知错误"; }
       };
-      return "系统错误 " + std::to_string(error) + "（" + Pick::text(::strerror_r(error, buffer, sizeof buffer), buffer) +
-             "）";
+      return "系统错误 " + std::to_string(error) + "（" +
+             Pick::text(::strerror_r(error, buffer, sizeof buffer), buffer) + "）";
     }
   }
 }

@@ -46,10 +46,10 @@ class MemoryTable : public TextTable {
 
 // The texts of the four parameter fields.
 struct ParameterFields {
-  std::string known;         // txtKnow: number of known points
-  std::string unknown;       // txtUnknow: number of unknown points
-  std::string observations;  // Text3: number of observations
-  std::string unitLength;    // Text4: unit-weight route length, km
+  std::string known;         // number of known points (已知点)
+  std::string unknown;       // number of unknown points (待定点)
+  std::string observations;  // number of observations (观测值)
+  std::string unitLength;    // unit-weight route length, km (单位权长度)
 };
 
 // Column counts of the two tables, column 0 included.

@@ -113,8 +113,8 @@ void CellEditing::commitEditor() {
   const QString text = withoutControlCharacters(editor_.text());
   // The count may have been lowered while the editor was open: a cell that
   // no longer exists takes nothing, and the header row never does.
-  if (editRow_ >= grid_.headerRowCount() && editRow_ < grid_.rowCount() &&
-      editColumn_ >= grid_.headerColumnCount() && editColumn_ < grid_.columnCount())
+  if (editRow_ >= grid_.headerRowCount() && editRow_ < grid_.rowCount() && editColumn_ >= grid_.headerColumnCount() &&
+      editColumn_ < grid_.columnCount())
     changeCell(editRow_, editColumn_, text);
   editor_.hide();
   if (hadFocus) grid_.setFocus(Qt::OtherFocusReason);

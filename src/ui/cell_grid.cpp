@@ -124,10 +124,9 @@ CellGrid::CellGrid(int rows, int columns, QWidget* parent)
   for (int c = 0; c < columns; ++c) setColumnWidth(c, 600);
   view_->viewport()->installEventFilter(this);
   corner_->installEventFilter(this);
-  connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            if (current.isValid()) viewCurrentChanged(current.row(), current.column());
-          });
+  connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+    if (current.isValid()) viewCurrentChanged(current.row(), current.column());
+  });
   setRowCount(rows);
   applyRowHeights();
 }
@@ -383,7 +382,7 @@ bool CellGrid::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
-// Works out the cell under the pointer, then raises pressed or doubleClicked.
+// Works out the cell under the pointer, then raises pressed.
 // The event is consumed: the view neither selects nor moves on a press.
 bool CellGrid::mouseEvent(QObject* watched, QEvent* event) {
   const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -405,10 +404,9 @@ bool CellGrid::mouseEvent(QObject* watched, QEvent* event) {
   }
   pressedRow_ = row;
   pressedColumn_ = column;
-  if (event->type() == QEvent::MouseButtonDblClick) {
-    emit doubleClicked();
-    return true;
-  }
+  // The second press of a double-click is swallowed: the first one has
+  // opened the editor, and the view must not start an edit of its own.
+  if (event->type() == QEvent::MouseButtonDblClick) return true;
   currentCellUserPlaced_ = true;
   setFocus(Qt::OtherFocusReason);
   const QPoint inGrid = static_cast<QWidget*>(watched)->mapTo(this, pos);

@@ -127,8 +127,6 @@ class CellGrid : public QWidget, public TextTable {
   void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
   // The current cell changed, by the user's navigation or by the program.
   void currentCellChanged();
-  // A double-click; the press that began it raised pressed.
-  void doubleClicked();
   // The Delete key on the grid.
   void deletePressed();
 

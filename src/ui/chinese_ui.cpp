@@ -49,8 +49,8 @@ class MissingQtTranslations : public QTranslator {
     static const struct {
       const char* source;
       const char* chinese;
-    } kWords[] = {{"Folder", "文件夹"}, {"File", "文件"},   {"%1 File", "%1 文件"}, {"Drive", "驱动器"},
-                  {"Alias", "别名"},     {"Shortcut", "快捷方式"}, {"Unknown", "未知"}};
+    } kWords[] = {{"Folder", "文件夹"}, {"File", "文件"},         {"%1 File", "%1 文件"}, {"Drive", "驱动器"},
+                  {"Alias", "别名"},    {"Shortcut", "快捷方式"}, {"Unknown", "未知"}};
     for (const auto& w : kWords)
       if (qstrcmp(sourceText, w.source) == 0) return QString::fromUtf8(w.chinese);
     return QString();

@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    levelnet::saveFileSafely(options.screenshot, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    levelnet::saveFileSafely(options.screenshot,
+                             std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "levelnet-gui: %s\n", e.what());
     return 1;

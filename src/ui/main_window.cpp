@@ -16,8 +16,8 @@
 #include "network/input_error.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
-#include "ui/chinese_ui.h"
 #include "ui/cell_grid.h"
+#include "ui/chinese_ui.h"
 #include "ui/dialogs.h"
 #include "ui/key_codes.h"
 #include "ui/keyed_line_edit.h"
@@ -194,9 +194,9 @@ void MainWindow::createWidgets() {
   // then 待定点, 观测值, 单位权长度 and the in-cell editors (skipped while
   // hidden). The count fields are walked by Enter, so from 单位权长度 two Tabs
   // lead round to the points table.
-  QWidget* order[] = {knownCountEdit, pointTable, observationTable, newButton, openButton, saveButton, adjustButton,
-                      reportView, unknownCountEdit, observationCountEdit, unitLengthEdit, pointCellEditor,
-                      observationCellEditor};
+  QWidget* order[] = {knownCountEdit, pointTable,      observationTable,     newButton,        openButton,
+                      saveButton,     adjustButton,    reportView,           unknownCountEdit, observationCountEdit,
+                      unitLengthEdit, pointCellEditor, observationCellEditor};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   pointEditing_ = std::make_unique<CellEditing>(*pointTable, *pointCellEditor, [this] { markModified(); });
@@ -224,8 +224,7 @@ void MainWindow::connectCellEditing(CellGrid* table, KeyedLineEdit* editor, Cell
   connect(table, &CellGrid::pressed, this, [editing] { editing->onTablePressed(); });
   connect(table, &CellGrid::currentCellChanged, this, [editing] { editing->onCurrentCellChanged(); });
   connect(table, &CellGrid::deletePressed, this, [editing] { editing->onTableDelete(); });
-  connect(editor, &KeyedLineEdit::characterTyped, this,
-          [editing](int& code) { editing->onEditorCharacter(code); });
+  connect(editor, &KeyedLineEdit::characterTyped, this, [editing](int& code) { editing->onEditorCharacter(code); });
   connect(editor, &KeyedLineEdit::verticalKey, this, [editing](int step) { editing->onEditorVertical(step); });
   connect(editor, &KeyedLineEdit::focusLost, this, [editing] { editing->onEditorFocusLost(); });
 }
@@ -234,8 +233,10 @@ void MainWindow::connectCellEditing(CellGrid* table, KeyedLineEdit* editor, Cell
 // question, a cancelled or failed save keeps the window open with its data.
 void MainWindow::closeEvent(QCloseEvent* event) {
   commitEditors();
-  if (confirmDiscardOrSave()) event->accept();
-  else event->ignore();
+  if (confirmDiscardOrSave())
+    event->accept();
+  else
+    event->ignore();
 }
 
 void MainWindow::setupTables() {

@@ -50,8 +50,8 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   }
   rep.title("由观测值组成误差方程");
   for (int i = 1; i <= n; ++i) {
-    for (int j = 1; j <= t; ++j) rep.appendFormatNNumber(d.B(i, j));
-    rep.appendFormatNNumber(roundHalfUp(d.l[i], 1));
+    for (int j = 1; j <= t; ++j) rep.appendRightAlignedNumber(d.B(i, j));
+    rep.appendRightAlignedNumber(roundHalfUp(d.l[i], 1));
     rep.endLine();
   }
 
@@ -80,7 +80,7 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   for (int i = 1; i <= t; ++i) {
     for (int j = 1; j <= t; ++j) {
       rep.append("  ");
-      rep.appendFormatNFixed(d.N(i, j), 4);
+      rep.appendRightAlignedFixed(d.N(i, j), 4);
       rep.append("  ");
     }
     rep.appendFixed(d.W[i], 1);
@@ -117,10 +117,10 @@ DenseRun denseAdjustment(LevelingNetwork network) {
   for (int i = 1; i <= t; ++i) {
     for (int j = 1; j <= t; ++j) {
       rep.append("  ");
-      rep.appendFormatNFixed(Q(i, j), 4);
+      rep.appendRightAlignedFixed(Q(i, j), 4);
       rep.append("  ");
     }
-    rep.appendFormatNFixed(d.x[i], 4);
+    rep.appendRightAlignedFixed(d.x[i], 4);
     rep.endLine();
   }
 
@@ -131,9 +131,9 @@ DenseRun denseAdjustment(LevelingNetwork network) {
     rep.append("  ");
     rep.appendNumber(p);
     rep.append(" ");
-    rep.appendFormatN(net.pointName[p]);
+    rep.appendRightAligned(net.pointName[p]);
     rep.append("     ");
-    rep.appendFormatNFixed(net.elevation[p], 4);
+    rep.appendRightAlignedFixed(net.elevation[p], 4);
     rep.endLine();
   }
   d.adjustedDiff.assign(n + 1, 0.0);
@@ -146,11 +146,11 @@ DenseRun denseAdjustment(LevelingNetwork network) {
     rep.append("  ");
     rep.appendNumber(k);
     rep.append("    ");
-    rep.appendFormatNFixed(net.observedDifference[k], 3);
+    rep.appendRightAlignedFixed(net.observedDifference[k], 3);
     rep.append("   ");
-    rep.appendFormatNFixed(d.correction[k], 1);
+    rep.appendRightAlignedFixed(d.correction[k], 1);
     rep.append("       ");
-    rep.appendFormatNFixed(d.adjustedDiff[k], 4);
+    rep.appendRightAlignedFixed(d.adjustedDiff[k], 4);
     rep.endLine();
   }
 

@@ -39,8 +39,8 @@ void pressCell(CellGrid& grid, int row, int col) {
 
 // The rectangle of the grid's current cell in window pixels.
 QRect currentCellInWindow(CellGrid& grid) {
-  return QRect(pixelsX(grid.leftTwips() + grid.currentCellLeft()), pixelsY(grid.topTwips() + grid.currentCellTop()), pixelsX(grid.currentCellWidth()),
-               pixelsY(grid.currentCellHeight()));
+  return QRect(pixelsX(grid.leftTwips() + grid.currentCellLeft()), pixelsY(grid.topTwips() + grid.currentCellTop()),
+               pixelsX(grid.currentCellWidth()), pixelsY(grid.currentCellHeight()));
 }
 
 struct Table {
@@ -200,7 +200,9 @@ class CellEditingTest : public QObject {
     QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
     QVERIFY(!w.isModified());
     f.type("A");
-    w.pointCellEditor->insert(QString::fromUtf8("\x08" "B\x1b\x13"));
+    w.pointCellEditor->insert(
+        QString::fromUtf8("\x08"
+                          "B\x1b\x13"));
     f.enter();
     QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("AB"));
   }
@@ -229,10 +231,11 @@ class CellEditingTest : public QObject {
     saveShot(w, "editor_by_key");
     CellGrid& g = *w.observationTable;
     QCOMPARE(w.observationCellEditor->geometry(),
-             QRect(pixelsX(g.leftTwips() + g.currentCellLeft()), pixelsY(g.topTwips() + g.currentCellTop()), pixelsX(g.columnWidth(4)),
-                   pixelsY(g.rowHeight(2)) - 2));
+             QRect(pixelsX(g.leftTwips() + g.currentCellLeft()), pixelsY(g.topTwips() + g.currentCellTop()),
+                   pixelsX(g.columnWidth(4)), pixelsY(g.rowHeight(2)) - 2));
     // The cell lies inside the grid, where the user sees it.
-    QVERIFY(QRect(QPoint(0, 0), g.size()).contains(QRect(pixelsX(g.currentCellLeft()), pixelsY(g.currentCellTop()), 1, 1)));
+    QVERIFY(
+        QRect(QPoint(0, 0), g.size()).contains(QRect(pixelsX(g.currentCellLeft()), pixelsY(g.currentCellTop()), 1, 1)));
   }
 
   void pressOnAHeaderCellEditsTheNearestDataCell_data() {
@@ -267,7 +270,8 @@ class CellEditingTest : public QObject {
     // A press covers the cell exactly.
     QCOMPARE(t.editor->geometry(), currentCellInWindow(*t.grid));
     saveShot(*f.window, QStringLiteral("editor_by_press_%1").arg(QTest::currentDataTag()));
-    QCOMPARE(t.grid->cellText(0, 3 - (observations ? 0 : 1)), observations ? QStringLiteral("观测值(m)") : QStringLiteral("高程(m)"));
+    QCOMPARE(t.grid->cellText(0, 3 - (observations ? 0 : 1)),
+             observations ? QStringLiteral("观测值(m)") : QStringLiteral("高程(m)"));
   }
 
   // Whatever takes the user from an open editor commits it first: a press

@@ -106,7 +106,8 @@ class CellGridTest : public QObject {
   void enterTextMovesColumnFirstThenRow() {
     CellGrid grid(3, 5);
     std::vector<std::pair<int, int>> visited;
-    connect(&grid, &CellGrid::currentCellChanged, [&] { visited.emplace_back(grid.currentRow(), grid.currentColumn()); });
+    connect(&grid, &CellGrid::currentCellChanged,
+            [&] { visited.emplace_back(grid.currentRow(), grid.currentColumn()); });
     grid.enterText(2, 3, "观测");
     QCOMPARE(grid.cellText(2, 3), QStringLiteral("观测"));
     QCOMPARE(grid.text(2, 3), std::string("观测"));

@@ -22,7 +22,8 @@ QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
 
 void pressCell(CellGrid& grid, int row, int col) {
   QTableWidget* view = viewOf(grid);
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row - 1, col - 1)).center());
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                    view->visualRect(view->model()->index(row - 1, col - 1)).center());
 }
 
 // The network of the field book: two benchmarks, two points, five lines.
@@ -137,18 +138,23 @@ class FieldBookTest : public QObject {
     f.type("9.9");
     QVERIFY(w.observationCellEditor->isVisible());
     if (command == "run" || command == "alt+r") {
-      if (command == "run") w.adjustButton->click();
-      else f.key(Qt::Key_R, Qt::AltModifier);
+      if (command == "run")
+        w.adjustButton->click();
+      else
+        f.key(Qt::Key_R, Qt::AltModifier);
       levelnet::NetworkText net;
       levelnet::applyProject(levelnet::parseProjectBytes(nineLineFile().toStdString(), "nine"), net.fields, net.points,
                              net.observations);
       net.observations.setText(2, 4, "9.9");
-      QTRY_COMPARE(w.reportView->toPlainText(), shown(levelnet::runAdjustment(net.fields, net.points, net.observations)));
+      QTRY_COMPARE(w.reportView->toPlainText(),
+                   shown(levelnet::runAdjustment(net.fields, net.points, net.observations)));
     } else {
       f.dialogs.answers.push_back(path("saved.pc"));
       f.boxes.answer = SaveAnswer::save;
-      if (command == "save") w.saveButton->click();
-      else QVERIFY(w.close());
+      if (command == "save")
+        w.saveButton->click();
+      else
+        QVERIFY(w.close());
       QVERIFY2(fileBytes(path("saved.pc")).contains("P1,P2,0.4560,9.9\r\n"), fileBytes(path("saved.pc")).constData());
     }
     QCOMPARE(w.observationTable->cellText(2, 4), QStringLiteral("9.9"));

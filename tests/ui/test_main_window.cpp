@@ -67,7 +67,8 @@ class MainWindowTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     QCOMPARE(w.windowTitle(), kUntitled);
-    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit}) QCOMPARE(field->text(), QString());
+    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit})
+      QCOMPARE(field->text(), QString());
     QVERIFY(w.reportView->toPlainText().isEmpty());
     QVERIFY(w.knownCountEdit->hasFocus());
     QVERIFY(w.pointCellEditor->isHidden());
@@ -101,11 +102,16 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("unknown");
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("numbered");
-    QTest::newRow("3 + 2") << "3" << "2" << 6 << 5;
-    QTest::newRow("0 + 0 leaves the header row") << "0" << "0" << 1 << 0;
-    QTest::newRow("2.5: 3.5 rounds to 4, two numbered") << "2" << "0.5" << 4 << 2;
-    QTest::newRow("half goes to even: 1.5 rounds to 2") << "0" << "0.5" << 2 << 0;
-    QTest::newRow("blanks around a number") << " 1 " << "1" << 3 << 2;
+    QTest::newRow("3 + 2") << "3"
+                           << "2" << 6 << 5;
+    QTest::newRow("0 + 0 leaves the header row") << "0"
+                                                 << "0" << 1 << 0;
+    QTest::newRow("2.5: 3.5 rounds to 4, two numbered") << "2"
+                                                        << "0.5" << 4 << 2;
+    QTest::newRow("half goes to even: 1.5 rounds to 2") << "0"
+                                                        << "0.5" << 2 << 0;
+    QTest::newRow("blanks around a number") << " 1 "
+                                            << "1" << 3 << 2;
   }
   void enterInCountFieldsSizesAndNumbers() {
     QFETCH(QString, known);
@@ -172,14 +178,30 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("known");
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("empty 待定点") << true << "2" << "" << "待定点";
-    QTest::newRow("empty 已知点") << true << "" << "2" << "已知点";
-    QTest::newRow("letters in 待定点") << true << "2" << "abc" << "abc";
-    QTest::newRow("comma decimal") << true << "2" << "1,5" << "1,5";
-    QTest::newRow("not even the header row") << true << "1" << "-2.6" << "-1.6";
-    QTest::newRow("absurdly many points") << true << "0" << "1e7" << "10000000";
-    QTest::newRow("letters in 观测值") << false << "" << "x4" << "观测值";
-    QTest::newRow("negative 观测值") << false << "" << "-3" << "-3";
+    QTest::newRow("empty 待定点") << true << "2"
+                                  << ""
+                                  << "待定点";
+    QTest::newRow("empty 已知点") << true << ""
+                                  << "2"
+                                  << "已知点";
+    QTest::newRow("letters in 待定点") << true << "2"
+                                       << "abc"
+                                       << "abc";
+    QTest::newRow("comma decimal") << true << "2"
+                                   << "1,5"
+                                   << "1,5";
+    QTest::newRow("not even the header row") << true << "1"
+                                             << "-2.6"
+                                             << "-1.6";
+    QTest::newRow("absurdly many points") << true << "0"
+                                          << "1e7"
+                                          << "10000000";
+    QTest::newRow("letters in 观测值") << false << ""
+                                       << "x4"
+                                       << "观测值";
+    QTest::newRow("negative 观测值") << false << ""
+                                     << "-3"
+                                     << "-3";
   }
   void unusableCountsAreRefused() {
     QFETCH(bool, points);
@@ -252,7 +274,8 @@ class MainWindowTest : public QObject {
       QVERIFY(w.isModified());
       return;
     }
-    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit}) QCOMPARE(field->text(), QString());
+    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit})
+      QCOMPARE(field->text(), QString());
     QVERIFY(w.knownCountEdit->hasFocus());
     QCOMPARE(w.pointTable->rowCount(), 2);
     QCOMPARE(rowTexts(*w.pointTable, 0), (QStringList{"序号", "点号", "高程(m)"}));
@@ -289,7 +312,8 @@ class MainWindowTest : public QObject {
     QVERIFY(!f.dialogs.calls[0].save);
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
     QVERIFY(w.reportView->toPlainText().isEmpty());
-    QCOMPARE((QStringList{w.knownCountEdit->text(), w.unknownCountEdit->text(), w.observationCountEdit->text(), w.unitLengthEdit->text()}),
+    QCOMPARE((QStringList{w.knownCountEdit->text(), w.unknownCountEdit->text(), w.observationCountEdit->text(),
+                          w.unitLengthEdit->text()}),
              (QStringList{"2", "2", "4", "1"}));
     QCOMPARE(w.pointTable->rowCount(), 5);
     QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"1", "BM1", "10"}));
@@ -428,7 +452,8 @@ class MainWindowTest : public QObject {
   void utf8FileOpensWithANote() {
     WindowFixture f;
     QVERIFY(f.ready());
-    const QByteArray utf8 = QStringLiteral("1,1,2,1\r\n城东,10\r\n桥头,\r\n城东,桥头,1.5,1\r\n桥头,城东,-1.5,1\r\n").toUtf8();
+    const QByteArray utf8 =
+        QStringLiteral("1,1,2,1\r\n城东,10\r\n桥头,\r\n城东,桥头,1.5,1\r\n桥头,城东,-1.5,1\r\n").toUtf8();
     QVERIFY(writeBytes(path("utf8.pc"), utf8));
     f.dialogs.answers.push_back(path("utf8.pc"));
     f.window->openButton->click();
@@ -538,8 +563,10 @@ class MainWindowTest : public QObject {
     const Snapshot before(*f.window);
     f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(target.isEmpty() ? QString() : path(target));
-    if (closing) QVERIFY(!f.window->close());
-    else f.window->newButton->click();
+    if (closing)
+      QVERIFY(!f.window->close());
+    else
+      f.window->newButton->click();
     QCOMPARE(f.dialogs.calls.size(), std::size_t(2));  // Open's, then Save's
     QVERIFY(f.dialogs.calls[1].save);
     QCOMPARE(f.boxes.warnings(), warnings);

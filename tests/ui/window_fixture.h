@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "scripted_dialogs.h"
-#include "ui/chinese_ui.h"
 #include "ui/cell_grid.h"
-#include "ui/main_window.h"
+#include "ui/chinese_ui.h"
 #include "ui/keyed_line_edit.h"
+#include "ui/main_window.h"
 
 namespace levelnet::ui::testing {
 
