@@ -1,7 +1,9 @@
 // Number text rules and the report's field filling.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
+#include <random>
 #include <cmath>
 #include <cstring>
 
@@ -142,6 +144,29 @@ TEST(NumberText, HugeValuesNeverBecomeInf) {
       EXPECT_EQ(roundHalfUp(v, decimals), v);
     }
   }
+}
+
+// The masks write the rounded value's digits directly; that must give the
+// bytes std::to_chars gives for the same rounded value, on every magnitude
+// a report holds.
+TEST(NumberText, MaskDigitsAgreeWithToChars) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+  std::uniform_int_distribution<int> exponent(-8, 12);
+  int compared = 0;
+  for (int k = 0; k < 200000; ++k) {
+    const double v = mantissa(random) * std::pow(10.0, exponent(random));
+    for (int decimals : {1, 3, 4}) {
+      const double scale = decimals == 1 ? 10.0 : decimals == 3 ? 1000.0 : 10000.0;
+      double rounded = std::floor(v * scale + 0.5) / scale;
+      if (rounded == 0.0) rounded = 0.0;  // no "-0"
+      char expected[kMaxNumberChars];
+      const auto end = std::to_chars(expected, expected + sizeof expected, rounded, std::chars_format::fixed, decimals);
+      ASSERT_EQ(fixedText(v, decimals), std::string(expected, end.ptr)) << std::hexfloat << v << " " << decimals;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 600000);
 }
 
 // The report refuses a value that is not finite instead of printing it.
