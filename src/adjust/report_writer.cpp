@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "adjust/large_array.h"
 #include "adjust/phases.h"
 #include "network/gbk.h"
 #include "network/input_error.h"
@@ -216,7 +217,26 @@ void writePrecision(const AdjustmentResults& r, ReportLines& lines) {
   }
 }
 
+void StringSink::expect(std::size_t bytes) {
+  text.reserve(text.size() + bytes);
+  adviseHugePages(text.data(), text.capacity());
+}
+
+namespace {
+
+// An upper estimate of the report's length: section 2 has t + 1 fields of 6
+// for each observation, sections 3 and 4 t fields of 10 and more per row.
+std::size_t reportSizeGuess(const LevelingNetwork& net) {
+  const std::size_t n = static_cast<std::size_t>(net.observationCount);
+  const std::size_t t = static_cast<std::size_t>(net.parameterCount);
+  const std::size_t p = static_cast<std::size_t>(net.pointCount);
+  return 1024 + p * 64 + n * (6 * t + 96) + 2 * t * (12 * t + 32) + t * 48;
+}
+
+}  // namespace
+
 void writeReport(const AdjustmentResults& results, TextSink& sink) {
+  sink.expect(reportSizeGuess(results.net));
   ReportLines lines(sink);
   writeApproximateElevations(results, lines);
   writeErrorEquations(results, lines);

@@ -24,12 +24,19 @@ class TextSink {
   // Takes the next bytes; they always end at a line end. Throws on a write
   // that fails.
   virtual void write(std::string_view bytes) = 0;
+  // A generous estimate of the bytes still to come, given before the first
+  // write; a sink that keeps the text may make room for it.
+  virtual void expect(std::size_t /*bytes*/) {}
 };
 
 // A sink that keeps the whole text (the window, the tests).
 class StringSink : public TextSink {
  public:
   void write(std::string_view bytes) override { text.append(bytes); }
+  // Reserved memory that is never written costs no physical memory; the
+  // room spares a text of a hundred megabytes its copies as it grows, and
+  // large pages its page faults.
+  void expect(std::size_t bytes) override;
   std::string text;
 };
 
