@@ -1,5 +1,7 @@
-// The data checks: loops and routes with their misclosures, tolerances, the
-// chi-square test and the search for a blunder.
+// The data checks: loops and routes with their misclosures, tolerances and
+// M_W, the chi-square test, the critical values of the blunder tests, the
+// search for a blunder (tied groups, Pope's tau without an a-priori sigma),
+// the MDB of every observation and the layout of the report.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +13,7 @@
 #include "network/input_error.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
+#include "support/network_generator.h"
 #include "support/network_text.h"
 
 namespace levelnet {
@@ -26,11 +29,31 @@ std::string names(const LevelingNetwork& net, const Misclosure& m) {
   return s;
 }
 
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A-B-C-A with A known, 1 + 1 + 2 km; `closing` is the difference C->A.
+NetworkText singleLoop(const std::string& closing) {
+  return enteredNetwork({"1", "2", "3", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}},
+                        {{"A", "B", "1.000", "1"}, {"B", "C", "0.500", "1"}, {"C", "A", closing, "2"}});
+}
+
+CheckOptions withSigma(double sigmaKm, const std::string& grade = "") {
+  CheckOptions options;
+  options.grade = grade;
+  options.sigmaGiven = true;
+  options.sigmaKm = sigmaKm;
+  return options;
+}
+
+CheckOptions withGrade(const std::string& grade) {
+  CheckOptions options;
+  options.grade = grade;
+  return options;
+}
+
 TEST(Misclosures, SingleLoopKnownByHand) {
   // A-B-C-A: +1.000 + 0.500 - 1.496 = +4 mm over 1 + 1 + 2 km.
-  const LevelingNetwork net =
-      gathered(enteredNetwork({"1", "2", "3", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}},
-                              {{"A", "B", "1.000", "1"}, {"B", "C", "0.500", "1"}, {"C", "A", "-1.496", "2"}}));
+  const LevelingNetwork net = gathered(singleLoop("-1.496"));
   const std::vector<Misclosure> m = findMisclosures(net);
   ASSERT_EQ(m.size(), 1u);
   EXPECT_FALSE(m[0].route);
@@ -40,12 +63,16 @@ TEST(Misclosures, SingleLoopKnownByHand) {
   EXPECT_TRUE(withinTolerance(m[0].misclosureMm, m[0].lengthKm, 4.0));  // 二等: 4 sqrt(4) = 8 mm
 }
 
-TEST(Misclosures, RoutesBetweenTwoBenchmarks) {
+NetworkText twoBenchmarks() {
   // A 10 and B 12 known; P between them levelled from A once and to B twice,
   // and A to B directly.
-  const LevelingNetwork net = gathered(enteredNetwork(
+  return enteredNetwork(
       {"2", "1", "4", "1"}, {{"A", "10"}, {"B", "12"}, {"P", ""}},
-      {{"A", "P", "1.200", "1"}, {"P", "B", "0.803", "1.5"}, {"B", "P", "-0.801", "1.5"}, {"B", "A", "-2.002", "3"}}));
+      {{"A", "P", "1.200", "1"}, {"P", "B", "0.803", "1.5"}, {"B", "P", "-0.801", "1.5"}, {"B", "A", "-2.002", "3"}});
+}
+
+TEST(Misclosures, RoutesBetweenTwoBenchmarks) {
+  const LevelingNetwork net = gathered(twoBenchmarks());
   const std::vector<Misclosure> m = findMisclosures(net);
   ASSERT_EQ(m.size(), 3u);  // n - t
   EXPECT_TRUE(m[0].route);
@@ -81,12 +108,28 @@ TEST(Misclosures, TwoLoopsAndASpur) {
   EXPECT_NEAR(r.rows[7].redundancy, 0.0, 1e-12);  // the spur checks nothing
   EXPECT_TRUE(r.rows[7].unchecked);
   EXPECT_FALSE(r.rows[7].standardised);
+  EXPECT_EQ(r.rows[7].mdb, 0.0);
   double total = 0;
   for (int k = 1; k <= 7; ++k) total += r.rows[k].redundancy;
   EXPECT_NEAR(total, 2.0, 1e-9);  // the redundancy numbers add up to n - t
   for (int k = 1; k <= 6; ++k) EXPECT_NEAR(r.rows[k].redundancy, 1.0 / 3, 1e-9) << k;
+  EXPECT_EQ(r.tested, 6);
+  EXPECT_EQ(r.testGroups, 2);  // each loop's three observations are one test
   const CheckOutcome outcome = checkNetwork(net, {}, "t.pc");
-  EXPECT_NE(outcome.report.find("1 个观测值无法检核"), std::string::npos) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "1 个观测值无法检核")) << outcome.report;
+}
+
+TEST(Misclosures, TotalErrorPerKmByHand) {
+  // W = +3, -1, -2 mm over L = 2.5, 2.5, 3 km: [WW/L] = 3.6 + 0.4 + 4/3,
+  // M_W = sqrt(16/3 / 3) = 4/3 mm.
+  EXPECT_NEAR(totalErrorPerKm(findMisclosures(gathered(twoBenchmarks()))), 4.0 / 3, 1e-9);
+  // Two loops of 3 km with +3 and -1 mm: sqrt((9/3 + 1/3) / 2).
+  std::vector<Misclosure> loops(2);
+  loops[0].lengthKm = loops[1].lengthKm = 3.0;
+  loops[0].misclosureMm = 3.0;
+  loops[1].misclosureMm = -1.0;
+  EXPECT_NEAR(totalErrorPerKm(loops), std::sqrt(5.0 / 3), 1e-12);
+  EXPECT_EQ(totalErrorPerKm({}), 0.0);
 }
 
 TEST(Tolerances, EveryGradeAtItsBoundary) {
@@ -110,19 +153,65 @@ TEST(Tolerances, EveryGradeAtItsBoundary) {
   EXPECT_EQ(toleranceCoefficient("", ""), 0.0);
   EXPECT_THROW(toleranceCoefficient("一等", ""), InputError);
   EXPECT_THROW(toleranceCoefficient("三等", "丘陵"), InputError);
-  EXPECT_EQ(defaultSigmaKm("三等"), 6.0);
-  EXPECT_EQ(defaultSigmaKm("等外"), 0.0);
+  EXPECT_EQ(gradeErrorLimitKm("三等"), 6.0);
+  EXPECT_EQ(gradeErrorLimitKm("等外"), 0.0);
 }
 
-TEST(GlobalTest, ChiSquareIntervalAgainstPublishedTables) {
+TEST(CriticalValues, ChiSquareAgainstPublishedTables) {
   struct Row {
     int dof;
-    double lower, upper;  // chi-square at 0.025 and 0.975, to three decimals
-  } rows[] = {{1, 0.001, 5.024}, {2, 0.051, 7.378}, {5, 0.831, 12.833}, {10, 3.247, 20.483}, {30, 16.791, 46.979}};
+    double at025, at95, at975;  // chi-square at 0.025, 0.95 and 0.975, to three decimals
+  } rows[] = {{1, 0.001, 3.841, 5.024},
+              {2, 0.051, 5.991, 7.378},
+              {5, 0.831, 11.070, 12.833},
+              {10, 3.247, 18.307, 20.483},
+              {30, 16.791, 43.773, 46.979}};
   for (const Row& r : rows) {
     const ChiSquareInterval interval = chiSquareInterval(r.dof);
-    EXPECT_NEAR(interval.lower, r.lower, 0.0005) << r.dof;
-    EXPECT_NEAR(interval.upper, r.upper, 0.0005) << r.dof;
+    EXPECT_NEAR(interval.lower, r.at025, 0.0005) << r.dof;
+    EXPECT_NEAR(interval.upper, r.at975, 0.0005) << r.dof;
+    EXPECT_NEAR(chiSquareQuantile(r.dof, 0.95), r.at95, 0.0005) << r.dof;
+  }
+}
+
+TEST(CriticalValues, TauAgainstPublishedTables) {
+  // The largest internally studentized residual of a straight-line fit to
+  // n points (f = n - 2) at the first-order Bonferroni level alpha / n:
+  // Ugah et al., J. Applied Mathematics 2021, table 1 (the values of Lund,
+  // Technometrics 1975), for alpha = 0.10, 0.05, 0.01.
+  struct Row {
+    int n;
+    double at10, at05, at01;
+  } rows[] = {{5, 1.6974, 1.7147, 1.7286},  {8, 2.1125, 2.1961, 2.3178},  {10, 2.2562, 2.3643, 2.5407},
+              {20, 2.6126, 2.7651, 3.0575}, {30, 2.7869, 2.9516, 3.2812}, {60, 3.0508, 3.2247, 3.5869}};
+  for (const Row& r : rows) {
+    EXPECT_NEAR(tauCriticalValue(r.n - 2, 0.10 / r.n), r.at10, 0.00006) << "n = " << r.n;
+    EXPECT_NEAR(tauCriticalValue(r.n - 2, 0.05 / r.n), r.at05, 0.00006) << "n = " << r.n;
+    EXPECT_NEAR(tauCriticalValue(r.n - 2, 0.01 / r.n), r.at01, 0.00006) << "n = " << r.n;
+  }
+  // Student's t, two-sided: t(9) at 95 % 2.262, t(29) at 99 % 2.756.
+  EXPECT_NEAR(studentQuantile(9, 0.05), 2.262, 0.0005);
+  EXPECT_NEAR(studentQuantile(29, 0.01), 2.756, 0.0005);
+  // |tau| can never exceed sqrt(f).
+  EXPECT_LT(tauCriticalValue(2, 1e-6), std::sqrt(2.0));
+}
+
+TEST(CriticalValues, NormalAndBaardasNoncentrality) {
+  EXPECT_NEAR(normalCriticalValue(0.05), 1.960, 0.0005);
+  EXPECT_NEAR(normalCriticalValue(0.001), 3.291, 0.0005);  // Baarda's classic level
+  EXPECT_NEAR(normalCriticalValue(1e-7), 5.327, 0.0005);   // levels of networks with 10^5 observations
+  // Baarda's lambda0 at a power of 80 %: 17.07 at alpha0 = 0.1 %, 7.85 at 5 %.
+  EXPECT_NEAR(noncentralityParameter(0.001, 0.80), 17.07, 0.005);
+  EXPECT_NEAR(noncentralityParameter(0.05, 0.80), 7.85, 0.005);
+}
+
+TEST(CriticalValues, SidakLevelsAddUpToTheFamilyLevel) {
+  EXPECT_NEAR(sidakLevel(0.05, 1), 0.05, 1e-15);
+  EXPECT_NEAR(sidakLevel(0.05, 2), 1 - std::sqrt(0.95), 1e-15);
+  for (int tests : {19, 4000, 100000}) {
+    const double alpha0 = sidakLevel(0.05, tests);
+    EXPECT_NEAR(std::pow(1 - alpha0, tests), 0.95, 1e-12) << tests;
+    EXPECT_GT(alpha0, 0.05 / tests) << "Šidák is never stricter than Bonferroni";
   }
 }
 
@@ -133,55 +222,272 @@ NetworkText cityNetwork() {
   return city;
 }
 
+// The city network with observation 9 (水塔→BM北山) 20 mm off.
+NetworkText cityWithBlunder() {
+  NetworkText text = cityNetwork();
+  text.observations.setText(9, 3, "3.6743");  // instead of 3.6543
+  return text;
+}
+
+TEST(GlobalTest, AGradeIsALimitAndSigmaKmAnExpectedValue) {
+  // The city network's [pvv] is 17.357 mm^2 on 10 degrees of freedom.
+  struct Row {
+    const char* name;
+    CheckOptions options;
+    bool upperTailOnly;
+    bool passed;
+    const char* says;
+  } rows[] = {
+      {"二等: s = 1.3 mm within 2.0", withGrade("二等"), true, true, "结果：通过\r\n"},
+      {"四等: far better than 10 mm", withGrade("四等"), true, true, "观测精度明显优于四等的要求"},
+      {"--sigma-km 5: two-sided, too small", withSigma(5.0), false, false, "偏小：先验值偏于保守"},
+      {"--sigma-km 1.3 with a grade: two-sided", withSigma(1.3, "四等"), false, true, "（双侧，显著水平 5%）"},
+      {"等外 alone: no sigma0", withGrade("等外"), false, true, "等外水准没有先验值"},
+  };
+  const LevelingNetwork net = gathered(cityNetwork());
+  const AdjustmentResults run = computeAdjustment(net);
+  for (const Row& r : rows) {
+    const CheckFindings f = assessNetwork(run, findMisclosures(net), r.options);
+    EXPECT_EQ(f.global.upperTailOnly, r.upperTailOnly) << r.name;
+    EXPECT_EQ(!f.globalTestDone || f.global.passed, r.passed) << r.name;
+    const std::string report = checkNetwork(net, r.options, "city.pc").report;
+    EXPECT_TRUE(contains(report, r.says)) << r.name << "\n" << report;
+  }
+  // The blunder makes the data worse than 二等: 162.099 / 4 > 18.307.
+  const AdjustmentResults bad = computeAdjustment(gathered(cityWithBlunder()));
+  const GlobalTest g = globalTest(bad, 2.0, true);
+  EXPECT_NEAR(g.statistic, 162.099 / 4, 0.001);
+  EXPECT_FALSE(g.passed);
+}
+
+TEST(TotalError, JudgedFromTwentyMisclosuresOn) {
+  // A 5 x 6 grid: 53 observations, 30 unknown points, 23 misclosures, noise
+  // 1.2 mm per sqrt km, within 二等's 2.0 mm.
+  NetworkText text = testing::gridNetwork(5, 6, 7);
+  LevelingNetwork net = gathered(text);
+  const std::vector<Misclosure> loops = findMisclosures(net);
+  ASSERT_GE(loops.size(), 20u);
+  CheckFindings f = assessNetwork(computeAdjustment(net), loops, withGrade("二等"));
+  EXPECT_TRUE(f.totalErrorJudged);
+  EXPECT_TRUE(f.totalErrorPassed) << f.totalError;
+  EXPECT_TRUE(contains(checkNetwork(net, withGrade("二等"), "grid.pc").report, "，不超过二等限值 2.0 mm：合格"));
+
+  // Three times the noise: every misclosure is three times as large.
+  const AdjustmentResults run = computeAdjustment(net);
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const double adjusted = run.adjustedDifferences[k];
+    text.observations.setText(k, 3, fixedText(adjusted + 3 * (net.observedDifference[k] - adjusted), 4));
+  }
+  net = gathered(text);
+  f = assessNetwork(computeAdjustment(net), findMisclosures(net), withGrade("二等"));
+  EXPECT_GT(f.totalError, 2.0);
+  EXPECT_FALSE(f.totalErrorPassed);
+  EXPECT_FALSE(f.passed);
+  const std::string report = checkNetwork(net, withGrade("二等"), "grid.pc").report;
+  EXPECT_TRUE(contains(report, "，超过二等限值 2.0 mm：超限")) << report;
+  EXPECT_TRUE(contains(report, " mm 超限；")) << report;
+
+  // The city network has only 10: shown, not judged.
+  const CheckOutcome city = checkNetwork(gathered(cityNetwork()), withGrade("二等"), "city.pc");
+  EXPECT_TRUE(contains(city.report, "M_W = √([WW/L]/N) = 1.40 mm（N = 10），闭合差不足 20 个")) << city.report;
+  EXPECT_TRUE(city.passed);
+}
+
 TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
   // Second-grade a-priori precision: 2 mm per km, unit-weight length 1 km.
   const double sigma0 = 2.0;
   const LevelingNetwork clean = gathered(cityNetwork());
-  const AdjustmentResults cleanRun = computeAdjustment(clean);
-  const ResidualAnalysis cleanResiduals = analyseResiduals(cleanRun, sigma0);
-  EXPECT_EQ(cleanResiduals.suspected, 0);
+  const ResidualAnalysis cleanResiduals = analyseResiduals(computeAdjustment(clean), sigma0);
+  EXPECT_TRUE(cleanResiduals.suspected.empty());
+  EXPECT_EQ(cleanResiduals.testGroups, 19);
+  EXPECT_NEAR(cleanResiduals.critical, 3.000, 0.0005);  // alpha0 = 1 - 0.95^(1/19)
   int flagged = 0, tried = 0;
   for (int k = 1; k <= clean.observationCount; ++k) {
     NetworkText text = cityNetwork();
     const double h = parseNumber(text.observations.text(k, 3)).value();
     text.observations.setText(k, 3, fixedText(h + 0.020, 4));
-    const LevelingNetwork net = gathered(text);
-    const AdjustmentResults run = computeAdjustment(net);
-    const ResidualAnalysis r = analyseResiduals(run, sigma0);
+    const ResidualAnalysis r = analyseResiduals(computeAdjustment(gathered(text)), sigma0);
     // Expected |w| of a 20 mm blunder: 20 sqrt(r p) / sigma0. Where it stands
-    // well above 3.29 the blunder must be found; weaker checked observations
-    // may or may not be flagged, but never in the wrong place.
+    // well above the critical value the blunder must be found; weaker checked
+    // observations may or may not be flagged, but never in the wrong place.
     const Residual& c = cleanResiduals.rows[k];
+    EXPECT_TRUE(r.suspected.empty() || r.suspected == std::vector<int>{k}) << "blunder in " << k;
     if (20.0 * std::sqrt(c.redundancy * c.p) / sigma0 < 5.0) continue;
     ++tried;
-    if (r.suspected == k) ++flagged;
-    EXPECT_TRUE(r.suspected == 0 || r.suspected == k) << "blunder in " << k << ", flagged " << r.suspected;
+    if (r.suspected == std::vector<int>{k}) ++flagged;
   }
   EXPECT_GT(tried, 10);
   EXPECT_EQ(flagged, tried);
 }
 
 TEST(Blunders, TheReportNamesTheBlunderAndFails) {
-  NetworkText text = cityNetwork();
-  text.observations.setText(9, 3, "2.2730");  // 水塔→BM北山, 20 mm off
-  CheckOptions options;
-  options.grade = "二等";
-  const CheckOutcome outcome = checkNetwork(gathered(text), options, "city.pc");
+  const CheckOutcome outcome = checkNetwork(gathered(cityWithBlunder()), withGrade("二等"), "city.pc");
   EXPECT_FALSE(outcome.passed);
-  EXPECT_NE(outcome.report.find("第 9 个观测值（水塔→BM北山）可疑粗差"), std::string::npos) << outcome.report;
-  EXPECT_NE(outcome.report.find("超限"), std::string::npos) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "第 9 个观测值（水塔→BM北山）可疑粗差")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "超限")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "Pope 的 τ 检验")) << outcome.report;
 
-  const CheckOutcome clean = checkNetwork(gathered(cityNetwork()), options, "city.pc");
+  const CheckOutcome clean = checkNetwork(gathered(cityNetwork()), withGrade("二等"), "city.pc");
   EXPECT_TRUE(clean.passed) << clean.report;
-  EXPECT_NE(clean.report.find("结论：闭合差 10 个全部合格；χ²检验通过；未发现可疑粗差"), std::string::npos)
+  EXPECT_TRUE(contains(clean.report,
+                       "结论：闭合差 10 个全部合格；M_W = 1.40 mm（N < 20，仅供参考）；χ²检验通过；未发现可疑粗差"))
       << clean.report;
 }
 
-}  // namespace
-}  // namespace levelnet
+// The README's example without options: no a-priori sigma, so Pope's tau
+// test (with s, |w| could never have reached the old 3.29).
+TEST(Blunders, PopesTauFindsTheBlunderWithoutAPrioriSigma) {
+  const AdjustmentResults run = computeAdjustment(gathered(cityWithBlunder()));
+  const ResidualAnalysis r = analyseResiduals(run);
+  EXPECT_EQ(r.test, BlunderTest::popeTau);
+  EXPECT_NEAR(r.s, 4.026, 0.0005);
+  // tau_c for f = 10, alpha0 = 1 - 0.95^(1/19): t(9, 1 - alpha0/2) = 4.095.
+  EXPECT_NEAR(r.student, 4.095, 0.0005);
+  EXPECT_NEAR(r.critical, 2.551, 0.0005);
+  EXPECT_EQ(r.suspected, std::vector<int>{9});
+  EXPECT_NEAR(r.rows[9].w, -3.00, 0.005);  // -14.66 / (4.026 sqrt(0.670 x 2.2))
+  for (int k = 1; k <= 19; ++k) EXPECT_LE(std::fabs(r.rows[k].w), std::sqrt(10.0)) << k;
+}
 
-namespace levelnet {
-namespace {
+TEST(Blunders, OneRedundantObservationNeedsAnAPrioriSigma) {
+  const LevelingNetwork net = gathered(singleLoop("-1.460"));  // W = +40 mm
+  const CheckOutcome without = checkNetwork(net, withGrade("三等"), "loop.pc");
+  EXPECT_FALSE(without.passed);
+  EXPECT_TRUE(contains(without.report, "无法检核：多余观测只有 1 个")) << without.report;
+  EXPECT_TRUE(contains(without.report, "；无法检核：多余观测太少，粗差无法发现")) << without.report;
+  EXPECT_EQ(analyseResiduals(computeAdjustment(net)).test, BlunderTest::none);
+
+  // Even with the misclosure within its tolerance and nothing else wrong.
+  const CheckOutcome small = checkNetwork(gathered(singleLoop("-1.496")), withGrade("三等"), "loop.pc");
+  EXPECT_FALSE(small.passed) << small.report;
+}
+
+TEST(Blunders, ASingleLoopIsOneTiedGroup) {
+  // W = +40 mm over 4 km with sigma 2 mm/sqrt km: every w is 40 / (2 x 2) = 10.
+  const LevelingNetwork net = gathered(singleLoop("-1.460"));
+  const ResidualAnalysis r = analyseResiduals(computeAdjustment(net), 2.0);
+  EXPECT_EQ(r.test, BlunderTest::baardaW);
+  EXPECT_EQ(r.testGroups, 1);
+  EXPECT_NEAR(r.critical, 1.960, 0.0005);
+  EXPECT_EQ(r.suspected, (std::vector<int>{1, 2, 3}));
+  for (int k = 1; k <= 3; ++k) EXPECT_NEAR(std::fabs(r.rows[k].w), 10.0, 1e-9) << k;
+
+  const CheckOutcome outcome = checkNetwork(net, withSigma(2.0), "loop.pc");
+  EXPECT_FALSE(outcome.passed);
+  EXPECT_TRUE(contains(outcome.report, "；可疑粗差（不可区分）：第 1、2、3 个观测值，粗差在其中之一"))
+      << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "  可疑粗差（不可区分）  A→B\r\n")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "  可疑粗差（不可区分）  C→A\r\n")) << outcome.report;
+}
+
+TEST(Blunders, AChainBetweenTwoJunctionsIsFlaggedTogether) {
+  // Loops A-B-X-C-A and B-X-C-D-B. X and D join two observations each, and
+  // so does the single benchmark A: the pairs (1, 4), (2, 3) and (5, 6) each
+  // close the same loops and are three tests. 15 mm in X->C.
+  const NetworkText text =
+      enteredNetwork({"1", "4", "6", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"X", ""}, {"D", ""}},
+                     {{"A", "B", "1.000", "1.2"},
+                      {"B", "X", "0.400", "0.8"},
+                      {"X", "C", "0.615", "1.5"},
+                      {"C", "A", "-2.001", "2"},
+                      {"B", "D", "-0.300", "1"},
+                      {"D", "C", "1.302", "1.1"}});
+  const LevelingNetwork net = gathered(text);
+  const ResidualAnalysis r = analyseResiduals(computeAdjustment(net), 1.0);
+  EXPECT_EQ(r.tested, 6);
+  EXPECT_EQ(r.testGroups, 3);
+  EXPECT_NEAR(std::fabs(r.rows[2].w), std::fabs(r.rows[3].w), 1e-9);
+  EXPECT_EQ(r.suspected, (std::vector<int>{2, 3}));
+  const CheckOutcome outcome = checkNetwork(net, withSigma(1.0), "chain.pc");
+  EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 2、3 个观测值")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "共 n' = 3 个检验")) << outcome.report;
+}
+
+TEST(Reliability, MinimalDetectableBiasAndWeakChecks) {
+  // A clean loop (W = +4 mm): one test at 5 %, lambda0 = (1.960 + 0.842)^2 =
+  // 7.849. MDB = sigma0 sqrt(lambda0 / (p r)): observations 1 and 2 have
+  // p = 1, r = 1/4, observation 3 p = 1/2, r = 1/2; all three 2 sqrt(4 x
+  // 7.849) = 11.21 mm at sigma0 = 2 mm.
+  const LevelingNetwork net = gathered(singleLoop("-1.496"));
+  const AdjustmentResults run = computeAdjustment(net);
+  const ResidualAnalysis r = analyseResiduals(run, 2.0);
+  EXPECT_NEAR(r.lambda0, 7.849, 0.0005);
+  for (int k = 1; k <= 3; ++k) EXPECT_NEAR(r.rows[k].mdb, 11.21, 0.005) << k;
+
+  // Against 三等's 12 sqrt(L): 12 mm for the 1 km sections, 17.0 mm for the
+  // 2 km one. At 2.5 mm/sqrt km the MDB is 14.0 mm: the short sections are
+  // weakly checked, the long one is not.
+  struct Row {
+    double sigmaKm;
+    std::vector<char> weak;
+  } rows[] = {{2.0, {0, 0, 0, 0}}, {2.5, {0, 1, 1, 0}}, {4.5, {0, 1, 1, 1}}};
+  for (const Row& row : rows) {
+    const CheckFindings f = assessNetwork(run, findMisclosures(net), withSigma(row.sigmaKm, "三等"));
+    EXPECT_EQ(f.weaklyChecked, row.weak) << row.sigmaKm;
+    EXPECT_TRUE(f.residuals.suspected.empty());
+    EXPECT_TRUE(f.passed) << "a weak check is a property of the network, not a fault of the data";
+  }
+  const std::string report = checkNetwork(net, withSigma(2.5, "三等"), "loop.pc").report;
+  EXPECT_TRUE(contains(report, "      14.0    ±12.0  检核薄弱  A→B\r\n")) << report;
+  EXPECT_TRUE(contains(report, "      14.0    ±17.0            C→A\r\n")) << report;
+  EXPECT_TRUE(contains(report, "；2 个观测值检核薄弱")) << report;
+}
+
+// Display columns as a terminal shows them: two for a non-ASCII character.
+std::size_t columnsOf(const std::string& text) {
+  std::size_t width = 0;
+  for (unsigned char c : text) width += c < 0x80 ? 1 : (c & 0xC0) != 0x80 ? 2 : 0;
+  return width;
+}
+
+// The display column where `marker` starts on every line of `report` that
+// holds it.
+std::vector<std::size_t> columnsWhere(const std::string& report, const std::string& marker) {
+  std::vector<std::size_t> at;
+  std::size_t start = 0;
+  while (start < report.size()) {
+    const std::size_t end = report.find("\r\n", start);
+    const std::string line = report.substr(start, end - start);
+    const std::size_t found = line.find(marker);
+    if (found != std::string::npos) at.push_back(columnsOf(line.substr(0, found)));
+    start = end + 2;
+  }
+  return at;
+}
+
+// Section 三 once overflowed when v had 7 or more digits.
+TEST(CheckReport, ColumnsStayAlignedForAnyWidth) {
+  // A 50 km blunder: v, w and W of eight digits.
+  const LevelingNetwork net = gathered(singleLoop("-50001.500"));
+  const std::string report = checkNetwork(net, withSigma(2.0, "三等"), "loop.pc").report;
+  EXPECT_TRUE(contains(report, "+25000000.00")) << report;
+  // Section 三: the last column starts at the same place in the header and
+  // in every row, and no two cells run together.
+  std::vector<std::size_t> names;
+  for (const char* name : {"起点→终点", "A→B", "B→C", "C→A"}) {
+    const std::vector<std::size_t> at = columnsWhere(report, name);
+    ASSERT_EQ(at.size(), 1u) << name << "\n" << report;
+    names.push_back(at[0]);
+  }
+  for (std::size_t at : names) EXPECT_EQ(at, names[0]) << report;
+  for (const char* row : {"   1 ", "   2 ", "   3 "}) {
+    const std::size_t start = report.rfind(std::string("\r\n") + row);  // section 三 comes after section 一
+    ASSERT_NE(start, std::string::npos) << row;
+    const std::string line = report.substr(start + 2, report.find("\r\n", start + 2) - start - 2);
+    int cells = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) cells += line[i] != ' ' && (i == 0 || line[i - 1] == ' ');
+    EXPECT_EQ(cells, 8) << "序号, v, r, w, MDB, 限差, 说明, 起点→终点: " << line;
+  }
+  // Section 一: the route starts under its header.
+  const std::vector<std::size_t> route = columnsWhere(report, "A-B-C-A");
+  const std::vector<std::size_t> header = columnsWhere(report, "经过的点");
+  ASSERT_EQ(route.size(), 1u);
+  ASSERT_EQ(header.size(), 1u);
+  EXPECT_EQ(route[0], header[0]) << report;
+  EXPECT_TRUE(contains(report, "-50000000.0")) << report;
+  EXPECT_FALSE(contains(report, "inf"));
+  EXPECT_FALSE(contains(report, "nan"));
+}
 
 // A benchmark typed twice: the check lists both rows and fails, even when
 // every loop, test and residual passes.
@@ -189,14 +495,11 @@ TEST(CheckReport, DuplicateNamesAreAFailedItem) {
   const NetworkText text =
       testing::enteredNetwork({"3", "1", "3", "1"}, {{"A", "10"}, {"B", "11"}, {"A", "10.5"}, {"P", ""}},
                               {{"A", "P", "0.500", "1"}, {"P", "B", "0.501", "1"}, {"A", "B", "1.000", "1"}});
-  CheckOptions options;
-  options.grade = "三等";
-  const CheckOutcome outcome =
-      checkNetwork(gatherNetwork(text.fields, text.points, text.observations), options, "t.pc");
+  const CheckOutcome outcome = checkNetwork(gathered(text), withSigma(2.0, "三等"), "t.pc");
   EXPECT_FALSE(outcome.passed);
-  EXPECT_NE(outcome.report.find("点名重复：点表第 1 行与第 3 行的点名都是“A”"), std::string::npos) << outcome.report;
-  EXPECT_NE(outcome.report.find("；点名重复 1 处"), std::string::npos);
-  EXPECT_EQ(outcome.report.find("inf"), std::string::npos);
+  EXPECT_TRUE(contains(outcome.report, "点名重复：点表第 1 行与第 3 行的点名都是“A”")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "；点名重复 1 处"));
+  EXPECT_FALSE(contains(outcome.report, "inf"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "check/misclosures.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <queue>
@@ -121,6 +122,13 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
     result.push_back(std::move(m));
   }
   return result;
+}
+
+double totalErrorPerKm(const std::vector<Misclosure>& misclosures) {
+  if (misclosures.empty()) return 0.0;
+  double sum = 0.0;
+  for (const Misclosure& m : misclosures) sum += m.misclosureMm * m.misclosureMm / m.lengthKm;
+  return std::sqrt(sum / static_cast<double>(misclosures.size()));
 }
 
 }  // namespace levelnet

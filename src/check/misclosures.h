@@ -26,4 +26,13 @@ struct Misclosure {
 // in observation order. Reads the gathered network (no adjustment needed).
 std::vector<Misclosure> findMisclosures(const LevelingNetwork& net);
 
+// The total standard error of leveling per km that the leveling standards
+// compute from N misclosures: M_W = sqrt([WW/L] / N), W in mm and L in km,
+// so M_W is in mm (per sqrt km). Each W/sqrt(L) has the standard error per
+// km as its standard deviation, whichever loops are taken. 0 for none.
+double totalErrorPerKm(const std::vector<Misclosure>& misclosures);
+
+// The standards apply M_W from this many misclosures on.
+inline constexpr int kTotalErrorMinimumCount = 20;
+
 }  // namespace levelnet

@@ -1,5 +1,6 @@
-// The global test of the variance factor and the residual analysis of an
-// adjusted network.
+// The global test of the variance factor, the critical values of the
+// blunder tests, and the residual analysis of an adjusted network: the search
+// for a blunder and the internal reliability of every observation.
 #pragma once
 
 #include <vector>
@@ -8,17 +9,24 @@ namespace levelnet {
 
 struct AdjustmentResults;
 
-// Two-sided chi-square test at 95 % of [pvv] / sigma0^2 on `dof` degrees
-// of freedom.
-struct GlobalTest {
-  double sigma0 = 0.0;  // a-priori standard error of unit weight, mm
-  double pvv = 0.0;     // from the unrounded corrections, mm^2
-  int dof = 0;
-  double statistic = 0.0;  // pvv / sigma0^2
-  double lower = 0.0;      // chi-square quantile at 0.025
-  double upper = 0.0;      // and at 0.975
-  bool passed = false;
-};
+// Levels of the tests. The blunder search is built so that on a network
+// without a blunder the chance of any false alarm, over all its
+// observations together, is at most kFamilyLevel, whatever its size.
+inline constexpr double kGlobalTestLevel = 0.05;  // chi-square test of the variance factor
+inline constexpr double kFamilyLevel = 0.05;      // all blunder tests of one network together
+inline constexpr double kDetectionPower = 0.80;   // of the minimal detectable bias
+// Observations with a smaller redundancy number take no part in the search:
+// a blunder there barely shows in the residuals.
+inline constexpr double kUncheckedRedundancy = 0.01;
+// Test statistics whose magnitudes agree to this relative difference are one
+// tied group: the observations of a single loop, or of a chain between two
+// junctions, always have the same |w| (up to rounding), and a blunder in any
+// of them cannot be told from one in the others.
+inline constexpr double kTieTolerance = 1e-6;
+
+// Quantile of the chi-square distribution on `dof` (>= 1) degrees of freedom
+// at probability `p` (0 < p < 1).
+double chiSquareQuantile(int dof, double p);
 
 // The quantiles of the chi-square distribution at 0.025 and 0.975.
 struct ChiSquareInterval {
@@ -27,7 +35,55 @@ struct ChiSquareInterval {
 };
 ChiSquareInterval chiSquareInterval(int dof);
 
-GlobalTest globalTest(const AdjustmentResults& run, double sigma0);
+// Šidák's level per test, 1 - (1 - familyLevel)^(1/tests): `tests` (>= 1)
+// tests at this level, however they are correlated (two-sided tests of
+// jointly normal statistics), give a false alarm with a chance of at most
+// familyLevel.
+double sidakLevel(double familyLevel, int tests);
+
+// Critical |w| of Baarda's w-test at the two-sided level alpha0:
+// z(1 - alpha0/2) of the standard normal distribution.
+double normalCriticalValue(double alpha0);
+
+// Student's t(dof, 1 - alpha0/2), dof >= 1.
+double studentQuantile(int dof, double alpha0);
+
+// Critical |tau| of Pope's tau test on f = `dof` (>= 2) degrees of freedom at
+// the two-sided level alpha0:
+// tau_c = sqrt(f) t / sqrt(f - 1 + t^2), t = t(f - 1, 1 - alpha0/2).
+double tauCriticalValue(int dof, double alpha0);
+
+// Baarda's non-centrality parameter lambda0 = (z(1 - alpha0/2) + z(power))^2:
+// a blunder that shifts the expected w by sqrt(lambda0) is found with the
+// given power by a test at the level alpha0.
+double noncentralityParameter(double alpha0, double power);
+
+// The chi-square test of [pvv] / sigma0^2 on n - t degrees of freedom at
+// kGlobalTestLevel. An expected sigma0 (--sigma-km) is tested two-sided; the
+// sigma0 of a grade is a limit, so only data worse than it fail: one-sided,
+// upper tail.
+struct GlobalTest {
+  double sigma0 = 0.0;  // a-priori standard error of unit weight, mm
+  double pvv = 0.0;     // from the unrounded corrections, mm^2
+  int dof = 0;
+  double statistic = 0.0;  // pvv / sigma0^2
+  bool upperTailOnly = false;
+  double lower = 0.0;  // chi-square at 0.025: the lower bound of the two-sided test
+  double upper = 0.0;  // chi-square at 0.975 (two-sided) or at 0.95 (one-sided)
+  bool passed = false;
+  // One-sided only: the statistic lies below chi-square at 0.025, so the
+  // data are significantly better than the limit.
+  bool farBetter = false;
+};
+
+GlobalTest globalTest(const AdjustmentResults& run, double sigma0, bool upperTailOnly = false);
+
+// Which test the blunder search ran.
+enum class BlunderTest {
+  baardaW,  // w = v / (sigma0 sqrt(qvv)) against the normal distribution
+  popeTau,  // tau = v / (s sqrt(qvv)) against the tau distribution
+  none,     // no test can find a blunder (too few redundant observations)
+};
 
 // One observation's residual figures.
 struct Residual {
@@ -36,27 +92,39 @@ struct Residual {
   double qvv = 0.0;           // cofactor of the correction: 1/p - a Q a^T
   double redundancy = 0.0;    // r = p qvv
   bool standardised = false;  // false where qvv is not positive (r = 0)
-  double w = 0.0;             // v / (scale sqrt(qvv))
-  bool unchecked = false;     // r < 0.01: a blunder here cannot be seen
-  bool suspected = false;     // the largest |w| above 3.29
+  double w = 0.0;             // v / (scale sqrt(qvv)): Baarda's w or Pope's tau
+  bool unchecked = false;     // r < kUncheckedRedundancy: takes no part in the search
+  bool suspected = false;     // in the flagged group
+  double mdb = 0.0;           // minimal detectable bias, mm; 0 where unchecked
 };
 
 struct ResidualAnalysis {
-  double s = 0.0;      // a-posteriori standard error of unit weight, mm, unrounded
-  double scale = 0.0;  // the standard error w is divided by: sigma0 when known, else s
-  bool aPriori = false;
+  double s = 0.0;  // a-posteriori standard error of unit weight, mm, unrounded
+  BlunderTest test = BlunderTest::none;
+  // The standard error of unit weight that w and the MDB are computed with:
+  // sigma0 when known (w-test), else s (tau test).
+  double scale = 0.0;
+  int dof = 0;                 // n - t
+  int tested = 0;              // observations with r >= kUncheckedRedundancy
+  int testGroups = 0;          // n': the distinct tests among them, each tied group counted once
+  double alpha0 = 0.0;         // level per test, sidakLevel(kFamilyLevel, testGroups)
+  double student = 0.0;        // tau test: t(f - 1, 1 - alpha0/2)
+  double critical = 0.0;       // critical |w| or |tau|
+  double lambda0 = 0.0;        // noncentralityParameter(alpha0, kDetectionPower)
   std::vector<Residual> rows;  // 1..n, element 0 unused
-  int suspected = 0;           // observation number, 0 for none
+  // The flagged observations in ascending order: the one with the largest
+  // |w| above the critical value and every one tied with it; empty for none.
+  std::vector<int> suspected;
 };
 
-inline constexpr double kBlunderLimit = 3.29;
-inline constexpr double kUncheckedRedundancy = 0.01;
-
 // Needs a run that has been executed (corrections, weights, Q). With an
-// a-priori standard error of unit weight `sigma0` (mm, > 0) the standardised
-// residuals are Baarda's w = v / (sigma0 sqrt(qvv)); without one (0) they use
-// s, and then |w| can never exceed sqrt(n - t): with few redundant
-// observations no blunder can be flagged that way.
+// a-priori standard error of unit weight `sigma0` (mm, > 0) the search is
+// Baarda's w-test; without one (0) it is Pope's tau test with the
+// a-posteriori s, which needs n - t >= 2 (with one redundant observation
+// |tau| is always 1). Both run at Šidák's level over the n' distinct tests
+// (tied groups counted once) and flag the largest |w| above the critical
+// value together with its tied group. MDB = scale sqrt(lambda0 / (p r)) for
+// every tested observation.
 ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0 = 0.0);
 
 }  // namespace levelnet

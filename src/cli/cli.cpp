@@ -41,26 +41,36 @@ constexpr int kCheckFailed = 3;
 
 const char kUsageText[] =
     "用法:\n"
-    "  levelnet adjust FILE.pc [--encoding utf-8|gbk]\n"
-    "      平差 FILE.pc，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
-    "  levelnet check FILE.pc [--grade 二等|三等|四等|等外] [--terrain 平原|山区] [--sigma-km S] [--encoding "
-    "utf-8|gbk]\n"
-    "      检核观测数据：闭合差与限差、单位权方差的χ²检验、粗差探测\n"
-    "  levelnet normalize IN.pc OUT.pc [--encoding utf-8|gbk]\n"
+    "  levelnet adjust [选项] FILE.pc ...\n"
+    "      平差，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
+    "  levelnet check [选项] FILE.pc ...\n"
+    "      检核观测数据：闭合差与限差、M_W、单位权方差的χ²检验、粗差探测与 MDB\n"
+    "  levelnet normalize [选项] IN.pc OUT.pc\n"
     "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
-    "  --encoding 指定读入文件的编码，也是报告输出的编码；不指定时按 GBK 读入，\n"
-    "      明显是 UTF-8 的文件按 UTF-8 读入并在标准错误上说明\n"
-    "  levelnet --help\n"
-    "      显示本说明\n"
-    "退出码: 0 完成; 1 文件或数据无法使用; 2 用法错误; 3 检核未通过\n";
+    "  levelnet --version | --help\n"
+    "选项:\n"
+    "  -o FILE, --output FILE   报告写到 FILE（安全保存），不写标准输出\n"
+    "  --encoding utf-8|gbk     读入文件的编码，也是报告的编码；不指定时按 GBK 读入，\n"
+    "                           明显是 UTF-8 的文件按 UTF-8 读入并说明；报告在终端上用终端的编码\n"
+    "  --grade 二等|三等|四等|等外  --terrain 平原|山区  --sigma-km S   （check）等级、地形、每公里中误差(mm)\n"
+    "  -                        作为文件名：标准输入\n"
+    "  --                       选项到此为止，其后都是文件名\n"
+    "退出码: 0 完成; 1 文件或数据无法使用、输出无法写入; 2 用法错误; 3 检核未通过或无法检核; 多个文件时取最严重者\n";
+
+// The short usage a usage error ends with.
+const char kShortUsage[] =
+    "用法: levelnet adjust|check FILE.pc ... | levelnet normalize IN.pc OUT.pc（levelnet --help 显示全部说明）\n";
 
 struct Arguments {
   std::string command;
   std::vector<std::string> files;
   std::string encoding = "utf-8";             // of the report
+  bool encodingGiven = false;
   std::optional<FileEncoding> inputEncoding;  // of the file read, when forced
+  std::string output;                         // -o: the report goes to this file
   std::string grade, terrain, sigmaKm;
   bool help = false;
+  bool version = false;
 };
 
 // Reads the command line; throws UsageError for anything it cannot take.
@@ -68,10 +78,25 @@ Arguments parse(int argc, const char* const* argv) {
   Arguments a;
   std::vector<std::string> positional;
   bool checkOptionGiven = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+    if (optionsEnded) {
+      positional.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
       a.help = true;
+    } else if (arg == "--version" || arg == "-V") {
+      a.version = true;
+    } else if (arg == "-o" || arg == "--output" || arg.rfind("--output=", 0) == 0) {
+      if (arg.rfind("--output=", 0) == 0) {
+        a.output = arg.substr(std::string("--output=").size());
+      } else {
+        if (i + 1 >= argc) throw UsageError(arg + " 后面缺少文件名");
+        a.output = argv[++i];
+      }
+      if (a.output.empty()) throw UsageError(arg + " 后面缺少文件名");
     } else if (arg == "--encoding" || arg.rfind("--encoding=", 0) == 0) {
       std::string value;
       if (arg == "--encoding") {
@@ -82,9 +107,11 @@ Arguments parse(int argc, const char* const* argv) {
       }
       if (value == "utf-8" || value == "UTF-8" || value == "utf8") {
         a.encoding = "utf-8";
+        a.encodingGiven = true;
         a.inputEncoding = FileEncoding::utf8;
       } else if (value == "gbk" || value == "GBK") {
         a.encoding = "gbk";
+        a.encodingGiven = true;
         a.inputEncoding = FileEncoding::gbk;
       } else {
         throw UsageError("未知的编码“" + value + "”（可用 utf-8 或 gbk）");
@@ -99,16 +126,16 @@ Arguments parse(int argc, const char* const* argv) {
       positional.push_back(arg);
     }
   }
-  if (a.help) return a;
+  if (a.help || a.version) return a;
   if (positional.empty()) throw UsageError("缺少命令");
   a.command = positional.front();
   a.files.assign(positional.begin() + 1, positional.end());
-  if (a.command == "adjust") {
-    if (a.files.size() != 1) throw UsageError("adjust 需要一个文件名");
-  } else if (a.command == "check") {
-    if (a.files.size() != 1) throw UsageError("check 需要一个文件名");
+  if (a.command == "adjust" || a.command == "check") {
+    if (a.files.empty()) throw UsageError(a.command + " 需要至少一个文件名");
   } else if (a.command == "normalize") {
     if (a.files.size() != 2) throw UsageError("normalize 需要输入和输出两个文件名");
+    if (!a.output.empty()) throw UsageError("normalize 的输出文件就是 OUT，不接受 -o");
+    if (a.files[0] == "-" && a.files[1] == "-") throw UsageError("normalize 的输入和输出不能都是 -");
   } else {
     throw UsageError("未知的命令“" + a.command + "”");
   }
@@ -159,52 +186,36 @@ void requireGbkNames(const NetworkText& net) {
                        "”含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
 }
 
-// A message about the file `path`: the reader's messages name it already;
-// those about the network's cells get it in front.
-InputError aboutFile(const std::string& path, const InputError& e) {
-  const std::string message = e.what();
-  if (message.find("“" + path + "”") != std::string::npos) return e;
-  return InputError("文件“" + path + "”：" + message);
-}
+// The name a file goes by in messages and report headers.
+std::string displayName(const std::string& path) { return path == "-" ? "标准输入" : path; }
 
-// Opens a file as the window's Open does, into in-memory fields and tables;
-// says on `err` when it was not read as GBK.
-NetworkText openNetwork(const std::string& path, const Arguments& a, std::ostream& err) {
+// Opens a file ("-" for standard input) as the window's Open does, into
+// in-memory fields and tables; says on `err` when it was not read as GBK.
+NetworkText openNetwork(const std::string& path, const Arguments& a, std::istream& in, std::ostream& err) {
   NetworkText net;
-  const ProjectData data = readProjectFile(path, a.inputEncoding);
-  const std::string note = encodingNote(data, path);
-  if (!note.empty()) err << "levelnet: 注意：" << note << "\n";
+  const ProjectData data =
+      path == "-" ? readProjectStream(in, displayName(path), a.inputEncoding) : readProjectFile(path, a.inputEncoding);
+  const std::string note = encodingNote(data, displayName(path));
+  if (!note.empty()) err << "levelnet: " << displayName(path) << ": 注意：" << note << "\n";
   applyProject(data, net.fields, net.points, net.observations);
   return net;
 }
 
-void warnOfDuplicates(const std::vector<DuplicateName>& duplicates, const std::string& path, std::ostream& err) {
-  for (const DuplicateName& d : duplicates)
-    err << "levelnet: 警告：文件“" << path << "”：" << duplicateNameWarning(d) << "\n";
-}
-
-int adjust(const Arguments& a, std::ostream& out, std::ostream& err) {
-  const std::string& path = a.files[0];
-  NetworkText net = openNetwork(path, a, err);
-  if (net.fields.known.empty()) throw InputError("文件“" + path + "”第 1 行：已知点个数为空，无法平差");
+// Adjusts one file into `sink`. The results are computed in full before the
+// first line is written, so a refused run writes nothing; then the report
+// streams out as it is written, never held whole.
+int adjustOne(const std::string& path, const Arguments& a, std::istream& in, TextSink& sink, std::ostream& err) {
+  NetworkText net = openNetwork(path, a, in, err);
+  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
   if (a.encoding == "gbk") requireGbkNames(net);
-  // The results are computed in full before the first line is written, so a
-  // refused run leaves standard output empty; then the report streams out
-  // as it is written, never held whole.
-  OutputSink sink(out, a.encoding);
-  AdjustmentOutcome outcome;
-  try {
-    outcome = adjustNetwork(net.fields, net.points, net.observations, sink);
-  } catch (const InputError& e) {
-    throw aboutFile(path, e);
-  }
-  flushOut(out);
-  warnOfDuplicates(outcome.duplicateNames, path, err);
+  const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, sink);
+  for (const DuplicateName& d : outcome.duplicateNames)
+    err << "levelnet: " << displayName(path) << ": 警告：" << duplicateNameWarning(d) << "\n";
   return kDone;
 }
 
 #ifdef LEVELNET_WITH_CHECK
-int check(const Arguments& a, std::ostream& out, std::ostream& err) {
+CheckOptions checkOptions(const Arguments& a) {
   CheckOptions options;
   options.grade = a.grade;
   options.terrain = a.terrain;
@@ -219,26 +230,24 @@ int check(const Arguments& a, std::ostream& out, std::ostream& err) {
   } catch (const InputError& e) {
     throw UsageError(e.what());
   }
-  const std::string& path = a.files[0];
-  NetworkText net = openNetwork(path, a, err);
-  if (net.fields.known.empty()) throw InputError("文件“" + path + "”第 1 行：已知点个数为空，无法平差");
-  CheckOutcome outcome;
-  try {
-    outcome = checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, path);
-  } catch (const InputError& e) {
-    throw aboutFile(path, e);
-  }
-  OutputSink sink(out, a.encoding);
+  return options;
+}
+
+int checkOne(const std::string& path, const Arguments& a, const CheckOptions& options, std::istream& in,
+             TextSink& sink, std::ostream& err) {
+  NetworkText net = openNetwork(path, a, in, err);
+  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
+  const CheckOutcome outcome =
+      checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, displayName(path));
   sink.write(outcome.report);
-  flushOut(out);
   return outcome.passed ? kDone : kCheckFailed;
 }
 #endif
 
 // Saves IN as the window's Save does; "-" as OUT writes the bytes to
 // standard output.
-int normalize(const Arguments& a, std::ostream& out, std::ostream& err) {
-  NetworkText net = openNetwork(a.files[0], a, err);
+int normalize(const Arguments& a, std::istream& in, std::ostream& out, std::ostream& err) {
+  NetworkText net = openNetwork(a.files[0], a, in, err);
   if (a.files[1] == "-") {
     std::string bytes;
     try {
@@ -254,18 +263,65 @@ int normalize(const Arguments& a, std::ostream& out, std::ostream& err) {
   return kDone;
 }
 
+// How bad an exit status is, for the worst of several files: a file that
+// could not be used at all outweighs a check that found a fault.
+int severity(int status) { return status == kRefused ? 2 : status == kCheckFailed ? 1 : 0; }
+
+// Runs `one` for every file of an adjust or check call. With several files
+// each report is preceded by a line naming its file. A refused file is
+// reported and the others go on; the status is the worst of them.
+template <class RunOne>
+int forEveryFile(const Arguments& a, std::ostream& out, std::ostream& err, RunOne&& one) {
+  StringSink collected;  // -o: the whole output, saved once at the end
+  OutputSink streamed(out, a.encoding);
+  TextSink& sink = a.output.empty() ? static_cast<TextSink&>(streamed) : collected;
+  int worst = kDone;
+  for (const std::string& path : a.files) {
+    int status = kDone;
+    try {
+      if (a.files.size() > 1) sink.write("==> " + displayName(path) + " <==\r\n");
+      status = one(path, sink);
+      if (a.files.size() > 1) sink.write("\r\n");
+    } catch (const InputError& e) {
+      err << "levelnet: " << displayName(path) << ": " << e.what() << "\n";
+      status = kRefused;
+    } catch (const std::bad_alloc&) {
+      err << "levelnet: " << displayName(path) << ": 内存不足，无法完成\n";
+      status = kRefused;
+    }
+    if (severity(status) > severity(worst)) worst = status;
+  }
+  if (a.output.empty()) {
+    flushOut(out);
+  } else {
+    std::string bytes = std::move(collected.text);
+    if (a.encoding == "gbk") {
+      const std::optional<std::string> gbk = utf8ToGbk(bytes);
+      if (!gbk) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+      bytes = *gbk;
+    }
+    try {
+      saveFileSafely(a.output, bytes);
+    } catch (const InputError& e) {
+      throw OutputError(e.what());
+    }
+  }
+  return worst;
+}
+
 }  // namespace
 
-int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err) {
   Arguments a;
   try {
     a = parse(argc, argv);
   } catch (const UsageError& e) {
-    err << "levelnet: " << e.what() << "\n" << kUsageText;
+    err << "levelnet: " << e.what() << "\n" << kShortUsage;
     return kUsage;
   }
-  if (a.help) {
-    out << kUsageText;
+  if (a.help || a.version) {
+    if (a.version) out << "levelnet " << LEVELNET_VERSION << "\n";
+    else out << kUsageText;
     out.flush();
     if (!out) {
       err << "levelnet: 无法写入标准输出\n";
@@ -273,26 +329,34 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
     return kDone;
   }
+  // On a terminal the report comes in the terminal's own encoding.
+  if (!a.encodingGiven && a.output.empty() && standardOutputIsGbkTerminal()) a.encoding = "gbk";
   try {
-    if (a.command == "adjust") return adjust(a, out, err);
-    if (a.command == "normalize") return normalize(a, out, err);
+    if (a.command == "adjust")
+      return forEveryFile(a, out, err, [&](const std::string& path, TextSink& sink) {
+        return adjustOne(path, a, in, sink, err);
+      });
+    if (a.command == "normalize") return normalize(a, in, out, err);
 #ifdef LEVELNET_WITH_CHECK
-    return check(a, out, err);
+    const CheckOptions options = checkOptions(a);
+    return forEveryFile(a, out, err, [&](const std::string& path, TextSink& sink) {
+      return checkOne(path, a, options, in, sink, err);
+    });
 #else
     err << "levelnet: 这个版本没有编译 check（需要 Boost.Math，请用 ./levelnet check 运行）\n";
     return kRefused;
 #endif
   } catch (const UsageError& e) {
-    err << "levelnet: " << e.what() << "\n" << kUsageText;
+    err << "levelnet: " << e.what() << "\n" << kShortUsage;
     return kUsage;
   } catch (const OutputError& e) {
     err << "levelnet: " << e.what() << "\n";
     return kRefused;
   } catch (const InputError& e) {
-    err << "levelnet: " << e.what() << "\n";
+    err << "levelnet: " << (a.files.empty() ? std::string() : displayName(a.files[0]) + ": ") << e.what() << "\n";
     return kRefused;
   } catch (const std::bad_alloc&) {
-    err << "levelnet: 文件“" << (a.files.empty() ? std::string() : a.files[0]) << "”：内存不足，无法完成\n";
+    err << "levelnet: " << (a.files.empty() ? std::string() : displayName(a.files[0]) + ": ") << "内存不足，无法完成\n";
     return kRefused;
   } catch (const std::exception& e) {
     err << "levelnet: 内部错误：" << e.what() << "\n";

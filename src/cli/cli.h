@@ -5,8 +5,10 @@
 
 namespace levelnet {
 
-// Exit statuses: 0 done, 1 file or run refused (message on `err`, nothing
-// on `out`), 2 usage error (usage text on `err`).
-int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// Runs one command line; `in` is what "-" reads. Exit statuses: 0 done, 1 a
+// file or run refused (message on `err`, nothing on `out` for it) or output
+// that could not be written, 2 usage error (a short usage on `err`), 3 check
+// found a fault; with several files the worst of them.
+int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace levelnet

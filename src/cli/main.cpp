@@ -10,7 +10,7 @@
 // that reports errors on close) still ends in exit status 1, never 0.
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  int status = levelnet::runCommandLine(argc, argv, std::cout, std::cerr);
+  int status = levelnet::runCommandLine(argc, argv, std::cin, std::cout, std::cerr);
   if (!std::cout) return status != 0 ? status : 1;  // a failed write, reported where it happened
   errno = 0;
   std::cout.flush();

@@ -215,34 +215,51 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, s
   return data;
 }
 
+namespace {
+
+std::string tooLargeMessage(const std::string& name) {
+  return "文件" + quoted(name) + "超过 " + std::to_string(kMaxProjectFileBytes >> 20) +
+         " MiB，不是平差文件（平差文件最多 " + std::to_string(kMaxPoints) + " 个点、" +
+         std::to_string(kMaxObservations) + " 个观测值）";
+}
+
+// Reads a stream a block at a time up to the size limit.
+std::string readLimited(std::istream& in, const std::string& name) {
+  std::string bytes;
+  char block[1 << 16];
+  errno = 0;
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kMaxProjectFileBytes) throw InputError(tooLargeMessage(name));
+  }
+  if (in.bad()) throw InputError("无法读取文件" + quoted(name) + "：" + systemErrorText(errno ? errno : EIO));
+  return bytes;
+}
+
+}  // namespace
+
 ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (fs::is_directory(status)) throw InputError("无法打开文件" + quoted(path) + "：这是一个文件夹");
-  const std::string tooLarge = "文件" + quoted(path) + "超过 " + std::to_string(kMaxProjectFileBytes >> 20) +
-                               " MiB，不是平差文件（平差文件最多 " + std::to_string(kMaxPoints) + " 个点、" +
-                               std::to_string(kMaxObservations) + " 个观测值）";
   // A regular file is measured before it is read; anything else (a pipe, a
   // device such as /dev/zero) is read a block at a time up to the limit.
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec && size > kMaxProjectFileBytes) throw InputError(tooLarge);
+    if (!ec && size > kMaxProjectFileBytes) throw InputError(tooLargeMessage(path));
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) throw InputError("无法打开文件" + quoted(path) + "：" + systemErrorText(errno ? errno : ENOENT));
-  std::string bytes;
+  return readProjectStream(in, path, forced);
+}
+
+ProjectData readProjectStream(std::istream& in, const std::string& name, std::optional<FileEncoding> forced) {
   try {
-    char block[1 << 16];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-      bytes.append(block, static_cast<std::size_t>(in.gcount()));
-      if (bytes.size() > kMaxProjectFileBytes) throw InputError(tooLarge);
-    }
-    if (in.bad()) throw InputError("无法读取文件" + quoted(path) + "：" + systemErrorText(errno ? errno : EIO));
-    return parseProjectBytes(bytes, path, forced);
+    return parseProjectBytes(readLimited(in, name), name, forced);
   } catch (const std::bad_alloc&) {
-    throw InputError("文件" + quoted(path) + "：内存不足，无法读入");
+    throw InputError("文件" + quoted(name) + "：内存不足，无法读入");
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,10 @@ struct ProjectData {
 // dropped). Throws InputError naming the file, the line and the text; a
 // file that is not in its encoding is refused, never read as garbage.
 ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced = std::nullopt);
+
+// The same for a stream (standard input); `name` is used in messages.
+ProjectData readProjectStream(std::istream& in, const std::string& name,
+                              std::optional<FileEncoding> forced = std::nullopt);
 
 // The same for the bytes of a file; `name` is used in messages.
 ProjectData parseProjectBytes(std::string_view bytes, const std::string& name,

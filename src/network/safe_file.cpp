@@ -7,6 +7,8 @@
 #include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
+#include <langinfo.h>
+#include <clocale>
 
 #include <cerrno>
 #include <cstdint>
@@ -480,6 +482,18 @@ std::string systemErrorText(int error) {
              Pick::text(::strerror_r(error, buffer, sizeof buffer), buffer) + "）";
     }
   }
+}
+
+bool standardOutputIsGbkTerminal() {
+  if (::isatty(STDOUT_FILENO) != 1) return false;
+  // The character set of the user's locale, read without changing the
+  // program's own locale for good (numbers never depend on it anyway).
+  const char* previous = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = previous != nullptr ? previous : "C";
+  std::setlocale(LC_CTYPE, "");
+  const std::string codeset = ::nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, saved.c_str());
+  return codeset == "GBK" || codeset == "GB18030" || codeset == "GB2312" || codeset == "CP936";
 }
 
 }  // namespace levelnet

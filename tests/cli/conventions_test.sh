@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The command line's conventions: --version, --help, usage errors, "-" for
+# standard input and output, -o, "--", several files and their exit status.
+# Usage: conventions_test.sh PROGRAM SOURCE_DIR
+set -uo pipefail
+program="$1"
+source="$2"
+examples="$source/examples"
+cases="$source/tests/cases"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+check() {
+  local name="$1"; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
+}
+status_is() { [ "$1" = "$2" ]; }
+contains() { grep -qF -- "$2" "$1"; }
+
+# Version and help on standard output, status 0.
+for flag in --version -V; do
+  "$program" "$flag" >"$work/out" 2>"$work/err"
+  check "$flag: status 0" status_is "$?" 0
+  check "$flag: levelnet X.Y.Z" grep -qE '^levelnet [0-9]+\.[0-9]+\.[0-9]+$' "$work/out"
+done
+for args in "--help" "adjust --help" "check --help"; do
+  # shellcheck disable=SC2086
+  "$program" $args >"$work/out" 2>"$work/err"
+  check "$args: status 0" status_is "$?" 0
+  check "$args: usage on standard output" contains "$work/out" "用法"
+  check "$args: nothing on standard error" test ! -s "$work/err"
+done
+"$program" adjust >"$work/out" 2>"$work/err"
+check "usage error: status 2" status_is "$?" 2
+check "usage error: short usage on standard error" contains "$work/err" "levelnet --help"
+check "usage error: nothing on standard output" test ! -s "$work/out"
+
+# "-" reads standard input; normalize IN - writes standard output.
+"$program" adjust - <"$examples/city_network.pc" >"$work/out"
+check "adjust -: status 0" status_is "$?" 0
+check "adjust -: the same report" cmp -s "$work/out" "$cases/city_network.report"
+"$program" normalize - - <"$examples/two_benchmarks.pc" >"$work/out" 2>"$work/err"
+check "normalize - -: refused as usage" status_is "$?" 2
+"$program" normalize "$examples/two_benchmarks.pc" - >"$work/out"
+check "normalize IN -: the normalised bytes" cmp -s "$work/out" "$cases/two_benchmarks.normalized.pc"
+
+# -o saves the report through the safe save.
+"$program" adjust -o "$work/report.txt" "$examples/city_network.pc" >"$work/out"
+check "-o: status 0" status_is "$?" 0
+check "-o: nothing on standard output" test ! -s "$work/out"
+check "-o: the report in the file" cmp -s "$work/report.txt" "$cases/city_network.report"
+chmod 444 "$work/report.txt"
+"$program" adjust --output "$work/report.txt" "$examples/loop_a_b.pc" 2>"$work/err"
+check "-o on a read-only file: status 1" status_is "$?" 1
+check "-o on a read-only file: left alone" cmp -s "$work/report.txt" "$cases/city_network.report"
+check "-o on a read-only file: the reason" contains "$work/err" "文件只读"
+
+# "--" ends the options: a file named -x.pc.
+cp "$examples/city_network.pc" "$work/-x.pc"
+(cd "$work" && "$program" adjust -- -x.pc >"$work/out")
+check "--: status 0" status_is "$?" 0
+check "--: the file's report" cmp -s "$work/out" "$cases/city_network.report"
+(cd "$work" && "$program" adjust -x.pc >/dev/null 2>"$work/err")
+check "without --: an unknown option" status_is "$?" 2
+
+# Several files: a line naming each, the worst status, a refused file does
+# not stop the others; messages name their file.
+"$program" adjust "$examples/one_unknown.pc" "$work/missing.pc" "$examples/loop_a_b.pc" >"$work/out" 2>"$work/err"
+check "several files, one missing: status 1" status_is "$?" 1
+check "several files: the first is named" contains "$work/out" "==> $examples/one_unknown.pc <=="
+check "several files: the one after the refused file ran" contains "$work/out" "==> $examples/loop_a_b.pc <=="
+check "several files: the message names its file" contains "$work/err" "levelnet: $work/missing.pc: "
+"$program" check "$examples/city_network.pc" "$cases/city_blunder.pc" --grade 三等 --sigma-km 1.5 >"$work/out" 2>"$work/err"
+check "check, one blunder: status 3" status_is "$?" 3
+"$program" check "$cases/city_blunder.pc" "$work/missing.pc" --grade 三等 --sigma-km 1.5 >"$work/out" 2>"$work/err"
+check "check, a blunder and a missing file: status 1" status_is "$?" 1
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
