@@ -258,7 +258,12 @@ int normalize(const Arguments& a, std::istream& in, std::ostream& out, std::ostr
     writeOut(out, bytes);
     flushOut(out);
   } else {
-    writeProjectFile(a.files[1], net.fields, net.points, net.observations);
+    // A save that fails is about OUT, not about the file read.
+    try {
+      writeProjectFile(a.files[1], net.fields, net.points, net.observations);
+    } catch (const InputError& e) {
+      throw OutputError(e.what());
+    }
   }
   return kDone;
 }

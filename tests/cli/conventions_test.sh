@@ -3,20 +3,11 @@
 # standard input and output, -o, "--", several files and their exit status.
 # Usage: conventions_test.sh PROGRAM SOURCE_DIR
 set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 program="$1"
 source="$2"
 examples="$source/examples"
 cases="$source/tests/cases"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-  local name="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
-status_is() { [ "$1" = "$2" ]; }
-contains() { grep -qF -- "$2" "$1"; }
 
 # Version and help on standard output, status 0.
 for flag in --version -V; do
@@ -76,5 +67,4 @@ check "check, one blunder: status 3" status_is "$?" 3
 "$program" check "$cases/city_blunder.pc" "$work/missing.pc" --grade 三等 --sigma-km 1.5 >"$work/out" 2>"$work/err"
 check "check, a blunder and a missing file: status 1" status_is "$?" 1
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -4,15 +4,8 @@
 # symbolic link from another folder finds the checkout and keeps file names
 # relative to the caller. Usage: script_test.sh SOURCE_DIR
 set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 source="$1"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-  local name="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
 export LEVELNET_BUILD_DIR="$work/build"
 
 "$source/levelnet" --version >"$work/first" 2>"$work/first.err" &
@@ -34,5 +27,4 @@ cp "$source/examples/city_network.pc" "$work/elsewhere/data/net.pc"
 check "through a link, a relative file name" test $? -eq 0
 check "through a link: the report" cmp -s "$work/report" "$source/tests/cases/city_network.report"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -3,20 +3,10 @@
 # that cannot be written, files in UTF-8, names that look like numbers,
 # duplicate names, files that never end. Usage: trust_test.sh PROGRAM EXAMPLES_DIR
 set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 program="$1"
 examples="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
 
-# check NAME CONDITION...: runs the condition, counts the result.
-check() {
-  local name="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
-status_is() { [ "$1" = "$2" ]; }
-contains() { grep -qF -- "$2" "$1"; }
 
 city="$examples/city_network.pc"
 
@@ -95,5 +85,4 @@ for line in 'A,1e308' 'A,1e13'; do
   check "$line: the cell is named" contains "$work/err" "点表第 1 行“高程(m)”列"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

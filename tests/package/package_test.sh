@@ -4,16 +4,9 @@
 # the manual page, the desktop entry, the icon, the file type, the examples.
 # Usage: package_test.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 build="$1"
 source="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-  local name="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name" >&2; fi
-}
 
 if ! (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1); then
   cat "$work/cpack.log" >&2
@@ -45,5 +38,4 @@ MANWIDTH=80 man -l "$man_page" 2>/dev/null >"$work/man.txt"
 check "manual page has the version" grep -q "levelnet $version" "$work/man.txt"
 check "README and licence installed" test -s "$root/usr/share/doc/levelnet/README.md" -a -s "$root/usr/share/doc/levelnet/LICENSE"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
