@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "adjust/adjustment_run.h"
+#include "adjust/results_export.h"
+#include "adjust/results_table.h"
 #ifdef LEVELNET_WITH_CHECK
 #include "check/network_check.h"
 #endif
@@ -45,6 +47,8 @@ const char kUsageText[] =
     "      平差，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
     "  levelnet check [选项] FILE.pc ...\n"
     "      检核观测数据：闭合差与限差、M_W、单位权方差的χ²检验、粗差探测与 MDB\n"
+    "  levelnet results [--format txt|csv|json|xlsx] [-o OUT] [--encoding utf-8|gbk] FILE.pc\n"
+    "      平差并写出成果表（点成果、观测值、精度评定）；默认 txt 到标准输出，xlsx 必须用 -o\n"
     "  levelnet normalize [选项] IN.pc OUT.pc\n"
     "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
     "  levelnet --version | --help\n"
@@ -52,6 +56,8 @@ const char kUsageText[] =
     "  -o FILE, --output FILE   报告写到 FILE（安全保存），不写标准输出\n"
     "  --encoding utf-8|gbk     读入文件的编码，也是报告的编码；不指定时按 GBK 读入，\n"
     "                           明显是 UTF-8 的文件按 UTF-8 读入并说明；报告在终端上用终端的编码\n"
+    "  --format F               （results）成果表格式：txt（默认）、csv（UTF-8 带 BOM，--encoding gbk 时为 GBK）、\n"
+    "                           json（UTF-8）、xlsx（工作表“点成果”和“观测值”）\n"
     "  --grade 二等|三等|四等|等外  --terrain 平原|山区  --sigma-km S   （check）等级、地形、每公里中误差(mm)\n"
     "  -                        作为文件名：标准输入\n"
     "  --                       选项到此为止，其后都是文件名\n"
@@ -59,16 +65,19 @@ const char kUsageText[] =
 
 // The short usage a usage error ends with.
 const char kShortUsage[] =
-    "用法: levelnet adjust|check FILE.pc ... | levelnet normalize IN.pc OUT.pc（levelnet --help 显示全部说明）\n";
+    "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet normalize IN.pc "
+    "OUT.pc（levelnet --help 显示全部说明）\n";
 
 struct Arguments {
   std::string command;
   std::vector<std::string> files;
-  std::string encoding = "utf-8";             // of the report
+  std::string encoding = "utf-8";  // of the report
   bool encodingGiven = false;
   std::optional<FileEncoding> inputEncoding;  // of the file read, when forced
   std::string output;                         // -o: the report goes to this file
   std::string grade, terrain, sigmaKm;
+  std::string format = "txt";  // results: txt, csv, json or xlsx
+  bool formatGiven = false;
   bool help = false;
   bool version = false;
 };
@@ -116,6 +125,16 @@ Arguments parse(int argc, const char* const* argv) {
       } else {
         throw UsageError("未知的编码“" + value + "”（可用 utf-8 或 gbk）");
       }
+    } else if (arg == "--format" || arg.rfind("--format=", 0) == 0) {
+      if (arg == "--format") {
+        if (i + 1 >= argc) throw UsageError("--format 后面缺少格式名");
+        a.format = argv[++i];
+      } else {
+        a.format = arg.substr(std::string("--format=").size());
+      }
+      if (a.format != "txt" && a.format != "csv" && a.format != "json" && a.format != "xlsx")
+        throw UsageError("未知的成果表格式“" + a.format + "”（可用 txt、csv、json 或 xlsx）");
+      a.formatGiven = true;
     } else if (arg == "--grade" || arg == "--terrain" || arg == "--sigma-km") {
       if (i + 1 >= argc) throw UsageError(arg + " 后面缺少值");
       (arg == "--grade" ? a.grade : arg == "--terrain" ? a.terrain : a.sigmaKm) = argv[++i];
@@ -132,6 +151,9 @@ Arguments parse(int argc, const char* const* argv) {
   a.files.assign(positional.begin() + 1, positional.end());
   if (a.command == "adjust" || a.command == "check") {
     if (a.files.empty()) throw UsageError(a.command + " 需要至少一个文件名");
+  } else if (a.command == "results") {
+    if (a.files.size() != 1) throw UsageError("results 需要一个文件名");
+    if (a.format == "xlsx" && a.output.empty()) throw UsageError("--format xlsx 需要用 -o 指定输出文件");
   } else if (a.command == "normalize") {
     if (a.files.size() != 2) throw UsageError("normalize 需要输入和输出两个文件名");
     if (!a.output.empty()) throw UsageError("normalize 的输出文件就是 OUT，不接受 -o");
@@ -139,6 +161,7 @@ Arguments parse(int argc, const char* const* argv) {
   } else {
     throw UsageError("未知的命令“" + a.command + "”");
   }
+  if (a.formatGiven && a.command != "results") throw UsageError("--format 只用于 results");
   if (checkOptionGiven && a.command != "check") throw UsageError("--grade、--terrain 和 --sigma-km 只用于 check");
   return a;
 }
@@ -233,8 +256,8 @@ CheckOptions checkOptions(const Arguments& a) {
   return options;
 }
 
-int checkOne(const std::string& path, const Arguments& a, const CheckOptions& options, std::istream& in,
-             TextSink& sink, std::ostream& err) {
+int checkOne(const std::string& path, const Arguments& a, const CheckOptions& options, std::istream& in, TextSink& sink,
+             std::ostream& err) {
   NetworkText net = openNetwork(path, a, in, err);
   if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
   const CheckOutcome outcome =
@@ -243,6 +266,46 @@ int checkOne(const std::string& path, const Arguments& a, const CheckOptions& op
   return outcome.passed ? kDone : kCheckFailed;
 }
 #endif
+
+// Adjusts one file and writes its results table (成果表) in the chosen
+// format, to standard output or through the safe save to -o. Everything is
+// computed and formatted before the first byte goes out, so a refused file
+// writes nothing.
+int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostream& err) {
+  const std::string& path = a.files[0];
+  NetworkText net = openNetwork(path, a, in, err);
+  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
+  // CSV is UTF-8 with its byte-order mark unless GBK is asked for; text
+  // follows the report's rule (GBK also on a GBK terminal); JSON and XLSX
+  // are always UTF-8.
+  const bool gbkText = a.format == "txt" && a.encoding == "gbk";
+  const bool gbkCsv = a.format == "csv" && a.encodingGiven && a.encoding == "gbk";
+  if (gbkText || gbkCsv) requireGbkNames(net);
+  const AdjustmentResults computed = computeAdjustment(gatherNetwork(net.fields, net.points, net.observations));
+  for (const DuplicateName& d : computed.net.duplicateNames)
+    err << "levelnet: " << displayName(path) << ": 警告：" << duplicateNameWarning(d) << "\n";
+  const ResultsTable table = makeResultsTable(computed);
+  std::string bytes;
+  if (a.format == "csv")
+    bytes = resultsCsv(table, gbkCsv ? ResultsEncoding::gbk : ResultsEncoding::utf8);
+  else if (a.format == "json")
+    bytes = resultsJson(table);
+  else if (a.format == "xlsx")
+    bytes = resultsXlsx(table);
+  else
+    bytes = resultsText(table, gbkText ? ResultsEncoding::gbk : ResultsEncoding::utf8);
+  if (a.output.empty()) {
+    writeOut(out, bytes);
+    flushOut(out);
+  } else {
+    try {
+      saveFileSafely(a.output, bytes);
+    } catch (const InputError& e) {
+      throw OutputError(e.what());
+    }
+  }
+  return kDone;
+}
 
 // Saves IN as the window's Save does; "-" as OUT writes the bytes to
 // standard output.
@@ -325,8 +388,10 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
     return kUsage;
   }
   if (a.help || a.version) {
-    if (a.version) out << "levelnet " << LEVELNET_VERSION << "\n";
-    else out << kUsageText;
+    if (a.version)
+      out << "levelnet " << LEVELNET_VERSION << "\n";
+    else
+      out << kUsageText;
     out.flush();
     if (!out) {
       err << "levelnet: 无法写入标准输出\n";
@@ -338,10 +403,10 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
   if (!a.encodingGiven && a.output.empty() && standardOutputIsGbkTerminal()) a.encoding = "gbk";
   try {
     if (a.command == "adjust")
-      return forEveryFile(a, out, err, [&](const std::string& path, TextSink& sink) {
-        return adjustOne(path, a, in, sink, err);
-      });
+      return forEveryFile(a, out, err,
+                          [&](const std::string& path, TextSink& sink) { return adjustOne(path, a, in, sink, err); });
     if (a.command == "normalize") return normalize(a, in, out, err);
+    if (a.command == "results") return results(a, in, out, err);
 #ifdef LEVELNET_WITH_CHECK
     const CheckOptions options = checkOptions(a);
     return forEveryFile(a, out, err, [&](const std::string& path, TextSink& sink) {
