@@ -1,6 +1,11 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QShortcut>
+#include <QUrl>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -178,6 +183,15 @@ void MainWindow::createWidgets() {
     buttons[i]->setAutoDefault(false);
     buttons[i]->setShortcut(QKeySequence(Qt::ALT | accessKeys[i]));
   }
+  // The shortcuts every editor has, besides the access keys.
+  const struct {
+    Qt::Key key;
+    void (MainWindow::*command)();
+  } shortcuts[] = {{Qt::Key_N, &MainWindow::onNew}, {Qt::Key_O, &MainWindow::onOpen}, {Qt::Key_S, &MainWindow::onSave}};
+  for (const auto& s : shortcuts)
+    connect(new QShortcut(QKeySequence(Qt::CTRL | s.key), this), &QShortcut::activated, this, s.command);
+  // A .pc file dropped on the window opens as Open would open it.
+  setAcceptDrops(true);
 
   hintLabel = new QLabel(QStringLiteral("输入数值后按回车逐格前进；输完后按“平差”计算。"), this);
   placeAutoSize(hintLabel, kHintLabel);
@@ -313,6 +327,32 @@ void MainWindow::onNew() {
   updateTitle();
 }
 
+namespace {
+
+// The one local file a drag carries, or nothing.
+std::optional<QString> droppedFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  return url.toLocalFile();
+}
+
+}  // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (droppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = droppedFile(event->mimeData());
+  if (!path) return;
+  event->acceptProposedAction();
+  commitEditors();
+  if (!offerToSave(SaveQuestion::replacing)) return;
+  dialogFileName_ = *path;
+  openFile(*path);
+}
+
 void MainWindow::onOpen() {
   commitEditors();
   if (!offerToSave(SaveQuestion::replacing)) return;
@@ -363,21 +403,34 @@ bool MainWindow::openFile(const QString& path) {
 
 void MainWindow::onSave() { saveWithDialog(); }
 
+namespace {
+
+// A new name typed without a suffix gets ".pc", so the file shows up under
+// the dialog's filter next time; an existing name is used as it is.
+QString withProjectSuffix(const QString& path) {
+  const QFileInfo info(path);
+  if (info.exists() || !info.suffix().isEmpty()) return path;
+  return path.endsWith(u'.') ? path + QStringLiteral("pc") : path + QStringLiteral(".pc");
+}
+
+}  // namespace
+
 bool MainWindow::saveWithDialog() {
   commitEditors();
-  const std::optional<QString> chosen = dialogs_->saveFileName(this, kFilter, dialogFileName_);
-  if (!chosen) return false;
-  dialogFileName_ = *chosen;
+  const std::optional<QString> typed = dialogs_->saveFileName(this, kFilter, dialogFileName_);
+  if (!typed) return false;
+  const QString chosen = withProjectSuffix(*typed);
+  dialogFileName_ = chosen;
   try {
-    writeProjectFile(QFile::encodeName(*chosen).toStdString(), fields(), *pointTable, *observationTable);
+    writeProjectFile(QFile::encodeName(chosen).toStdString(), fields(), *pointTable, *observationTable);
   } catch (const std::bad_alloc&) {
-    warn(QStringLiteral("无法保存到“%1”：内存不足。").arg(*chosen));
+    warn(QStringLiteral("无法保存到“%1”：内存不足。").arg(chosen));
     return false;
   } catch (const std::exception& e) {
     warn(QString::fromStdString(e.what()));
     return false;
   }
-  currentFile_ = QFileInfo(*chosen).absoluteFilePath();
+  currentFile_ = QFileInfo(chosen).absoluteFilePath();
   modified_ = false;
   updateTitle();
   return true;

@@ -1,6 +1,8 @@
 // The window: first state, the count fields' Enter chain, New, Open, Save,
 // Adjust, the closing question and the access keys.
 #include <QDir>
+#include <QMimeData>
+#include <QUrl>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -332,17 +334,72 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.dialogs.answers.push_back(path("again"));  // no extension added
+    f.dialogs.answers.push_back(path("again"));  // a new name without a suffix gets ".pc"
     f.window->saveButton->click();
     QCOMPARE(f.boxes.warnings(), 0);
     QVERIFY(f.dialogs.calls[1].save);
     QCOMPARE(f.dialogs.calls[1].startName, path("nine.pc"));  // the remembered name
-    QCOMPARE(fileBytes(path("again")),
+    QVERIFY(!QFile::exists(path("again")));
+    QCOMPARE(fileBytes(path("again.pc")),
              QByteArray("2,2,4,1\r\nBM1,10\r\nBM2,12.5\r\nP1,\r\nP2,\r\n"
                         "BM1,P1,1.2340,1.2\r\nP1,P2,0.4560,0.8\r\nP2,BM2,0.8120,1.5\r\nBM1,P2,1.6880,2\r\n"));
     // The title follows the file the data went to.
-    QCOMPARE(f.window->windowTitle(), kTitle + " - [" + path("again") + "]");
-    QCOMPARE(f.window->dialogFileName(), path("again"));
+    QCOMPARE(f.window->windowTitle(), kTitle + " - [" + path("again.pc") + "]");
+    QCOMPARE(f.window->dialogFileName(), path("again.pc"));
+  }
+
+  // The suffix is added only to a new name without one: another suffix, or
+  // an existing file chosen in the dialog, is used as it is.
+  void saveAddsPcOnlyToNewNamesWithoutSuffix_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("new name") << "net" << "net.pc" << false;
+    QTest::newRow("trailing dot") << "net." << "net.pc" << false;
+    QTest::newRow("other suffix") << "net.txt" << "net.txt" << false;
+    QTest::newRow("existing file without suffix") << "old" << "old" << true;
+  }
+  void saveAddsPcOnlyToNewNamesWithoutSuffix() {
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(bool, existing);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    openNine(f);
+    QTemporaryDir dir;
+    if (existing) QVERIFY(writeBytes(dir.filePath(typed), "old\r\n"));
+    f.dialogs.answers.push_back(dir.filePath(typed));
+    f.window->saveButton->click();
+    QCOMPARE(f.boxes.warnings(), 0);
+    QVERIFY(fileBytes(dir.filePath(written)).startsWith("2,2,4,1\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+  }
+
+  // Ctrl+N, Ctrl+O and Ctrl+S beside the access keys; a file dropped on the
+  // window opens as Open would open it.
+  void shortcutsAndDroppedFiles() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    QTest::keyClick(f.window.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(f.dialogs.calls.size(), std::size_t(1));
+    QVERIFY(!f.dialogs.calls[0].save);
+    QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(f.dialogs.calls.size(), std::size_t(2));
+    QVERIFY(f.dialogs.calls[1].save);
+    QVERIFY(writeBytes(path("dropped.pc"), nineLineFile()));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path("dropped.pc"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.window.get(), &drop);
+    QCOMPARE(f.window->pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(f.window->currentFile(), path("dropped.pc"));
+    f.typeInto(f.window->unitLengthEdit, "0");
+    QTest::keyClick(f.window.get(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(f.boxes.questions(), 1);  // changed since the drop: New asks first
+    QCOMPARE(f.window->knownCountEdit->text(), QString());
   }
 
   void cancelledDialogsChangeNothing() {
