@@ -65,8 +65,9 @@ TEST(FileEncoding, EveryShippedFileIsGbkAndItsUtf8CopyIsUtf8) {
       EXPECT_EQ(asUtf8.encoding, hasChinese || bytes != utf8 ? FileEncoding::utf8 : FileEncoding::gbk) << path;
       EXPECT_EQ(asUtf8.points, asGbk.points) << path;
       EXPECT_EQ(asUtf8.observations, asGbk.observations) << path;
-      if (asUtf8.encoding == FileEncoding::utf8)
+      if (asUtf8.encoding == FileEncoding::utf8) {
         EXPECT_NE(encodingNote(asUtf8, "x.pc").find("UTF-8"), std::string::npos);
+      }
     }
   }
 }

@@ -30,8 +30,7 @@ void requireFiniteResults(const AdjustmentResults& r) {
     const double* line = r.cofactors.line(i);
     for (int m = 0; m < t; ++m) finite = finite && std::isfinite(line[m]);
   }
-  if (!finite)
-    throw InputError("平差未完成：计算中出现了超出数值范围的结果（无穷大或非数），请检查高程、观测高差与路线长度");
+  if (!finite) throw nonFiniteResult("平差未完成");
 }
 
 }  // namespace

@@ -25,12 +25,8 @@ constexpr std::size_t kBlockBytes = std::size_t(1) << 18;
 // contiguous runs.
 constexpr int kRowBlock = 64;
 
-// The report never shows inf or nan; the results are checked before they
-// are written, so this is the last guard.
-void requireFinite(double v) {
-  if (!std::isfinite(v))
-    throw InputError("平差未完成：计算中出现了超出数值范围的结果（无穷大或非数），请检查高程、观测高差与路线长度");
-}
+// The results are checked before they are written; this is the last guard.
+constexpr const char* kTask = "平差未完成";
 
 }  // namespace
 
@@ -59,13 +55,13 @@ void ReportLines::padTo6(std::size_t characters) {
 }
 
 void ReportLines::appendNumber(double v) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   char buf[kMaxNumberChars];
   block_.append(buf, writeNumberText(buf, v));
 }
 
 void ReportLines::appendFixed(double v, int decimals) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   char buf[kMaxNumberChars];
   block_.append(buf, writeFixedText(buf, v, decimals));
 }
@@ -76,7 +72,7 @@ void ReportLines::appendRightAligned(std::string_view text) {
 }
 
 void ReportLines::appendRightAlignedNumber(double v) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   char buf[kMaxNumberChars];
   const std::size_t n = writeNumberText(buf, v);
   padTo6(n);
@@ -84,7 +80,7 @@ void ReportLines::appendRightAlignedNumber(double v) {
 }
 
 void ReportLines::appendRightAlignedFixed(double v, int decimals) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   char buf[kMaxNumberChars];
   const std::size_t n = writeFixedText(buf, v, decimals);
   padTo6(n);

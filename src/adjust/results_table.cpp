@@ -9,20 +9,17 @@ namespace levelnet {
 
 namespace {
 
-void requireFinite(double v) {
-  if (!std::isfinite(v))
-    throw InputError("成果表无法生成：计算中出现了超出数值范围的结果（无穷大或非数），请检查高程、观测高差与路线长度");
-}
+constexpr const char* kTask = "成果表无法生成";
 
 ResultNumber fixedNumber(double v, int decimals) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   return {v, fixedText(v, decimals)};
 }
 
 }  // namespace
 
 std::string standardErrorText(double millimetres) {
-  requireFinite(millimetres);
+  requireFinite(millimetres, kTask);
   // The report's figure in whole thousandths of a millimetre, then rounded
   // half up to hundreds of them in integers: rounding the double of 1.250
   // again by floor(v * 10 + 0.5) could fall either side of the half.
@@ -58,7 +55,7 @@ ResultsTable makeResultsTable(const AdjustmentResults& r) {
     o.from = net.pointName[net.fromPoint[k]];
     o.to = net.pointName[net.toPoint[k]];
     o.observedDifference = fixedNumber(net.observedDifference[k], 3);
-    requireFinite(net.routeLength[k]);
+    requireFinite(net.routeLength[k], kTask);
     o.routeLength = {net.routeLength[k], numberText(net.routeLength[k])};
     o.correction = fixedNumber(r.corrections[k], 1);
     o.adjustedDifference = fixedNumber(r.adjustedDifferences[k], 4);

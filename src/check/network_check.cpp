@@ -37,15 +37,12 @@ std::string left(const std::string& text, std::size_t width) {
   return n >= width ? text : text + std::string(width - n, ' ');
 }
 
-void requireFinite(double v) {
-  if (!std::isfinite(v))
-    throw InputError("检核未完成：计算中出现了超出数值范围的结果（无穷大或非数），请检查高程、观测高差与路线长度");
-}
+constexpr const char* kTask = "检核未完成";
 
 // Numbers of the check report; one that is not finite refuses the check
 // rather than show "inf" or "nan".
 std::string fixed(double v, int decimals) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   return fixedText(v, decimals);
 }
 
@@ -57,7 +54,7 @@ std::string signedFixed(double v, int decimals) {
 // A small positive level such as 0.00270 or 0.0000128: `digits` significant
 // digits, never in exponent form.
 std::string significant(double v, int digits) {
-  requireFinite(v);
+  requireFinite(v, kTask);
   if (!(v > 0.0)) return "0";
   const int decimals = std::clamp(digits - 1 - static_cast<int>(std::floor(std::log10(v))), 0, 30);
   char buf[64];

@@ -224,16 +224,42 @@ NetworkText openNetwork(const std::string& path, const Arguments& a, std::istrea
   return net;
 }
 
+// Opens a file to adjust or check it: an empty known-point count, which the
+// window takes as "nothing to do", is refused here.
+NetworkText openNetworkToAdjust(const std::string& path, const Arguments& a, std::istream& in, std::ostream& err) {
+  NetworkText net = openNetwork(path, a, in, err);
+  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
+  return net;
+}
+
+void warnOfDuplicates(const std::string& path, const std::vector<DuplicateName>& duplicates, std::ostream& err) {
+  for (const DuplicateName& d : duplicates)
+    err << "levelnet: " << displayName(path) << ": 警告：" << duplicateNameWarning(d) << "\n";
+}
+
+// Output that is complete before it goes out: to standard output, or with
+// -o through the safe save (a failure there is about the output file).
+void deliver(const Arguments& a, std::ostream& out, const std::string& bytes) {
+  if (a.output.empty()) {
+    writeOut(out, bytes);
+    flushOut(out);
+    return;
+  }
+  try {
+    saveFileSafely(a.output, bytes);
+  } catch (const InputError& e) {
+    throw OutputError(e.what());
+  }
+}
+
 // Adjusts one file into `sink`. The results are computed in full before the
 // first line is written, so a refused run writes nothing; then the report
 // streams out as it is written, never held whole.
 int adjustOne(const std::string& path, const Arguments& a, std::istream& in, TextSink& sink, std::ostream& err) {
-  NetworkText net = openNetwork(path, a, in, err);
-  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
+  NetworkText net = openNetworkToAdjust(path, a, in, err);
   if (a.encoding == "gbk") requireGbkNames(net);
   const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, sink);
-  for (const DuplicateName& d : outcome.duplicateNames)
-    err << "levelnet: " << displayName(path) << ": 警告：" << duplicateNameWarning(d) << "\n";
+  warnOfDuplicates(path, outcome.duplicateNames, err);
   return kDone;
 }
 
@@ -258,8 +284,7 @@ CheckOptions checkOptions(const Arguments& a) {
 
 int checkOne(const std::string& path, const Arguments& a, const CheckOptions& options, std::istream& in, TextSink& sink,
              std::ostream& err) {
-  NetworkText net = openNetwork(path, a, in, err);
-  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
+  NetworkText net = openNetworkToAdjust(path, a, in, err);
   const CheckOutcome outcome =
       checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, displayName(path));
   sink.write(outcome.report);
@@ -273,8 +298,7 @@ int checkOne(const std::string& path, const Arguments& a, const CheckOptions& op
 // writes nothing.
 int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostream& err) {
   const std::string& path = a.files[0];
-  NetworkText net = openNetwork(path, a, in, err);
-  if (net.fields.known.empty()) throw InputError("第 1 行：已知点个数为空，无法平差");
+  NetworkText net = openNetworkToAdjust(path, a, in, err);
   // CSV is UTF-8 with its byte-order mark unless GBK is asked for; text
   // follows the report's rule (GBK also on a GBK terminal); JSON and XLSX
   // are always UTF-8.
@@ -282,8 +306,7 @@ int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostrea
   const bool gbkCsv = a.format == "csv" && a.encodingGiven && a.encoding == "gbk";
   if (gbkText || gbkCsv) requireGbkNames(net);
   const AdjustmentResults computed = computeAdjustment(gatherNetwork(net.fields, net.points, net.observations));
-  for (const DuplicateName& d : computed.net.duplicateNames)
-    err << "levelnet: " << displayName(path) << ": 警告：" << duplicateNameWarning(d) << "\n";
+  warnOfDuplicates(path, computed.net.duplicateNames, err);
   const ResultsTable table = makeResultsTable(computed);
   std::string bytes;
   if (a.format == "csv")
@@ -294,16 +317,7 @@ int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostrea
     bytes = resultsXlsx(table);
   else
     bytes = resultsText(table, gbkText ? ResultsEncoding::gbk : ResultsEncoding::utf8);
-  if (a.output.empty()) {
-    writeOut(out, bytes);
-    flushOut(out);
-  } else {
-    try {
-      saveFileSafely(a.output, bytes);
-    } catch (const InputError& e) {
-      throw OutputError(e.what());
-    }
-  }
+  deliver(a, out, bytes);
   return kDone;
 }
 
@@ -361,18 +375,12 @@ int forEveryFile(const Arguments& a, std::ostream& out, std::ostream& err, RunOn
   }
   if (a.output.empty()) {
     flushOut(out);
+  } else if (a.encoding == "gbk") {
+    const std::optional<std::string> gbk = utf8ToGbk(collected.text);
+    if (!gbk) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+    deliver(a, out, *gbk);
   } else {
-    std::string bytes = std::move(collected.text);
-    if (a.encoding == "gbk") {
-      const std::optional<std::string> gbk = utf8ToGbk(bytes);
-      if (!gbk) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
-      bytes = *gbk;
-    }
-    try {
-      saveFileSafely(a.output, bytes);
-    } catch (const InputError& e) {
-      throw OutputError(e.what());
-    }
+    deliver(a, out, collected.text);
   }
   return worst;
 }
