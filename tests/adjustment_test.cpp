@@ -258,8 +258,7 @@ TEST(Adjustment, UnitWeightErrorIsRoundedBeforeUse) {
   AdjustmentResults run(net);
   run.corrections = {0, 1.0, 0.0};
   run.weights = {0, 1.23449 * 1.23449, 1};
-  run.cofactors = Cofactors(1);
-  run.cofactors(1, 1) = 4;
+  run.pointCofactors = {0, 4};
   assessPrecision(run);
   EXPECT_EQ(run.unitWeightError, 1.234);
   EXPECT_EQ(run.pointErrors[1], 1.234 * 2);

@@ -139,6 +139,7 @@ class SafeFileOnDisk : public ::testing::Test {
 
   void TearDown() override {
     safe_file_testing::namedTemporaryOnly = false;
+    safe_file_testing::unnamedCannotBeLinked = false;
     safe_file_testing::beforeNamingTemporary = nullptr;
     if (!mounted_.empty()) ::umount2(mounted_.c_str(), MNT_DETACH);
     std::error_code ec;
@@ -581,6 +582,60 @@ TEST_F(SafeFileOnDisk, UnnamedTemporaryIsCompleteBeforeItGetsAName) {
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(read(target) == bytes);
   EXPECT_EQ(entries(dir_), 1);
+}
+
+// Streamed contents: written piece by piece while the old file is still in
+// place, then put there whole; a producer that fails or is refused a write
+// leaves the old file and no temporary. Also where the complete unnamed
+// temporary cannot be linked (no /proc): its bytes are copied to a named one.
+TEST_P(SafeFileBothWays, StreamedContentsReplaceTheFileOnlyWhenComplete) {
+  for (const bool linkFails : {false, true}) {
+    SCOPED_TRACE(linkFails ? "unnamed temporary cannot be linked" : "ordinary");
+    safe_file_testing::unnamedCannotBeLinked = linkFails;
+    const fs::path target = dir_ / "report.txt";
+    write(target, "old report");
+    const std::string piece = numberedLines('s', 300000);
+    saveFileSafely(target.string(), [&](FileWriter& file) {
+      for (int i = 0; i < 4; ++i) {
+        file.write(piece);
+        EXPECT_EQ(read(target), "old report") << "replaced before the last piece";
+      }
+    });
+    EXPECT_TRUE(read(target) == piece + piece + piece + piece);
+    EXPECT_EQ(entries(dir_), 1) << "a temporary file was left behind";
+
+    EXPECT_THROW(saveFileSafely(target.string(),
+                                [&](FileWriter& file) {
+                                  file.write(piece);
+                                  throw InputError("the run was refused");
+                                }),
+                 InputError);
+    EXPECT_TRUE(read(target) == piece + piece + piece + piece);
+    EXPECT_EQ(entries(dir_), 1) << "a temporary file was left behind";
+  }
+  safe_file_testing::unnamedCannotBeLinked = false;
+}
+
+TEST_P(SafeFileBothWays, StreamedWriteToAFullFileSystemFailsTheSave) {
+  const fs::path mount = dir_ / "small";
+  if (!mountSmallFileSystem(mount, "size=256k")) GTEST_SKIP() << "cannot mount a tmpfs here: " << mountError_;
+  const fs::path target = mount / "report.txt";
+  write(target, "old report");
+  int pieces = 0;
+  const std::string message = [&] {
+    try {
+      saveFileSafely(target.string(), [&](FileWriter& file) {
+        for (; pieces < 100; ++pieces) file.write(numberedLines('f', 16384));
+      });
+    } catch (const InputError& e) {
+      return std::string(e.what());
+    }
+    return std::string("saved");
+  }();
+  expectRefusal(message, target.string(), "磁盘空间不足");
+  EXPECT_LT(pieces, 100) << "the failed write did not stop the producer";
+  EXPECT_EQ(read(target), "old report");
+  EXPECT_EQ(entries(mount), 1) << "a temporary file was left behind";
 }
 
 TEST_P(SafeFileBothWays, KilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {

@@ -1,10 +1,12 @@
 #include "adjust/adjustment_results.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
 
 #include "adjust/phases.h"
+#include "adjust/sparse_normal.h"
 #include "network/input_error.h"
 
 namespace levelnet {
@@ -24,7 +26,8 @@ void requireFiniteResults(const AdjustmentResults& r) {
   bool finite = allFinite(r.approximateElevations) && allFinite(r.constantTerms) && allFinite(r.normalConstants) &&
                 allFinite(r.parameterCorrections) && allFinite(r.adjustedElevations) &&
                 allFinite(r.adjustedDifferences) && allFinite(r.corrections) && allFinite(r.pointErrors) &&
-                std::isfinite(r.pvv) && std::isfinite(r.unitWeightError) && std::isfinite(r.errorPerKilometre);
+                allFinite(r.pointCofactors) && allFinite(r.crossCofactors) && std::isfinite(r.pvv) &&
+                std::isfinite(r.unitWeightError) && std::isfinite(r.errorPerKilometre);
   const int t = r.cofactors.size();
   for (int i = 1; finite && i <= t; ++i) {
     const double* line = r.cofactors.line(i);
@@ -33,7 +36,65 @@ void requireFiniteResults(const AdjustmentResults& r) {
   if (!finite) throw nonFiniteResult("平差未完成");
 }
 
+// Q(i, i) and the cross terms of every observation, from Q in full.
+void keepObservedCofactors(AdjustmentResults& r) {
+  const Cofactors& Q = r.cofactors;
+  r.pointCofactors.assign(static_cast<std::size_t>(r.net.parameterCount) + 1, 0.0);
+  for (int i = 1; i <= r.net.parameterCount; ++i) r.pointCofactors[i] = Q(i, i);
+  r.crossCofactors.assign(static_cast<std::size_t>(r.net.observationCount) + 1, 0.0);
+  for (int k = 1; k <= r.net.observationCount; ++k) {
+    const int i = r.errorEquations[k].toParameter, j = r.errorEquations[k].fromParameter;
+    if (i != 0 && j != 0) r.crossCofactors[k] = Q(i, j) + Q(j, i);
+  }
+}
+
+[[noreturn]] void outOfMemory(int t) {
+  throw InputError("内存不足：待定点 " + std::to_string(t) + " 个，法方程需要的内存超出本机可用内存");
+}
+
 }  // namespace
+
+AdjustmentResults computeSparseAdjustment(LevelingNetwork network) {
+  const int t = network.parameterCount;
+  try {
+    AdjustmentResults r(std::move(network));
+    computeApproximateElevations(r);
+    formErrorEquations(r);
+    formNormalConstants(r);
+    SparseNormalSolver solver(r);
+    const std::vector<double> solved = solver.solve(r.normalConstants);
+    r.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
+    for (int i = 1; i <= t; ++i) r.parameterCorrections[i] = -solved[i];
+    {
+      std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
+      ones[0] = 0.0;
+      const std::vector<double> inverseRows = solver.solve(ones), rows = solver.multiplyAbsolute(ones);
+      double inverseNorm = 0.0, norm = 0.0;
+      for (int i = 1; i <= t; ++i) {
+        inverseNorm = std::max(inverseNorm, inverseRows[i]);
+        norm = std::max(norm, rows[i]);
+      }
+      r.normalCondition = norm * inverseNorm;
+    }
+    solver.invertSelected();
+    r.pointCofactors.assign(static_cast<std::size_t>(t) + 1, 0.0);
+    for (int i = 1; i <= t; ++i) r.pointCofactors[i] = solver.diagonalCofactor(i);
+    r.crossCofactors.assign(static_cast<std::size_t>(r.net.observationCount) + 1, 0.0);
+    for (int k = 1; k <= r.net.observationCount; ++k) {
+      const int i = r.errorEquations[k].toParameter, j = r.errorEquations[k].fromParameter;
+      if (i != 0 && j != 0) {
+        const double q = solver.cofactor(i, j);
+        r.crossCofactors[k] = q + q;
+      }
+    }
+    adjustObservations(r);
+    assessPrecision(r);
+    requireFiniteResults(r);
+    return r;
+  } catch (const std::bad_alloc&) {
+    outOfMemory(t);
+  }
+}
 
 AdjustmentResults computeAdjustment(LevelingNetwork network) {
   const int t = network.parameterCount;
@@ -46,15 +107,16 @@ AdjustmentResults computeAdjustment(LevelingNetwork network) {
       AugmentedRows normal = formNormalMatrix(r);
       r.cofactors = invertNormalMatrix(normal, r.net);
     }
+    keepObservedCofactors(r);
     solveNormalEquations(r);
     adjustObservations(r);
     assessPrecision(r);
     requireFiniteResults(r);
     return r;
   } catch (const std::bad_alloc&) {
-    // The normal matrix and its inverse take t x t numbers each: a network of
+    // The normal matrix and its inverse take t x t numbers: a network of
     // tens of thousands of unknown points needs more memory than there is.
-    throw InputError("内存不足：待定点 " + std::to_string(t) + " 个，法方程需要的内存超出本机可用内存");
+    outOfMemory(t);
   }
 }
 

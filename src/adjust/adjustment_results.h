@@ -35,7 +35,19 @@ struct AdjustmentResults {
   std::vector<double> constantTerms;          // l, mm
   std::vector<double> weights;                // the diagonal of P: unitWeightLength / routeLength
   std::vector<double> normalConstants;        // W = B^T P l, mm
-  Cofactors cofactors;                        // Q = N^-1
+  Cofactors cofactors;                        // Q = N^-1 in full: the textbook solver only, else empty
+  // The cofactors every output but the textbook report needs, from either
+  // solver: Q(i, i) by parameter 1..t, and for each observation 1..n
+  // Q(i, j) + Q(j, i) of its to and from parameters (0 when an end is a
+  // known point).
+  std::vector<double> pointCofactors;
+  std::vector<double> crossCofactors;
+  // The sparse path only: the condition number ||N|| ||N^-1|| in the
+  // maximum-row-sum norm, exact: N is a symmetric M-matrix (positive
+  // diagonal, non-positive elsewhere, every point tied to a known one), so
+  // N^-1 has no negative element and ||N^-1|| is the largest element of
+  // N^-1 times a vector of ones. 0 from the textbook solver.
+  double normalCondition = 0.0;
   std::vector<double> parameterCorrections;   // x = -Q W, mm
   std::vector<double> adjustedElevations;     // m, by point
   std::vector<double> adjustedDifferences;    // m
@@ -50,5 +62,12 @@ struct AdjustmentResults {
 // equations have no unique solution, when a value comes out non-finite, or
 // when memory runs out (the message says which).
 AdjustmentResults computeAdjustment(LevelingNetwork network);
+
+// The same results through the sparse factorisation (sparse_normal.h), for
+// networks of any size: no Q in full (cofactors stays empty), x from a
+// solve, Q(i, i) and the observed pairs from the selected inverse. Every
+// value equals the textbook solver's within rounding error; which printed
+// digits it gives is results_mode.h's matter. Throws as computeAdjustment.
+AdjustmentResults computeSparseAdjustment(LevelingNetwork network);
 
 }  // namespace levelnet

@@ -10,15 +10,17 @@ AdjustmentOutcome adjustNetwork(const ParameterFields& fields, const TextTable& 
                                 TextSink& report) {
   AdjustmentOutcome outcome;
   if (fields.known.empty()) return outcome;
-  const AdjustmentResults results = computeAdjustment(gatherNetwork(fields, points, observations));
+  auto results =
+      std::make_shared<const AdjustmentResults>(computeAdjustment(gatherNetwork(fields, points, observations)));
   try {
-    writeReport(results, report);
+    writeReport(*results, report);
   } catch (const std::bad_alloc&) {
-    throw InputError("内存不足：待定点 " + std::to_string(results.net.parameterCount) +
+    throw InputError("内存不足：待定点 " + std::to_string(results->net.parameterCount) +
                      " 个，平差报告需要的内存超出本机可用内存");
   }
-  outcome.duplicateNames = results.net.duplicateNames;
-  outcome.emptyElevationRows = results.net.emptyElevationRows;
+  outcome.duplicateNames = results->net.duplicateNames;
+  outcome.emptyElevationRows = results->net.emptyElevationRows;
+  outcome.results = std::move(results);
   return outcome;
 }
 

@@ -2,6 +2,7 @@
 // the fields and cells, compute the results, write the report.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct AdjustmentOutcome {
   // Rows of the points table whose empty elevation the run took as 0; the
   // window shows that by writing "0" into them.
   std::vector<int> emptyElevationRows;
+  // The computed results the report was written from, for the 成果表 and the
+  // exports; null when nothing was adjusted (an empty known-point field).
+  std::shared_ptr<const AdjustmentResults> results;
 };
 
 // An empty known-point field writes nothing and changes nothing; otherwise

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "adjust/large_array.h"
 
@@ -36,6 +37,8 @@ class AugmentedRows {
   }
   // Gives the memory back.
   void release() { data_.release(); }
+  // Hands the block over (the solver keeps Q in it).
+  ZeroedArray take() { return std::move(data_); }
 
  private:
   int t_ = 0;
@@ -44,27 +47,32 @@ class AugmentedRows {
 
 // Q = N^-1, t x t. Element (m, i) is element (i, m) of the inverse. Stored
 // so that for fixed i the elements (1..t, i) are contiguous: the back
-// substitution then forms a whole line of Q at once.
+// substitution then forms a whole line of Q at once. The lines lie `stride`
+// values apart in one block; the solver leaves them in the block of the
+// augmented rows it reduced (stride t + 1), so N and Q never need memory of
+// their own at the same time.
 class Cofactors {
  public:
   Cofactors() = default;
-  explicit Cofactors(int t) : t_(t), data_(static_cast<std::size_t>(t) * static_cast<std::size_t>(t)) {}
+  explicit Cofactors(int t)
+      : t_(t), stride_(static_cast<std::size_t>(t)), data_(static_cast<std::size_t>(t) * static_cast<std::size_t>(t)) {}
+  // Takes over `data`, t lines of `stride` >= t values each.
+  Cofactors(int t, std::size_t stride, ZeroedArray data) : t_(t), stride_(stride), data_(std::move(data)) {}
   int size() const { return t_; }
   double operator()(int m, int i) const { return line(i)[m - 1]; }
   double& operator()(int m, int i) { return line(i)[m - 1]; }
   // Elements (1..t, i): index m - 1.
-  double* line(int i) { return data_.data() + static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(t_); }
-  const double* line(int i) const {
-    return data_.data() + static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(t_);
-  }
+  double* line(int i) { return data_.data() + static_cast<std::size_t>(i - 1) * stride_; }
+  const double* line(int i) const { return data_.data() + static_cast<std::size_t>(i - 1) * stride_; }
 
  private:
   int t_ = 0;
+  std::size_t stride_ = 0;
   ZeroedArray data_;
 };
 
-// Inverts N (the diagonal and upper triangle of `normal`, which the
-// reduction uses up and releases) and returns Q. Each element gets exactly
+// Inverts N (the diagonal and upper triangle of `normal`, whose memory the
+// reduction uses up and then holds Q) and returns Q. Each element gets exactly
 // the operations, in exactly the order, of the plain row-by-row algorithm;
 // terms that are exactly zero are skipped, which changes no sum. Throws
 // InputError, naming the point of `net` reached, when a pivot is not a

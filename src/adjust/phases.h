@@ -3,6 +3,8 @@
 // own; none writes text.
 #pragma once
 
+#include <vector>
+
 #include "adjust/adjustment_results.h"
 
 namespace levelnet {
@@ -27,6 +29,16 @@ void formErrorEquations(AdjustmentResults& r);
 // its products only change sign by factors of +-1.
 AugmentedRows formNormalMatrix(const AdjustmentResults& r);
 
+// One element of N.
+struct NormalElement {
+  int column = 0;
+  double value = 0.0;
+};
+// The same N in compact form: for each row i (1..t), its elements in columns
+// j >= i that any observation touches, in ascending j, each the very number
+// formNormalMatrix gives it (elements not listed are zero).
+std::vector<std::vector<NormalElement>> formNormalRows(const AdjustmentResults& r);
+
 // W = B^T P l (mm), summed like N.
 void formNormalConstants(AdjustmentResults& r);
 
@@ -42,7 +54,8 @@ void adjustObservations(AdjustmentResults& r);
 // [pvv] = sum of (v(k) x p(k)) x v(k) in observation order (mm^2), from the
 // stored corrections; mu = sqrt([pvv] / (n - t)) rounded half up to 0.001 mm
 // and used rounded from then on; mu per km = mu / sqrt(unitWeightLength);
-// the standard error of each unknown point mu x sqrt(Q(i, i)) (mm).
+// the standard error of each unknown point mu x sqrt(Q(i, i)) (mm), Q(i, i)
+// from pointCofactors.
 void assessPrecision(AdjustmentResults& r);
 
 }  // namespace levelnet

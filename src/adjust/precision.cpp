@@ -16,7 +16,7 @@ void assessPrecision(AdjustmentResults& r) {
   r.unitWeightError = std::floor(std::sqrt(r.pvv / static_cast<double>(n - t)) * 1000.0 + 0.5) / 1000.0;
   r.errorPerKilometre = r.unitWeightError / std::sqrt(net.unitWeightLength);
   r.pointErrors.assign(static_cast<std::size_t>(t) + 1, 0.0);
-  for (int i = 1; i <= t; ++i) r.pointErrors[i] = r.unitWeightError * std::sqrt(r.cofactors(i, i));
+  for (int i = 1; i <= t; ++i) r.pointErrors[i] = r.unitWeightError * std::sqrt(r.pointCofactors[i]);
 }
 
 }  // namespace levelnet

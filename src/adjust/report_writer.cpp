@@ -19,10 +19,8 @@ constexpr std::size_t kFieldWidth = 6;
 // per-call cost does not matter, small enough to stay in the cache.
 constexpr std::size_t kBlockBytes = std::size_t(1) << 18;
 
-// Rows of N or Q gathered at once for printing: the elements of N left of
-// the diagonal are read from the rows above (N is symmetric), and Q is
-// stored by columns; a block of rows turns those reads into short
-// contiguous runs.
+// Rows of Q gathered at once for printing: Q is stored by columns, and a
+// block of rows turns the reads into short contiguous runs.
 constexpr int kRowBlock = 64;
 
 // The results are checked before they are written; this is the last guard.
@@ -125,22 +123,22 @@ void writeErrorEquations(const AdjustmentResults& r, ReportLines& lines) {
 void writeNormalEquations(const AdjustmentResults& r, ReportLines& lines) {
   const int t = r.net.parameterCount;
   lines.title("由误差方程组成法方程");
-  const AugmentedRows N = formNormalMatrix(r);
-  std::vector<double> block(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(t));
-  for (int i0 = 1; i0 <= t; i0 += kRowBlock) {
-    const int i1 = std::min(t, i0 + kRowBlock - 1);
-    auto rowOf = [&](int i) { return block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t); };
-    // Left of the diagonal: N(i, j) = N(j, i), read along row j.
-    for (int j = 1; j < i1; ++j) {
-      const double* nj = N.row(j);
-      for (int i = std::max(i0, j + 1); i <= i1; ++i) rowOf(i)[j - 1] = nj[i - j];
-    }
-    for (int i = i0; i <= i1; ++i) {
-      std::copy(N.row(i), N.row(i) + (t - i + 1), rowOf(i) + (i - 1));
-      appendMatrixRow(lines, rowOf(i), t);
-      lines.appendFixed(r.normalConstants[i], 1);
-      lines.endLine();
-    }
+  // N from its compact rows, one printed row at a time: the elements left of
+  // the diagonal are those of the rows above (N is symmetric).
+  const std::vector<std::vector<NormalElement>> upper = formNormalRows(r);
+  std::vector<std::vector<NormalElement>> lower(static_cast<std::size_t>(t) + 1);
+  for (int i = 1; i <= t; ++i)
+    for (const NormalElement& e : upper[i])
+      if (e.column != i) lower[e.column].push_back({i, e.value});
+  std::vector<double> row(static_cast<std::size_t>(t), 0.0);
+  for (int i = 1; i <= t; ++i) {
+    for (const NormalElement& e : lower[i]) row[e.column - 1] = e.value;
+    for (const NormalElement& e : upper[i]) row[e.column - 1] = e.value;
+    appendMatrixRow(lines, row.data(), t);
+    lines.appendFixed(r.normalConstants[i], 1);
+    lines.endLine();
+    for (const NormalElement& e : lower[i]) row[e.column - 1] = 0.0;
+    for (const NormalElement& e : upper[i]) row[e.column - 1] = 0.0;
   }
 }
 

@@ -85,8 +85,8 @@ void writeApproximateElevations(const AdjustmentResults& r, ReportLines& lines);
 // 2 "由观测值组成误差方程": one error equation per observation.
 void writeErrorEquations(const AdjustmentResults& r, ReportLines& lines);
 // 3 "由误差方程组成法方程": every row of N in "0.0000" and W in "0.0" at its
-// end. N is formed anew from the compact form, with the very operations the
-// solver's copy got, and given back once written.
+// end. N is formed anew in its compact form (formNormalRows), with the very
+// operations the solver's copy got, and printed a row at a time.
 void writeNormalEquations(const AdjustmentResults& r, ReportLines& lines);
 // 4 "解算法方程  ": every row of Q in "0.0000" and x(i) at its end.
 void writeSolution(const AdjustmentResults& r, ReportLines& lines);

@@ -442,7 +442,7 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
 CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName) {
   requireValidOptions(options);
   std::vector<Misclosure> misclosures = findMisclosures(net);
-  const AdjustmentResults run = computeAdjustment(net);
+  const AdjustmentResults run = computeSparseAdjustment(net);
   const CheckFindings findings = assessNetwork(run, std::move(misclosures), options);
   CheckOutcome outcome;
   outcome.report = writeCheckReport(run.net, findings, options, fileName);

@@ -103,7 +103,6 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   const bool aPriori = sigma0 > 0.0;
   a.scale = aPriori ? sigma0 : a.s;
   a.rows.assign(static_cast<std::size_t>(n) + 1, Residual{});
-  const Cofactors& Q = run.cofactors;
   for (int k = 1; k <= n; ++k) {
     Residual& r = a.rows[k];
     r.v = unroundedCorrection(run, k);
@@ -111,9 +110,9 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
     // a Q a^T with a = +1 at the to point's parameter, -1 at the from point's.
     const int i = run.errorEquations[k].toParameter, j = run.errorEquations[k].fromParameter;
     double aqa = 0.0;
-    if (i != 0) aqa += Q(i, i);
-    if (j != 0) aqa += Q(j, j);
-    if (i != 0 && j != 0) aqa -= Q(i, j) + Q(j, i);
+    if (i != 0) aqa += run.pointCofactors[i];
+    if (j != 0) aqa += run.pointCofactors[j];
+    if (i != 0 && j != 0) aqa -= run.crossCofactors[k];
     r.qvv = 1.0 / r.p - aqa;
     r.redundancy = r.p * r.qvv;
     r.unchecked = r.redundancy < kUncheckedRedundancy;

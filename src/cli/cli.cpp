@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "adjust/adjustment_run.h"
+#include "adjust/results_mode.h"
 #include "adjust/results_export.h"
 #include "adjust/results_table.h"
 #ifdef LEVELNET_WITH_CHECK
@@ -20,6 +24,11 @@
 #include "network/number_text.h"
 #include "network/project_file.h"
 #include "network/safe_file.h"
+#ifdef LEVELNET_WITH_PDF
+#include "print/report_document.h"
+#else
+#include <unistd.h>
+#endif
 
 namespace levelnet {
 
@@ -45,10 +54,15 @@ const char kUsageText[] =
     "用法:\n"
     "  levelnet adjust [选项] FILE.pc ...\n"
     "      平差，把平差报告写到标准输出（默认 UTF-8，行尾 \\r\\n）\n"
+    "  levelnet adjust --results [选项] FILE.pc ...\n"
+    "      只写平差报告的第 1、5、6、7 部分（近似高程、平差值、改正数、精度评定），不写法方程和 Q；\n"
+    "      用稀疏分解，可平差大网（最多 500000 个点、1000000 个观测值）\n"
     "  levelnet check [选项] FILE.pc ...\n"
     "      检核观测数据：闭合差与限差、M_W、单位权方差的χ²检验、粗差探测与 MDB\n"
     "  levelnet results [--format txt|csv|json|xlsx] [-o OUT] [--encoding utf-8|gbk] FILE.pc\n"
     "      平差并写出成果表（点成果、观测值、精度评定）；默认 txt 到标准输出，xlsx 必须用 -o\n"
+    "  levelnet report [选项] FILE.pc --pdf OUT.pdf [--with-check]\n"
+    "      平差并生成 PDF 报告（A4：成果表、精度评定、平差报告全文，--with-check 时附检核报告）\n"
     "  levelnet normalize [选项] IN.pc OUT.pc\n"
     "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
     "  levelnet --version | --help\n"
@@ -59,14 +73,17 @@ const char kUsageText[] =
     "  --format F               （results）成果表格式：txt（默认）、csv（UTF-8 带 BOM，--encoding gbk 时为 GBK）、\n"
     "                           json（UTF-8）、xlsx（工作表“点成果”和“观测值”）\n"
     "  --grade 二等|三等|四等|等外  --terrain 平原|山区  --sigma-km S   （check）等级、地形、每公里中误差(mm)\n"
+    "  --pdf OUT.pdf            （report）PDF 写到 OUT.pdf（安全保存）；OUT 为 - 时写到标准输出\n"
+    "  --with-check             （report）PDF 附检核报告（检核选项同 check；--grade 也写入标题栏）\n"
     "  -                        作为文件名：标准输入\n"
     "  --                       选项到此为止，其后都是文件名\n"
-    "退出码: 0 完成; 1 文件或数据无法使用、输出无法写入; 2 用法错误; 3 检核未通过或无法检核; 多个文件时取最严重者\n";
+    "退出码: 0 完成（report 写出了 PDF 即为 0，检核结论见 PDF）; 1 文件或数据无法使用、输出无法写入; 2 用法错误; "
+    "3 检核未通过或无法检核; 多个文件时取最严重者\n";
 
 // The short usage a usage error ends with.
 const char kShortUsage[] =
-    "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet normalize IN.pc "
-    "OUT.pc（levelnet --help 显示全部说明）\n";
+    "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet report FILE.pc --pdf "
+    "OUT.pdf | levelnet normalize IN.pc OUT.pc（levelnet --help 显示全部说明）\n";
 
 struct Arguments {
   std::string command;
@@ -78,6 +95,9 @@ struct Arguments {
   std::string grade, terrain, sigmaKm;
   std::string format = "txt";  // results: txt, csv, json or xlsx
   bool formatGiven = false;
+  bool resultsOnly = false;  // adjust --results: sections 1, 5, 6 and 7 only
+  std::string pdf;         // report: the PDF file
+  bool withCheck = false;  // report: the check report goes into the PDF too
   bool help = false;
   bool version = false;
 };
@@ -135,6 +155,18 @@ Arguments parse(int argc, const char* const* argv) {
       if (a.format != "txt" && a.format != "csv" && a.format != "json" && a.format != "xlsx")
         throw UsageError("未知的成果表格式“" + a.format + "”（可用 txt、csv、json 或 xlsx）");
       a.formatGiven = true;
+    } else if (arg == "--results") {
+      a.resultsOnly = true;
+    } else if (arg == "--pdf" || arg.rfind("--pdf=", 0) == 0) {
+      if (arg == "--pdf") {
+        if (i + 1 >= argc) throw UsageError("--pdf 后面缺少文件名");
+        a.pdf = argv[++i];
+      } else {
+        a.pdf = arg.substr(std::string("--pdf=").size());
+      }
+      if (a.pdf.empty()) throw UsageError("--pdf 后面缺少文件名");
+    } else if (arg == "--with-check") {
+      a.withCheck = true;
     } else if (arg == "--grade" || arg == "--terrain" || arg == "--sigma-km") {
       if (i + 1 >= argc) throw UsageError(arg + " 后面缺少值");
       (arg == "--grade" ? a.grade : arg == "--terrain" ? a.terrain : a.sigmaKm) = argv[++i];
@@ -154,6 +186,12 @@ Arguments parse(int argc, const char* const* argv) {
   } else if (a.command == "results") {
     if (a.files.size() != 1) throw UsageError("results 需要一个文件名");
     if (a.format == "xlsx" && a.output.empty()) throw UsageError("--format xlsx 需要用 -o 指定输出文件");
+  } else if (a.command == "report") {
+    if (a.files.size() != 1) throw UsageError("report 需要一个文件名");
+    if (a.pdf.empty()) throw UsageError("report 需要用 --pdf 指定输出的 PDF 文件");
+    if (!a.output.empty()) throw UsageError("report 的输出文件用 --pdf 指定，不接受 -o");
+    if ((!a.terrain.empty() || !a.sigmaKm.empty()) && !a.withCheck)
+      throw UsageError("--terrain 和 --sigma-km 只用于检核：report 须同时给出 --with-check");
   } else if (a.command == "normalize") {
     if (a.files.size() != 2) throw UsageError("normalize 需要输入和输出两个文件名");
     if (!a.output.empty()) throw UsageError("normalize 的输出文件就是 OUT，不接受 -o");
@@ -162,7 +200,10 @@ Arguments parse(int argc, const char* const* argv) {
     throw UsageError("未知的命令“" + a.command + "”");
   }
   if (a.formatGiven && a.command != "results") throw UsageError("--format 只用于 results");
-  if (checkOptionGiven && a.command != "check") throw UsageError("--grade、--terrain 和 --sigma-km 只用于 check");
+  if (a.resultsOnly && a.command != "adjust") throw UsageError("--results 只用于 adjust");
+  if (checkOptionGiven && a.command != "check" && a.command != "report")
+    throw UsageError("--grade、--terrain 和 --sigma-km 只用于 check 和 report");
+  if ((!a.pdf.empty() || a.withCheck) && a.command != "report") throw UsageError("--pdf 和 --with-check 只用于 report");
   return a;
 }
 
@@ -199,6 +240,31 @@ class OutputSink : public TextSink {
   bool gbk_;
 };
 
+// Report text into the temporary file of the safe save of -o, block by
+// block as the writer hands it over, in UTF-8 or converted to GBK. A write
+// that fails is about the output file, not about the file being adjusted.
+class SavedFileSink : public TextSink {
+ public:
+  SavedFileSink(FileWriter& file, const std::string& encoding) : file_(file), gbk_(encoding == "gbk") {}
+  void write(std::string_view bytes) override {
+    std::optional<std::string> converted;
+    if (gbk_) {
+      converted = utf8ToGbk(bytes);
+      if (!converted) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+      bytes = *converted;
+    }
+    try {
+      file_.write(bytes);
+    } catch (const InputError& e) {
+      throw OutputError(e.what());
+    }
+  }
+
+ private:
+  FileWriter& file_;
+  bool gbk_;
+};
+
 // A GBK report can hold every text it writes but the point names: those
 // are checked before anything is written, so a refusal leaves standard
 // output empty.
@@ -214,10 +280,19 @@ std::string displayName(const std::string& path) { return path == "-" ? "标准�
 
 // Opens a file ("-" for standard input) as the window's Open does, into
 // in-memory fields and tables; says on `err` when it was not read as GBK.
+// How large a network a command accepts: the textbook report and Save keep
+// the .pc limits; the results mode, the 成果表 and check, which need no
+// t x t matrices, take larger networks.
+NetworkLimits limitsFor(const Arguments& a) {
+  const bool large = a.command == "check" || a.command == "results" || (a.command == "adjust" && a.resultsOnly);
+  return large ? kLargeNetworkLimits : kReportLimits;
+}
+
 NetworkText openNetwork(const std::string& path, const Arguments& a, std::istream& in, std::ostream& err) {
   NetworkText net;
   const ProjectData data =
-      path == "-" ? readProjectStream(in, displayName(path), a.inputEncoding) : readProjectFile(path, a.inputEncoding);
+      path == "-" ? readProjectStream(in, displayName(path), a.inputEncoding, limitsFor(a))
+                  : readProjectFile(path, a.inputEncoding, limitsFor(a));
   const std::string note = encodingNote(data, displayName(path));
   if (!note.empty()) err << "levelnet: " << displayName(path) << ": 注意：" << note << "\n";
   applyProject(data, net.fields, net.points, net.observations);
@@ -258,6 +333,15 @@ void deliver(const Arguments& a, std::ostream& out, const std::string& bytes) {
 int adjustOne(const std::string& path, const Arguments& a, std::istream& in, TextSink& sink, std::ostream& err) {
   NetworkText net = openNetworkToAdjust(path, a, in, err);
   if (a.encoding == "gbk") requireGbkNames(net);
+  if (a.resultsOnly) {
+    // Sections 1, 5, 6 and 7 through the sparse path: computed in full
+    // before the first line is written, as the report.
+    const AdjustmentResults results =
+        computeResults(gatherNetwork(net.fields, net.points, net.observations, limitsFor(a)));
+    writeResultsSections(results, sink);
+    warnOfDuplicates(path, results.net.duplicateNames, err);
+    return kDone;
+  }
   const AdjustmentOutcome outcome = adjustNetwork(net.fields, net.points, net.observations, sink);
   warnOfDuplicates(path, outcome.duplicateNames, err);
   return kDone;
@@ -286,7 +370,7 @@ int checkOne(const std::string& path, const Arguments& a, const CheckOptions& op
              std::ostream& err) {
   NetworkText net = openNetworkToAdjust(path, a, in, err);
   const CheckOutcome outcome =
-      checkNetwork(gatherNetwork(net.fields, net.points, net.observations), options, displayName(path));
+      checkNetwork(gatherNetwork(net.fields, net.points, net.observations, limitsFor(a)), options, displayName(path));
   sink.write(outcome.report);
   return outcome.passed ? kDone : kCheckFailed;
 }
@@ -305,7 +389,14 @@ int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostrea
   const bool gbkText = a.format == "txt" && a.encoding == "gbk";
   const bool gbkCsv = a.format == "csv" && a.encodingGiven && a.encoding == "gbk";
   if (gbkText || gbkCsv) requireGbkNames(net);
-  const AdjustmentResults computed = computeAdjustment(gatherNetwork(net.fields, net.points, net.observations));
+  // Within the .pc limits the textbook solver, as always (the JSON's
+  // unrounded numbers are its own); beyond them the sparse path, whose
+  // rounded figures are the same.
+  LevelingNetwork network = gatherNetwork(net.fields, net.points, net.observations, limitsFor(a));
+  const bool textbook =
+      network.pointCount <= kReportLimits.points && network.observationCount <= kReportLimits.observations;
+  const AdjustmentResults computed =
+      textbook ? computeAdjustment(std::move(network)) : computeResults(std::move(network));
   warnOfDuplicates(path, computed.net.duplicateNames, err);
   const ResultsTable table = makeResultsTable(computed);
   std::string bytes;
@@ -320,6 +411,94 @@ int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostrea
   deliver(a, out, bytes);
   return kDone;
 }
+
+#ifdef LEVELNET_WITH_PDF
+// The date of the title block, "YYYY-MM-DD": today here, or the day (UTC) of
+// SOURCE_DATE_EPOCH, seconds since 1970, when that is set, so that a
+// document made again, or by a test, carries a fixed date.
+std::string documentDate() {
+  int year = 0, month = 0, day = 0;
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch && *epoch) {
+    const std::string text = epoch;
+    if (text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos)
+      throw InputError("环境变量 SOURCE_DATE_EPOCH 的值“" + text + "”不是自 1970 年 1 月 1 日起的秒数");
+    // Days since 1970-01-01 to the civil date (proleptic Gregorian calendar).
+    const long long z = std::stoll(text) / 86400 + 719468;
+    const long long era = z / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  } else {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* local = std::localtime(&now);
+    if (!local) throw InputError("无法取得今天的日期");
+    year = local->tm_year + 1900;
+    month = local->tm_mon + 1;
+    day = local->tm_mday;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  return text;
+}
+
+// Adjusts one file (and checks it with --with-check) and saves the PDF
+// document ("-" as --pdf: to standard output). Everything is computed and
+// the whole PDF made before the file is written; a check that fails is told
+// in the document and on standard error, and the status stays 0: the
+// document asked for was written.
+int report(const Arguments& a, std::istream& in, std::ostream& out, std::ostream& err) {
+  const std::string& path = a.files[0];
+#ifdef LEVELNET_WITH_CHECK
+  const CheckOptions options = checkOptions(a);  // the grade is checked also without --with-check
+#else
+  if (a.withCheck) throw InputError("这个版本没有编译 check（需要 Boost.Math），无法 --with-check");
+  if (!a.grade.empty() && a.grade != "二等" && a.grade != "三等" && a.grade != "四等" && a.grade != "等外")
+    throw UsageError("未知的等级“" + a.grade + "”（可用 二等、三等、四等 或 等外）");
+#endif
+  NetworkText net = openNetworkToAdjust(path, a, in, err);
+  LevelingNetwork network = gatherNetwork(net.fields, net.points, net.observations);
+  print::ReportDocument document;
+  document.fileName = displayName(path);
+  document.date = documentDate();
+  document.knownCount = network.knownCount;
+  document.unknownCount = network.unknownCount;
+  document.observationCount = network.observationCount;
+  document.grade = a.grade;
+  bool passed = true;
+#ifdef LEVELNET_WITH_CHECK
+  if (a.withCheck) {
+    CheckOutcome outcome = checkNetwork(network, options, displayName(path));
+    document.checkText = std::move(outcome.report);
+    passed = outcome.passed;
+  }
+#endif
+  const AdjustmentResults computed = computeAdjustment(std::move(network));
+  warnOfDuplicates(path, computed.net.duplicateNames, err);
+  document.results = makeResultsTable(computed);
+  StringSink text;
+  writeReport(computed, text);
+  document.reportText = std::move(text.text);
+  const std::string bytes = print::reportDocumentPdfWithoutDisplay(document);
+  if (a.pdf == "-") {
+    writeOut(out, bytes);
+    flushOut(out);
+  } else {
+    try {
+      saveFileSafely(a.pdf, bytes);
+    } catch (const InputError& e) {
+      throw OutputError(e.what());
+    }
+  }
+  if (!passed)
+    err << "levelnet: " << displayName(path) << ": 注意：检核未通过，详见 PDF 的“五、检核报告”（PDF 已写出）\n";
+  return kDone;
+}
+#endif
 
 // Saves IN as the window's Save does; "-" as OUT writes the bytes to
 // standard output.
@@ -351,41 +530,88 @@ int severity(int status) { return status == kRefused ? 2 : status == kCheckFaile
 
 // Runs `one` for every file of an adjust or check call. With several files
 // each report is preceded by a line naming its file. A refused file is
-// reported and the others go on; the status is the worst of them.
+// reported and the others go on; the status is the worst of them. With -o
+// the reports stream into the safe save's temporary file, which replaces the
+// target once all are written; when no file gave a report the target is
+// left as it was.
 template <class RunOne>
 int forEveryFile(const Arguments& a, std::ostream& out, std::ostream& err, RunOne&& one) {
-  StringSink collected;  // -o: the whole output, saved once at the end
-  OutputSink streamed(out, a.encoding);
-  TextSink& sink = a.output.empty() ? static_cast<TextSink&>(streamed) : collected;
   int worst = kDone;
-  for (const std::string& path : a.files) {
-    int status = kDone;
-    try {
-      if (a.files.size() > 1) sink.write("==> " + displayName(path) + " <==\r\n");
-      status = one(path, sink);
-      if (a.files.size() > 1) sink.write("\r\n");
-    } catch (const InputError& e) {
-      err << "levelnet: " << displayName(path) << ": " << e.what() << "\n";
-      status = kRefused;
-    } catch (const std::bad_alloc&) {
-      err << "levelnet: " << displayName(path) << ": 内存不足，无法完成\n";
-      status = kRefused;
+  int delivered = 0;
+  auto runAll = [&](TextSink& sink) {
+    for (const std::string& path : a.files) {
+      int status = kDone;
+      try {
+        if (a.files.size() > 1) sink.write("==> " + displayName(path) + " <==\r\n");
+        status = one(path, sink);
+        if (a.files.size() > 1) sink.write("\r\n");
+        ++delivered;
+      } catch (const InputError& e) {
+        err << "levelnet: " << displayName(path) << ": " << e.what() << "\n";
+        status = kRefused;
+      } catch (const std::bad_alloc&) {
+        err << "levelnet: " << displayName(path) << ": 内存不足，无法完成\n";
+        status = kRefused;
+      }
+      if (severity(status) > severity(worst)) worst = status;
     }
-    if (severity(status) > severity(worst)) worst = status;
-  }
+  };
   if (a.output.empty()) {
+    OutputSink streamed(out, a.encoding);
+    runAll(streamed);
     flushOut(out);
-  } else if (a.encoding == "gbk") {
-    const std::optional<std::string> gbk = utf8ToGbk(collected.text);
-    if (!gbk) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
-    deliver(a, out, *gbk);
-  } else {
-    deliver(a, out, collected.text);
+    return worst;
+  }
+  struct NothingToSave {};
+  try {
+    saveFileSafely(a.output, [&](FileWriter& file) {
+      SavedFileSink sink(file, a.encoding);
+      runAll(sink);
+      if (delivered == 0) throw NothingToSave{};
+    });
+  } catch (const NothingToSave&) {
+  } catch (const InputError& e) {
+    throw OutputError(e.what());
   }
   return worst;
 }
 
 }  // namespace
+
+#ifndef LEVELNET_WITH_PDF
+// levelnet-pdf: this command line built with the PDF writer, which needs Qt.
+// It lies beside this program in a build folder, and in the libexec folder
+// once installed. Empty when there is none.
+std::string pdfProgram() {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return {};
+  std::string folder(self, static_cast<std::size_t>(length));
+  folder.erase(folder.rfind('/'));
+  for (const std::string& candidate :
+       {folder + "/levelnet-pdf", folder + "/" LEVELNET_PDF_DIR_FROM_BIN "/levelnet-pdf"})
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  return {};
+}
+
+// Hands the whole call over to levelnet-pdf; returns only when it cannot.
+int runPdfProgram(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  const std::string program = pdfProgram();
+  if (program.empty()) {
+    err << "levelnet: 这个版本没有编译 PDF 报告（需要 Qt 6 Gui，请用 ./levelnet report 运行）\n";
+    return kRefused;
+  }
+  std::vector<char*> args;
+  args.push_back(const_cast<char*>(program.c_str()));
+  for (int i = 1; i < argc; ++i) args.push_back(const_cast<char*>(argv[i]));
+  args.push_back(nullptr);
+  out.flush();
+  err.flush();
+  execv(program.c_str(), args.data());
+  err << "levelnet: 无法启动 " << program << "：" << systemErrorText(errno) << "\n";
+  return kRefused;
+}
+#endif
 
 int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err) {
   Arguments a;
@@ -415,6 +641,13 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
                           [&](const std::string& path, TextSink& sink) { return adjustOne(path, a, in, sink, err); });
     if (a.command == "normalize") return normalize(a, in, out, err);
     if (a.command == "results") return results(a, in, out, err);
+    if (a.command == "report") {
+#ifdef LEVELNET_WITH_PDF
+      return report(a, in, out, err);
+#else
+      return runPdfProgram(argc, argv, out, err);
+#endif
+    }
 #ifdef LEVELNET_WITH_CHECK
     const CheckOptions options = checkOptions(a);
     return forEveryFile(a, out, err, [&](const std::string& path, TextSink& sink) {

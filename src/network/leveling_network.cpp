@@ -9,7 +9,7 @@
 
 namespace levelnet {
 
-std::int16_t LevelingNetwork::pointNumberOf(const std::string& name) const {
+std::int32_t LevelingNetwork::pointNumberOf(const std::string& name) const {
   auto it = nameIndex_.find(name);
   return it == nameIndex_.end() ? 0 : it->second;
 }
@@ -20,7 +20,7 @@ void LevelingNetwork::indexNames() {
   duplicateNames.clear();
   // Ascending, keeping the first: with duplicate names the lowest number wins.
   for (int i = 1; i <= pointCount; ++i) {
-    const auto [it, added] = nameIndex_.try_emplace(pointName[i], static_cast<std::int16_t>(i));
+    const auto [it, added] = nameIndex_.try_emplace(pointName[i], static_cast<std::int32_t>(i));
     if (!added) duplicateNames.push_back({pointName[i], it->second, i});
   }
 }
@@ -117,7 +117,8 @@ class Components {
 
 }  // namespace
 
-LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations) {
+LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations,
+                              NetworkLimits limits) {
   Problems problems;
   const std::optional<double> knownField = readCount("已知点", fields.known, problems);
   const std::optional<double> unknownField = readCount("待定点", fields.unknown, problems);
@@ -140,14 +141,14 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   const int pointRows = points.rows() - 1;
   const int observationRows = observations.rows() - 1;
 
-  // Points: usable when both counts are, the total fits 16-bit point numbers
+  // Points: usable when both counts are, the total fits the limits
   // and the table has that many rows.
   bool pointsUsable = false;
   int pointCount = 0;
   if (knownOk && unknownOk) {
     const double total = known + unknown;
-    if (total > kMaxPoints) {
-      problems.add("已知点与待定点共 " + numberText(total) + " 个，超过 " + std::to_string(kMaxPoints) + " 个");
+    if (total > limits.points) {
+      problems.add("已知点与待定点共 " + numberText(total) + " 个，超过 " + std::to_string(limits.points) + " 个");
     } else if (total > pointRows) {
       problems.add("待定点：已知点与待定点共 " + numberText(total) + " 个，点表只有 " + std::to_string(pointRows) +
                    " 行数据");
@@ -160,7 +161,9 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   bool observationsUsable = false;
   int shortest = 0, longest = 0;  // rows of the shortest and longest usable routes
   if (countOk) {
-    if (count > observationRows) {
+    if (count > limits.observations) {
+      problems.add("观测值 " + numberText(count) + " 个，超过 " + std::to_string(limits.observations) + " 个");
+    } else if (count > observationRows) {
       problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " +
                    std::to_string(observationRows));
     } else {

@@ -26,20 +26,20 @@ struct LevelingNetwork {
   int knownCount = 0;
   int unknownCount = 0;
   int observationCount = 0;
-  int pointCount = 0;             // knownCount + unknownCount, at most 32767
+  int pointCount = 0;             // knownCount + unknownCount, at most the limits' points
   int parameterCount = 0;         // unknownCount
   double unitWeightLength = 0.0;  // km; a route of this length has weight 1
 
   std::vector<std::string> pointName;   // as typed, no trimming
   std::vector<double> elevation;        // m
-  std::vector<std::int16_t> fromPoint;  // point numbers
-  std::vector<std::int16_t> toPoint;
+  std::vector<std::int32_t> fromPoint;  // point numbers
+  std::vector<std::int32_t> toPoint;
   std::vector<double> observedDifference;  // m, elevation of to minus elevation of from
   std::vector<double> routeLength;         // km
 
   // Point number of a name: exact, case-sensitive, no trimming; with
   // duplicate names the lowest point number wins; 0 when no point matches.
-  std::int16_t pointNumberOf(const std::string& name) const;
+  std::int32_t pointNumberOf(const std::string& name) const;
 
   // Rebuilds the name index from pointName; call after filling pointName.
   // Fills duplicateNames.
@@ -52,13 +52,27 @@ struct LevelingNetwork {
   std::vector<int> emptyElevationRows;
 
  private:
-  std::unordered_map<std::string, std::int16_t> nameIndex_;
+  std::unordered_map<std::string, std::int32_t> nameIndex_;
 };
 
-// The largest number of points a network may hold (point numbers are 16-bit).
+// The largest number of points a network may hold for the textbook report
+// and the window (point numbers are 16-bit in the .pc tradition).
 inline constexpr int kMaxPoints = 32767;
-// The largest number of observations a network may hold.
+// The largest number of observations a network may hold for them.
 inline constexpr int kMaxObservations = 100000;
+
+// How large a network a use accepts. The textbook report prints N and Q,
+// t x t numbers each, and keeps the .pc limits above. The results mode
+// (adjust --results), the results table and check take time and memory
+// about in proportion to the network (a sparse factorisation) and accept
+// larger ones, as far as the header counts of a .pc file, plain numbers,
+// carry them.
+struct NetworkLimits {
+  int points = kMaxPoints;
+  int observations = kMaxObservations;
+};
+inline constexpr NetworkLimits kReportLimits{kMaxPoints, kMaxObservations};
+inline constexpr NetworkLimits kLargeNetworkLimits{500000, 1000000};
 
 // Bounds no real network comes near. Beyond them the values would destroy
 // the result (an elevation of 1e13 m leaves no digits for millimetres; a
@@ -78,8 +92,9 @@ std::string duplicateNameWarning(const DuplicateName& duplicate);
 // kMaxAbsElevation, lengths outside kMinRouteLength..kMaxRouteLength and
 // routes whose lengths differ by more than kMaxRouteLengthRatio are refused.
 // Duplicate names are not refused (the first row counts) but listed in
-// duplicateNames. The caller handles an empty known-point field before
-// calling.
-LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations);
+// duplicateNames. More points than `limits` allow are refused. The caller
+// handles an empty known-point field before calling.
+LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations,
+                              NetworkLimits limits = kReportLimits);
 
 }  // namespace levelnet

@@ -175,7 +175,8 @@ std::string encodingNote(const ProjectData& data, const std::string& name) {
   return "文件" + quoted(name) + "按 UTF-8 编码读入；平差文件的格式是 GBK 编码，保存时将写成 GBK";
 }
 
-ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced) {
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits) {
   ProjectData data;
   const std::string text = decodeFile(bytes, name, forced, data.encoding);
 
@@ -189,12 +190,12 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, s
   const double pointCount = headerCount(known, "已知点", name) + headerCount(unknown, "待定点", name);
   const double observationCount = headerCount(count, "观测值", name);
   // The limits hold before anything is stored, whatever the file announces.
-  if (pointCount > kMaxPoints)
+  if (pointCount > limits.points)
     throw InputError("文件" + quoted(name) + "第 1 行：已知点与待定点共 " + numberText(pointCount) + " 个，超过 " +
-                     std::to_string(kMaxPoints) + " 个的上限");
-  if (observationCount > kMaxObservations)
+                     std::to_string(limits.points) + " 个的上限");
+  if (observationCount > limits.observations)
     throw InputError("文件" + quoted(name) + "第 1 行：观测值 " + numberText(observationCount) + " 个，超过 " +
-                     std::to_string(kMaxObservations) + " 个的上限");
+                     std::to_string(limits.observations) + " 个的上限");
 
   // The counts are not trusted for sizes: a file that announces more items
   // than it holds ends early long before memory runs short.
@@ -217,20 +218,20 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, s
 
 namespace {
 
-std::string tooLargeMessage(const std::string& name) {
+std::string tooLargeMessage(const std::string& name, NetworkLimits limits) {
   return "文件" + quoted(name) + "超过 " + std::to_string(kMaxProjectFileBytes >> 20) +
-         " MiB，不是平差文件（平差文件最多 " + std::to_string(kMaxPoints) + " 个点、" +
-         std::to_string(kMaxObservations) + " 个观测值）";
+         " MiB，不是平差文件（平差文件最多 " + std::to_string(limits.points) + " 个点、" +
+         std::to_string(limits.observations) + " 个观测值）";
 }
 
 // Reads a stream a block at a time up to the size limit.
-std::string readLimited(std::istream& in, const std::string& name) {
+std::string readLimited(std::istream& in, const std::string& name, NetworkLimits limits) {
   std::string bytes;
   char block[1 << 16];
   errno = 0;
   while (in.read(block, sizeof block) || in.gcount() > 0) {
     bytes.append(block, static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kMaxProjectFileBytes) throw InputError(tooLargeMessage(name));
+    if (bytes.size() > kMaxProjectFileBytes) throw InputError(tooLargeMessage(name, limits));
   }
   if (in.bad()) throw InputError("无法读取文件" + quoted(name) + "：" + systemErrorText(errno ? errno : EIO));
   return bytes;
@@ -238,7 +239,7 @@ std::string readLimited(std::istream& in, const std::string& name) {
 
 }  // namespace
 
-ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced) {
+ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced, NetworkLimits limits) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
@@ -247,17 +248,18 @@ ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding>
   // device such as /dev/zero) is read a block at a time up to the limit.
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec && size > kMaxProjectFileBytes) throw InputError(tooLargeMessage(path));
+    if (!ec && size > kMaxProjectFileBytes) throw InputError(tooLargeMessage(path, limits));
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) throw InputError("无法打开文件" + quoted(path) + "：" + systemErrorText(errno ? errno : ENOENT));
-  return readProjectStream(in, path, forced);
+  return readProjectStream(in, path, forced, limits);
 }
 
-ProjectData readProjectStream(std::istream& in, const std::string& name, std::optional<FileEncoding> forced) {
+ProjectData readProjectStream(std::istream& in, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits) {
   try {
-    return parseProjectBytes(readLimited(in, name), name, forced);
+    return parseProjectBytes(readLimited(in, name, limits), name, forced, limits);
   } catch (const std::bad_alloc&) {
     throw InputError("文件" + quoted(name) + "：内存不足，无法读入");
   }

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "network/gbk.h"
+#include "network/leveling_network.h"
 #include "network/text_table.h"
 
 namespace levelnet {
 
 // The largest file Open reads: far more than 32767 points and 100,000
-// observations with long names need.
+// observations with long names need, and room for the large-network limits
+// (leveling_network.h) with names of ordinary length.
 inline constexpr std::size_t kMaxProjectFileBytes = std::size_t(64) << 20;
 
 // The contents of a file as the texts Open shows in the fields and cells.
@@ -32,20 +34,21 @@ struct ProjectData {
 
 // Reads a whole file of at most kMaxProjectFileBytes. The file must hold
 // every item its header announces; a header count must be empty or a whole
-// number from 0 upwards, with at most kMaxPoints points and kMaxObservations
-// observations. The encoding is `forced` where given, else GBK unless the
+// number from 0 upwards, with at most `limits` points and observations (the
+// textbook report's kMaxPoints and kMaxObservations unless a larger use asks). The encoding is `forced` where given, else GBK unless the
 // bytes are plainly UTF-8 (detectFileEncoding; a UTF-8 byte-order mark is
 // dropped). Throws InputError naming the file, the line and the text; a
 // file that is not in its encoding is refused, never read as garbage.
-ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced = std::nullopt);
+ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced = std::nullopt,
+                            NetworkLimits limits = kReportLimits);
 
 // The same for a stream (standard input); `name` is used in messages.
 ProjectData readProjectStream(std::istream& in, const std::string& name,
-                              std::optional<FileEncoding> forced = std::nullopt);
+                              std::optional<FileEncoding> forced = std::nullopt, NetworkLimits limits = kReportLimits);
 
 // The same for the bytes of a file; `name` is used in messages.
 ProjectData parseProjectBytes(std::string_view bytes, const std::string& name,
-                              std::optional<FileEncoding> forced = std::nullopt);
+                              std::optional<FileEncoding> forced = std::nullopt, NetworkLimits limits = kReportLimits);
 
 // A note for the user when a file was not read as GBK, else "": the file was
 // read as UTF-8 and Save will write it as GBK.

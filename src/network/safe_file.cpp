@@ -188,7 +188,7 @@ bool onProcFileSystem(const std::string& directory) {
 // its name if it got one, so nothing is left behind.
 class Save {
  public:
-  Save(const std::string& path, std::string_view bytes) : path_(path), bytes_(bytes) {}
+  Save(const std::string& path, const std::function<void(FileWriter&)>& produce) : path_(path), produce_(produce) {}
 
   void run() {
     if (path_.empty()) fail("没有给出文件名");
@@ -300,45 +300,78 @@ class Save {
     }
   }
 
+  // Writes the producer's bytes to the temporary file, failing the save
+  // (as InputError about the target) when a write fails.
+  class TemporaryWriter : public FileWriter {
+   public:
+    TemporaryWriter(const Save& save, int fd) : save_(save), fd_(fd) {}
+    void write(std::string_view bytes) override {
+      if (!writeAll(fd_, bytes)) save_.failWith(errno);
+    }
+
+   private:
+    const Save& save_;
+    int fd_;
+  };
+
   void replaceTarget() {
     // Unnamed first: a temporary that has no name until it is complete leaves
     // nothing behind when the process is killed. The named route is for file
     // systems without O_TMPFILE, and for a missing /proc (linkat fails).
-    bool unnamed = !safe_file_testing::namedTemporaryOnly;
-    for (;;) {
-      Temporary temp;
-      temp.directory = directory_.get();
-      if (unnamed) {
-        const int fd = ::openat(directory_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (fd < 0) {
-          if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-            unnamed = false;
-            continue;
-          }
-          failWith(errno);
-        }
-        temp.file.adopt(fd);
-      } else {
-        createNamed(temp);
+    Temporary unnamed;
+    unnamed.directory = directory_.get();
+    if (!safe_file_testing::namedTemporaryOnly) {
+      // Readable too: should it not get a name, its bytes are copied into a
+      // named temporary instead of being made again.
+      const int fd = ::openat(directory_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+      if (fd >= 0)
+        unnamed.file.adopt(fd);
+      else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        failWith(errno);
+    }
+    Temporary named;
+    named.directory = directory_.get();
+    Temporary* temp = &unnamed;
+    if (unnamed.file.get() < 0) {
+      createNamed(named);
+      temp = &named;
+    }
+
+    TemporaryWriter writer(*this, temp->file.get());
+    produce_(writer);
+    setOwnerAndMode(temp->file.get());
+    if (syncFile(temp->file.get()) != 0) failWith(errno);
+
+    if (temp == &unnamed && !linkUnnamed(unnamed)) {
+      createNamed(named);
+      copyContents(unnamed.file.get(), named.file.get());
+      setOwnerAndMode(named.file.get());
+      if (syncFile(named.file.get()) != 0) failWith(errno);
+      unnamed.file.reset();  // the unnamed file vanishes
+      temp = &named;
+    }
+    if (temp->file.reset() != 0) failWith(errno);  // NFS reports late write errors here
+    if (::renameat(directory_.get(), temp->name.c_str(), directory_.get(), name_.c_str()) != 0) failWith(errno);
+    temp->name.clear();  // the name is the target's now; it must not be removed
+
+    // The new contents are on the disk; this makes the rename itself last
+    // through a power cut. Its error is not reported: the file has already
+    // been replaced, and "cannot save" would no longer be true.
+    if (directoryReadable_) syncFile(directory_.get());
+  }
+
+  // Copies the whole contents of the file `from` to the end of `to`.
+  void copyContents(int from, int to) const {
+    std::string block(std::size_t(1) << 20, '\0');
+    for (off_t offset = 0;;) {
+      const ssize_t got = ::pread(from, block.data(), block.size(), offset);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        failWith(errno);
       }
-
-      if (!writeAll(temp.file.get(), bytes_)) failWith(errno);
-      setOwnerAndMode(temp.file.get());
-      if (syncFile(temp.file.get()) != 0) failWith(errno);
-
-      if (unnamed && !linkUnnamed(temp)) {
-        unnamed = false;  // the unnamed file vanishes as `temp` is destroyed
-        continue;
-      }
-      if (temp.file.reset() != 0) failWith(errno);  // NFS reports late write errors here
-      if (::renameat(directory_.get(), temp.name.c_str(), directory_.get(), name_.c_str()) != 0) failWith(errno);
-      temp.name.clear();  // the name is the target's now; it must not be removed
-
-      // The new contents are on the disk; this makes the rename itself last
-      // through a power cut. Its error is not reported: the file has already
-      // been replaced, and "cannot save" would no longer be true.
-      if (directoryReadable_) syncFile(directory_.get());
-      return;
+      if (got == 0) return;
+      if (!writeAll(to, std::string_view(block.data(), static_cast<std::size_t>(got)))) failWith(errno);
+      offset += got;
     }
   }
 
@@ -370,6 +403,7 @@ class Save {
   // linkat never replaces an existing name, so a taken name only means another
   // try. Returns false when linking through /proc is not possible here.
   bool linkUnnamed(Temporary& temp) const {
+    if (safe_file_testing::unnamedCannotBeLinked) return false;
     const std::string self = "/proc/self/fd/" + std::to_string(temp.file.get());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       const std::string name = temporaryName(name_);
@@ -415,7 +449,7 @@ class Save {
   }
 
   const std::string& path_;
-  std::string_view bytes_;
+  const std::function<void(FileWriter&)>& produce_;
   std::string target_;  // the name really replaced, after symbolic links
   struct stat targetStat_ {};
   bool exists_ = false;
@@ -427,7 +461,13 @@ class Save {
 
 }  // namespace
 
-void saveFileSafely(const std::string& path, std::string_view bytes) { Save(path, bytes).run(); }
+void saveFileSafely(const std::string& path, const std::function<void(FileWriter&)>& produce) {
+  Save(path, produce).run();
+}
+
+void saveFileSafely(const std::string& path, std::string_view bytes) {
+  saveFileSafely(path, [bytes](FileWriter& file) { file.write(bytes); });
+}
 
 std::string systemErrorText(int error) {
   switch (error) {

@@ -16,6 +16,22 @@ namespace levelnet {
 // is left behind.
 void saveFileSafely(const std::string& path, std::string_view bytes);
 
+// Where the contents of a file being saved go, piece by piece.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  // Appends the bytes; throws InputError "无法保存到“PATH”：REASON" when they
+  // cannot be written (a full disk, a file size limit).
+  virtual void write(std::string_view bytes) = 0;
+};
+
+// The same save for contents too large to hold: `produce` writes them to the
+// temporary file as they are made, and only once it has returned are they
+// flushed to the disk and put in the target's place. Whatever `produce`
+// throws (a refused run, a failed write) leaves the target as it was and no
+// temporary file behind, and is passed on.
+void saveFileSafely(const std::string& path, const std::function<void(FileWriter&)>& produce);
+
 // The Chinese text of an errno value, for messages ("没有权限", "磁盘空间不足", ...).
 std::string systemErrorText(int error);
 
@@ -30,6 +46,10 @@ namespace safe_file_testing {
 // Skips the unnamed (O_TMPFILE) temporary and takes the route of a file
 // system without it: a temporary created at once under a fresh random name.
 inline bool namedTemporaryOnly = false;
+
+// Makes linking the complete unnamed temporary fail, as it does where /proc
+// is missing: its bytes then go to a named temporary.
+inline bool unnamedCannotBeLinked = false;
 
 // Called with the full path of each name a temporary file is about to be
 // created or linked under, so that a test can occupy that name first, as

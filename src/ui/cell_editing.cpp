@@ -49,9 +49,10 @@ void CellEditing::moveToDataCell(int row, int column) {
 
 // Sets a cell's text; tells the window when that changed it.
 bool CellEditing::changeCell(int row, int column, const QString& text) {
-  if (grid_.cellText(row, column) == text) return false;
+  const QString before = grid_.cellText(row, column);
+  if (before == text) return false;
   grid_.setCellText(row, column, text);
-  if (cellEdited_) cellEdited_();
+  if (cellEdited_) cellEdited_(row, column, before, text);
   return true;
 }
 

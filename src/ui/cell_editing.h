@@ -20,9 +20,13 @@ class KeyedLineEdit;
 
 class CellEditing {
  public:
+  // Told of every change the user makes to a cell: where, and the text
+  // before and after (for undo).
+  using CellEdited = std::function<void(int row, int column, const QString& before, const QString& after)>;
+
   // `editor` is a text field on the same window as `grid`, in front of it.
   // `cellEdited` runs whenever a cell's text is changed by the user.
-  CellEditing(CellGrid& grid, KeyedLineEdit& editor, std::function<void()> cellEdited = {})
+  CellEditing(CellGrid& grid, KeyedLineEdit& editor, CellEdited cellEdited = {})
       : grid_(grid), editor_(editor), cellEdited_(std::move(cellEdited)) {}
 
   // Keyboard placement: hides the editor, makes it as wide as the current
@@ -85,7 +89,7 @@ class CellEditing {
 
   CellGrid& grid_;
   KeyedLineEdit& editor_;
-  std::function<void()> cellEdited_;
+  CellEdited cellEdited_;
   int editRow_ = 0;  // the cell the open editor belongs to
   int editColumn_ = 0;
   bool committing_ = false;

@@ -1,8 +1,12 @@
 #include "ui/dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace levelnet::ui {
 
@@ -31,6 +35,47 @@ std::optional<QString> QtFileDialogs::openFileName(QWidget* parent, const QStrin
 
 std::optional<QString> QtFileDialogs::saveFileName(QWidget* parent, const QString& filter, const QString& fileName) {
   return runFileDialog(parent, filter, fileName, QFileDialog::AcceptSave);
+}
+
+namespace {
+
+// The suffixes a filter such as "Excel 工作簿 (*.xlsx)" names.
+QStringList filterSuffixes(const QString& filter) {
+  QStringList suffixes;
+  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+  for (auto it = pattern.globalMatch(filter); it.hasNext();) suffixes << it.next().captured(1).toLower();
+  return suffixes;
+}
+
+}  // namespace
+
+std::optional<ChosenFile> FileDialogs::saveFileAs(QWidget* parent, const QString&, const QStringList& filters,
+                                                  const QString& fileName) {
+  const std::optional<QString> path = saveFileName(parent, filters.join(QStringLiteral(";;")), fileName);
+  if (!path) return std::nullopt;
+  const QString suffix = QFileInfo(*path).suffix().toLower();
+  for (int i = 0; i < filters.size(); ++i)
+    if (filterSuffixes(filters[i]).contains(suffix)) return ChosenFile{*path, i};
+  return ChosenFile{*path, 0};
+}
+
+bool FileDialogs::choosePrinter(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setWindowTitle(QStringLiteral("打印"));
+  return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<ChosenFile> QtFileDialogs::saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
+                                                    const QString& fileName) {
+  QFileDialog dialog(parent, title);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  return ChosenFile{chosen.first(), std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
 SaveAnswer QtMessageBoxes::askToSave(QWidget* parent, const QString& title, const QString& text, SaveQuestion kind) {

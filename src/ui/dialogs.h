@@ -3,13 +3,23 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace levelnet::ui {
 
-// The common file dialog shared by Open and Save.
+// A file chosen in a save dialog with several filters, and which filter was
+// chosen (0 for the first).
+struct ChosenFile {
+  QString path;
+  int filterIndex = 0;
+};
+
+// The dialogs that choose where data come from and go to: the common file
+// dialog shared by Open and Save, the export dialogs and the printer.
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
@@ -20,6 +30,13 @@ class FileDialogs {
   // its description alone ("平差文件").
   virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter, const QString& fileName) = 0;
   virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter, const QString& fileName) = 0;
+  // A save dialog titled `title` offering `filters` (Qt's form, one each).
+  // By default the save dialog above with the filters joined; the filter is
+  // then the first whose pattern matches the chosen name's suffix.
+  virtual std::optional<ChosenFile> saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
+                                               const QString& fileName);
+  // The print dialog for `printer`; true when the user chose to print.
+  virtual bool choosePrinter(QWidget* parent, QPrinter& printer);
 };
 
 // The answers to the question whether to save unsaved changes first.
@@ -45,6 +62,8 @@ class QtFileDialogs : public FileDialogs {
  public:
   std::optional<QString> openFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
   std::optional<QString> saveFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
+  std::optional<ChosenFile> saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
+                                       const QString& fileName) override;
 };
 
 class QtMessageBoxes : public MessageBoxes {

@@ -1,12 +1,18 @@
 // levelnet-gui: the window.
 //   levelnet-gui [FILE.pc]                       opens the window, FILE loaded as by Open
-//   levelnet-gui --screenshot OUT.png [--adjust] [FILE.pc]
+//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check]
+//                [--size WIDTHxHEIGHT] [FILE.pc]
 //                                                builds the window off-screen, optionally
-//                                                runs Adjust, writes a PNG of it and exits
+//                                                runs Adjust and the check, shows a tab,
+//                                                writes a PNG of it and exits
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -21,7 +27,8 @@ namespace {
 
 const char* const kUsage =
     "usage: levelnet-gui [FILE.pc]\n"
-    "       levelnet-gui --screenshot OUT.png [--adjust] [FILE.pc]\n";
+    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check]\n"
+    "                    [--size WIDTHxHEIGHT] [FILE.pc]\n";
 
 // Off-screen nobody can answer a message box: its text goes to standard
 // error. Whether a command failed is told by its outcome, not by the box: a
@@ -39,6 +46,9 @@ class ConsoleMessageBoxes : public levelnet::ui::MessageBoxes {
 struct Options {
   std::string screenshot;
   bool adjust = false;
+  std::string checkGrade;  // run the check with this grade
+  int tab = 0;             // 0 报告, 1 成果表, 2 检核
+  int width = 0, height = 0;
   std::string file;
 };
 
@@ -49,13 +59,30 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.screenshot = argv[++i];
     } else if (std::strcmp(arg, "--adjust") == 0) {
       options.adjust = true;
+    } else if (std::strcmp(arg, "--check") == 0 && i + 1 < argc) {
+      options.checkGrade = argv[++i];
+    } else if (std::strcmp(arg, "--tab") == 0 && i + 1 < argc) {
+      const std::string tab = argv[++i];
+      if (tab == "report")
+        options.tab = 0;
+      else if (tab == "results")
+        options.tab = 1;
+      else if (tab == "check")
+        options.tab = 2;
+      else
+        return false;
+    } else if (std::strcmp(arg, "--size") == 0 && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%dx%d", &options.width, &options.height) != 2 || options.width < 100 ||
+          options.height < 100 || options.width > 10000 || options.height > 10000)
+        return false;
     } else if (arg[0] != '-' && options.file.empty()) {
       options.file = arg;
     } else {
       return false;
     }
   }
-  return !options.adjust || !options.screenshot.empty();
+  const bool screenshotOnly = options.adjust || !options.checkGrade.empty() || options.tab != 0 || options.width != 0;
+  return !screenshotOnly || !options.screenshot.empty();
 }
 
 }  // namespace
@@ -71,6 +98,8 @@ int main(int argc, char** argv) {
 
   levelnet::ui::preferChineseSystemLocale();
   QApplication app(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("levelnet"));
+  QCoreApplication::setApplicationName(QStringLiteral("levelnet"));
   levelnet::ui::installChineseTranslations(app);
   // The message boxes and the file dialog are windows of their own and take
   // the application's font, not the main window's.
@@ -83,13 +112,29 @@ int main(int argc, char** argv) {
     return app.exec();
   }
 
+  // A screenshot shows the window as it first opens: no remembered size or files.
+  QTemporaryDir settingsDir;
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
   ConsoleMessageBoxes boxes;
   levelnet::ui::MainWindow window(nullptr, &boxes);
+  if (options.width != 0) window.resize(options.width, options.height);
   if (!options.file.empty() && !window.openFile(QString::fromLocal8Bit(options.file.c_str()))) return 1;
   if (options.adjust) {
     window.onAdjust();
     if (window.reportView->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error
   }
+  if (!options.checkGrade.empty()) {
+    const int grade = window.gradeBox->findText(QString::fromStdString(options.checkGrade));
+    if (grade < 0) {
+      std::fprintf(stderr, "levelnet-gui: 没有等级“%s”\n", options.checkGrade.c_str());
+      return 2;
+    }
+    window.gradeBox->setCurrentIndex(grade);
+    window.onCheck();
+    if (window.checkView->toPlainText().isEmpty()) return 1;
+  }
+  window.resultTabs->setCurrentIndex(options.tab);
   window.show();
   QApplication::processEvents();
   const QPixmap shot = window.grab();

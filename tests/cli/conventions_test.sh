@@ -46,6 +46,17 @@ chmod 444 "$work/report.txt"
 check "-o on a read-only file: status 1" status_is "$?" 1
 check "-o on a read-only file: left alone" cmp -s "$work/report.txt" "$cases/city_network.report"
 check "-o on a read-only file: the reason" contains "$work/err" "文件只读"
+# A refused run leaves the file of -o as it was (it used to be emptied), for
+# adjust and check; the report streams into the file in GBK as on standard
+# output.
+chmod 644 "$work/report.txt"
+for command in adjust check; do
+  "$program" "$command" -o "$work/report.txt" "$cases/zero_length.pc" "$work/missing.pc" 2>"$work/err"
+  check "$command -o, every file refused: status 1" status_is "$?" 1
+  check "$command -o, every file refused: the old file kept" cmp -s "$work/report.txt" "$cases/city_network.report"
+done
+"$program" adjust --encoding gbk -o "$work/report.gbk" "$examples/city_network.pc"
+check "-o in GBK: the GBK report" cmp -s "$work/report.gbk" "$cases/city_network.report.gbk"
 
 # "--" ends the options: a file named -x.pc.
 cp "$examples/city_network.pc" "$work/-x.pc"

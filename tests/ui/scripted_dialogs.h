@@ -2,6 +2,7 @@
 // a script and record what they were asked.
 #pragma once
 
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -31,6 +32,26 @@ class ScriptedFileDialogs : public FileDialogs {
   }
   std::optional<QString> saveFileName(QWidget*, const QString& filter, const QString& fileName) override {
     return answer(true, filter, fileName);
+  }
+  // The filter each save dialog with several filters answers with; when
+  // none is scripted, the one the chosen suffix matches.
+  std::deque<int> filterAnswers;
+  std::optional<ChosenFile> saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
+                                       const QString& fileName) override {
+    std::optional<ChosenFile> chosen = FileDialogs::saveFileAs(parent, title, filters, fileName);
+    if (chosen && !filterAnswers.empty()) chosen->filterIndex = filterAnswers.front();
+    if (!filterAnswers.empty()) filterAnswers.pop_front();
+    return chosen;
+  }
+  // The print dialog prints to this PDF file; empty: the dialog is cancelled.
+  QString printerFile;
+  int printDialogs = 0;
+  bool choosePrinter(QWidget*, QPrinter& printer) override {
+    ++printDialogs;
+    if (printerFile.isEmpty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printerFile);
+    return true;
   }
 
  private:

@@ -89,10 +89,11 @@ class MainWindowTest : public QObject {
     // side, none covering another.
     const QWidget* parts[] = {w.countsFrame, w.pointTable, w.observationTable, w.reportView,
                               w.newButton, w.openButton, w.saveButton, w.adjustButton};
+    const auto inWindow = [&w](const QWidget* part) { return QRect(part->mapTo(&w, QPoint(0, 0)), part->size()); };
     for (const QWidget* a : parts) {
-      QVERIFY(w.rect().contains(a->geometry()));
+      QVERIFY(w.rect().contains(inWindow(a)));
       for (const QWidget* b : parts)
-        if (a != b) QVERIFY2(!a->geometry().intersects(b->geometry()), qPrintable(a->objectName() + b->objectName()));
+        if (a != b) QVERIFY2(!inWindow(a).intersects(inWindow(b)), qPrintable(a->objectName() + b->objectName()));
     }
     QCOMPARE(w.countLabels[3]->text(), QStringLiteral("单位权长度:"));
     QCOMPARE(w.adjustButton->text(), QStringLiteral("平差(&R)"));

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -16,12 +18,25 @@
 
 namespace levelnet::ui::testing {
 
+// The window's settings (size, splitters, recent files) go to a folder of
+// the test run, never the user's; each test starts with none.
+inline void freshSettings() {
+  static QTemporaryDir folder;
+  QCoreApplication::setOrganizationName(QStringLiteral("levelnet-test"));
+  QCoreApplication::setApplicationName(QStringLiteral("levelnet-test"));
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
+  QSettings().clear();
+}
+
 struct WindowFixture {
   ScriptedFileDialogs dialogs;
   ScriptedMessageBoxes boxes;
   std::unique_ptr<MainWindow> window;
 
-  WindowFixture() : window(std::make_unique<MainWindow>(&dialogs, &boxes)) {
+  // `keepSettings`: the window finds what an earlier window remembered.
+  explicit WindowFixture(bool keepSettings = false)
+      : window((keepSettings ? void() : freshSettings(), std::make_unique<MainWindow>(&dialogs, &boxes))) {
     window->show();
     window->activateWindow();
   }

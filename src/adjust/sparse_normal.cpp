@@ -1,0 +1,175 @@
+#include "adjust/sparse_normal.h"
+
+#include <Eigen/OrderingMethods>
+#include <Eigen/SparseCholesky>
+#include <Eigen/SparseCore>
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "adjust/adjustment_results.h"
+#include "network/input_error.h"
+
+namespace levelnet {
+
+using SparseMatrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
+using Vector = Eigen::VectorXd;
+
+struct SparseNormalSolver::Factor {
+  int t = 0;
+  SparseMatrix lower;  // N, its lower triangle with the diagonal, in the points' order
+  Eigen::SimplicialLDLT<SparseMatrix, Eigen::Lower, Eigen::AMDOrdering<int>> ldlt;
+  std::vector<int> position;  // position[i - 1]: where parameter i stands in the factor's order
+  // The selected inverse Z = P Q P^T on the pattern of L: below the diagonal
+  // in L's own layout (column by column), and its diagonal.
+  std::vector<double> below;
+  std::vector<double> diagonal;
+};
+
+SparseNormalSolver::SparseNormalSolver(const AdjustmentResults& r) : factor_(std::make_unique<Factor>()) {
+  Factor& f = *factor_;
+  const LevelingNetwork& net = r.net;
+  f.t = net.parameterCount;
+  std::vector<Eigen::Triplet<double, int>> terms;
+  terms.reserve(static_cast<std::size_t>(net.observationCount) * 3);
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const ErrorEquation& b = r.errorEquations[k];
+    const double p = r.weights[k];
+    const int touched[2] = {b.toParameter, b.fromParameter};
+    for (int a = 0; a < 2; ++a) {
+      const int i = touched[a];
+      if (i == 0) continue;
+      const double bp = b[i] * p;
+      for (int c = 0; c < 2; ++c) {
+        const int j = touched[c];
+        if (j == 0 || j < i) continue;
+        // Element (j, i), j >= i, of the lower triangle.
+        terms.emplace_back(j - 1, i - 1, bp * b[j]);
+      }
+    }
+  }
+  f.lower.resize(f.t, f.t);
+  f.lower.setFromTriplets(terms.begin(), terms.end());
+  terms.clear();
+  terms.shrink_to_fit();
+
+  f.ldlt.compute(f.lower);
+  const Vector& d = f.ldlt.vectorD();
+  if (f.ldlt.info() != Eigen::Success) throw InputError("法方程没有唯一解：分解法方程时主元为零或不是有限数");
+  const auto& order = f.ldlt.permutationP().indices();
+  f.position.assign(static_cast<std::size_t>(f.t), 0);
+  for (int i = 0; i < f.t; ++i) f.position[i] = order[i];
+  for (int q = 0; q < f.t; ++q) {
+    // A positive definite matrix has positive pivots; a subnormal one has
+    // lost its digits.
+    if (!std::isnormal(d[q]) || d[q] < 0.0) {
+      int parameter = 0;
+      for (int i = 0; i < f.t; ++i)
+        if (f.position[i] == q) parameter = i + 1;
+      throw InputError("法方程没有唯一解：分解到待定点“" + net.pointName[net.knownCount + parameter] +
+                       "”时主元为零或不是有限数");
+    }
+  }
+}
+
+SparseNormalSolver::~SparseNormalSolver() = default;
+
+int SparseNormalSolver::size() const { return factor_->t; }
+
+std::vector<double> SparseNormalSolver::solve(const std::vector<double>& b) const {
+  const int t = factor_->t;
+  Vector rhs(t);
+  for (int i = 0; i < t; ++i) rhs[i] = b[i + 1];
+  const Vector x = factor_->ldlt.solve(rhs);
+  std::vector<double> out(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 0; i < t; ++i) out[i + 1] = x[i];
+  return out;
+}
+
+std::vector<double> SparseNormalSolver::multiply(const std::vector<double>& v) const {
+  const int t = factor_->t;
+  Vector in(t);
+  for (int i = 0; i < t; ++i) in[i] = v[i + 1];
+  const Vector product = factor_->lower.selfadjointView<Eigen::Lower>() * in;
+  std::vector<double> out(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 0; i < t; ++i) out[i + 1] = product[i];
+  return out;
+}
+
+std::vector<double> SparseNormalSolver::multiplyAbsolute(const std::vector<double>& v) const {
+  const int t = factor_->t;
+  const SparseMatrix absolute = factor_->lower.cwiseAbs();
+  Vector in(t);
+  for (int i = 0; i < t; ++i) in[i] = v[i + 1];
+  const Vector product = absolute.selfadjointView<Eigen::Lower>() * in;
+  std::vector<double> out(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 0; i < t; ++i) out[i + 1] = product[i];
+  return out;
+}
+
+// The Takahashi equations, column by column from the last: with
+// N' = P N P^T = L D L^T (L unit lower triangular) and Z = N'^-1,
+//   Z(i, j) = -sum_{k > j, L(k, j) != 0} Z(i, k) L(k, j)      for i > j, L(i, j) != 0
+//   Z(j, j) = 1 / D(j) - sum_{k > j, L(k, j) != 0} L(k, j) Z(k, j).
+// The rows of column j of L form a clique of the factor's graph, so every
+// Z(i, k) needed lies on L's pattern: for i > k in column k, whose rows
+// beyond k include all rows of column j beyond k.
+void SparseNormalSolver::invertSelected() {
+  Factor& f = *factor_;
+  const SparseMatrix& L = f.ldlt.matrixL().nestedExpression();
+  const Vector& d = f.ldlt.vectorD();
+  const int* start = L.outerIndexPtr();
+  const int* row = L.innerIndexPtr();
+  const double* value = L.valuePtr();
+  const int t = f.t;
+  f.below.assign(static_cast<std::size_t>(start[t]), 0.0);
+  f.diagonal.assign(static_cast<std::size_t>(t), 0.0);
+  std::vector<double> sum;
+  for (int j = t - 1; j >= 0; --j) {
+    const int begin = start[j], count = start[j + 1] - begin;
+    sum.assign(static_cast<std::size_t>(count), 0.0);
+    for (int b = 0; b < count; ++b) {
+      const int k = row[begin + b];
+      const double lkj = value[begin + b];
+      sum[b] += f.diagonal[k] * lkj;  // Z(k, k) L(k, j)
+      // Rows i > k of column j, found along column k (both ascending).
+      int p = start[k];
+      for (int a = b + 1; a < count; ++a) {
+        const int i = row[begin + a];
+        while (row[p] < i) ++p;
+        const double zik = f.below[p];
+        sum[a] += zik * lkj;               // Z(i, k) L(k, j)
+        sum[b] += zik * value[begin + a];  // Z(k, i) L(i, j)
+      }
+    }
+    double diagonal = 1.0 / d[j];
+    for (int a = 0; a < count; ++a) {
+      f.below[begin + a] = -sum[a];
+      diagonal += value[begin + a] * sum[a];
+    }
+    f.diagonal[j] = diagonal;
+  }
+}
+
+double SparseNormalSolver::diagonalCofactor(int i) const { return factor_->diagonal[factor_->position[i - 1]]; }
+
+double SparseNormalSolver::cofactor(int i, int j) const {
+  const Factor& f = *factor_;
+  const int a = f.position[i - 1], b = f.position[j - 1];
+  const int column = std::min(a, b), target = std::max(a, b);
+  const SparseMatrix& L = f.ldlt.matrixL().nestedExpression();
+  const int* row = L.innerIndexPtr();
+  const int* first = row + L.outerIndexPtr()[column];
+  const int* last = row + L.outerIndexPtr()[column + 1];
+  const int* found = std::lower_bound(first, last, target);
+  if (found == last || *found != target) throw std::logic_error("cofactor asked for off the factor's pattern");
+  return f.below[static_cast<std::size_t>(found - row)];
+}
+
+std::size_t SparseNormalSolver::factorNonZeros() const {
+  return static_cast<std::size_t>(factor_->ldlt.matrixL().nestedExpression().nonZeros());
+}
+
+}  // namespace levelnet

@@ -1,0 +1,43 @@
+// The adjustment as a document to hand in: A4 pages with a title block (file,
+// date, counts, grade), the 成果表 (points and observations), the precision
+// summary, the full report text and optionally the check report, in a
+// monospaced CJK font, each page numbered "第 x 页 共 y 页". The same pages go
+// to a PDF file (QPdfWriter, fonts embedded) and to a printer (QPrinter).
+// Needs QtGui and a QGuiApplication; the engine stays free of Qt.
+#pragma once
+
+#include <string>
+
+#include "adjust/results_table.h"
+
+class QPagedPaintDevice;
+
+namespace levelnet::print {
+
+struct ReportDocument {
+  std::string fileName;  // the network file as the title block names it (UTF-8); may be empty
+  std::string date;      // "2026-12-07"
+  int knownCount = 0, unknownCount = 0, observationCount = 0;
+  std::string grade;       // "二等", "三等", "四等", "等外"; empty: none given
+  ResultsTable results;    // the 成果表 and the precision summary
+  std::string reportText;  // the adjustment report, UTF-8, lines ending in "\n" or "\r\n"
+  std::string checkText;   // the check report, UTF-8; empty: the document has no check part
+};
+
+// Paints every page of `document` on `device` (a QPdfWriter or a QPrinter
+// already set up for output), A4 portrait. Returns the number of pages.
+// Throws InputError when the device cannot be painted on.
+int paintReportDocument(QPagedPaintDevice& device, const ReportDocument& document);
+
+// The document as the bytes of a PDF file, fonts embedded. Throws InputError
+// when it cannot be made.
+std::string reportDocumentPdf(const ReportDocument& document);
+
+// reportDocumentPdf for a program without a window (the command line): when
+// the program has no QGuiApplication yet, one is made for the call on Qt's
+// offscreen platform (QT_QPA_PLATFORM is set to "offscreen" for the process
+// first), so no display is needed; Qt's own notes and warnings meanwhile are
+// kept off standard error. Throws InputError as reportDocumentPdf does.
+std::string reportDocumentPdfWithoutDisplay(const ReportDocument& document);
+
+}  // namespace levelnet::print

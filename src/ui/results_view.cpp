@@ -1,0 +1,148 @@
+#include "ui/results_view.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace levelnet::ui {
+
+namespace {
+
+QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr const char* kPointHeaders[] = {"序号", "点号", "类型", "高程(m)", "中误差(mm)"};
+constexpr const char* kObservationHeaders[] = {"序号",         "起点",       "终点",     "观测高差(m)",
+                                               "路线长度(km)", "改正数(mm)", "平差值(m)"};
+// Names read from the left, figures from the right, as in the report: the
+// name columns are 1 and 2 in both tables (点号 and 类型; 起点 and 终点).
+bool isNameColumn(int column) { return column == 1 || column == 2; }
+
+QTableView* makeView(QAbstractItemModel* model, QWidget* parent) {
+  auto* view = new QTableView(parent);
+  view->setModel(model);
+  view->verticalHeader()->hide();
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setAlternatingRowColors(true);
+  // Fixed row heights: no row is measured, so a long table opens at once.
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+  return view;
+}
+
+// Columns as wide as their widest text among the first rows and the header.
+void fitColumns(QTableView* view) {
+  view->horizontalHeader()->setResizeContentsPrecision(500);
+  view->resizeColumnsToContents();
+}
+
+}  // namespace
+
+void ResultRowsModel::setTable(std::shared_ptr<const ResultsTable> table) {
+  beginResetModel();
+  table_ = std::move(table);
+  endResetModel();
+}
+
+int ResultRowsModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid() || !table_) return 0;
+  return static_cast<int>(rows_ == Rows::points ? table_->points.size() : table_->observations.size());
+}
+
+int ResultRowsModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return static_cast<int>(rows_ == Rows::points ? std::size(kPointHeaders) : std::size(kObservationHeaders));
+}
+
+QString ResultRowsModel::text(int row, int column) const {
+  const auto index = static_cast<std::size_t>(row);
+  if (rows_ == Rows::points) {
+    const PointResult& p = table_->points[index];
+    switch (column) {
+      case 0:
+        return QString::number(p.number);
+      case 1:
+        return fromUtf8(p.name);
+      case 2:
+        return p.known ? QStringLiteral("已知点") : QStringLiteral("待定点");
+      case 3:
+        return fromUtf8(p.elevation.text);
+      default:
+        return fromUtf8(p.standardErrorText);
+    }
+  }
+  const ObservationResult& o = table_->observations[index];
+  switch (column) {
+    case 0:
+      return QString::number(o.number);
+    case 1:
+      return fromUtf8(o.from);
+    case 2:
+      return fromUtf8(o.to);
+    case 3:
+      return fromUtf8(o.observedDifference.text);
+    case 4:
+      return fromUtf8(o.routeLength.text);
+    case 5:
+      return fromUtf8(o.correction.text);
+    default:
+      return fromUtf8(o.adjustedDifference.text);
+  }
+}
+
+QVariant ResultRowsModel::data(const QModelIndex& index, int role) const {
+  if (!table_ || !index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+  if (role == Qt::TextAlignmentRole)
+    return QVariant::fromValue(Qt::Alignment(isNameColumn(index.column()) ? Qt::AlignLeft | Qt::AlignVCenter
+                                                                          : Qt::AlignRight | Qt::AlignVCenter));
+  if (role != Qt::DisplayRole) return {};
+  return text(index.row(), index.column());
+}
+
+QVariant ResultRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+  return QString::fromUtf8(rows_ == Rows::points ? kPointHeaders[section] : kObservationHeaders[section]);
+}
+
+QString precisionSummaryText(const PrecisionSummary& p) {
+  QString maxText = fromUtf8(p.maxPointErrorText);
+  if (p.maxPointError) maxText += QStringLiteral("（%1）").arg(fromUtf8(p.maxPointErrorName));
+  return QStringLiteral(
+             "单位权中误差 μ = %1 mm，每公里中误差 = %2 mm；最大点位中误差 M = %3 mm，"
+             "平均点位中误差 = %4 mm；观测值 n = %5，待定点 t = %6，多余观测 f = n − t = %7")
+      .arg(fromUtf8(p.unitWeightError.text), fromUtf8(p.errorPerKilometre.text), maxText,
+           fromUtf8(p.meanPointErrorText))
+      .arg(p.observationCount)
+      .arg(p.parameterCount)
+      .arg(p.redundancy);
+}
+
+ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  summaryLabel = new QLabel(QStringLiteral("平差后此处显示成果表。"), this);
+  summaryLabel->setWordWrap(true);
+  summaryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(summaryLabel);
+  splitter = new QSplitter(Qt::Vertical, this);
+  pointModel_ = new ResultRowsModel(ResultRowsModel::Rows::points, this);
+  observationModel_ = new ResultRowsModel(ResultRowsModel::Rows::observations, this);
+  pointView = makeView(pointModel_, splitter);
+  observationView = makeView(observationModel_, splitter);
+  splitter->addWidget(pointView);
+  splitter->addWidget(observationView);
+  layout->addWidget(splitter, 1);
+}
+
+void ResultsPanel::setTable(std::shared_ptr<const ResultsTable> table) {
+  table_ = std::move(table);
+  pointModel_->setTable(table_);
+  observationModel_->setTable(table_);
+  summaryLabel->setText(table_ ? precisionSummaryText(table_->precision) : QStringLiteral("平差后此处显示成果表。"));
+  fitColumns(pointView);
+  fitColumns(observationView);
+}
+
+}  // namespace levelnet::ui

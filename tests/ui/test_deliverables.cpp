@@ -1,0 +1,530 @@
+// What the window hands out and how it fits real work: the 成果表 tab, the
+// check tab, 保存报告, 导出成果表, PDF and printing, resizing, columns that
+// fit their names, undo, recent files and remembered settings, and the work
+// that runs off the UI thread.
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+
+#include "adjust/results_export.h"
+#include "network/gbk.h"
+#include "network/input_error.h"
+#include "ui/background_task.h"
+#include "ui/report_preview.h"
+#include "ui/results_view.h"
+#include "ui/twips.h"
+#include "window_fixture.h"
+
+using namespace levelnet::ui;
+using namespace levelnet::ui::testing;
+
+namespace {
+
+const QString kCityNetwork = QStringLiteral(LEVELNET_EXAMPLES_DIR "/city_network.pc");
+const QString kCases = QStringLiteral(LEVELNET_CASES_DIR);
+
+QStringList modelRow(const QAbstractItemModel& model, int row) {
+  QStringList texts;
+  for (int c = 0; c < model.columnCount(); ++c) texts << model.index(row, c).data().toString();
+  return texts;
+}
+
+// The lines of a text, "\r\n" or "\n" ended.
+QStringList lines(const QString& text) {
+  QString t = text;
+  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return t.split(u'\n');
+}
+
+QString fromGbk(const QByteArray& bytes) {
+  const levelnet::DecodedText decoded = levelnet::gbkToUtf8(bytes.toStdString());
+  return decoded.badOffset ? QString() : QString::fromStdString(decoded.text);
+}
+
+// pdftotext's text of a PDF file, or a null string where poppler-utils is
+// not installed.
+QString pdfText(const QString& pdf) {
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (tool.isEmpty()) return {};
+  QProcess p;
+  p.start(tool, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+  if (!p.waitForFinished(60000) || p.exitCode() != 0) return QStringLiteral("pdftotext failed");
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+}  // namespace
+
+class DeliverablesTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+  void openAndAdjust(WindowFixture& f, const QString& file = kCityNetwork) {
+    QVERIFY(f.window->openFile(file));
+    f.window->onAdjust();
+    QVERIFY(!f.window->reportView->toPlainText().isEmpty());
+    QVERIFY(f.window->resultsCurrent());
+  }
+
+ private slots:
+  // Every point and observation row of the 成果表 is the report's own line:
+  // section 5 gives 序号, 点号, 最或然值 of each point.
+  void resultsTabAgreesWithTheReport() {
+    WindowFixture f;
+    openAndAdjust(f);
+    MainWindow& w = *f.window;
+    QCOMPARE(w.resultTabs->count(), 3);
+    QCOMPARE(w.resultTabs->tabText(0), QStringLiteral("报告"));
+    QCOMPARE(w.resultTabs->tabText(1), QStringLiteral("成果表"));
+    QCOMPARE(w.resultTabs->tabText(2), QStringLiteral("检核"));
+    const QStringList report = lines(w.reportView->toPlainText());
+    const QAbstractItemModel& points = *w.resultsPanel->pointView->model();
+    QCOMPARE(points.rowCount(), 12);
+    for (int r = 0; r < points.rowCount(); ++r) {
+      const QStringList row = modelRow(points, r);
+      const QStringList expected{row[0], row[1], row[3]};
+      const bool found = std::any_of(report.begin(), report.end(), [&](const QString& line) {
+        return line.split(u' ', Qt::SkipEmptyParts) == expected;
+      });
+      QVERIFY2(found, qPrintable(row.join(u',')));
+      QCOMPARE(row[2], r < 3 ? QStringLiteral("已知点") : QStringLiteral("待定点"));
+      // Known points have no standard error.
+      QCOMPARE(row[4] == QStringLiteral("—"), r < 3);
+    }
+    const QAbstractItemModel& observations = *w.resultsPanel->observationView->model();
+    QCOMPARE(observations.rowCount(), 19);
+    // Section 6: 序号, 观测值, 改正数, 平差值 of each observation.
+    for (int r = 0; r < observations.rowCount(); ++r) {
+      const QStringList row = modelRow(observations, r);
+      const QStringList expected{row[0], row[3], row[5], row[6]};
+      const bool found = std::any_of(report.begin(), report.end(), [&](const QString& line) {
+        return line.split(u' ', Qt::SkipEmptyParts) == expected;
+      });
+      QVERIFY2(found, qPrintable(row.join(u',')));
+    }
+    QVERIFY(w.resultsPanel->summaryLabel->text().contains(QStringLiteral("f = n − t = 10")));
+  }
+
+  // The check tab gives the command line's check report (only the file line
+  // names the file differently).
+  void checkTabGivesTheCheckReport() {
+    WindowFixture f;
+    QVERIFY(f.window->openFile(kCityNetwork));
+    MainWindow& w = *f.window;
+    w.gradeBox->setCurrentIndex(w.gradeBox->findText(QStringLiteral("二等")));
+    w.checkButton->click();
+    QCOMPARE(f.boxes.warnings(), 0);
+    QStringList expected = lines(QString::fromUtf8(fileBytes(kCases + QStringLiteral("/city_network.check"))));
+    QStringList shown = lines(w.checkView->toPlainText());
+    QVERIFY(expected.size() > 10);
+    QCOMPARE(shown.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+      if (expected[i].startsWith(QStringLiteral("文件："))) {
+        QCOMPARE(shown[i], QStringLiteral("文件：city_network.pc"));
+        continue;
+      }
+      QCOMPARE(shown[i], expected[i]);
+    }
+    // A σ that is no number is refused by name.
+    w.sigmaEdit->setText(QStringLiteral("abc"));
+    w.checkButton->click();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY(f.boxes.lastText().contains(QStringLiteral("“abc”")));
+  }
+
+  // 保存报告 writes the report byte for byte as the command line does, in
+  // the encoding chosen, and adds .txt to a name without a suffix.
+  void saveReportWritesTheReport_data() {
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("gbk") << 0 << "report"
+                         << "report.txt"
+                         << "city_network.report.gbk";
+    QTest::newRow("utf-8") << 1 << "report-utf8.txt"
+                           << "report-utf8.txt"
+                           << "city_network.report";
+  }
+  void saveReportWritesTheReport() {
+    QFETCH(int, filter);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QString, expected);
+    WindowFixture f;
+    openAndAdjust(f);
+    f.dialogs.answers.push_back(path(typed));
+    f.dialogs.filterAnswers.push_back(filter);
+    QVERIFY(f.window->onSaveReport());
+    QCOMPARE(f.boxes.warnings(), 0);
+    const QByteArray bytes = fileBytes(path(written));
+    QVERIFY(bytes.contains("\r\n"));
+    QCOMPARE(bytes, fileBytes(kCases + u'/' + expected));
+  }
+
+  // Each export format, read back and compared with the report's figures.
+  void exportsEveryFormat_data() {
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("csv utf-8") << 0 << "out"
+                               << "out.csv";
+    QTest::newRow("csv gbk") << 1 << "out-gbk.csv"
+                             << "out-gbk.csv";
+    QTest::newRow("xlsx") << 2 << "out.xlsx"
+                          << "out.xlsx";
+    QTest::newRow("json") << 3 << "out.json"
+                          << "out.json";
+    QTest::newRow("text") << 4 << "out.txt"
+                          << "out.txt";
+  }
+  void exportsEveryFormat() {
+    QFETCH(int, filter);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    WindowFixture f;
+    openAndAdjust(f);
+    f.dialogs.answers.push_back(path(typed));
+    f.dialogs.filterAnswers.push_back(filter);
+    const bool exported = f.window->onExportResults();
+    if (filter == 2 && !levelnet::xlsxAvailable()) {
+      QVERIFY(!exported);
+      QSKIP("this build writes no XLSX");
+    }
+    QVERIFY(exported);
+    QCOMPARE(f.boxes.warnings(), 0);
+    const QByteArray bytes = fileBytes(path(written));
+    QVERIFY(!bytes.isEmpty());
+    switch (filter) {
+      case 0:
+      case 1: {
+        QCOMPARE(bytes.startsWith("\xEF\xBB\xBF"), filter == 0);
+        const QString text = filter == 0 ? QString::fromUtf8(bytes.mid(3)) : fromGbk(bytes);
+        QVERIFY(lines(text).contains(QStringLiteral("10,村委会,待定点,54.3985,1.2")));
+        break;
+      }
+      case 2:
+        QVERIFY(bytes.startsWith("PK\x03\x04"));  // a zip archive, as every XLSX is
+        break;
+      case 3: {
+        const QJsonObject json = QJsonDocument::fromJson(bytes).object();
+        const QJsonArray points = json.value(QStringLiteral("points")).toArray();
+        QCOMPARE(points.size(), 12);
+        QCOMPARE(points[9].toObject().value(QStringLiteral("name")).toString(), QStringLiteral("村委会"));
+        QCOMPARE(points[9].toObject().value(QStringLiteral("elevationText")).toString(), QStringLiteral("54.3985"));
+        break;
+      }
+      default:
+        QVERIFY(QString::fromUtf8(bytes).contains(QStringLiteral("村委会")));
+        QVERIFY(QString::fromUtf8(bytes).contains(QStringLiteral("54.3985")));
+    }
+  }
+
+  // 导出 PDF and 打印 (to a PDF printer) give pages with the Chinese names
+  // and the elevations.
+  void pdfAndPrintHoldTheResults() {
+    WindowFixture f;
+    openAndAdjust(f);
+    f.dialogs.answers.push_back(path(QStringLiteral("city")));
+    QVERIFY(f.window->onExportPdf());
+    f.dialogs.printerFile = path(QStringLiteral("printed.pdf"));
+    QVERIFY(f.window->onPrint());
+    QCOMPARE(f.dialogs.printDialogs, 1);
+    QCOMPARE(f.boxes.warnings(), 0);
+    for (const QString& pdf : {path(QStringLiteral("city.pdf")), path(QStringLiteral("printed.pdf"))}) {
+      QVERIFY2(fileBytes(pdf).startsWith("%PDF"), qPrintable(pdf));
+      const QString text = pdfText(pdf);
+      if (text.isNull()) continue;  // no pdftotext here: the command-line test reads the text
+      for (const QString& word : {QStringLiteral("村委会"), QStringLiteral("54.3985"), QStringLiteral("第 1 页")})
+        QVERIFY2(text.contains(word), qPrintable(pdf + u' ' + word));
+    }
+    // A cancelled print dialog prints nothing and says nothing.
+    f.dialogs.printerFile.clear();
+    QVERIFY(!f.window->onPrint());
+    QCOMPARE(f.boxes.warnings(), 0);
+  }
+
+  // Nothing is handed out for data changed after the adjustment, nor before
+  // there is one; no dialog is shown and no file written.
+  void outputsNeedCurrentResults() {
+    WindowFixture f;
+    MainWindow& w = *f.window;
+    QVERIFY(!w.onExportResults());
+    QCOMPARE(f.boxes.warnings(), 1);
+    openAndAdjust(f);
+    w.pointTable->setFocus();
+    w.pointTable->setCurrentRow(4);
+    w.pointTable->setCurrentColumn(2);
+    WindowFixture::type(QStringLiteral("9"));
+    WindowFixture::enter();
+    QVERIFY(!w.resultsCurrent());
+    QVERIFY(w.resultsPanel->summaryLabel->text().contains(QStringLiteral("请重新平差")));
+    for (auto command :
+         {&MainWindow::onExportResults, &MainWindow::onExportPdf, &MainWindow::onSaveReport, &MainWindow::onPrint}) {
+      const int before = f.boxes.warnings();
+      QVERIFY(!(w.*command)());
+      QCOMPARE(f.boxes.warnings(), before + 1);
+      QVERIFY(f.boxes.lastText().contains(QStringLiteral("重新计算")));
+    }
+    QVERIFY(f.dialogs.calls.empty());
+    QCOMPARE(f.dialogs.printDialogs, 0);
+    w.onAdjust();
+    QVERIFY(w.resultsCurrent());
+  }
+
+  // The tables and the report grow with the window; typing still lands in
+  // the cell the editor lies over.
+  void resizingGrowsTablesAndReport() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    MainWindow& w = *f.window;
+    const QSize points = w.pointTable->size(), observations = w.observationTable->size(), report = w.reportView->size();
+    w.resize(w.width() + 300, w.height() + 240);
+    QTRY_VERIFY(w.reportView->width() > report.width() + 200);
+    QVERIFY(w.reportView->height() > report.height() + 200);
+    QVERIFY(w.observationTable->height() > observations.height() + 100);
+    QVERIFY(w.pointTable->height() > points.height() + 50);
+    QCOMPARE(w.observationTable->width(), observations.width());  // the splitter gives width to the report
+    // Dragging the splitter widens the tables.
+    const QList<int> sizes = w.mainSplitter->sizes();
+    w.mainSplitter->setSizes({sizes[0] + 150, sizes[1] - 150});
+    QTRY_VERIFY(w.observationTable->width() >= observations.width() + 140);
+    QVERIFY(w.pointTable->width() >= points.width() + 140);
+    // The buttons stay below the observation table.
+    QVERIFY(w.newButton->geometry().top() >= w.observationTable->geometry().bottom());
+    f.typeCounts(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"));
+    w.observationTable->setFocus();
+    WindowFixture::type(QStringLiteral("BM1"));
+    QCOMPARE(w.observationCellEditor->geometry().topLeft(),
+             w.observationTable->geometry().topLeft() +
+                 QPoint(pixelsX(w.observationTable->currentCellLeft()), pixelsY(w.observationTable->currentCellTop())));
+    WindowFixture::enter();
+    QCOMPARE(w.observationTable->cellText(1, 1), QStringLiteral("BM1"));
+  }
+
+  // Names of twelve Chinese characters show whole, after Open and after typing.
+  void longNamesFitTheirColumns() {
+    const QString longName = QStringLiteral("东城区人民政府村委会水准点");  // 13 characters
+    const QByteArray file = QByteArray("1,1,1,1\r\n") + QByteArray("BM1,10.000\r\n") + longName.left(12).toUtf8() +
+                            ",\r\n" + QByteArray("BM1,") + longName.left(12).toUtf8() + ",1.234,1.2\r\n";
+    const std::optional<std::string> gbk = levelnet::utf8ToGbk(file.toStdString());
+    QVERIFY(gbk.has_value());
+    QVERIFY(writeBytes(path(QStringLiteral("long.pc")), QByteArray::fromStdString(*gbk)));
+    WindowFixture f;
+    MainWindow& w = *f.window;
+    QVERIFY(w.openFile(path(QStringLiteral("long.pc"))));
+    const QFontMetrics metrics(w.observationTable->font());
+    const int needed = metrics.horizontalAdvance(longName.left(12));
+    QVERIFY(pixelsX(w.observationTable->columnWidth(2)) >= needed);
+    QVERIFY(pixelsX(w.pointTable->columnWidth(1)) >= needed);
+    // The input pane widened with its columns: the observation table shows all of them.
+    QTRY_VERIFY(w.isVisible());
+    int columns = 0;
+    for (int c = 0; c < w.observationTable->columnCount(); ++c) columns += pixelsX(w.observationTable->columnWidth(c));
+    QTRY_VERIFY2(w.observationTable->width() >= columns,
+                 qPrintable(QStringLiteral("%1 < %2").arg(w.observationTable->width()).arg(columns)));
+    // Typing a longer name widens its column at once.
+    const int before = w.observationTable->columnWidth(1);
+    w.observationTable->setFocus();
+    w.observationTable->setCurrentRow(1);
+    w.observationTable->setCurrentColumn(1);
+    WindowFixture::type(longName);
+    WindowFixture::enter();
+    QCOMPARE(w.observationTable->cellText(1, 1), longName);
+    QVERIFY(w.observationTable->columnWidth(1) > before);
+    QVERIFY(pixelsX(w.observationTable->columnWidth(1)) >= metrics.horizontalAdvance(longName));
+    // New gives the columns back their designed widths.
+    w.onNew();
+    QCOMPARE(w.observationTable->columnWidth(1), 600);
+  }
+
+  // Ctrl+Z and Ctrl+Y on the table undo and redo typed cells, in order;
+  // Open forgets what came before it.
+  void undoAndRedoOfTypedCells() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    MainWindow& w = *f.window;
+    f.typeCounts(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"));
+    w.pointTable->setFocus();
+    WindowFixture::type(QStringLiteral("BM1"));
+    WindowFixture::enter();
+    WindowFixture::type(QStringLiteral("10.5"));
+    WindowFixture::enter();
+    QCOMPARE(w.pointTable->cellText(1, 2), QStringLiteral("10.5"));
+    QVERIFY(w.windowTitle().endsWith(u'*'));
+    w.pointTable->setFocus();
+    WindowFixture::key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.pointTable->cellText(1, 2), QString());
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    WindowFixture::key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.pointTable->cellText(1, 1), QString());
+    QVERIFY(!w.undoAction->isEnabled());
+    WindowFixture::key(Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QVERIFY(w.undoAction->isEnabled());
+    QVERIFY(w.redoAction->isEnabled());
+    QVERIFY(w.openFile(kCityNetwork));
+    QVERIFY(!w.undoAction->isEnabled());
+    QVERIFY(!w.redoAction->isEnabled());
+    QVERIFY(!w.windowTitle().endsWith(u'*'));
+  }
+
+  // The last files opened or saved come back in 最近打开的文件, newest first,
+  // with the window's size, in the next session; a file gone is dropped.
+  void recentFilesAndSizeAreRemembered() {
+    QVERIFY(writeBytes(path(QStringLiteral("a.pc")), nineLineFile()));
+    QVERIFY(writeBytes(path(QStringLiteral("b.pc")), nineLineFile()));
+    QSize size;
+    {
+      WindowFixture f;
+      QVERIFY(f.window->openFile(path(QStringLiteral("a.pc"))));
+      QVERIFY(f.window->openFile(path(QStringLiteral("b.pc"))));
+      QVERIFY(f.window->openFile(path(QStringLiteral("a.pc"))));
+      f.window->resize(f.window->width() + 120, f.window->height() + 80);
+      size = f.window->size();
+      QVERIFY(f.window->close());
+    }
+    WindowFixture f(true);
+    MainWindow& w = *f.window;
+    QCOMPARE(w.recentFiles(), (QStringList{path(QStringLiteral("a.pc")), path(QStringLiteral("b.pc"))}));
+    QCOMPARE(w.recentMenu->actions().size(), 2);
+    QCOMPARE(w.size(), size);
+    QVERIFY(QFile::remove(path(QStringLiteral("b.pc"))));
+    w.recentMenu->actions()[1]->trigger();
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY(f.boxes.lastText().contains(QStringLiteral("已不存在")));
+    QCOMPARE(w.recentFiles(), QStringList{path(QStringLiteral("a.pc"))});
+    w.recentMenu->actions()[0]->trigger();
+    QCOMPARE(w.currentFile(), path(QStringLiteral("a.pc")));
+  }
+
+  // The menu bar holds every command, with its shortcut.
+  void menusHoldTheCommands() {
+    WindowFixture f;
+    MainWindow& w = *f.window;
+    const struct {
+      QAction* action;
+      QKeySequence keys;
+    } expected[] = {
+        {w.newAction, QKeySequence(Qt::CTRL | Qt::Key_N)},  {w.openAction, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {w.saveAction, QKeySequence(Qt::CTRL | Qt::Key_S)}, {w.printAction, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {w.undoAction, QKeySequence(Qt::CTRL | Qt::Key_Z)}, {w.redoAction, QKeySequence(Qt::CTRL | Qt::Key_Y)}};
+    for (const auto& e : expected) QCOMPARE(e.action->shortcut(), e.keys);
+    QStringList titles;
+    for (QAction* menu : w.menuBar()->actions()) titles << menu->text();
+    QCOMPARE(titles, (QStringList{"文件(&F)", "编辑(&E)", "平差(&A)", "帮助(&H)"}));
+    QStringList fileItems;
+    for (QAction* a : w.menuBar()->actions()[0]->menu()->actions())
+      if (!a->isSeparator()) fileItems << a->text();
+    QCOMPARE(fileItems, (QStringList{"新建", "打开…", "保存…", "另存为…", "最近打开的文件", "保存报告…", "导出成果表…",
+                                     "导出 PDF…", "打印…", "退出"}));
+  }
+
+  // The report view keeps the head and the tail of a long report, whole
+  // lines only, and says what it left out.
+  void reportPreviewKeepsHeadAndTail_data() {
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<int>("headBytes");
+    QTest::addColumn<int>("tailBytes");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("fits") << 10 << 1000 << 1000 << true;
+    QTest::newRow("fits with the tail") << 10 << 40 << 1000 << true;
+    QTest::newRow("head and tail") << 1000 << 200 << 100 << false;
+  }
+  void reportPreviewKeepsHeadAndTail() {
+    QFETCH(int, lineCount);
+    QFETCH(int, headBytes);
+    QFETCH(int, tailBytes);
+    QFETCH(bool, complete);
+    ReportPreviewSink sink(nullptr, static_cast<std::size_t>(headBytes), static_cast<std::size_t>(tailBytes));
+    QStringList all;
+    std::string block;
+    for (int i = 1; i <= lineCount; ++i) {
+      const QString line = QStringLiteral("第%1行 %2").arg(i).arg(QString(i % 7, u'x'));
+      all << line;
+      block += line.toStdString() + "\r\n";
+      if (i % 3 == 0) {  // blocks of several lines, as the report writer gives
+        sink.write(block);
+        block.clear();
+      }
+    }
+    sink.write(block);
+    QCOMPARE(sink.complete(), complete);
+    QCOMPARE(sink.totalBytes(), static_cast<std::size_t>((all.join(QStringLiteral("\r\n")) + "\r\n").toUtf8().size()));
+    const QStringList shown = sink.viewText().split(u'\n');
+    if (complete) {
+      QCOMPARE(shown, all + QStringList{QString()});
+      return;
+    }
+    // Head lines from the start, tail lines up to the end, a note between.
+    const int note =
+        static_cast<int>(std::find_if(shown.begin(), shown.end(),
+                                      [](const QString& l) { return l.contains(QStringLiteral("保存报告")); }) -
+                         shown.begin());
+    QVERIFY(note < shown.size());
+    QVERIFY(note > 2);
+    for (int i = 0; i < note - 1; ++i) QCOMPARE(shown[i], all[i]);
+    QCOMPARE(shown[note - 1], QString());
+    QCOMPARE(shown[note + 1], QString());
+    const QStringList tail = shown.mid(note + 2);
+    QVERIFY(tail.size() > 2);
+    for (int i = 0; i < tail.size() - 1; ++i) QCOMPARE(tail[i], all[all.size() - (tail.size() - 1) + i]);
+    const int omitted = lineCount - (note - 1) - (tail.size() - 1);
+    QVERIFY(shown[note].contains(QStringLiteral("中间 %1 行未显示").arg(omitted)));
+  }
+
+  // Work off the UI thread: its result, its exception, and 取消 in the
+  // progress dialog, which shows only for work that takes a while.
+  void backgroundWorkEndsAsItShould() {
+    QWidget parent;
+    int value = 0;
+    TaskResult done = runInBackground(&parent, QStringLiteral("test"), [&](const CancelFlag&) { value = 42; });
+    QCOMPARE(int(done.end), int(TaskEnd::finished));
+    QCOMPARE(value, 42);
+    TaskResult failed = runInBackground(&parent, QStringLiteral("test"),
+                                        [](const CancelFlag&) { throw levelnet::InputError("坏数据"); });
+    QCOMPARE(int(failed.end), int(TaskEnd::failed));
+    QVERIFY_THROWS_EXCEPTION(levelnet::InputError, std::rethrow_exception(failed.error));
+    bool dialogShown = false;
+    QTimer::singleShot(1500, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<QProgressDialog*>(top); progress != nullptr && progress->isVisible()) {
+          dialogShown = true;
+          for (QPushButton* button : progress->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("取消")) button->click();
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    TaskResult cancelled = runInBackground(&parent, QStringLiteral("test"), [&](const CancelFlag& cancel) {
+      while (std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+        stopIfCancelled(cancel);
+        QThread::msleep(5);
+      }
+    });
+    QVERIFY(dialogShown);
+    QCOMPARE(int(cancelled.end), int(TaskEnd::cancelled));
+    QVERIFY(std::chrono::steady_clock::now() - start < std::chrono::seconds(20));
+  }
+};
+
+QTEST_MAIN(DeliverablesTest)
+#include "test_deliverables.moc"
