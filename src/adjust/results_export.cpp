@@ -50,7 +50,8 @@ void appendCsvField(std::string& out, std::string_view field) {
   out.push_back('"');
 }
 
-void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+template <typename Fields>
+void appendCsvFields(std::string& out, const Fields& fields) {
   bool first = true;
   for (std::string_view f : fields) {
     if (!first) out.push_back(',');
@@ -58,6 +59,32 @@ void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fiel
     appendCsvField(out, f);
   }
   out.append("\r\n");
+}
+
+void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) { appendCsvFields(out, fields); }
+void appendCsvRow(std::string& out, const std::vector<std::string>& fields) { appendCsvFields(out, fields); }
+
+// The observation table's header and rows, with the check's r and w (τ)
+// where they were added; shared by CSV, text and XLSX.
+bool hasCheckFigures(const ResultsTable& table) { return !table.testStatisticName.empty(); }
+
+std::vector<std::string> observationHeader(const ResultsTable& table) {
+  std::vector<std::string> header = {"序号", "起点", "终点", "观测高差(m)", "路线长度(km)", "改正数(mm)", "平差值(m)"};
+  if (hasCheckFigures(table)) {
+    header.push_back("多余观测分量 r");
+    header.push_back("统计量 " + table.testStatisticName);
+  }
+  return header;
+}
+
+std::vector<std::string> observationRow(const ResultsTable& table, const ObservationResult& o) {
+  std::vector<std::string> row = {std::to_string(o.number), o.from, o.to, o.observedDifference.text,
+                                  o.routeLength.text, o.correction.text, o.adjustedDifference.text};
+  if (hasCheckFigures(table)) {
+    row.push_back(o.redundancyText);
+    row.push_back(o.testStatisticText);
+  }
+  return row;
 }
 
 const char* pointKind(const PointResult& p) { return p.known ? "已知点" : "待定点"; }
@@ -242,10 +269,8 @@ std::string resultsCsv(const ResultsTable& table, ResultsEncoding encoding) {
     appendCsvRow(out, {std::to_string(p.number), p.name, pointKind(p), p.elevation.text, p.standardErrorText});
   out.append("\r\n");
   appendCsvRow(out, {"观测值"});
-  appendCsvRow(out, {"序号", "起点", "终点", "观测高差(m)", "路线长度(km)", "改正数(mm)", "平差值(m)"});
-  for (const ObservationResult& o : table.observations)
-    appendCsvRow(out, {std::to_string(o.number), o.from, o.to, o.observedDifference.text, o.routeLength.text,
-                       o.correction.text, o.adjustedDifference.text});
+  appendCsvRow(out, observationHeader(table));
+  for (const ObservationResult& o : table.observations) appendCsvRow(out, observationRow(table, o));
   out.append("\r\n");
   appendCsvRow(out, {"精度评定"});
   appendCsvRow(out, {"项目", "值"});
@@ -282,6 +307,12 @@ std::string resultsJson(const ResultsTable& table) {
     o.result("routeLength", ob.routeLength);
     o.result("correction", ob.correction);
     o.result("adjustedDifference", ob.adjustedDifference);
+    if (hasCheckFigures(table)) {
+      o.number("redundancy", ob.redundancy);
+      o.text("redundancyText", ob.redundancyText);
+      o.number("testStatistic", ob.testStatistic);
+      o.text("testStatisticText", ob.testStatisticText);
+    }
     o.close();
   }
   out.append("],\n\"precision\":");
@@ -302,6 +333,7 @@ std::string resultsJson(const ResultsTable& table) {
   o.integer("observationCount", s.observationCount);
   o.integer("parameterCount", s.parameterCount);
   o.integer("redundancy", s.redundancy);
+  if (hasCheckFigures(table)) o.text("testStatisticName", table.testStatisticName);
   o.close();
   out.append("}\n");
   return out;
@@ -322,18 +354,11 @@ std::string resultsText(const ResultsTable& table, ResultsEncoding encoding) {
                      rows);
   out.append("\r\n二、观测值\r\n");
   rows.clear();
-  for (const ObservationResult& o : table.observations)
-    rows.push_back({std::to_string(o.number), o.from, o.to, o.observedDifference.text, o.routeLength.text,
-                    o.correction.text, o.adjustedDifference.text});
-  appendAlignedTable(out,
-                     {{"序号", Align::right},
-                      {"起点", Align::left},
-                      {"终点", Align::left},
-                      {"观测高差(m)", Align::right},
-                      {"路线长度(km)", Align::right},
-                      {"改正数(mm)", Align::right},
-                      {"平差值(m)", Align::right}},
-                     rows);
+  for (const ObservationResult& o : table.observations) rows.push_back(observationRow(table, o));
+  std::vector<Column> columns;
+  for (const std::string& title : observationHeader(table))
+    columns.push_back({title, columns.size() == 1 || columns.size() == 2 ? Align::left : Align::right});
+  appendAlignedTable(out, columns, rows);
   const PrecisionSummary& s = table.precision;
   out.append("\r\n三、精度评定\r\n");
   out.append("单位权中误差 μ = ±" + s.unitWeightError.text + " mm\r\n");
@@ -470,6 +495,7 @@ std::string resultsXlsx(const ResultsTable& table) {
     lxw_format* metres4 = decimals(4);
     lxw_format* metres3 = decimals(3);
     lxw_format* tenths = decimals(1);
+    lxw_format* hundredths = decimals(2);
 
     lxw_worksheet* points = book.sheet("点成果");
     writeHeader(points, 0, {"序号", "点号", "类型", "高程(m)", "中误差(mm)"}, bold);
@@ -491,8 +517,9 @@ std::string resultsXlsx(const ResultsTable& table) {
     require(worksheet_set_column(points, 3, 4, 12, nullptr));
 
     lxw_worksheet* observations = book.sheet("观测值");
-    writeHeader(observations, 0, {"序号", "起点", "终点", "观测高差(m)", "路线长度(km)", "改正数(mm)", "平差值(m)"},
-                bold);
+    const std::vector<std::string> header = observationHeader(table);
+    for (std::size_t c = 0; c < header.size(); ++c)
+      require(worksheet_write_string(observations, 0, static_cast<lxw_col_t>(c), header[c].c_str(), bold));
     row = 1;
     for (const ObservationResult& o : table.observations) {
       require(worksheet_write_number(observations, row, 0, o.number, whole));
@@ -503,6 +530,14 @@ std::string resultsXlsx(const ResultsTable& table) {
       require(worksheet_write_number(observations, row, 4, o.routeLength.value, nullptr));
       require(worksheet_write_number(observations, row, 5, figureOf(o.correction), tenths));
       require(worksheet_write_number(observations, row, 6, figureOf(o.adjustedDifference), metres4));
+      if (hasCheckFigures(table)) {
+        require(worksheet_write_number(observations, row, 7, shownFigure(o.redundancyText).value_or(0.0), metres3));
+        if (o.testStatistic)
+          require(worksheet_write_number(observations, row, 8, shownFigure(o.testStatisticText).value_or(0.0),
+                                         hundredths));
+        else
+          require(worksheet_write_string(observations, row, 8, kNoValueText, nullptr));
+      }
       ++row;
     }
     ++row;
@@ -520,7 +555,7 @@ std::string resultsXlsx(const ResultsTable& table) {
     }
     require(worksheet_set_column(observations, 0, 0, 6, nullptr));
     require(worksheet_set_column(observations, 1, 2, 14, nullptr));
-    require(worksheet_set_column(observations, 3, 6, 13, nullptr));
+    require(worksheet_set_column(observations, 3, hasCheckFigures(table) ? 8 : 6, 13, nullptr));
     book.close();
   }
   std::ifstream in(target, std::ios::binary);

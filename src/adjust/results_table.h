@@ -42,6 +42,11 @@ struct ObservationResult {
   ResultNumber routeLength;         // km, the general text (the window's)
   ResultNumber correction;          // v, mm, the stored 0.1 mm value, text "0.0"
   ResultNumber adjustedDifference;  // m, text "0.0000"
+  // From the data check, where it ran (addCheckFigures in src/check): the
+  // redundancy number r (text "0.000") and the test statistic w or τ (text
+  // "+0.00"; no value and kNoValueText where the observation is not tested).
+  std::optional<double> redundancy, testStatistic;
+  std::string redundancyText, testStatisticText;
 };
 
 struct PrecisionSummary {
@@ -61,6 +66,9 @@ struct ResultsTable {
   std::vector<PointResult> points;              // in point order, known points first
   std::vector<ObservationResult> observations;  // in table order
   PrecisionSummary precision;
+  // "w" (Baarda's test, with an a-priori σ) or "τ" (Pope's test) once the
+  // check's figures were added; empty without them.
+  std::string testStatisticName;
 };
 
 // The table of computed results. Throws InputError should a value not be

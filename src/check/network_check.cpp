@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/results_table.h"
 #include "network/gbk.h"
 #include "network/input_error.h"
 #include "network/number_text.h"
@@ -447,7 +448,28 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   CheckOutcome outcome;
   outcome.report = writeCheckReport(run.net, findings, options, fileName);
   outcome.passed = findings.passed;
+  outcome.residuals = findings.residuals;
   return outcome;
+}
+
+void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals) {
+  if (residuals.rows.size() != table.observations.size() + 1)
+    throw InputError("检核结果与成果表的观测值个数不同，无法合并");
+  const bool tested = residuals.test != BlunderTest::none;
+  for (std::size_t k = 1; k < residuals.rows.size(); ++k) {
+    const Residual& r = residuals.rows[k];
+    ObservationResult& o = table.observations[k - 1];
+    o.redundancy = r.redundancy;
+    o.redundancyText = fixed(r.redundancy, 3);
+    if (tested && r.standardised) {
+      o.testStatistic = r.w;
+      o.testStatisticText = signedFixed(r.w, 2);
+    } else {
+      o.testStatistic.reset();
+      o.testStatisticText = kNoValueText;
+    }
+  }
+  table.testStatisticName = residuals.test == BlunderTest::popeTau ? "τ" : "w";
 }
 
 }  // namespace levelnet

@@ -15,6 +15,7 @@
 namespace levelnet {
 
 struct AdjustmentResults;
+struct ResultsTable;
 
 struct CheckOptions {
   std::string grade;    // "", "二等", "三等", "四等" or "等外"
@@ -68,11 +69,17 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
 struct CheckOutcome {
   std::string report;  // UTF-8, lines end in "\r\n"
   bool passed = true;  // CheckFindings::passed
+  ResidualAnalysis residuals;  // r, w and MDB of every observation
 };
 
 // Checks a gathered network (the same network Adjust would run): adjusts
 // it, without writing the adjustment's report, and writes the check report.
 // Throws InputError for bad options or a network the adjustment refuses.
 CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName);
+
+// Adds the check's r and w (or τ) of every observation to the 成果表 of the
+// same network, with the texts of the check report. Throws InputError when
+// the table and the analysis are not of the same observations.
+void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals);
 
 }  // namespace levelnet

@@ -19,6 +19,8 @@
 #ifdef LEVELNET_WITH_CHECK
 #include "check/network_check.h"
 #endif
+#include "fieldbook/import.h"
+#include "fieldbook/tolerances.h"
 #include "network/gbk.h"
 #include "network/input_error.h"
 #include "network/number_text.h"
@@ -59,12 +61,15 @@ const char kUsageText[] =
     "      用稀疏分解，可平差大网（最多 500000 个点、1000000 个观测值）\n"
     "  levelnet check [选项] FILE.pc ...\n"
     "      检核观测数据：闭合差与限差、M_W、单位权方差的χ²检验、粗差探测与 MDB\n"
-    "  levelnet results [--format txt|csv|json|xlsx] [-o OUT] [--encoding utf-8|gbk] FILE.pc\n"
+    "  levelnet results [--format txt|csv|json|xlsx] [-o OUT] [--encoding utf-8|gbk] [--with-check] FILE.pc\n"
     "      平差并写出成果表（点成果、观测值、精度评定）；默认 txt 到标准输出，xlsx 必须用 -o\n"
     "  levelnet report [选项] FILE.pc --pdf OUT.pdf [--with-check]\n"
     "      平差并生成 PDF 报告（A4：成果表、精度评定、平差报告全文，--with-check 时附检核报告）\n"
     "  levelnet normalize [选项] IN.pc OUT.pc\n"
     "      读入 IN.pc 并按“保存”的格式（GBK 编码）写成 OUT.pc；OUT 为 - 时写到标准输出\n"
+    "  levelnet import FIELD_FILE ... -o NET.pc [--grade 四等] [--known BM1=12.345 ...]\n"
+    "      读入观测手簿（CSV）或电子水准仪数据（Leica GSI-8/16、Trimble DiNi M5），逐站检核，\n"
+    "      往返测取平均，写成平差文件 NET.pc；检核报告写到标准输出\n"
     "  levelnet --version | --help\n"
     "选项:\n"
     "  -o FILE, --output FILE   报告写到 FILE（安全保存），不写标准输出\n"
@@ -74,16 +79,22 @@ const char kUsageText[] =
     "                           json（UTF-8）、xlsx（工作表“点成果”和“观测值”）\n"
     "  --grade 二等|三等|四等|等外  --terrain 平原|山区  --sigma-km S   （check）等级、地形、每公里中误差(mm)\n"
     "  --pdf OUT.pdf            （report）PDF 写到 OUT.pdf（安全保存）；OUT 为 - 时写到标准输出\n"
-    "  --with-check             （report）PDF 附检核报告（检核选项同 check；--grade 也写入标题栏）\n"
+    "  --with-check             （report）PDF 附检核报告（检核选项同 check；--grade 也写入标题栏）；\n"
+    "                           （results）观测值附检核的多余观测分量 r 与统计量 w（或 τ）\n"
+    "  --known 点名=高程         （import）已知点及其高程(m)，可重复，也可用逗号分隔多个\n"
+    "  --section-end 点名       （import）数字水准仪线路中的分段点，可重复\n"
+    "  --unit-length L          （import）单位权长度(km)，默认 1\n"
+    "  --weight length|stations （import）按路线长度（默认）或按测站数定权\n"
+    "  --grade 二等|三等|四等|工程二等|工程三等|工程四等|工程五等  --terrain 平原|山区   （import）默认四等\n"
     "  -                        作为文件名：标准输入\n"
     "  --                       选项到此为止，其后都是文件名\n"
     "退出码: 0 完成（report 写出了 PDF 即为 0，检核结论见 PDF）; 1 文件或数据无法使用、输出无法写入; 2 用法错误; "
-    "3 检核未通过或无法检核; 多个文件时取最严重者\n";
+    "3 检核未通过或无法检核（import：有测站或测段超限，NET.pc 仍已写出）; 多个文件时取最严重者\n";
 
 // The short usage a usage error ends with.
 const char kShortUsage[] =
     "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet report FILE.pc --pdf "
-    "OUT.pdf | levelnet normalize IN.pc OUT.pc（levelnet --help 显示全部说明）\n";
+    "OUT.pdf | levelnet normalize IN.pc OUT.pc | levelnet import FIELD_FILE ... -o NET.pc（levelnet --help 显示全部说明）\n";
 
 struct Arguments {
   std::string command;
@@ -98,6 +109,12 @@ struct Arguments {
   bool resultsOnly = false;  // adjust --results: sections 1, 5, 6 and 7 only
   std::string pdf;         // report: the PDF file
   bool withCheck = false;  // report: the check report goes into the PDF too
+  // import: known points, section ends, unit-weight length, weighting.
+  std::vector<std::pair<std::string, std::string>> known;
+  std::vector<std::string> sectionEnds;
+  std::string unitLength;
+  std::string weight;
+  bool importOptionGiven = false;
   bool help = false;
   bool version = false;
 };
@@ -167,6 +184,35 @@ Arguments parse(int argc, const char* const* argv) {
       if (a.pdf.empty()) throw UsageError("--pdf 后面缺少文件名");
     } else if (arg == "--with-check") {
       a.withCheck = true;
+    } else if (arg == "--known" || arg == "--section-end" || arg == "--unit-length" || arg == "--weight") {
+      if (i + 1 >= argc) throw UsageError(arg + " 后面缺少值");
+      const std::string value = argv[++i];
+      a.importOptionGiven = true;
+      if (arg == "--unit-length") {
+        a.unitLength = value;
+      } else if (arg == "--weight") {
+        if (value != "length" && value != "stations")
+          throw UsageError("--weight 的值“" + value + "”不对（可用 length 或 stations）");
+        a.weight = value;
+      } else {
+        // Several values may be given at once, separated by commas.
+        std::size_t start = 0;
+        while (start <= value.size()) {
+          std::size_t comma = value.find(',', start);
+          if (comma == std::string::npos) comma = value.size();
+          const std::string item = value.substr(start, comma - start);
+          start = comma + 1;
+          if (arg == "--section-end") {
+            if (item.empty()) throw UsageError("--section-end 后面的点名为空");
+            a.sectionEnds.push_back(item);
+            continue;
+          }
+          const std::size_t eq = item.find('=');
+          if (eq == std::string::npos || eq == 0 || eq + 1 == item.size())
+            throw UsageError("--known 的值“" + item + "”应写成 点名=高程，如 BM1=12.345");
+          a.known.emplace_back(item.substr(0, eq), item.substr(eq + 1));
+        }
+      }
     } else if (arg == "--grade" || arg == "--terrain" || arg == "--sigma-km") {
       if (i + 1 >= argc) throw UsageError(arg + " 后面缺少值");
       (arg == "--grade" ? a.grade : arg == "--terrain" ? a.terrain : a.sigmaKm) = argv[++i];
@@ -186,12 +232,18 @@ Arguments parse(int argc, const char* const* argv) {
   } else if (a.command == "results") {
     if (a.files.size() != 1) throw UsageError("results 需要一个文件名");
     if (a.format == "xlsx" && a.output.empty()) throw UsageError("--format xlsx 需要用 -o 指定输出文件");
+    if (checkOptionGiven && !a.withCheck)
+      throw UsageError("--grade、--terrain 和 --sigma-km 用于检核：results 须同时给出 --with-check");
   } else if (a.command == "report") {
     if (a.files.size() != 1) throw UsageError("report 需要一个文件名");
     if (a.pdf.empty()) throw UsageError("report 需要用 --pdf 指定输出的 PDF 文件");
     if (!a.output.empty()) throw UsageError("report 的输出文件用 --pdf 指定，不接受 -o");
     if ((!a.terrain.empty() || !a.sigmaKm.empty()) && !a.withCheck)
       throw UsageError("--terrain 和 --sigma-km 只用于检核：report 须同时给出 --with-check");
+  } else if (a.command == "import") {
+    if (a.files.empty()) throw UsageError("import 需要至少一个观测手簿或数据文件");
+    if (a.output.empty()) throw UsageError("import 需要用 -o 指定要写出的平差文件（.pc）");
+    if (!a.sigmaKm.empty()) throw UsageError("--sigma-km 只用于 check 和 report");
   } else if (a.command == "normalize") {
     if (a.files.size() != 2) throw UsageError("normalize 需要输入和输出两个文件名");
     if (!a.output.empty()) throw UsageError("normalize 的输出文件就是 OUT，不接受 -o");
@@ -201,9 +253,14 @@ Arguments parse(int argc, const char* const* argv) {
   }
   if (a.formatGiven && a.command != "results") throw UsageError("--format 只用于 results");
   if (a.resultsOnly && a.command != "adjust") throw UsageError("--results 只用于 adjust");
-  if (checkOptionGiven && a.command != "check" && a.command != "report")
-    throw UsageError("--grade、--terrain 和 --sigma-km 只用于 check 和 report");
-  if ((!a.pdf.empty() || a.withCheck) && a.command != "report") throw UsageError("--pdf 和 --with-check 只用于 report");
+  if (a.importOptionGiven && a.command != "import")
+    throw UsageError("--known、--section-end、--unit-length 和 --weight 只用于 import");
+  if (checkOptionGiven && a.command != "check" && a.command != "report" && a.command != "results" &&
+      a.command != "import")
+    throw UsageError("--grade、--terrain 和 --sigma-km 只用于 check、report、results 和 import");
+  if (!a.pdf.empty() && a.command != "report") throw UsageError("--pdf 只用于 report");
+  if (a.withCheck && a.command != "report" && a.command != "results")
+    throw UsageError("--with-check 只用于 report 和 results");
   return a;
 }
 
@@ -393,12 +450,23 @@ int results(const Arguments& a, std::istream& in, std::ostream& out, std::ostrea
   // unrounded numbers are its own); beyond them the sparse path, whose
   // rounded figures are the same.
   LevelingNetwork network = gatherNetwork(net.fields, net.points, net.observations, limitsFor(a));
+  // --with-check adds the check's r and w (τ) of every observation; its
+  // verdict is the check command's business.
+#ifdef LEVELNET_WITH_CHECK
+  std::optional<ResidualAnalysis> residuals;
+  if (a.withCheck) residuals = checkNetwork(network, checkOptions(a), displayName(path)).residuals;
+#else
+  if (a.withCheck) throw InputError("这个版本没有编译 check（需要 Boost.Math），无法 --with-check");
+#endif
   const bool textbook =
       network.pointCount <= kReportLimits.points && network.observationCount <= kReportLimits.observations;
   const AdjustmentResults computed =
       textbook ? computeAdjustment(std::move(network)) : computeResults(std::move(network));
   warnOfDuplicates(path, computed.net.duplicateNames, err);
-  const ResultsTable table = makeResultsTable(computed);
+  ResultsTable table = makeResultsTable(computed);
+#ifdef LEVELNET_WITH_CHECK
+  if (residuals) addCheckFigures(table, *residuals);
+#endif
   std::string bytes;
   if (a.format == "csv")
     bytes = resultsCsv(table, gbkCsv ? ResultsEncoding::gbk : ResultsEncoding::utf8);
@@ -524,6 +592,62 @@ int normalize(const Arguments& a, std::istream& in, std::ostream& out, std::ostr
   return kDone;
 }
 
+// Reads field records into a network, writes it to -o through the safe
+// save and the station-check report to standard output. All files are read
+// and checked before anything is written: a refused file writes nothing. A
+// check that fails still writes the network (the observations are what was
+// observed) and exits 3; a failed write is an error, never success.
+int importFieldRecords(const Arguments& a, std::ostream& out, std::ostream& err) {
+  for (const std::string& path : a.files)
+    if (path == "-") throw UsageError("import 不能从标准输入读入（需要文件名，报告中要用到）");
+  fieldbook::ImportOptions options;
+  if (!a.grade.empty()) options.grade = a.grade;
+  options.terrain = a.terrain;
+  options.known = a.known;
+  options.sectionEnds = a.sectionEnds;
+  if (!a.unitLength.empty()) options.unitLength = a.unitLength;
+  options.weightByStations = a.weight == "stations";
+  try {
+    fieldbook::gradeTolerances(options.grade, fieldbook::Instrument::optical);
+  } catch (const InputError& e) {
+    throw UsageError(e.what());
+  }
+  // Each file is read on its own first, so that a refusal names its file;
+  // every refused file is reported.
+  std::vector<fieldbook::FieldText> texts;
+  bool refused = false;
+  for (const std::string& path : a.files) {
+    try {
+      fieldbook::FieldText text = fieldbook::readFieldFile(path);
+      fieldbook::readFieldLines(text);
+      texts.push_back(std::move(text));
+    } catch (const InputError& e) {
+      err << "levelnet: " << path << ": " << e.what() << "\n";
+      refused = true;
+    }
+  }
+  if (refused) return kRefused;
+  const fieldbook::FieldImport imported = fieldbook::importFieldTexts(texts, options);
+  std::string report = imported.report;
+  if (a.encoding == "gbk") {
+    const std::optional<std::string> converted = utf8ToGbk(report);
+    if (!converted) throw InputError("报告含有 GBK 编码无法表示的字符，请改用 --encoding utf-8");
+    report = *converted;
+  }
+  NetworkText net;
+  applyProject(imported.project, net.fields, net.points, net.observations);
+  try {
+    writeProjectFile(a.output, net.fields, net.points, net.observations);
+  } catch (const InputError& e) {
+    throw OutputError(e.what());
+  }
+  writeOut(out, report);
+  flushOut(out);
+  if (!imported.passed)
+    err << "levelnet: 注意：有测站或测段超限（见报告），" << a.output << " 已写出\n";
+  return imported.passed ? kDone : kCheckFailed;
+}
+
 // How bad an exit status is, for the worst of several files: a file that
 // could not be used at all outweighs a check that found a fault.
 int severity(int status) { return status == kRefused ? 2 : status == kCheckFailed ? 1 : 0; }
@@ -640,6 +764,7 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
       return forEveryFile(a, out, err,
                           [&](const std::string& path, TextSink& sink) { return adjustOne(path, a, in, sink, err); });
     if (a.command == "normalize") return normalize(a, in, out, err);
+    if (a.command == "import") return importFieldRecords(a, out, err);
     if (a.command == "results") return results(a, in, out, err);
     if (a.command == "report") {
 #ifdef LEVELNET_WITH_PDF

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -57,6 +58,35 @@ std::optional<ChosenFile> FileDialogs::saveFileAs(QWidget* parent, const QString
   for (int i = 0; i < filters.size(); ++i)
     if (filterSuffixes(filters[i]).contains(suffix)) return ChosenFile{*path, i};
   return ChosenFile{*path, 0};
+}
+
+std::optional<QStringList> FileDialogs::openFileNames(QWidget* parent, const QString& filter, const QString& fileName) {
+  const std::optional<QString> path = openFileName(parent, filter, fileName);
+  if (!path) return std::nullopt;
+  return QStringList{*path};
+}
+
+std::optional<QStringList> QtFileDialogs::openFileNames(QWidget* parent, const QString& filter,
+                                                        const QString& fileName) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilter(filter);
+  if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles();
+}
+
+std::optional<QString> MessageBoxes::askText(QWidget* parent, const QString& title, const QString& label,
+                                             const QString& text) {
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  dialog.setLabelText(label);
+  dialog.setTextValue(text);
+  dialog.setOkButtonText(QStringLiteral("确定"));
+  dialog.setCancelButtonText(QStringLiteral("取消"));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue();
 }
 
 bool FileDialogs::choosePrinter(QWidget* parent, QPrinter& printer) {

@@ -37,6 +37,9 @@ class FileDialogs {
                                                const QString& fileName);
   // The print dialog for `printer`; true when the user chose to print.
   virtual bool choosePrinter(QWidget* parent, QPrinter& printer);
+  // An open dialog choosing one or more existing files; by default the
+  // open dialog above, for one file.
+  virtual std::optional<QStringList> openFileNames(QWidget* parent, const QString& filter, const QString& fileName);
 };
 
 // The answers to the question whether to save unsaved changes first.
@@ -56,6 +59,10 @@ class MessageBoxes {
   virtual SaveAnswer askToSave(QWidget* parent, const QString& title, const QString& text, SaveQuestion kind) = 0;
   // A warning with one button.
   virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
+  // A line of text asked for, starting as `text`; nothing when cancelled.
+  // Qt's input dialog by default.
+  virtual std::optional<QString> askText(QWidget* parent, const QString& title, const QString& label,
+                                         const QString& text);
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -64,6 +71,7 @@ class QtFileDialogs : public FileDialogs {
   std::optional<QString> saveFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
   std::optional<ChosenFile> saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
                                        const QString& fileName) override;
+  std::optional<QStringList> openFileNames(QWidget* parent, const QString& filter, const QString& fileName) override;
 };
 
 class QtMessageBoxes : public MessageBoxes {

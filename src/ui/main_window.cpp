@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -42,6 +43,7 @@
 #include "adjust/adjustment_run.h"
 #include "adjust/results_export.h"
 #include "adjust/results_table.h"
+#include "fieldbook/import.h"
 #include "network/gbk.h"
 #include "network/input_error.h"
 #include "network/number_text.h"
@@ -344,6 +346,8 @@ void MainWindow::createMenus() {
   saveAsAction =
       action(file, QStringLiteral("另存为…"), &MainWindow::onSaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   recentMenu = file->addMenu(QStringLiteral("最近打开的文件"));
+  file->addSeparator();
+  importAction = action(file, QStringLiteral("导入观测手簿…"), &MainWindow::onImportFieldBook);
   file->addSeparator();
   saveReportAction = action(file, QStringLiteral("保存报告…"), &MainWindow::onSaveReport);
   exportResultsAction = action(file, QStringLiteral("导出成果表…"), &MainWindow::onExportResults);
@@ -797,8 +801,9 @@ void MainWindow::setBusy(bool busy) {
   centralWidget()->setEnabled(!busy);
   menuBar()->setEnabled(!busy);
   for (QAction* a : menuBar()->actions()) a->setEnabled(!busy);
-  for (QAction* a : {newAction, openAction, saveAction, saveAsAction, saveReportAction, exportResultsAction,
-                     exportPdfAction, printAction, quitAction, adjustAction, checkAction, helpAction, aboutAction})
+  for (QAction* a :
+       {newAction, openAction, saveAction, saveAsAction, importAction, saveReportAction, exportResultsAction,
+        exportPdfAction, printAction, quitAction, adjustAction, checkAction, helpAction, aboutAction})
     a->setEnabled(!busy);
   undoAction->setEnabled(!busy && undoStack_->canUndo());
   redoAction->setEnabled(!busy && undoStack_->canRedo());
@@ -947,6 +952,17 @@ void MainWindow::onCheck() {
     return;
   }
   checkReport_ = reportViewText(outcome.report);
+  // The 成果表 of the same data gets the check's r and w (τ).
+  if (resultsCurrent()) {
+    auto checked = std::make_shared<ResultsTable>(*resultsTable_);
+    try {
+      addCheckFigures(*checked, outcome.residuals);
+      resultsTable_ = std::move(checked);
+      resultsPanel->setTable(resultsTable_);
+    } catch (const InputError&) {
+      // Not the same observations: the 成果表 stays as the adjustment gave it.
+    }
+  }
   checkGrade_ = gradeBox->currentIndex() > 0 ? gradeBox->currentText() : QString();
   checkView->setPlainText(checkReport_);
   checkCurrent_ = true;
@@ -954,6 +970,93 @@ void MainWindow::onCheck() {
 #else
   warn(QStringLiteral("此版本未包含检核（编译时缺少 Boost.Math）。"));
 #endif
+}
+
+namespace {
+
+// "BM1=12.345, BM2=13.000" (also "，" or blanks between) as name and
+// elevation pairs; nothing, with `bad` set to the offending piece, when a
+// piece has no "=".
+std::optional<std::vector<std::pair<std::string, std::string>>> knownPoints(const QString& text, QString& bad) {
+  std::vector<std::pair<std::string, std::string>> known;
+  static const QRegularExpression separators(QStringLiteral("[,，;；\\s]+"));
+  for (const QString& piece : text.split(separators, Qt::SkipEmptyParts)) {
+    const qsizetype equals = piece.indexOf(u'=');
+    if (equals <= 0 || equals == piece.size() - 1) {
+      bad = piece;
+      return std::nullopt;
+    }
+    known.emplace_back(piece.left(equals).toStdString(), piece.mid(equals + 1).toStdString());
+  }
+  return known;
+}
+
+}  // namespace
+
+bool MainWindow::onImportFieldBook() {
+  if (busy_) return false;
+  commitEditors();
+  if (!offerToSave(SaveQuestion::replacing)) return false;
+  const std::optional<QStringList> files = dialogs_->openFileNames(
+      this, QStringLiteral("观测手簿和电子水准仪数据 (*.csv *.gsi *.dat *.txt)"), dialogFileName_);
+  if (!files) return false;
+  const std::optional<QString> typed =
+      boxes_->askText(this, QStringLiteral("导入观测手簿"),
+                      QStringLiteral("已知点及其高程（m），如 BM1=12.345, BM2=13.000：\n"
+                                     "（也可以留空，导入后在点表中输入）"),
+                      lastKnownPoints_);
+  if (!typed) return false;
+  QString bad;
+  const auto known = knownPoints(*typed, bad);
+  if (!known) {
+    warn(QStringLiteral("已知点“%1”应写成 点名=高程。").arg(bad));
+    return false;
+  }
+  lastKnownPoints_ = *typed;
+  fieldbook::ImportOptions options;
+  // The check tab's grade where the field checks know it; 四等 otherwise.
+  const QString grade = gradeBox->currentText();
+  if (grade == QStringLiteral("二等") || grade == QStringLiteral("三等") || grade == QStringLiteral("四等"))
+    options.grade = grade.toStdString();
+  options.terrain = terrainBox->currentText().toStdString();
+  options.known = *known;
+  std::vector<std::string> paths;
+  for (const QString& f : *files) paths.push_back(QFile::encodeName(QFileInfo(f).absoluteFilePath()).toStdString());
+  fieldbook::FieldImport imported;
+  if (!runBusy(QStringLiteral("正在导入观测手簿……"), QStringLiteral("导入观测手簿"),
+               [&](const CancelFlag&) { imported = fieldbook::importFieldFiles(paths, options); }))
+    return false;
+  if (imported.project.points.size() >= kMaxTableRows || imported.project.observations.size() >= kMaxTableRows) {
+    warn(QStringLiteral("观测手簿有 %1 个点、%2 个观测值；每个表格最多 %3 行数据，未导入。")
+             .arg(imported.project.points.size())
+             .arg(imported.project.observations.size())
+             .arg(kMaxTableRows - 1));
+    return false;
+  }
+  pointEditing_->hideEditor();
+  observationEditing_->hideEditor();
+  reportView->setPlainText(QString());
+  clearResults();
+  undoStack_->clear();
+  ParameterFields loaded;
+  applyProject(imported.project, loaded, *pointTable, *observationTable);
+  knownCountEdit->setText(QString::fromStdString(loaded.known));
+  unknownCountEdit->setText(QString::fromStdString(loaded.unknown));
+  observationCountEdit->setText(QString::fromStdString(loaded.observations));
+  unitLengthEdit->setText(QString::fromStdString(loaded.unitLength));
+  for (CellGrid* grid : {pointTable, observationTable}) {
+    grid->setCurrentCellUserPlaced(false);
+    fitColumns(*grid);
+  }
+  // A new network, not yet in a file: Save asks for a name, closing asks first.
+  currentFile_.clear();
+  dialogFileName_ = files->front();
+  modified_ = true;
+  updateTitle();
+  checkView->setPlainText(reportViewText(imported.report));
+  resultTabs->setCurrentWidget(checkView->parentWidget());
+  if (!imported.passed) warn(QStringLiteral("有测站或测段超出限差：详见“检核”页的观测手簿检核报告。"));
+  return true;
 }
 
 bool MainWindow::onSaveReport() {

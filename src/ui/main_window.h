@@ -99,7 +99,8 @@ class MainWindow : public QMainWindow {
 
   // The menu commands.
   QAction *newAction = nullptr, *openAction = nullptr, *saveAction = nullptr, *saveAsAction = nullptr;
-  QMenu* recentMenu = nullptr;  // 最近打开的文件
+  QMenu* recentMenu = nullptr;      // 最近打开的文件
+  QAction* importAction = nullptr;  // 导入观测手簿
   QAction *saveReportAction = nullptr, *exportResultsAction = nullptr, *exportPdfAction = nullptr;
   QAction *printAction = nullptr, *quitAction = nullptr;
   QAction *undoAction = nullptr, *redoAction = nullptr;
@@ -136,6 +137,11 @@ class MainWindow : public QMainWindow {
   // The data check of the current tables with the 检核 tab's grade, terrain
   // and σ; its report goes to the 检核 tab.
   void onCheck();
+  // 导入观测手簿: field records (the handbook CSV, Leica GSI, Trimble DiNi)
+  // reduced and checked station by station, the known points asked for,
+  // then the network in the tables as a new, unsaved one and the station
+  // report in the 检核 tab. True when the tables were filled.
+  bool onImportFieldBook();
   // 保存报告: the last adjustment's report as a text file, GBK or UTF-8, CR LF.
   bool onSaveReport();
   // 导出成果表: CSV (UTF-8 or GBK), XLSX, JSON or text, by the chosen filter.
@@ -236,7 +242,7 @@ class MainWindow : public QMainWindow {
   QString checkReport_;  // the last check's report, UTF-8 lines
   QString checkGrade_;   // the grade it was run with
   bool checkCurrent_ = false;
-  QString reportFileName_;  // the name the report and export dialogs start with
+  QString lastKnownPoints_;  // what the import's question was last answered
 };
 
 }  // namespace levelnet::ui

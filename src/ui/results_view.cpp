@@ -53,7 +53,10 @@ int ResultRowsModel::rowCount(const QModelIndex& parent) const {
 
 int ResultRowsModel::columnCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  return static_cast<int>(rows_ == Rows::points ? std::size(kPointHeaders) : std::size(kObservationHeaders));
+  if (rows_ == Rows::points) return static_cast<int>(std::size(kPointHeaders));
+  // The check's r and w (τ), where they were added.
+  const bool checked = table_ && !table_->testStatisticName.empty();
+  return static_cast<int>(std::size(kObservationHeaders)) + (checked ? 2 : 0);
 }
 
 QString ResultRowsModel::text(int row, int column) const {
@@ -87,8 +90,12 @@ QString ResultRowsModel::text(int row, int column) const {
       return fromUtf8(o.routeLength.text);
     case 5:
       return fromUtf8(o.correction.text);
-    default:
+    case 6:
       return fromUtf8(o.adjustedDifference.text);
+    case 7:
+      return fromUtf8(o.redundancyText);
+    default:
+      return fromUtf8(o.testStatisticText);
   }
 }
 
@@ -103,7 +110,10 @@ QVariant ResultRowsModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResultRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
-  return QString::fromUtf8(rows_ == Rows::points ? kPointHeaders[section] : kObservationHeaders[section]);
+  if (rows_ == Rows::points) return QString::fromUtf8(kPointHeaders[section]);
+  if (section == 7) return QStringLiteral("多余观测分量 r");
+  if (section == 8) return QStringLiteral("统计量 ") + fromUtf8(table_->testStatisticName);
+  return QString::fromUtf8(kObservationHeaders[section]);
 }
 
 QString precisionSummaryText(const PrecisionSummary& p) {

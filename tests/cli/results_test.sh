@@ -147,4 +147,22 @@ check "-o into a missing folder: named" contains "$work/err" "$work/no/such/fold
 "$program" results --format csv -o "$work/saved.csv" "$city"
 check "-o: the same bytes as standard output" cmp -s "$work/saved.csv" "$work/out.csv"
 
+# --with-check: every observation's r and τ are the check report's own (the
+# golden check report of the same file, grade 二等, columns r and 学生化残差).
+tr -d '\r' <"$cases/city_network.check" |
+  awk '/^序号 +v\(mm\)/ {on = 1; next} on && !/^ +[0-9]+ / {exit} on {print $1 "," $3 "," $4}' >"$work/check_rows"
+check "check report parsed: nineteen rows" test "$(wc -l <"$work/check_rows")" -eq 19
+"$program" results --with-check --grade 二等 --format csv "$city" >"$work/checked.csv" 2>"$work/err"
+check "--with-check: status 0" status_is "$?" 0
+check "--with-check: the header names r and τ" contains "$work/checked.csv" "平差值(m),多余观测分量 r,统计量 τ"
+tr -d '\r' <"$work/checked.csv" | awk -F, '/^观测值$/ {on = 1; getline; next} on && /^$/ {exit} on {print $1 "," $8 "," $9}' \
+  >"$work/csv_rows"
+check "--with-check: r and τ of every observation as the check report" cmp -s "$work/csv_rows" "$work/check_rows"
+"$program" results --format csv "$city" >"$work/plain.csv"
+check "without --with-check: no r column" bash -c "! grep -q '多余观测分量' '$work/plain.csv'"
+"$program" results --sigma-km 1 "$city" >/dev/null 2>"$work/err"
+check "--sigma-km without --with-check: usage error" status_is "$?" 2
+"$program" adjust --with-check "$city" >/dev/null 2>"$work/err"
+check "--with-check for adjust: usage error" status_is "$?" 2
+
 finish

@@ -90,6 +90,17 @@ class ScriptedMessageBoxes : public MessageBoxes {
     for (const BoxCall& c : calls) n += c.question ? 1 : 0;
     return n;
   }
+  // Answers to askText in order; a null QString or an empty script cancels.
+  std::deque<QString> textAnswers;
+  std::vector<QString> textQuestions;
+  std::optional<QString> askText(QWidget*, const QString&, const QString& label, const QString&) override {
+    textQuestions.push_back(label);
+    if (textAnswers.empty()) return std::nullopt;
+    const QString a = textAnswers.front();
+    textAnswers.pop_front();
+    if (a.isNull()) return std::nullopt;
+    return std::make_optional(a);
+  }
   void warn(QWidget*, const QString& title, const QString& text) override {
     if (onWarn) onWarn();
     calls.push_back({false, title, text});

@@ -144,6 +144,23 @@ class DeliverablesTest : public QObject {
       }
       QCOMPARE(shown[i], expected[i]);
     }
+    // Checked after an adjustment of the same data, the 成果表 gets r and τ
+    // of every observation as the check report gives them.
+    w.onAdjust();
+    w.checkButton->click();
+    const QAbstractItemModel& observations = *w.resultsPanel->observationView->model();
+    QCOMPARE(observations.columnCount(), 9);
+    QCOMPARE(observations.headerData(8, Qt::Horizontal).toString(), QStringLiteral("统计量 τ"));
+    int rows = 0;
+    for (const QString& line : expected) {
+      const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
+      if (fields.size() < 8 || fields[0].toInt() < 1 || !fields[1].contains(u'.')) continue;
+      const int row = fields[0].toInt() - 1;
+      QCOMPARE(observations.index(row, 7).data().toString(), fields[2]);
+      QCOMPARE(observations.index(row, 8).data().toString(), fields[3]);
+      ++rows;
+    }
+    QCOMPARE(rows, 19);
     // A σ that is no number is refused by name.
     w.sigmaEdit->setText(QStringLiteral("abc"));
     w.checkButton->click();
@@ -261,6 +278,47 @@ class DeliverablesTest : public QObject {
     f.dialogs.printerFile.clear();
     QVERIFY(!f.window->onPrint());
     QCOMPARE(f.boxes.warnings(), 0);
+  }
+
+  // 导入观测手簿 fills the tables with the reduced sections and the known
+  // points asked for, as a new unsaved network that adjusts at once; the
+  // station report goes to the 检核 tab. The command line's import of the
+  // same book gives the same network.
+  void importFieldBookFillsTheTables() {
+    const QString book = QStringLiteral(LEVELNET_EXAMPLES_DIR "/fieldbook_four_order.csv");
+    WindowFixture f;
+    MainWindow& w = *f.window;
+    f.dialogs.answers.push_back(book);
+    f.boxes.textAnswers.push_back(QStringLiteral("BM1=50.000，BM2=51.668"));
+    QVERIFY(w.onImportFieldBook());
+    QCOMPARE(w.knownCountEdit->text(), QStringLiteral("2"));
+    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.pointTable->cellText(1, 2), QStringLiteral("50.000"));
+    QVERIFY(w.observationTable->rowCount() > 2);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Vantrel水准网平差 - [未命名]*"));
+    QVERIFY(w.checkView->toPlainText().contains(QStringLiteral("测站")));
+    QCOMPARE(w.resultTabs->currentWidget(), w.checkView->parentWidget());
+    // The same network as levelnet import writes.
+    QProcess cli;
+    cli.start(QStringLiteral(LEVELNET_CLI),
+              {QStringLiteral("import"), book, QStringLiteral("-o"), path("imported.pc"), QStringLiteral("--known"),
+               QStringLiteral("BM1=50.000"), QStringLiteral("--known"), QStringLiteral("BM2=51.668")});
+    QVERIFY(cli.waitForFinished(30000));
+    QVERIFY(cli.exitCode() == 0 || cli.exitCode() == 3);
+    f.dialogs.answers.push_back(path("window.pc"));
+    QVERIFY(w.saveWithDialog());
+    QCOMPARE(fileBytes(path("window.pc")), fileBytes(path("imported.pc")));
+    w.onAdjust();
+    QVERIFY(w.resultsCurrent());
+    // A known point written without "=" is refused by name; a cancelled
+    // question imports nothing.
+    f.dialogs.answers.push_back(book);
+    f.boxes.textAnswers.push_back(QStringLiteral("BM1 50.000"));
+    QVERIFY(!w.onImportFieldBook());
+    QVERIFY(f.boxes.lastText().contains(QStringLiteral("“BM1”")));
+    f.dialogs.answers.push_back(book);
+    QVERIFY(!w.onImportFieldBook());
+    QVERIFY(w.resultsCurrent());
   }
 
   // Nothing is handed out for data changed after the adjustment, nor before
@@ -435,8 +493,8 @@ class DeliverablesTest : public QObject {
     QStringList fileItems;
     for (QAction* a : w.menuBar()->actions()[0]->menu()->actions())
       if (!a->isSeparator()) fileItems << a->text();
-    QCOMPARE(fileItems, (QStringList{"新建", "打开…", "保存…", "另存为…", "最近打开的文件", "保存报告…", "导出成果表…",
-                                     "导出 PDF…", "打印…", "退出"}));
+    QCOMPARE(fileItems, (QStringList{"新建", "打开…", "保存…", "另存为…", "最近打开的文件", "导入观测手簿…",
+                                     "保存报告…", "导出成果表…", "导出 PDF…", "打印…", "退出"}));
   }
 
   // The report view keeps the head and the tail of a long report, whole

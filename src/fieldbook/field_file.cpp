@@ -1,0 +1,149 @@
+#include "fieldbook/field_file.h"
+
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "fieldbook/field_records.h"
+#include "network/input_error.h"
+#include "network/number_text.h"
+#include "network/safe_file.h"
+
+namespace levelnet::fieldbook {
+
+namespace {
+
+std::string quotedName(const std::string& name) { return "“" + name + "”"; }
+
+std::string tooLarge(const std::string& name) {
+  return "文件" + quotedName(name) + "超过 " + std::to_string(kMaxFieldFileBytes >> 20) +
+         " MB，不像是观测手簿或电子水准仪的数据文件";
+}
+
+// The line (1-based) holding byte `offset` of `bytes`.
+int lineOfOffset(std::string_view bytes, std::size_t offset) {
+  int line = 1;
+  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i)
+    if (bytes[i] == '\n') ++line;
+  return line;
+}
+
+}  // namespace
+
+std::string placeOf(const std::string& file, int line) {
+  return "文件" + quotedName(file) + "第 " + std::to_string(line) + " 行：";
+}
+
+std::string quotedText(std::string_view text) {
+  std::string out;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c & 0xC0) != 0x80) {
+      if (characters == 40) {
+        out += "…";
+        break;
+      }
+      ++characters;
+    }
+    out += text[i];
+  }
+  return "“" + out + "”";
+}
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+std::optional<double> fieldNumber(std::string_view text) {
+  const std::optional<double> value = parseNumber(text);
+  if (!value || !std::isfinite(*value) || std::fabs(*value) > 1e9) return std::nullopt;
+  return value;
+}
+
+FieldText decodeFieldBytes(std::string_view bytes, const std::string& name) {
+  if (bytes.size() > kMaxFieldFileBytes) throw InputError(tooLarge(name));
+  FieldText out;
+  out.name = name;
+  out.encoding = detectFileEncoding(bytes);
+  std::string text;
+  if (out.encoding == FileEncoding::gbk) {
+    DecodedText decoded = gbkToUtf8(bytes);
+    if (decoded.badOffset) {
+      if (!firstInvalidUtf8(bytes)) {
+        out.encoding = FileEncoding::utf8;
+      } else {
+        throw InputError(placeOf(name, lineOfOffset(bytes, *decoded.badOffset)) +
+                         "有既不是 GBK 也不是 UTF-8 编码的字节（第 " + std::to_string(*decoded.badOffset + 1) +
+                         " 个字节）");
+      }
+    } else {
+      text = std::move(decoded.text);
+    }
+  }
+  if (out.encoding == FileEncoding::utf8) {
+    std::string_view body = bytes;
+    if (body.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) body.remove_prefix(kUtf8ByteOrderMark.size());
+    if (const std::optional<std::size_t> bad = firstInvalidUtf8(body))
+      throw InputError(placeOf(name, lineOfOffset(body, *bad)) + "有不是 UTF-8 编码的字节");
+    text = std::string(body);
+  }
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const char c : line) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if ((u < 0x20 && c != '\t') || u == 0x7F)
+        throw InputError(placeOf(name, static_cast<int>(out.lines.size()) + 1) + "含有控制字符（代码 " +
+                         std::to_string(u) + "），不是文本文件");
+    }
+    out.lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return out;
+}
+
+FieldText readFieldFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::is_directory(status)) throw InputError("无法打开文件" + quotedName(path) + "：这是一个文件夹");
+  if (fs::is_regular_file(status)) {
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > kMaxFieldFileBytes) throw InputError(tooLarge(path));
+  }
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError("无法打开文件" + quotedName(path) + "：" + systemErrorText(errno ? errno : ENOENT));
+  std::string bytes;
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kMaxFieldFileBytes) throw InputError(tooLarge(path));
+  }
+  if (in.bad()) throw InputError("无法读取文件" + quotedName(path) + "：" + systemErrorText(errno ? errno : EIO));
+  return decodeFieldBytes(bytes, path);
+}
+
+FieldFormat detectFieldFormat(const FieldText& text) {
+  for (const std::string& raw : text.lines) {
+    const std::string_view line = trimmed(raw);
+    if (line.empty()) continue;
+    if (line.rfind("For M5|", 0) == 0 || line.rfind("For_M5|", 0) == 0) return FieldFormat::diniM5;
+    std::string_view word = line;
+    if (!word.empty() && word.front() == '*') word.remove_prefix(1);
+    if (word.size() > 7 && (word[6] == '+' || word[6] == '-') && word[0] >= '0' && word[0] <= '9' &&
+        word[1] >= '0' && word[1] <= '9')
+      return FieldFormat::leicaGsi;
+    return FieldFormat::handbookCsv;
+  }
+  return FieldFormat::handbookCsv;
+}
+
+}  // namespace levelnet::fieldbook

@@ -1,0 +1,295 @@
+#include "fieldbook/import.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <set>
+
+#include "fieldbook/readers.h"
+#include "fieldbook/reduction.h"
+#include "fieldbook/tolerances.h"
+#include "network/input_error.h"
+#include "network/leveling_network.h"
+#include "network/number_text.h"
+
+namespace levelnet::fieldbook {
+
+namespace {
+
+// Columns of the report: a Chinese character takes two places.
+std::size_t displayWidth(const std::string& s) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    width += n >= 3 ? 2 : 1;
+    i += n;
+  }
+  return width;
+}
+
+std::string left(const std::string& s, std::size_t width) {
+  const std::size_t w = displayWidth(s);
+  return w >= width ? s + " " : s + std::string(width - w, ' ');
+}
+
+std::string right(const std::string& s, std::size_t width) {
+  const std::size_t w = displayWidth(s);
+  return w >= width ? " " + s : std::string(width - w, ' ') + s;
+}
+
+std::string fixed(double v, int decimals) { return fixedText(v, decimals); }
+
+// The name of a line in the report: its own, or "FILE #k".
+std::string lineLabel(const std::vector<FieldLine>& lines, std::size_t l) {
+  if (!lines[l].name.empty()) return lines[l].name;
+  int k = 0;
+  for (std::size_t i = 0; i <= l; ++i)
+    if (lines[i].file == lines[l].file) ++k;
+  std::string file = lines[l].file;
+  const std::size_t slash = file.find_last_of('/');
+  if (slash != std::string::npos) file.erase(0, slash + 1);
+  return file + "#" + std::to_string(k);
+}
+
+const char* methodName(StationMethod m) {
+  switch (m) {
+    case StationMethod::redBlack: return "双面尺（黑红面）";
+    case StationMethod::doubleReading: return "每尺两次读数（BFFB/aBFFB）";
+    case StationMethod::singleReading: return "每尺一次读数（BF/aBF）";
+  }
+  return "";
+}
+
+void validate(const ImportOptions& o) {
+  gradeTolerances(o.grade, Instrument::optical);
+  if (!o.terrain.empty() && o.terrain != "平原" && o.terrain != "山区")
+    throw InputError("未知的地形“" + o.terrain + "”（可用 平原 或 山区）");
+  std::set<std::string> names;
+  for (const auto& [name, elevation] : o.known) {
+    if (name.empty()) throw InputError("已知点的点名为空（--known 点名=高程）");
+    if (!names.insert(name).second) throw InputError("已知点“" + name + "”给了两次");
+    const std::optional<double> h = fieldNumber(elevation);
+    if (!h || std::fabs(*h) > kMaxAbsElevation)
+      throw InputError("已知点“" + name + "”的高程“" + elevation + "”不是绝对值不超过 " + numberText(kMaxAbsElevation) +
+                       " m 的数");
+  }
+  const std::optional<double> unit = fieldNumber(o.unitLength);
+  if (!unit || *unit < kMinRouteLength || *unit > kMaxRouteLength)
+    throw InputError("单位权长度“" + o.unitLength + "”不是 " + numberText(kMinRouteLength) + " 至 " +
+                     numberText(kMaxRouteLength) + " km 之间的数");
+}
+
+}  // namespace
+
+std::vector<FieldLine> readFieldLines(const FieldText& text) {
+  switch (detectFieldFormat(text)) {
+    case FieldFormat::leicaGsi: return readLeicaGsi(text);
+    case FieldFormat::diniM5: return readDiniM5(text);
+    case FieldFormat::handbookCsv: break;
+  }
+  return readHandbookCsv(text);
+}
+
+FieldImport importFieldFiles(const std::vector<std::string>& paths, const ImportOptions& options) {
+  validate(options);
+  std::vector<FieldText> texts;
+  for (const std::string& path : paths) texts.push_back(readFieldFile(path));
+  return importFieldTexts(texts, options);
+}
+
+FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOptions& options) {
+  validate(options);
+  if (texts.empty()) throw InputError("没有给出观测手簿或数据文件");
+  std::vector<FieldLine> lines;
+  std::size_t stationCount = 0;
+  for (const FieldText& text : texts) {
+    for (FieldLine& line : readFieldLines(text)) {
+      stationCount += line.stations.size();
+      if (stationCount > kMaxFieldStations)
+        throw InputError("测站超过 " + std::to_string(kMaxFieldStations) + " 个的上限");
+      lines.push_back(std::move(line));
+    }
+  }
+  std::set<std::string> sectionEnds(options.sectionEnds.begin(), options.sectionEnds.end());
+  for (const auto& known : options.known) sectionEnds.insert(known.first);
+
+  const FieldReduction reduced = reduceField(lines, sectionEnds, options.grade);
+  const bool mountains = options.terrain == "山区";
+  const std::vector<CombinedSection> combined = combineRuns(lines, reduced.sections, options.grade, mountains);
+  const std::optional<double> randomError = randomErrorPerKm(combined);
+
+  // Points: the known ones first, in the order given, then the others as
+  // the sections meet them.
+  std::vector<std::string> unknown;
+  std::set<std::string> seen;
+  std::set<std::string> knownNames;
+  for (const auto& k : options.known) knownNames.insert(k.first);
+  for (const CombinedSection& c : combined)
+    for (const std::string& p : {c.from, c.to})
+      if (!knownNames.count(p) && seen.insert(p).second) unknown.push_back(p);
+  std::set<std::string> onSections;
+  for (const CombinedSection& c : combined) onSections.insert({c.from, c.to});
+  for (const auto& k : options.known)
+    if (!onSections.count(k.first))
+      throw InputError("已知点“" + k.first + "”不是任何测段的起点或终点（检查点名，数字水准仪的文件中点号不带前导零）");
+  if (knownNames.size() + unknown.size() > static_cast<std::size_t>(kMaxPoints) ||
+      combined.size() > static_cast<std::size_t>(kMaxObservations))
+    throw InputError("测段或点数超过平差文件的上限");
+
+  // Route lengths: km, or in proportion to the stations with the mean
+  // length of a station, so that their sum stays the sum of the lengths.
+  double totalKm = 0.0, totalStations = 0.0;
+  for (const CombinedSection& c : combined) {
+    totalKm += c.lengthKm;
+    totalStations += c.stations;
+  }
+  const double kmPerStation = totalKm / totalStations;
+
+  FieldImport out;
+  ProjectData& project = out.project;
+  project.encoding = FileEncoding::gbk;
+  project.fields.known = std::to_string(options.known.size());
+  project.fields.unknown = std::to_string(unknown.size());
+  project.fields.observations = std::to_string(combined.size());
+  project.fields.unitLength = numberText(*fieldNumber(options.unitLength));
+  for (const auto& [name, elevation] : options.known) project.points.push_back({name, std::string(trimmed(elevation))});
+  for (const std::string& p : unknown) project.points.push_back({p, ""});
+  std::vector<double> routeKm;
+  for (const CombinedSection& c : combined) {
+    const double heightM = roundHalfUp(c.heightMm, 1) / 1000.0;
+    double km = options.weightByStations ? c.stations * kmPerStation : c.lengthKm;
+    km = std::max(roundHalfUp(km, 4), 0.0001);
+    routeKm.push_back(km);
+    project.observations.push_back({c.from, c.to, fixedText(heightM, 4), numberText(km)});
+  }
+
+  // The report.
+  std::string r;
+  auto line = [&](const std::string& s) { r += s + "\r\n"; };
+  const GradeTolerances optical = gradeTolerances(options.grade, Instrument::optical);
+  const GradeTolerances digital = gradeTolerances(options.grade, Instrument::digital);
+  line("观测手簿检核报告");
+  line("等级：" + options.grade + "（" + optical.source + "）" + (mountains ? "，山区" : ""));
+  for (const FieldText& t : texts) {
+    int n = 0, s = 0;
+    for (const FieldLine& l : lines)
+      if (l.file == t.name) {
+        ++n;
+        s += static_cast<int>(l.stations.size());
+      }
+    line("文件：" + t.name + "（" + (t.encoding == FileEncoding::utf8 ? "UTF-8" : "GBK") + "，线路 " +
+         std::to_string(n) + " 条，测站 " + std::to_string(s) + " 个）");
+  }
+  line("");
+  line("一、测站限差");
+  bool haveOptical = false, haveDigital = false;
+  for (const FieldLine& l : lines) (l.instrument == Instrument::optical ? haveOptical : haveDigital) = true;
+  auto limitText = [](double v, int decimals, const char* unit) {
+    return v > 0 ? "≤ " + fixed(v, decimals) + " " + unit : std::string("不检核");
+  };
+  for (const auto& [present, t, title] : {std::tuple{haveOptical, &optical, "光学水准仪（手簿）"},
+                                          std::tuple{haveDigital, &digital, "数字水准仪"}}) {
+    if (!present) continue;
+    line("  " + std::string(title) + "：");
+    line("    视线长度          " + limitText(t->maxSight, 1, "m") +
+         (t->minSight > 0 ? "，≥ " + fixed(t->minSight, 1) + " m" : std::string()));
+    line("    前后视距差        " + limitText(t->maxSightDifference, 1, "m"));
+    line("    视距累积差        " + limitText(t->maxCumulativeDifference, 1, "m"));
+    line("    同尺两读数之差    " + limitText(t->maxReadingDifference, 1, "mm"));
+    line("    两次高差之差      " + limitText(t->maxHeightDifference, 1, "mm"));
+  }
+  line("  往返测高差不符值  ±" + numberText(optical.roundTripCoefficient) + "√K mm（K 为测段长度，km）" +
+       (mountains && optical.mountainCoefficient > 0
+            ? "；山区 ±" + numberText(optical.mountainCoefficient) + "√n mm（n 为测站数）"
+            : std::string()));
+  line("  M_Δ               ≤ " + fixed(optical.maxRandomErrorKm, 1) + " mm");
+  line("");
+
+  line("二、超限测站");
+  if (reduced.violations.empty()) {
+    line("  （没有超限的测站）");
+  } else {
+    line("  " + left("线路", 16) + right("测站", 6) + right("行", 7) + "  " + left("项目", 22) + right("数值", 10) +
+         right("限差", 12));
+    for (const Violation& v : reduced.violations)
+      line("  " + left(lineLabel(lines, v.line), 16) + right(std::to_string(v.station), 6) +
+           right(std::to_string(v.sourceLine), 7) + "  " + left(v.what, 22) +
+           right(fixed(v.value, v.decimals) + " " + v.unit, 10) +
+           right((v.minimum ? "≥ " : "±") + fixed(v.limit, v.minimum ? 1 : v.decimals) + " " + v.unit, 12));
+  }
+  line("");
+
+  line("三、测段");
+  line("  " + right("序号", 4) + "  " + left("线路", 16) + left("起点", 10) + left("终点", 10) + right("测站数", 6) +
+       right("距离(km)", 10) + right("高差(m)", 11) + "  观测方法");
+  for (std::size_t i = 0; i < reduced.sections.size(); ++i) {
+    const Section& s = reduced.sections[i];
+    line("  " + right(std::to_string(i + 1), 4) + "  " + left(lineLabel(lines, s.line), 16) + left(s.from, 10) +
+         left(s.to, 10) + right(std::to_string(s.stations), 6) + right(fixed(s.lengthM / 1000.0, 4), 10) +
+         right(fixed(roundHalfUp(s.heightMm, 1) / 1000.0, 4), 11) + "  " +
+         methodName(lines[s.line].stations[s.firstStation].method));
+  }
+  line("");
+
+  line("四、往返测高差不符值");
+  int failedSections = 0, pairs = 0;
+  for (const CombinedSection& c : combined) {
+    if (!c.discrepancyMm) continue;
+    if (pairs++ == 0)
+      line("  " + left("起点", 10) + left("终点", 10) + right("第一次(m)", 11) + right("第二次(m)", 11) +
+           right("Δ(mm)", 9) + right("限差(mm)", 10) + "  结论");
+    const Section& a = reduced.sections[c.runs[0]];
+    const Section& b = reduced.sections[c.runs[1]];
+    if (!c.passed) ++failedSections;
+    line("  " + left(c.from, 10) + left(c.to, 10) + right(fixed(roundHalfUp(a.heightMm, 1) / 1000.0, 4), 11) +
+         right(fixed(roundHalfUp(b.heightMm, 1) / 1000.0, 4), 11) + right(fixed(*c.discrepancyMm, 1), 9) +
+         right("±" + fixed(c.limitMm, 1), 10) + "  " + (c.passed ? "合格" : "超限") +
+         (c.limitByStations ? "（按测站数）" : ""));
+  }
+  bool randomPassed = true;
+  if (pairs == 0) {
+    line("  （没有往返观测的测段：不计算不符值与 M_Δ）");
+  } else {
+    randomPassed = !beyond(*randomError, optical.maxRandomErrorKm, 2);
+    line("  每千米高差偶然中误差 M_Δ = √([ΔΔ/R]/(4n)) = ±" + fixed(*randomError, 2) + " mm（n = " +
+         std::to_string(pairs) + "），限差 ±" + fixed(optical.maxRandomErrorKm, 1) + " mm：" +
+         (randomPassed ? "合格" : "超限"));
+  }
+  line("");
+
+  line("五、观测值（写入平差文件）");
+  line("  " + right("序号", 4) + "  " + left("起点", 10) + left("终点", 10) + right("高差(m)", 11) +
+       right("路线长度(km)", 13) + right("测站数", 7) + "  说明");
+  for (std::size_t i = 0; i < combined.size(); ++i) {
+    const CombinedSection& c = combined[i];
+    line("  " + right(std::to_string(i + 1), 4) + "  " + left(c.from, 10) + left(c.to, 10) +
+         right(project.observations[i][2], 11) + right(project.observations[i][3], 13) + right(numberText(c.stations), 7) +
+         "  " + (c.runs.size() == 2 ? "两次观测的平均" : "单程"));
+  }
+  if (options.weightByStations)
+    line("  按测站数定权：路线长度 = 测站数 × 每站平均长度 " + numberText(roundHalfUp(kmPerStation * 1000.0, 2)) +
+         " m，权 = 单位权长度 / 路线长度");
+  std::vector<std::string> dense;
+  for (const CombinedSection& c : combined)
+    if (c.stations / c.lengthKm > 16.0) dense.push_back(c.from + "—" + c.to);
+  if (!dense.empty() && !options.weightByStations) {
+    std::string list;
+    for (const std::string& d : dense) list += (list.empty() ? "" : "、") + d;
+    line("  注意：测段 " + list + " 每千米多于 16 站（山区）：GB 50026 在山地按测站数计算限差（±k√n），");
+    line("  定权也宜按测站数：可用 --weight stations（路线长度换成 测站数 × 每站平均长度）。");
+  }
+  if (options.known.empty()) line("  注意：没有给出已知点（--known 点名=高程）；平差前请在点表中输入已知点。");
+  line("");
+
+  out.passed = reduced.violations.empty() && failedSections == 0 && randomPassed;
+  line(std::string("结论：") +
+       (out.passed ? "全部测站与测段合格"
+                   : "超限测站 " + std::to_string(reduced.violations.size()) + " 处，超限测段 " +
+                         std::to_string(failedSections) + " 个" + (randomPassed ? "" : "，M_Δ 超限") +
+                         "：请重测超限的测站或测段"));
+  out.report = std::move(r);
+  return out;
+}
+
+}  // namespace levelnet::fieldbook

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# levelnet import: field records into a .pc through the safe save, the
+# station report on standard output, exit codes 0 / 1 / 2 / 3.
+# Usage: import_test.sh PROGRAM SOURCE_DIR
+set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
+program="$1"
+source="$2"
+example="$source/examples/fieldbook_four_order.csv"
+cases="$source/tests/cases/fieldbook"
+
+"$program" import "$example" -o "$work/net.pc" --known BM1=50.000 --known BM2=51.668 >"$work/out" 2>"$work/err"
+check "example: status 0" status_is "$?" 0
+check "example: nothing on standard error" test ! -s "$work/err"
+check "example: the report" contains "$work/out" "结论：全部测站与测段合格"
+printf '2,1,2,1\r\nBM1,50.000\r\nBM2,51.668\r\nP1,\r\nBM1,P1,0.7450,0.2784\r\nP1,BM2,0.9200,0.134\r\n' >"$work/expected.pc"
+check "example: the .pc" cmp -s "$work/net.pc" "$work/expected.pc"
+"$program" adjust "$work/net.pc" >"$work/report" 2>&1
+check "example: the .pc adjusts" status_is "$?" 0
+check "example: P1 adjusted" grep -q "P1 *50.7470" "$work/report"
+"$program" import "$example" -o "$work/net2.pc" --known BM1=50.000,BM2=51.668 >/dev/null
+check "--known with commas: the same .pc" cmp -s "$work/net2.pc" "$work/expected.pc"
+
+# The GSI-16 and the DiNi file of one line give the same .pc.
+"$program" import "$cases/line_bffb.gsi" -o "$work/gsi.pc" --known BM1=50 --grade 二等 >/dev/null
+check "gsi: status 0" status_is "$?" 0
+"$program" import "$cases/line_bffb.dat" -o "$work/dini.pc" --known BM1=50 --grade 二等 >/dev/null
+check "gsi and dini: the same .pc" cmp -s "$work/gsi.pc" "$work/dini.pc"
+
+# A station beyond its tolerance: the .pc is written, exit status 3.
+"$program" import "$example" -o "$work/strict.pc" --grade 工程二等 --known BM1=50 >"$work/out" 2>"$work/err"
+check "tolerance broken: status 3" status_is "$?" 3
+check "tolerance broken: the station listed" grep -q "往测 *1 *4  后尺黑红面读数差" "$work/out"
+check "tolerance broken: said on standard error" contains "$work/err" "有测站或测段超限"
+check "tolerance broken: the .pc written" test -s "$work/strict.pc"
+
+# A bad file: refused with file and line, nothing written.
+printf '*110001+0000000000000BM1 32...8+0000000002050000 331.08+0000000000152345\n*110002+0000000000001001 99..08+0000000002040000\n' >"$work/bad.gsi"
+"$program" import "$example" "$work/bad.gsi" -o "$work/none.pc" >"$work/out" 2>"$work/err"
+check "bad file: status 1" status_is "$?" 1
+check "bad file: file, line and reason" contains "$work/err" "levelnet: $work/bad.gsi: 文件“$work/bad.gsi”第 2 行：未知的 GSI 字索引 99"
+check "bad file: nothing written" test ! -e "$work/none.pc"
+check "bad file: no report" test ! -s "$work/out"
+
+# A failed write is an error, never success.
+mkdir "$work/dir"
+"$program" import "$example" -o "$work/dir" >"$work/out" 2>"$work/err"
+check "unwritable output: status 1" status_is "$?" 1
+check "unwritable output: said" contains "$work/err" "无法保存到"
+
+# Usage errors.
+"$program" import "$example" >/dev/null 2>"$work/err"
+check "no -o: status 2" status_is "$?" 2
+check "no -o: said" contains "$work/err" "需要用 -o 指定"
+"$program" import "$example" -o "$work/x.pc" --known BM1 >/dev/null 2>"$work/err"
+check "--known without elevation: status 2" status_is "$?" 2
+"$program" import "$example" -o "$work/x.pc" --grade 六等 >/dev/null 2>"$work/err"
+check "unknown grade: status 2" status_is "$?" 2
+"$program" adjust "$source/examples/loop_a_b.pc" --known BM1=1 >/dev/null 2>"$work/err"
+check "--known outside import: status 2" status_is "$?" 2
+"$program" import "$example" -o "$work/x.pc" --known BM1=abc >/dev/null 2>"$work/err"
+check "elevation not a number: status 1" status_is "$?" 1
+check "elevation not a number: nothing written" test ! -e "$work/x.pc"
+finish

@@ -1,0 +1,274 @@
+// Field records into networks: a line reduced by hand, each tolerance
+// broken once, a forward and backward pair, the same line from a GSI-16 and
+// a DiNi file, and bad files refused with file, line and reason.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "fieldbook/field_file.h"
+#include "fieldbook/import.h"
+#include "fieldbook/readers.h"
+#include "fieldbook/reduction.h"
+#include "network/input_error.h"
+
+namespace levelnet::fieldbook {
+namespace {
+
+const std::string kCases = LEVELNET_CASES_DIR "/fieldbook/";
+const std::string kExample = LEVELNET_EXAMPLES_DIR "/fieldbook_four_order.csv";
+
+const char kHeader[] = "后视点,前视点,后尺下丝,后尺上丝,前尺下丝,前尺上丝,后视黑面,后视红面,前视黑面,前视红面\n";
+
+std::vector<FieldLine> csvLines(const std::string& body) {
+  return readHandbookCsv(decodeFieldBytes(std::string(kHeader) + body, "t.csv"));
+}
+
+// The forward run of the example, stations 1 to 4 (BM1 to P1), reduced by
+// hand: distances from the stadia wires, K + black − red of each staff, the
+// black and the corrected red height difference, their difference and mean.
+TEST(FieldbookReduction, FourStationsReducedByHand) {
+  const std::vector<FieldLine> lines = readHandbookCsv(readFieldFile(kExample));
+  ASSERT_EQ(lines.size(), 2u);
+  struct Expected {
+    double back, fore, d, sum, backK, foreK, black, red, diff, mean;
+  };
+  const Expected expected[] = {
+      {36.6, 36.8, -0.2, -0.2, 1, 0, 1134, 1133, 1, 1133.5},
+      {37.4, 37.5, -0.1, -0.3, 1, -1, -74, -76, 2, -75.0},
+      {37.5, 37.7, -0.2, -0.5, 0, 1, -140, -139, -1, -139.5},
+      {26.5, 26.7, -0.2, -0.7, 1, 1, -175, -175, 0, -175.0},
+  };
+  const FieldReduction reduced = reduceField(lines, {}, "四等");
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE("station " + std::to_string(i + 1));
+    const FieldStation& s = lines[0].stations[i];
+    const StationReduction& r = reduced.stations[0][i];
+    const Expected& e = expected[i];
+    EXPECT_NEAR(s.back.distance, e.back, 1e-9);
+    EXPECT_NEAR(s.fore.distance, e.fore, 1e-9);
+    EXPECT_NEAR(r.sightDifference, e.d, 1e-9);
+    EXPECT_NEAR(r.cumulativeDifference, e.sum, 1e-9);
+    EXPECT_EQ(*r.backReadingDifference, e.backK);
+    EXPECT_EQ(*r.foreReadingDifference, e.foreK);
+    EXPECT_EQ(r.firstHeight, e.black);
+    EXPECT_EQ(*r.secondHeight, e.red);
+    EXPECT_EQ(*r.heightDifferenceDifference, e.diff);
+    EXPECT_EQ(r.meanHeight, e.mean);
+  }
+  // The section BM1 - P1: 4 stations, 276.7 m, +744.0 mm.
+  ASSERT_EQ(reduced.sections.size(), 3u);
+  const Section& s = reduced.sections[0];
+  EXPECT_EQ(s.from, "BM1");
+  EXPECT_EQ(s.to, "P1");
+  EXPECT_EQ(s.stations, 4);
+  EXPECT_NEAR(s.lengthM, 276.7, 1e-9);
+  EXPECT_EQ(s.heightMm, 744.0);
+  // The running sum starts again with the next section.
+  EXPECT_NEAR(reduced.stations[0][4].cumulativeDifference, 0.0, 1e-12);
+  EXPECT_TRUE(reduced.violations.empty());
+}
+
+// Each tolerance of 四等 (GB/T 12898, DS3) broken once, and only it.
+TEST(FieldbookChecks, EachToleranceBrokenOnce) {
+  struct Case {
+    const char* name;
+    std::string rows;
+    int station;
+    const char* what;
+    double value;
+  };
+  const Case cases[] = {
+      {"sight length", "A,B,2510,1500,2490,1500,1500,6187,1500,6287\n", 1, "后视距（视线长度）", 101.0},
+      {"sight difference", "A,B,2000,1500,1969,1500,1500,6187,1500,6287\n", 1, "前后视距差", 3.1},
+      {"running sum",
+       "A,,2000,1500,1972,1500,1500,6187,1500,6287\n,,2000,1500,1972,1500,1500,6287,1500,6187\n"
+       ",,2000,1500,1972,1500,1500,6187,1500,6287\n,B,2000,1500,1972,1500,1500,6287,1500,6187\n",
+       4, "视距累积差", 11.2},
+      {"black and red readings", "A,B,2000,1500,2000,1500,1500,6191,1500,6287\n", 1, "后尺黑红面读数差", -4.0},
+      {"two height differences", "A,B,2000,1500,2000,1500,1500,6184,1500,6290\n", 1, "黑红面高差之差", 6.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FieldReduction reduced = reduceField(csvLines(c.rows), {}, "四等");
+    ASSERT_EQ(reduced.violations.size(), 1u);
+    const Violation& v = reduced.violations[0];
+    EXPECT_EQ(v.station, c.station);
+    EXPECT_EQ(v.what, c.what);
+    EXPECT_NEAR(v.value, c.value, 1e-9);
+  }
+  // At the limit passes: 3.0 m, 3 mm and 5 mm as shown.
+  EXPECT_TRUE(reduceField(csvLines("A,B,2000,1500,1970,1500,1500,6190,1500,6285\n"), {}, "四等").violations.empty());
+  // 三等 holds the same station to 75 m.
+  EXPECT_EQ(reduceField(csvLines("A,B,2300,1500,2300,1500,1500,6187,1500,6287\n"), {}, "三等").violations.size(), 2u);
+}
+
+// The forward and backward runs of BM1 - P1: Δ = 744.0 − 746.0 = −2.0 mm
+// against ±20√0.2784 = ±10.6 mm; the mean 0.7450 m over 0.2784 km; M_Δ =
+// √(2.0² / 0.2784 / 4) = 1.90 mm.
+TEST(FieldbookImport, ForwardAndBackwardPair) {
+  ImportOptions options;
+  options.known = {{"BM1", "50.000"}, {"BM2", "51.668"}};
+  const FieldImport imported = importFieldFiles({kExample}, options);
+  EXPECT_TRUE(imported.passed);
+  const ProjectData& p = imported.project;
+  EXPECT_EQ(p.fields.known, "2");
+  EXPECT_EQ(p.fields.unknown, "1");
+  EXPECT_EQ(p.fields.observations, "2");
+  ASSERT_EQ(p.points.size(), 3u);
+  EXPECT_EQ(p.points[2][0], "P1");
+  ASSERT_EQ(p.observations.size(), 2u);
+  EXPECT_EQ(p.observations[0], (std::array<std::string, 4>{"BM1", "P1", "0.7450", "0.2784"}));
+  EXPECT_EQ(p.observations[1], (std::array<std::string, 4>{"P1", "BM2", "0.9200", "0.134"}));
+  EXPECT_NE(imported.report.find("-2.0     ±10.6  合格"), std::string::npos) << imported.report;
+  EXPECT_NE(imported.report.find("M_Δ = √([ΔΔ/R]/(4n)) = ±1.90 mm"), std::string::npos);
+
+  const std::vector<FieldLine> lines = readHandbookCsv(readFieldFile(kExample));
+  const FieldReduction reduced = reduceField(lines, {}, "四等");
+  const std::vector<CombinedSection> combined = combineRuns(lines, reduced.sections, "四等", false);
+  ASSERT_EQ(combined.size(), 2u);
+  EXPECT_DOUBLE_EQ(*combined[0].discrepancyMm, -2.0);
+  EXPECT_NEAR(*randomErrorPerKm(combined), std::sqrt(4.0 / 0.2784 / 4.0), 1e-12);
+
+  // Weighting by stations: the route lengths follow the stations, their sum
+  // stays the sum of the lengths (0.2784 + 0.134 over 4 + 2 stations).
+  options.weightByStations = true;
+  const FieldImport byStations = importFieldFiles({kExample}, options);
+  EXPECT_EQ(byStations.project.observations[0][3], "0.2749");
+  EXPECT_EQ(byStations.project.observations[1][3], "0.1375");
+}
+
+// In mountains the engineering grades judge Δ by the stations: ±6√4 mm.
+TEST(FieldbookImport, MountainRuleByStations) {
+  const std::vector<FieldLine> lines = readHandbookCsv(readFieldFile(kExample));
+  const FieldReduction reduced = reduceField(lines, {}, "工程四等");
+  const std::vector<CombinedSection> combined = combineRuns(lines, reduced.sections, "工程四等", true);
+  EXPECT_TRUE(combined[0].limitByStations);
+  EXPECT_DOUBLE_EQ(combined[0].limitMm, 12.0);
+  EXPECT_FALSE(combineRuns(lines, reduced.sections, "四等", true)[0].limitByStations);
+}
+
+// The same BFFB line (BM1 - 1001 - P2) from a Leica GSI-16 and a Trimble
+// DiNi file: h = (511.15 + 511.10)/2 + (499.80 + 500.00)/2 = 1011.025 mm,
+// 90.7 m; and a GSI-8 BF line of the same first readings.
+TEST(FieldbookImport, GsiAndDiniGiveTheSameObservations) {
+  ImportOptions options;
+  options.known = {{"BM1", "50"}};
+  const FieldImport gsi = importFieldFiles({kCases + "line_bffb.gsi"}, options);
+  const FieldImport dini = importFieldFiles({kCases + "line_bffb.dat"}, options);
+  ASSERT_EQ(gsi.project.observations.size(), 1u);
+  EXPECT_EQ(gsi.project.observations[0], (std::array<std::string, 4>{"BM1", "P2", "1.0110", "0.0907"}));
+  EXPECT_EQ(dini.project.observations, gsi.project.observations);
+  EXPECT_EQ(dini.project.points, gsi.project.points);
+
+  const std::vector<FieldLine> lines = readFieldLines(readFieldFile(kCases + "line_bffb.gsi"));
+  const FieldReduction reduced = reduceField(lines, {}, "二等");
+  EXPECT_NEAR(reduced.stations[0][0].meanHeight, 511.125, 1e-9);
+  EXPECT_NEAR(*reduced.stations[0][1].heightDifferenceDifference, -0.20, 1e-9);
+  EXPECT_NEAR(reduced.sections[0].heightMm, 1011.025, 1e-9);
+  // 二等 holds the fore readings of station 2 (0.10 mm) and the height
+  // differences (0.20 mm) within 0.4 and 0.6 mm.
+  EXPECT_TRUE(reduced.violations.empty());
+
+  const std::string gsi8 =
+      "110001+00000BM1 32...0+00020500 331..0+00001523\n"
+      "110002+00001001 32...0+00020400 332..0+00001012\n"
+      "110003+00001001 32...0+00025000 331..0+00001400\n"
+      "110004+000000P2 32...0+00024800 332..0+00000900\n";
+  const std::vector<FieldLine> bf = readFieldLines(decodeFieldBytes(gsi8, "bf.gsi"));
+  ASSERT_EQ(bf.size(), 1u);
+  ASSERT_EQ(bf[0].stations.size(), 2u);
+  EXPECT_EQ(bf[0].stations[1].method, StationMethod::singleReading);
+  EXPECT_EQ(reduceField(bf, {}, "四等").sections[0].heightMm, 1011.0);
+}
+
+// Bad files: refused with the file, the line and the reason.
+TEST(FieldbookImport, BadFilesRefusedWithFileLineAndReason) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* place;
+    const char* reason;
+  };
+  const std::string ok = "*110001+0000000000000BM1 32...8+0000000002050000 331.08+0000000000152345\n";
+  const Case cases[] = {
+      {"truncated GSI word", ok + "*110002+0000000000001001 32...8+00000000020400\n", "第 2 行", "不完整"},
+      {"unknown word index", ok + "*110002+0000000000001001 58..08+0000000002040000\n", "第 2 行", "未知的 GSI 字索引 58"},
+      {"missing foresight", ok + "*110002+0000000000000BM1 32...8+0000000002050000 331.08+0000000000152345\n",
+       "第 2 行", "缺少前视第一次读数"},
+      {"missing foresight at the end", ok, "第 1 行", "缺少前视第一次读数"},
+      {"GSI unit of angles", "*110001+0000000000000BM1 32...2+0000000002050000 331.08+0000000000152345\n", "第 1 行",
+       "不是长度单位"},
+      {"DiNi unknown type", "For M5|Adr     1|KD1       BM1      12:01:01  1 1|Qq        1.52345 m   |\n", "第 1 行",
+       "未知的 M5 类型标识"},
+      {"DiNi not M5", "For M5|Adr 1|KD1 BM1|Rb 1.5 m|HD 20 m|\nFor M4|x\n", "第 2 行", "不是 M5 格式"},
+      {"CSV not a number", std::string(kHeader) + "A,B,2000,1500,2000,1500,abc,6187,1500,6287\n", "第 2 行",
+       "“后视黑面”“abc”不是数"},
+      {"CSV NaN", std::string(kHeader) + "A,B,2000,1500,2000,1500,nan,6187,1500,6287\n", "第 2 行", "不是数"},
+      {"CSV huge number", std::string(kHeader) + "A,B,2000,1500,2000,1500,1e300,6187,1500,6287\n", "第 2 行",
+       "不是数"},
+      {"CSV unknown column", "后视点,前视点,后视蓝面\n", "第 1 行", "未知的列名“后视蓝面”"},
+      {"CSV broken chain", std::string(kHeader) + "A,B,2000,1500,2000,1500,1500,6187,1500,6287\nC,D,2000,1500,2000,1500,1500,6287,1500,6187\n",
+       "第 3 行", "不是上一站的前视点"},
+      {"CSV ends at a turning point", std::string(kHeader) + "A,,2000,1500,2000,1500,1500,6187,1500,6287\n", "第 2 行",
+       "没有前视点名"},
+      {"CSV wrong staff constant", std::string(kHeader) + "A,B,2000,1500,2000,1500,1500,1500,1500,6287\n", "第 2 行",
+       "尺常数"},
+      {"control character", std::string(kHeader) + "A,B\x01,2000\n", "第 2 行", "控制字符"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      readFieldLines(decodeFieldBytes(c.bytes, "bad.txt"));
+      ADD_FAILURE() << "accepted";
+    } catch (const InputError& e) {
+      const std::string m = e.what();
+      EXPECT_NE(m.find("文件“bad.txt”"), std::string::npos) << m;
+      EXPECT_NE(m.find(c.place), std::string::npos) << m;
+      EXPECT_NE(m.find(c.reason), std::string::npos) << m;
+    }
+  }
+}
+
+TEST(FieldbookImport, BadOptionsAndNetworksRefused) {
+  struct Case {
+    const char* name;
+    ImportOptions options;
+    const char* reason;
+  };
+  ImportOptions grade;
+  grade.grade = "五等";
+  ImportOptions elevation;
+  elevation.known = {{"BM1", "nan"}};
+  ImportOptions absent;
+  absent.known = {{"BM9", "1"}};
+  ImportOptions unit;
+  unit.unitLength = "0";
+  ImportOptions twice;
+  twice.known = {{"BM1", "1"}, {"BM1", "2"}};
+  const Case cases[] = {{"grade", grade, "未知的等级“五等”"},
+                        {"elevation", elevation, "高程“nan”"},
+                        {"known point not on a section", absent, "“BM9”不是任何测段"},
+                        {"unit length", unit, "单位权长度“0”"},
+                        {"known twice", twice, "给了两次"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      importFieldFiles({kExample}, c.options);
+      ADD_FAILURE() << "accepted";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+    }
+  }
+  // A closed loop with no section end in it, and a third run of a section.
+  const std::string loop = std::string(kHeader) + "A,,2000,1500,2000,1500,1500,6187,1500,6287\n,A,2000,1500,2000,1500,1500,6287,1500,6187\n";
+  EXPECT_THROW(importFieldTexts({decodeFieldBytes(loop, "loop.csv")}, {}), InputError);
+  const std::string row = "A,B,2000,1500,2000,1500,1500,6187,1500,6287\n";
+  const std::string thrice = std::string("线路,") + kHeader + "1," + row + "2," + row + "3," + row;
+  EXPECT_THROW(importFieldTexts({decodeFieldBytes(thrice, "thrice.csv")}, {}), InputError);
+  EXPECT_THROW(readFieldFile(LEVELNET_CASES_DIR "/no_such_field_file.csv"), InputError);
+}
+
+}  // namespace
+}  // namespace levelnet::fieldbook
