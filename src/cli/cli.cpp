@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -13,8 +14,8 @@
 #include <vector>
 
 #include "adjust/adjustment_run.h"
-#include "adjust/results_mode.h"
 #include "adjust/results_export.h"
+#include "adjust/results_mode.h"
 #include "adjust/results_table.h"
 #ifdef LEVELNET_WITH_CHECK
 #include "check/network_check.h"
@@ -59,8 +60,9 @@ const char kUsageText[] =
     "  levelnet adjust --results [选项] FILE.pc ...\n"
     "      只写平差报告的第 1、5、6、7 部分（近似高程、平差值、改正数、精度评定），不写法方程和 Q；\n"
     "      用稀疏分解，可平差大网（最多 500000 个点、1000000 个观测值）\n"
-    "  levelnet check [选项] FILE.pc ...\n"
-    "      检核观测数据：闭合差与限差、M_W、单位权方差的χ²检验、粗差探测与 MDB\n"
+    "  levelnet check [选项] FILE.pc ... [--records FIELD_FILE ...]\n"
+    "      检核观测数据：闭合差与限差、M_W、单位权方差的χ²检验、粗差探测与 MDB；\n"
+    "      --records（可重复）附上网所来自的观测手簿或电子水准仪数据的测站检核\n"
     "  levelnet results [--format txt|csv|json|xlsx] [-o OUT] [--encoding utf-8|gbk] [--with-check] FILE.pc\n"
     "      平差并写出成果表（点成果、观测值、精度评定）；默认 txt 到标准输出，xlsx 必须用 -o\n"
     "  levelnet report [选项] FILE.pc --pdf OUT.pdf [--with-check]\n"
@@ -94,7 +96,8 @@ const char kUsageText[] =
 // The short usage a usage error ends with.
 const char kShortUsage[] =
     "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet report FILE.pc --pdf "
-    "OUT.pdf | levelnet normalize IN.pc OUT.pc | levelnet import FIELD_FILE ... -o NET.pc（levelnet --help 显示全部说明）\n";
+    "OUT.pdf | levelnet normalize IN.pc OUT.pc | levelnet import FIELD_FILE ... -o NET.pc（levelnet --help "
+    "显示全部说明）\n";
 
 struct Arguments {
   std::string command;
@@ -107,11 +110,12 @@ struct Arguments {
   std::string format = "txt";  // results: txt, csv, json or xlsx
   bool formatGiven = false;
   bool resultsOnly = false;  // adjust --results: sections 1, 5, 6 and 7 only
-  std::string pdf;         // report: the PDF file
-  bool withCheck = false;  // report: the check report goes into the PDF too
+  std::string pdf;           // report: the PDF file
+  bool withCheck = false;    // report: the check report goes into the PDF too
   // import: known points, section ends, unit-weight length, weighting.
   std::vector<std::pair<std::string, std::string>> known;
   std::vector<std::string> sectionEnds;
+  std::vector<std::string> records;  // check: the field files the network came from
   std::string unitLength;
   std::string weight;
   bool importOptionGiven = false;
@@ -184,6 +188,9 @@ Arguments parse(int argc, const char* const* argv) {
       if (a.pdf.empty()) throw UsageError("--pdf 后面缺少文件名");
     } else if (arg == "--with-check") {
       a.withCheck = true;
+    } else if (arg == "--records") {
+      if (i + 1 >= argc) throw UsageError("--records 后面缺少观测手簿或数据文件名");
+      a.records.push_back(argv[++i]);
     } else if (arg == "--known" || arg == "--section-end" || arg == "--unit-length" || arg == "--weight") {
       if (i + 1 >= argc) throw UsageError(arg + " 后面缺少值");
       const std::string value = argv[++i];
@@ -253,6 +260,10 @@ Arguments parse(int argc, const char* const* argv) {
   }
   if (a.formatGiven && a.command != "results") throw UsageError("--format 只用于 results");
   if (a.resultsOnly && a.command != "adjust") throw UsageError("--results 只用于 adjust");
+  if (!a.records.empty() && a.command != "check") throw UsageError("--records 只用于 check");
+  if (!a.records.empty() && a.files.size() != 1) throw UsageError("--records 只能和一个平差文件一起用");
+  for (const std::string& r : a.records)
+    if (r == "-") throw UsageError("--records 不能从标准输入读入（需要文件名）");
   if (a.importOptionGiven && a.command != "import")
     throw UsageError("--known、--section-end、--unit-length 和 --weight 只用于 import");
   if (checkOptionGiven && a.command != "check" && a.command != "report" && a.command != "results" &&
@@ -347,9 +358,8 @@ NetworkLimits limitsFor(const Arguments& a) {
 
 NetworkText openNetwork(const std::string& path, const Arguments& a, std::istream& in, std::ostream& err) {
   NetworkText net;
-  const ProjectData data =
-      path == "-" ? readProjectStream(in, displayName(path), a.inputEncoding, limitsFor(a))
-                  : readProjectFile(path, a.inputEncoding, limitsFor(a));
+  const ProjectData data = path == "-" ? readProjectStream(in, displayName(path), a.inputEncoding, limitsFor(a))
+                                       : readProjectFile(path, a.inputEncoding, limitsFor(a));
   const std::string note = encodingNote(data, displayName(path));
   if (!note.empty()) err << "levelnet: " << displayName(path) << ": 注意：" << note << "\n";
   applyProject(data, net.fields, net.points, net.observations);
@@ -423,13 +433,56 @@ CheckOptions checkOptions(const Arguments& a) {
   return options;
 }
 
+// check --records: the station and section checks of the field files the
+// network came from, after the check report, and whether their sections are
+// the network's observations. True when every station and section passed.
+bool fieldRecordsCheck(const Arguments& a, const NetworkText& net, TextSink& sink) {
+  fieldbook::ImportOptions options;
+  // The check's grade where the field checks have it; 等外 is the
+  // engineering fifth order; without a grade 四等.
+  if (a.grade == "二等" || a.grade == "三等" || a.grade == "四等") options.grade = a.grade;
+  if (a.grade == "等外") options.grade = "工程五等";
+  options.terrain = a.terrain;
+  const fieldbook::FieldImport imported = fieldbook::importFieldFiles(a.records, options);
+  // A section matches an observation with the same end points (either way)
+  // and the same height difference as the .pc carries it (0.1 mm).
+  int matched = 0;
+  const int observations = net.observations.rows() - 1;
+  for (const auto& section : imported.project.observations) {
+    const std::optional<double> dh = parseNumber(section[2]);
+    for (int r = 1; r <= observations; ++r) {
+      const std::string from = net.observations.text(r, 1), to = net.observations.text(r, 2);
+      const std::optional<double> h = parseNumber(net.observations.text(r, 3));
+      if (!dh || !h) continue;
+      const bool same = from == section[0] && to == section[1] && std::fabs(*h - *dh) < 0.00005;
+      const bool reversed = from == section[1] && to == section[0] && std::fabs(*h + *dh) < 0.00005;
+      if (same || reversed) {
+        ++matched;
+        break;
+      }
+    }
+  }
+  std::string files;
+  for (const std::string& f : a.records) files += (files.empty() ? "" : "、") + displayName(f);
+  std::string text = "\r\n观测手簿检核（" + files + "，" + options.grade + "）\r\n";
+  text += "  手簿得出的 " + std::to_string(imported.project.observations.size()) + " 个观测值中 " +
+          std::to_string(matched) + " 个与平差文件的观测值相同（起点、终点和高差）\r\n";
+  if (matched != static_cast<int>(imported.project.observations.size()))
+    text += "  注意：平差文件不全是由这些观测手簿得来的，下面的测站检核只说明手簿本身\r\n";
+  text += "\r\n" + imported.report;
+  sink.write(text);
+  return imported.passed;
+}
+
 int checkOne(const std::string& path, const Arguments& a, const CheckOptions& options, std::istream& in, TextSink& sink,
              std::ostream& err) {
   NetworkText net = openNetworkToAdjust(path, a, in, err);
   const CheckOutcome outcome =
       checkNetwork(gatherNetwork(net.fields, net.points, net.observations, limitsFor(a)), options, displayName(path));
   sink.write(outcome.report);
-  return outcome.passed ? kDone : kCheckFailed;
+  bool passed = outcome.passed;
+  if (!a.records.empty()) passed = fieldRecordsCheck(a, net, sink) && passed;
+  return passed ? kDone : kCheckFailed;
 }
 #endif
 
@@ -643,8 +696,7 @@ int importFieldRecords(const Arguments& a, std::ostream& out, std::ostream& err)
   }
   writeOut(out, report);
   flushOut(out);
-  if (!imported.passed)
-    err << "levelnet: 注意：有测站或测段超限（见报告），" << a.output << " 已写出\n";
+  if (!imported.passed) err << "levelnet: 注意：有测站或测段超限（见报告），" << a.output << " 已写出\n";
   return imported.passed ? kDone : kCheckFailed;
 }
 

@@ -634,6 +634,7 @@ void MainWindow::onNew() {
   }
   reportView->setPlainText(QString());
   clearResults();
+  fieldRecordsReport_.clear();
   undoStack_->clear();
   setupTables();
   for (CellGrid* grid : {pointTable, observationTable}) grid->setCurrentCellUserPlaced(false);
@@ -711,6 +712,7 @@ bool MainWindow::openFile(const QString& path) {
   updateTitle();
   reportView->setPlainText(QString());
   clearResults();
+  fieldRecordsReport_.clear();
   undoStack_->clear();
   ParameterFields loaded;
   applyProject(data, loaded, *pointTable, *observationTable);
@@ -952,6 +954,8 @@ void MainWindow::onCheck() {
     return;
   }
   checkReport_ = reportViewText(outcome.report);
+  if (!fieldRecordsReport_.isEmpty())
+    checkReport_ += QStringLiteral("\n观测手簿检核（导入时；此后对表格的修改不在其中）\n\n") + fieldRecordsReport_;
   // The 成果表 of the same data gets the check's r and w (τ).
   if (resultsCurrent()) {
     auto checked = std::make_shared<ResultsTable>(*resultsTable_);
@@ -1053,7 +1057,8 @@ bool MainWindow::onImportFieldBook() {
   dialogFileName_ = files->front();
   modified_ = true;
   updateTitle();
-  checkView->setPlainText(reportViewText(imported.report));
+  fieldRecordsReport_ = reportViewText(imported.report);
+  checkView->setPlainText(fieldRecordsReport_);
   resultTabs->setCurrentWidget(checkView->parentWidget());
   if (!imported.passed) warn(QStringLiteral("有测站或测段超出限差：详见“检核”页的观测手簿检核报告。"));
   return true;

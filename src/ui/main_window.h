@@ -243,6 +243,9 @@ class MainWindow : public QMainWindow {
   QString checkGrade_;   // the grade it was run with
   bool checkCurrent_ = false;
   QString lastKnownPoints_;  // what the import's question was last answered
+  // The station report of the field records the tables were imported
+  // from; 检核 shows it after its own report. Empty after New and Open.
+  QString fieldRecordsReport_;
 };
 
 }  // namespace levelnet::ui

@@ -61,4 +61,18 @@ check "--known outside import: status 2" status_is "$?" 2
 "$program" import "$example" -o "$work/x.pc" --known BM1=abc >/dev/null 2>"$work/err"
 check "elevation not a number: status 1" status_is "$?" 1
 check "elevation not a number: nothing written" test ! -e "$work/x.pc"
+# check --records: the station checks of the field files after the check
+# report, and whether the network's observations came from them.
+"$program" import "$example" -o "$work/records.pc" --known BM1=50.000 --known BM2=51.668 >/dev/null 2>&1
+"$program" check "$work/records.pc" --grade 四等 --records "$example" >"$work/records.check" 2>"$work/err"
+check "check --records: the check report first" grep -q '^水准网观测数据检核' "$work/records.check"
+check "check --records: the station report follows" grep -q '观测手簿检核报告' "$work/records.check"
+check "check --records: every observation from the book" grep -q '2 个观测值中 2 个与平差文件的观测值相同' "$work/records.check"
+"$program" check "$source/examples/city_network.pc" --records "$example" >"$work/other.check" 2>"$work/err"
+check "check --records of another network: said so" grep -q '注意：平差文件不全是由这些观测手簿得来的' "$work/other.check"
+"$program" check "$work/records.pc" "$work/records.pc" --records "$example" >/dev/null 2>&1
+check "check --records with two networks: usage error" status_is "$?" 2
+"$program" adjust "$work/records.pc" --records "$example" >/dev/null 2>&1
+check "--records for adjust: usage error" status_is "$?" 2
+
 finish

@@ -310,6 +310,10 @@ class DeliverablesTest : public QObject {
     QCOMPARE(fileBytes(path("window.pc")), fileBytes(path("imported.pc")));
     w.onAdjust();
     QVERIFY(w.resultsCurrent());
+    // 检核 shows the station report after its own.
+    w.checkButton->click();
+    QVERIFY(w.checkView->toPlainText().startsWith(QStringLiteral("水准网观测数据检核")));
+    QVERIFY(w.checkView->toPlainText().contains(QStringLiteral("观测手簿检核（导入时")));
     // A known point written without "=" is refused by name; a cancelled
     // question imports nothing.
     f.dialogs.answers.push_back(book);
