@@ -710,6 +710,15 @@ bool MainWindow::openFile(const QString& path) {
   currentFile_ = fullPath;
   modified_ = false;
   updateTitle();
+  showProject(data);
+  rememberFile(fullPath);
+  // A file in UTF-8 is read as such, and the user is told: Save writes GBK.
+  const std::string note = encodingNote(data, fullPath.toStdString());
+  if (!note.empty()) warn(QString::fromStdString(note) + QStringLiteral("。"));
+  return true;
+}
+
+void MainWindow::showProject(const ProjectData& data) {
   reportView->setPlainText(QString());
   clearResults();
   fieldRecordsReport_.clear();
@@ -724,11 +733,6 @@ bool MainWindow::openFile(const QString& path) {
     grid->setCurrentCellUserPlaced(false);
     fitColumns(*grid);
   }
-  rememberFile(fullPath);
-  // A file in UTF-8 is read as such, and the user is told: Save writes GBK.
-  const std::string note = encodingNote(data, fullPath.toStdString());
-  if (!note.empty()) warn(QString::fromStdString(note) + QStringLiteral("。"));
-  return true;
 }
 
 void MainWindow::onSave() { saveWithDialog(); }
@@ -1039,19 +1043,7 @@ bool MainWindow::onImportFieldBook() {
   }
   pointEditing_->hideEditor();
   observationEditing_->hideEditor();
-  reportView->setPlainText(QString());
-  clearResults();
-  undoStack_->clear();
-  ParameterFields loaded;
-  applyProject(imported.project, loaded, *pointTable, *observationTable);
-  knownCountEdit->setText(QString::fromStdString(loaded.known));
-  unknownCountEdit->setText(QString::fromStdString(loaded.unknown));
-  observationCountEdit->setText(QString::fromStdString(loaded.observations));
-  unitLengthEdit->setText(QString::fromStdString(loaded.unitLength));
-  for (CellGrid* grid : {pointTable, observationTable}) {
-    grid->setCurrentCellUserPlaced(false);
-    fitColumns(*grid);
-  }
+  showProject(imported.project);
   // A new network, not yet in a file: Save asks for a name, closing asks first.
   currentFile_.clear();
   dialogFileName_ = files->front();

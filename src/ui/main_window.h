@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "network/project_file.h"
 #include "network/text_table.h"
 #include "ui/cell_editing.h"
 #include "ui/dialogs.h"
@@ -181,6 +182,9 @@ class MainWindow : public QMainWindow {
   void widenInputForTables();
   void giveInputWidth(int pixels);
   void cellEdited(CellGrid& table, int row, int column, const QString& before, const QString& after);
+  // Puts a network read from a file into the fields and tables, as a fresh
+  // start: no report, no results, nothing to undo.
+  void showProject(const ProjectData& data);
   void restoreSettings();
   void saveSettings() const;
   void rememberFile(const QString& path);
