@@ -325,6 +325,34 @@ class DeliverablesTest : public QObject {
     QVERIFY(w.resultsCurrent());
   }
 
+  // A file that cannot be written is an error with its reason, never
+  // success; a field file that is no field book is refused and the tables
+  // stay as they were.
+  void failuresAreToldAndChangeNothing() {
+    WindowFixture f;
+    openAndAdjust(f);
+    MainWindow& w = *f.window;
+    const QString missing = path(QStringLiteral("no-such-folder/out"));
+    for (auto command : {&MainWindow::onSaveReport, &MainWindow::onExportResults, &MainWindow::onExportPdf}) {
+      const int before = f.boxes.warnings();
+      f.dialogs.answers.push_back(missing);
+      QVERIFY(!(w.*command)());
+      QCOMPARE(f.boxes.warnings(), before + 1);
+      QVERIFY2(f.boxes.lastText().contains(QStringLiteral("no-such-folder")), qPrintable(f.boxes.lastText()));
+    }
+    QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("no-such-folder"))));
+    QVERIFY(writeBytes(path(QStringLiteral("not-a-book.csv")), QByteArray("序号,起点\r\n1,BM1\r\n")));
+    const QString known = w.knownCountEdit->text();
+    f.dialogs.answers.push_back(path(QStringLiteral("not-a-book.csv")));
+    f.boxes.textAnswers.push_back(QString(""));
+    const int before = f.boxes.warnings();
+    QVERIFY(!w.onImportFieldBook());
+    QCOMPARE(f.boxes.warnings(), before + 1);
+    QVERIFY2(f.boxes.lastText().contains(QStringLiteral("not-a-book.csv")), qPrintable(f.boxes.lastText()));
+    QCOMPARE(w.knownCountEdit->text(), known);
+    QVERIFY(w.resultsCurrent());
+  }
+
   // Nothing is handed out for data changed after the adjustment, nor before
   // there is one; no dialog is shown and no file written.
   void outputsNeedCurrentResults() {
