@@ -1022,10 +1022,12 @@ bool MainWindow::onImportFieldBook() {
   }
   lastKnownPoints_ = *typed;
   fieldbook::ImportOptions options;
-  // The check tab's grade where the field checks know it; 四等 otherwise.
+  // The check tab's grade where the field checks know it, 等外 as the
+  // engineering fifth order (as check --records takes it); 四等 otherwise.
   const QString grade = gradeBox->currentText();
   if (grade == QStringLiteral("二等") || grade == QStringLiteral("三等") || grade == QStringLiteral("四等"))
     options.grade = grade.toStdString();
+  if (grade == QStringLiteral("等外")) options.grade = "工程五等";
   options.terrain = terrainBox->currentText().toStdString();
   options.known = *known;
   std::vector<std::string> paths;
