@@ -54,70 +54,80 @@ void keepObservedCofactors(AdjustmentResults& r) {
 
 }  // namespace
 
-AdjustmentResults computeSparseAdjustment(LevelingNetwork network) {
+namespace {
+
+// The phases every adjustment runs, with `solve` between the normal
+// constants and the adjusted observations: it fills the parameter
+// corrections and the cofactors the precision needs.
+template <class Solve>
+AdjustmentResults adjustWith(LevelingNetwork network, Solve&& solve) {
   const int t = network.parameterCount;
   try {
     AdjustmentResults r(std::move(network));
     computeApproximateElevations(r);
     formErrorEquations(r);
     formNormalConstants(r);
-    SparseNormalSolver solver(r);
-    const std::vector<double> solved = solver.solve(r.normalConstants);
-    r.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
-    for (int i = 1; i <= t; ++i) r.parameterCorrections[i] = -solved[i];
-    {
-      std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
-      ones[0] = 0.0;
-      const std::vector<double> inverseRows = solver.solve(ones), rows = solver.multiplyAbsolute(ones);
-      double inverseNorm = 0.0, norm = 0.0;
-      for (int i = 1; i <= t; ++i) {
-        inverseNorm = std::max(inverseNorm, inverseRows[i]);
-        norm = std::max(norm, rows[i]);
-      }
-      r.normalCondition = norm * inverseNorm;
-    }
-    solver.invertSelected();
-    r.pointCofactors.assign(static_cast<std::size_t>(t) + 1, 0.0);
-    for (int i = 1; i <= t; ++i) r.pointCofactors[i] = solver.diagonalCofactor(i);
-    r.crossCofactors.assign(static_cast<std::size_t>(r.net.observationCount) + 1, 0.0);
-    for (int k = 1; k <= r.net.observationCount; ++k) {
-      const int i = r.errorEquations[k].toParameter, j = r.errorEquations[k].fromParameter;
-      if (i != 0 && j != 0) {
-        const double q = solver.cofactor(i, j);
-        r.crossCofactors[k] = q + q;
-      }
-    }
+    solve(r);
     adjustObservations(r);
     assessPrecision(r);
     requireFiniteResults(r);
     return r;
   } catch (const std::bad_alloc&) {
+    // The textbook normal matrix and its inverse take t x t numbers: a
+    // network of tens of thousands of unknown points needs more memory than
+    // there is.
     outOfMemory(t);
   }
 }
 
-AdjustmentResults computeAdjustment(LevelingNetwork network) {
-  const int t = network.parameterCount;
-  try {
-    AdjustmentResults r(std::move(network));
-    computeApproximateElevations(r);
-    formErrorEquations(r);
-    formNormalConstants(r);
-    {
-      AugmentedRows normal = formNormalMatrix(r);
-      r.cofactors = invertNormalMatrix(normal, r.net);
+// The sparse path: the factor of N, the solution, N's condition number and
+// the selected inverse (Q on the diagonal and on every observed pair).
+void solveSparse(AdjustmentResults& r) {
+  const int t = r.net.parameterCount;
+  SparseNormalSolver solver(r);
+  const std::vector<double> solved = solver.solve(r.normalConstants);
+  r.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 1; i <= t; ++i) r.parameterCorrections[i] = -solved[i];
+  {
+    std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
+    ones[0] = 0.0;
+    const std::vector<double> inverseRows = solver.solve(ones), rows = solver.multiplyAbsolute(ones);
+    double inverseNorm = 0.0, norm = 0.0;
+    for (int i = 1; i <= t; ++i) {
+      inverseNorm = std::max(inverseNorm, inverseRows[i]);
+      norm = std::max(norm, rows[i]);
     }
-    keepObservedCofactors(r);
-    solveNormalEquations(r);
-    adjustObservations(r);
-    assessPrecision(r);
-    requireFiniteResults(r);
-    return r;
-  } catch (const std::bad_alloc&) {
-    // The normal matrix and its inverse take t x t numbers: a network of
-    // tens of thousands of unknown points needs more memory than there is.
-    outOfMemory(t);
+    r.normalCondition = norm * inverseNorm;
+  }
+  solver.invertSelected();
+  r.pointCofactors.assign(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 1; i <= t; ++i) r.pointCofactors[i] = solver.diagonalCofactor(i);
+  r.crossCofactors.assign(static_cast<std::size_t>(r.net.observationCount) + 1, 0.0);
+  for (int k = 1; k <= r.net.observationCount; ++k) {
+    const int i = r.errorEquations[k].toParameter, j = r.errorEquations[k].fromParameter;
+    if (i != 0 && j != 0) {
+      const double q = solver.cofactor(i, j);
+      r.crossCofactors[k] = q + q;
+    }
   }
 }
+
+// The textbook path: N inverted in the file's order, Q kept for the report.
+void solveTextbook(AdjustmentResults& r) {
+  {
+    AugmentedRows normal = formNormalMatrix(r);
+    r.cofactors = invertNormalMatrix(normal, r.net);
+  }
+  keepObservedCofactors(r);
+  solveNormalEquations(r);
+}
+
+}  // namespace
+
+AdjustmentResults computeSparseAdjustment(LevelingNetwork network) {
+  return adjustWith(std::move(network), solveSparse);
+}
+
+AdjustmentResults computeAdjustment(LevelingNetwork network) { return adjustWith(std::move(network), solveTextbook); }
 
 }  // namespace levelnet

@@ -4,32 +4,6 @@
 
 namespace levelnet {
 
-namespace {
-
-// Hands every term of N = B^T P B to add(i, j, term), for i <= j, in the
-// order each element sums them: ascending observations.
-template <class Add>
-void forEachNormalTerm(const AdjustmentResults& r, Add&& add) {
-  const int n = r.net.observationCount;
-  for (int k = 1; k <= n; ++k) {
-    const ErrorEquation& b = r.errorEquations[k];
-    const double p = r.weights[k];
-    const int touched[2] = {b.toParameter, b.fromParameter};
-    for (int a = 0; a < 2; ++a) {
-      const int i = touched[a];
-      if (i == 0) continue;
-      const double bp = b[i] * p;  // element (i, k) of B^T P
-      for (int c = 0; c < 2; ++c) {
-        const int j = touched[c];
-        if (j == 0 || j < i) continue;
-        add(i, j, bp * b[j]);
-      }
-    }
-  }
-}
-
-}  // namespace
-
 AugmentedRows formNormalMatrix(const AdjustmentResults& r) {
   AugmentedRows N(r.net.parameterCount);
   forEachNormalTerm(r, [&N](int i, int j, double term) { N.left(i, j) = N.left(i, j) + term; });
@@ -45,7 +19,8 @@ std::vector<std::vector<NormalElement>> formNormalRows(const AdjustmentResults& 
     found->value = found->value + term;
   });
   for (auto& row : rows)
-    std::sort(row.begin(), row.end(), [](const NormalElement& a, const NormalElement& b) { return a.column < b.column; });
+    std::sort(row.begin(), row.end(),
+              [](const NormalElement& a, const NormalElement& b) { return a.column < b.column; });
   return rows;
 }
 

@@ -27,6 +27,30 @@ void formErrorEquations(AdjustmentResults& r);
 // parameter i or j are exactly zero and add nothing, so only the (at most
 // two) parameters of each observation are visited. N is symmetric, exactly:
 // its products only change sign by factors of +-1.
+// Hands every term of N = B^T P B to add(i, j, term), for i <= j, in the
+// order each element sums them: ascending observations.
+// Shared by the textbook solver and the sparse factorisation, so both add
+// the same terms in the same order.
+template <class Add>
+void forEachNormalTerm(const AdjustmentResults& r, Add&& add) {
+  const int n = r.net.observationCount;
+  for (int k = 1; k <= n; ++k) {
+    const ErrorEquation& b = r.errorEquations[k];
+    const double p = r.weights[k];
+    const int touched[2] = {b.toParameter, b.fromParameter};
+    for (int a = 0; a < 2; ++a) {
+      const int i = touched[a];
+      if (i == 0) continue;
+      const double bp = b[i] * p;  // element (i, k) of B^T P
+      for (int c = 0; c < 2; ++c) {
+        const int j = touched[c];
+        if (j == 0 || j < i) continue;
+        add(i, j, bp * b[j]);
+      }
+    }
+  }
+}
+
 AugmentedRows formNormalMatrix(const AdjustmentResults& r);
 
 // One element of N.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/phases.h"
 #include "network/input_error.h"
 
 namespace levelnet {
@@ -34,22 +35,9 @@ SparseNormalSolver::SparseNormalSolver(const AdjustmentResults& r) : factor_(std
   f.t = net.parameterCount;
   std::vector<Eigen::Triplet<double, int>> terms;
   terms.reserve(static_cast<std::size_t>(net.observationCount) * 3);
-  for (int k = 1; k <= net.observationCount; ++k) {
-    const ErrorEquation& b = r.errorEquations[k];
-    const double p = r.weights[k];
-    const int touched[2] = {b.toParameter, b.fromParameter};
-    for (int a = 0; a < 2; ++a) {
-      const int i = touched[a];
-      if (i == 0) continue;
-      const double bp = b[i] * p;
-      for (int c = 0; c < 2; ++c) {
-        const int j = touched[c];
-        if (j == 0 || j < i) continue;
-        // Element (j, i), j >= i, of the lower triangle.
-        terms.emplace_back(j - 1, i - 1, bp * b[j]);
-      }
-    }
-  }
+  // Element (j, i), j >= i, of the lower triangle: the textbook solver's
+  // terms in its order; setFromTriplets adds duplicates as they come.
+  forEachNormalTerm(r, [&terms](int i, int j, double term) { terms.emplace_back(j - 1, i - 1, term); });
   f.lower.resize(f.t, f.t);
   f.lower.setFromTriplets(terms.begin(), terms.end());
   terms.clear();

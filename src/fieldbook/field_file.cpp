@@ -1,9 +1,6 @@
 #include "fieldbook/field_file.h"
 
-#include <cerrno>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
 #include "fieldbook/field_records.h"
 #include "network/input_error.h"
@@ -110,25 +107,7 @@ FieldText decodeFieldBytes(std::string_view bytes, const std::string& name) {
 }
 
 FieldText readFieldFile(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (fs::is_directory(status)) throw InputError("无法打开文件" + quotedName(path) + "：这是一个文件夹");
-  if (fs::is_regular_file(status)) {
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec && size > kMaxFieldFileBytes) throw InputError(tooLarge(path));
-  }
-  errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError("无法打开文件" + quotedName(path) + "：" + systemErrorText(errno ? errno : ENOENT));
-  std::string bytes;
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    bytes.append(block, static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kMaxFieldFileBytes) throw InputError(tooLarge(path));
-  }
-  if (in.bad()) throw InputError("无法读取文件" + quotedName(path) + "：" + systemErrorText(errno ? errno : EIO));
-  return decodeFieldBytes(bytes, path);
+  return decodeFieldBytes(readBoundedFile(path, kMaxFieldFileBytes, tooLarge(path)), path);
 }
 
 FieldFormat detectFieldFormat(const FieldText& text) {
@@ -138,8 +117,8 @@ FieldFormat detectFieldFormat(const FieldText& text) {
     if (line.rfind("For M5|", 0) == 0 || line.rfind("For_M5|", 0) == 0) return FieldFormat::diniM5;
     std::string_view word = line;
     if (!word.empty() && word.front() == '*') word.remove_prefix(1);
-    if (word.size() > 7 && (word[6] == '+' || word[6] == '-') && word[0] >= '0' && word[0] <= '9' &&
-        word[1] >= '0' && word[1] <= '9')
+    if (word.size() > 7 && (word[6] == '+' || word[6] == '-') && word[0] >= '0' && word[0] <= '9' && word[1] >= '0' &&
+        word[1] <= '9')
       return FieldFormat::leicaGsi;
     return FieldFormat::handbookCsv;
   }

@@ -1,9 +1,6 @@
 #include "network/project_file.h"
 
-#include <cerrno>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "network/gbk.h"
@@ -224,42 +221,22 @@ std::string tooLargeMessage(const std::string& name, NetworkLimits limits) {
          std::to_string(limits.observations) + " 个观测值）";
 }
 
-// Reads a stream a block at a time up to the size limit.
-std::string readLimited(std::istream& in, const std::string& name, NetworkLimits limits) {
-  std::string bytes;
-  char block[1 << 16];
-  errno = 0;
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    bytes.append(block, static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kMaxProjectFileBytes) throw InputError(tooLargeMessage(name, limits));
-  }
-  if (in.bad()) throw InputError("无法读取文件" + quoted(name) + "：" + systemErrorText(errno ? errno : EIO));
-  return bytes;
-}
-
 }  // namespace
 
 ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced, NetworkLimits limits) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (fs::is_directory(status)) throw InputError("无法打开文件" + quoted(path) + "：这是一个文件夹");
-  // A regular file is measured before it is read; anything else (a pipe, a
-  // device such as /dev/zero) is read a block at a time up to the limit.
-  if (fs::is_regular_file(status)) {
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec && size > kMaxProjectFileBytes) throw InputError(tooLargeMessage(path, limits));
+  try {
+    return parseProjectBytes(readBoundedFile(path, kMaxProjectFileBytes, tooLargeMessage(path, limits)), path, forced,
+                             limits);
+  } catch (const std::bad_alloc&) {
+    throw InputError("文件" + quoted(path) + "：内存不足，无法读入");
   }
-  errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError("无法打开文件" + quoted(path) + "：" + systemErrorText(errno ? errno : ENOENT));
-  return readProjectStream(in, path, forced, limits);
 }
 
 ProjectData readProjectStream(std::istream& in, const std::string& name, std::optional<FileEncoding> forced,
                               NetworkLimits limits) {
   try {
-    return parseProjectBytes(readLimited(in, name, limits), name, forced, limits);
+    return parseProjectBytes(readBoundedStream(in, name, kMaxProjectFileBytes, tooLargeMessage(name, limits)), name,
+                             forced, limits);
   } catch (const std::bad_alloc&) {
     throw InputError("文件" + quoted(name) + "：内存不足，无法读入");
   }

@@ -1,19 +1,20 @@
 #include "network/safe_file.h"
 
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
-#include <langinfo.h>
 #include <clocale>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -534,6 +535,34 @@ bool standardOutputIsGbkTerminal() {
   const std::string codeset = ::nl_langinfo(CODESET);
   std::setlocale(LC_CTYPE, saved.c_str());
   return codeset == "GBK" || codeset == "GB18030" || codeset == "GB2312" || codeset == "CP936";
+}
+
+std::string readBoundedStream(std::istream& in, const std::string& name, std::size_t maxBytes,
+                              const std::string& tooLarge) {
+  std::string bytes;
+  char block[1 << 16];
+  errno = 0;
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > maxBytes) throw InputError(tooLarge);
+  }
+  if (in.bad()) throw InputError("无法读取文件" + quoted(name) + "：" + systemErrorText(errno ? errno : EIO));
+  return bytes;
+}
+
+std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const std::string& tooLarge) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::is_directory(status)) throw InputError("无法打开文件" + quoted(path) + "：这是一个文件夹");
+  if (fs::is_regular_file(status)) {
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > maxBytes) throw InputError(tooLarge);
+  }
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError("无法打开文件" + quoted(path) + "：" + systemErrorText(errno ? errno : ENOENT));
+  return readBoundedStream(in, path, maxBytes, tooLarge);
 }
 
 }  // namespace levelnet

@@ -4,7 +4,9 @@
 // damaged and never replaced when it may not be written.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -57,5 +59,16 @@ inline bool unnamedCannotBeLinked = false;
 inline std::function<void(const std::string& temporaryPath)> beforeNamingTemporary;
 
 }  // namespace safe_file_testing
+
+// Reads `in` a block at a time. Throws InputError `tooLarge` once more than
+// `maxBytes` came, and a reason naming `name` when the stream fails.
+std::string readBoundedStream(std::istream& in, const std::string& name, std::size_t maxBytes,
+                              const std::string& tooLarge);
+
+// The whole file at `path`, at most `maxBytes`: a regular file is measured
+// before it is read; anything else (a pipe, a device such as /dev/zero) is
+// read up to the limit. Throws InputError for a folder, a file that cannot
+// be opened or read, and `tooLarge` beyond the limit.
+std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const std::string& tooLarge);
 
 }  // namespace levelnet
