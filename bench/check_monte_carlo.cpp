@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/pipeline.h"
 #include "check/misclosures.h"
 #include "check/network_check.h"
 #include "check/statistics.h"

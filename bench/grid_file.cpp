@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/project_file.h"
 #include "support/network_generator.h"
 

@@ -48,26 +48,14 @@ struct AdjustmentResults {
   // N^-1 has no negative element and ||N^-1|| is the largest element of
   // N^-1 times a vector of ones. 0 from the textbook solver.
   double normalCondition = 0.0;
-  std::vector<double> parameterCorrections;   // x = -Q W, mm
-  std::vector<double> adjustedElevations;     // m, by point
-  std::vector<double> adjustedDifferences;    // m
-  std::vector<double> corrections;            // v, mm, rounded half up to 0.1 mm
-  double pvv = 0.0;                           // [pvv] from the rounded corrections, mm^2
-  double unitWeightError = 0.0;               // mu, mm, rounded half up to 0.001 mm
-  double errorPerKilometre = 0.0;             // mu / sqrt(unitWeightLength), mm
-  std::vector<double> pointErrors;            // M of each unknown point, mm, by parameter 1..t
+  std::vector<double> parameterCorrections;  // x = -Q W, mm
+  std::vector<double> adjustedElevations;    // m, by point
+  std::vector<double> adjustedDifferences;   // m
+  std::vector<double> corrections;           // v, mm, rounded half up to 0.1 mm
+  double pvv = 0.0;                          // [pvv] from the rounded corrections, mm^2
+  double unitWeightError = 0.0;              // mu, mm, rounded half up to 0.001 mm
+  double errorPerKilometre = 0.0;            // mu / sqrt(unitWeightLength), mm
+  std::vector<double> pointErrors;           // M of each unknown point, mm, by parameter 1..t
 };
-
-// Runs every phase on a gathered network. Throws InputError when the normal
-// equations have no unique solution, when a value comes out non-finite, or
-// when memory runs out (the message says which).
-AdjustmentResults computeAdjustment(LevelingNetwork network);
-
-// The same results through the sparse factorisation (sparse_normal.h), for
-// networks of any size: no Q in full (cofactors stays empty), x from a
-// solve, Q(i, i) and the observed pairs from the selected inverse. Every
-// value equals the textbook solver's within rounding error; which printed
-// digits it gives is results_mode.h's matter. Throws as computeAdjustment.
-AdjustmentResults computeSparseAdjustment(LevelingNetwork network);
 
 }  // namespace levelnet

@@ -1,8 +1,9 @@
 #include "adjust/adjustment_run.h"
+#include "adjust/pipeline.h"
 
 #include <new>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet {
 
@@ -15,8 +16,8 @@ AdjustmentOutcome adjustNetwork(const ParameterFields& fields, const TextTable& 
   try {
     writeReport(*results, report);
   } catch (const std::bad_alloc&) {
-    throw InputError("内存不足：待定点 " + std::to_string(results->net.parameterCount) +
-                     " 个，平差报告需要的内存超出本机可用内存");
+    throw OutOfMemoryError("内存不足：待定点 " + std::to_string(results->net.parameterCount) +
+                           " 个，平差报告需要的内存超出本机可用内存");
   }
   outcome.duplicateNames = results->net.duplicateNames;
   outcome.emptyElevationRows = results->net.emptyElevationRows;

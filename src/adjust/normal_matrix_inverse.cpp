@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/leveling_network.h"
 
 namespace levelnet {
@@ -12,8 +12,8 @@ namespace levelnet {
 namespace {
 
 [[noreturn]] void noUniqueSolution(int i, const LevelingNetwork& net) {
-  throw InputError("法方程没有唯一解：约化到第 " + std::to_string(i) + " 个未知数（待定点“" +
-                   net.pointName[net.knownCount + i] + "”）时主元为零或不是有限数");
+  throw AdjustmentError("法方程没有唯一解：约化到第 " + std::to_string(i) + " 个未知数（待定点“" +
+                        net.pointName[net.knownCount + i] + "”）时主元为零或不是有限数");
 }
 
 // The last column j in from..t with values[j - base] != 0, or from - 1.

@@ -6,8 +6,8 @@
 
 #include "adjust/large_array.h"
 #include "adjust/phases.h"
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 
 namespace levelnet {
 

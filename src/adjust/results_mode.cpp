@@ -1,4 +1,5 @@
 #include "adjust/results_mode.h"
+#include "adjust/pipeline.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 
 namespace levelnet {
@@ -88,6 +88,21 @@ ResultsTable makeResultsTable(const AdjustmentResults& r) {
     s.meanPointErrorText = standardErrorText(mean);
   }
   return table;
+}
+
+std::vector<std::string> precisionSummaryLines(const PrecisionSummary& s) {
+  std::vector<std::string> lines = {"单位权中误差 μ = ±" + s.unitWeightError.text + " mm",
+                                    "每公里高差中误差 = ±" + s.errorPerKilometre.text + " mm"};
+  if (s.maxPointError) {
+    lines.push_back("最弱点高程中误差 M_max = ±" + s.maxPointErrorText + " mm（" + s.maxPointErrorName + "）");
+    lines.push_back("平均高程中误差 M_mean = ±" + s.meanPointErrorText + " mm");
+  } else {
+    lines.push_back(std::string("最弱点高程中误差 M_max = ") + kNoValueText + "（没有待定点）");
+    lines.push_back(std::string("平均高程中误差 M_mean = ") + kNoValueText);
+  }
+  lines.push_back("观测值个数 n = " + std::to_string(s.observationCount) + "，待定点个数 t = " +
+                  std::to_string(s.parameterCount) + "，多余观测数 f = n - t = " + std::to_string(s.redundancy));
+  return lines;
 }
 
 }  // namespace levelnet

@@ -75,6 +75,15 @@ struct ResultsTable {
 // finite (computeAdjustment has refused those already).
 ResultsTable makeResultsTable(const AdjustmentResults& results);
 
+// The precision summary as the lines every output shows it (the text 成果表,
+// the PDF, the window), without line ends:
+//   单位权中误差 μ = ±0.000 mm
+//   每公里高差中误差 = ±0.000 mm
+//   最弱点高程中误差 M_max = ±0.0 mm（name）   or   = —（没有待定点）
+//   平均高程中误差 M_mean = ±0.0 mm            or   = —
+//   观测值个数 n = N，待定点个数 t = T，多余观测数 f = n - t = F
+std::vector<std::string> precisionSummaryLines(const PrecisionSummary& summary);
+
 // The text of a standard error in the table: `millimetres` rounded half up to
 // 0.001 mm as the report prints it, then that figure half up to 0.1 mm.
 std::string standardErrorText(double millimetres);

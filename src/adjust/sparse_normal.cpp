@@ -11,7 +11,7 @@
 
 #include "adjust/adjustment_results.h"
 #include "adjust/phases.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet {
 
@@ -45,7 +45,7 @@ SparseNormalSolver::SparseNormalSolver(const AdjustmentResults& r) : factor_(std
 
   f.ldlt.compute(f.lower);
   const Vector& d = f.ldlt.vectorD();
-  if (f.ldlt.info() != Eigen::Success) throw InputError("法方程没有唯一解：分解法方程时主元为零或不是有限数");
+  if (f.ldlt.info() != Eigen::Success) throw AdjustmentError("法方程没有唯一解：分解法方程时主元为零或不是有限数");
   const auto& order = f.ldlt.permutationP().indices();
   f.position.assign(static_cast<std::size_t>(f.t), 0);
   for (int i = 0; i < f.t; ++i) f.position[i] = order[i];
@@ -56,8 +56,8 @@ SparseNormalSolver::SparseNormalSolver(const AdjustmentResults& r) : factor_(std
       int parameter = 0;
       for (int i = 0; i < f.t; ++i)
         if (f.position[i] == q) parameter = i + 1;
-      throw InputError("法方程没有唯一解：分解到待定点“" + net.pointName[net.knownCount + parameter] +
-                       "”时主元为零或不是有限数");
+      throw AdjustmentError("法方程没有唯一解：分解到待定点“" + net.pointName[net.knownCount + parameter] +
+                            "”时主元为零或不是有限数");
     }
   }
 }

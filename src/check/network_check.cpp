@@ -1,4 +1,5 @@
 #include "check/network_check.h"
+#include "adjust/pipeline.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,8 +8,8 @@
 
 #include "adjust/adjustment_results.h"
 #include "adjust/results_table.h"
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/number_text.h"
 
 namespace levelnet {
@@ -131,7 +132,7 @@ class ReportTable {
 void requireValidOptions(const CheckOptions& options) {
   toleranceCoefficient(options.grade, options.terrain);
   if (options.sigmaGiven && !(options.sigmaKm > 0.0 && std::isfinite(options.sigmaKm)))
-    throw InputError("--sigma-km 必须是大于 0 的数");
+    throw InputError("每公里高差中误差 σ 必须是大于 0 的数", Remedy::sigmaPerKm);
 }
 
 std::string observationName(const LevelingNetwork& net, int k) {
@@ -201,9 +202,8 @@ void writeGlobalTest(Lines& out, const LevelingNetwork& net, const CheckFindings
   out.add("");
   if (!f.globalTestDone) {
     out.add("二、单位权方差的χ²检验");
-    out.add(std::string("  未做：") + (options.grade == "等外"
-                                           ? "等外水准没有先验值，请用 --sigma-km 给出每公里高差中误差"
-                                           : "未指定等级，也未用 --sigma-km 给出每公里高差中误差"));
+    out.add(std::string("  未做：") + (options.grade == "等外" ? "等外水准没有先验值，也未给出先验每公里高差中误差"
+                                                               : "未指定等级，也未给出先验每公里高差中误差"));
     return;
   }
   const double sigmaKm = g.sigma0 / std::sqrt(net.unitWeightLength);
@@ -215,7 +215,7 @@ void writeGlobalTest(Lines& out, const LevelingNetwork& net, const CheckFindings
     out.add("  等级给出的是限值而不是期望值：只有精度不及该等级（统计量偏大）才不通过");
   } else {
     out.add("二、单位权方差的χ²检验（双侧，显著水平 5%）");
-    out.add("  先验单位权中误差 σ0 = " + product + "（--sigma-km，期望值）");
+    out.add("  先验单位权中误差 σ0 = " + product + "（给定的每公里高差中误差，期望值）");
   }
   out.add("  [pvv] = " + fixed(g.pvv, 3) + " mm²（由未凑整的改正数计算）");
   out.add("  自由度 f = n − t = " + count(g.dof));
@@ -253,8 +253,8 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
       out.add("  无法检核：所有观测值的 r 都小于 " + fixed(kUncheckedRedundancy, 2) + "，任何粗差都无法发现");
     else
       out.add("  无法检核：多余观测只有 " + count(a.dof) +
-              " 个，未给出先验单位权中误差时 |τ| 恒等于 1，任何粗差都无法发现；请用 --sigma-km "
-              "给出每公里高差中误差（w 检验只需 1 个多余观测）");
+              " 个，未给出先验单位权中误差时 |τ| 恒等于 1，任何粗差都无法发现；给出先验每公里高差中误差"
+              "即可检核（w 检验只需 1 个多余观测）");
   } else {
     const std::string levels[] = {
         "  参加检验的观测值 " + count(a.tested) + " 个（r ≥ " + fixed(kUncheckedRedundancy, 2) + "），" + statistic +

@@ -67,8 +67,8 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
                             const CheckOptions& options);
 
 struct CheckOutcome {
-  std::string report;  // UTF-8, lines end in "\r\n"
-  bool passed = true;  // CheckFindings::passed
+  std::string report;          // UTF-8, lines end in "\r\n"
+  bool passed = true;          // CheckFindings::passed
   ResidualAnalysis residuals;  // r, w and MDB of every observation
 };
 

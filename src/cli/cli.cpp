@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "adjust/adjustment_run.h"
+#include "adjust/pipeline.h"
 #include "adjust/results_export.h"
 #include "adjust/results_mode.h"
 #include "adjust/results_table.h"
@@ -22,8 +23,8 @@
 #endif
 #include "fieldbook/import.h"
 #include "fieldbook/tolerances.h"
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
 #include "network/safe_file.h"
@@ -323,7 +324,7 @@ class SavedFileSink : public TextSink {
     }
     try {
       file_.write(bytes);
-    } catch (const InputError& e) {
+    } catch (const Error& e) {
       throw OutputError(e.what());
     }
   }
@@ -389,7 +390,7 @@ void deliver(const Arguments& a, std::ostream& out, const std::string& bytes) {
   }
   try {
     saveFileSafely(a.output, bytes);
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     throw OutputError(e.what());
   }
 }
@@ -427,7 +428,7 @@ CheckOptions checkOptions(const Arguments& a) {
   }
   try {
     toleranceCoefficient(options.grade, options.terrain);
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     throw UsageError(e.what());
   }
   return options;
@@ -611,7 +612,7 @@ int report(const Arguments& a, std::istream& in, std::ostream& out, std::ostream
   } else {
     try {
       saveFileSafely(a.pdf, bytes);
-    } catch (const InputError& e) {
+    } catch (const Error& e) {
       throw OutputError(e.what());
     }
   }
@@ -629,7 +630,7 @@ int normalize(const Arguments& a, std::istream& in, std::ostream& out, std::ostr
     std::string bytes;
     try {
       bytes = formatProjectBytes(net.fields, net.points, net.observations);
-    } catch (const InputError& e) {
+    } catch (const Error& e) {
       throw InputError("无法写到标准输出：" + std::string(e.what()));
     }
     writeOut(out, bytes);
@@ -638,7 +639,7 @@ int normalize(const Arguments& a, std::istream& in, std::ostream& out, std::ostr
     // A save that fails is about OUT, not about the file read.
     try {
       writeProjectFile(a.files[1], net.fields, net.points, net.observations);
-    } catch (const InputError& e) {
+    } catch (const Error& e) {
       throw OutputError(e.what());
     }
   }
@@ -662,7 +663,7 @@ int importFieldRecords(const Arguments& a, std::ostream& out, std::ostream& err)
   options.weightByStations = a.weight == "stations";
   try {
     fieldbook::gradeTolerances(options.grade, fieldbook::Instrument::optical);
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     throw UsageError(e.what());
   }
   // Each file is read on its own first, so that a refusal names its file;
@@ -674,7 +675,7 @@ int importFieldRecords(const Arguments& a, std::ostream& out, std::ostream& err)
       fieldbook::FieldText text = fieldbook::readFieldFile(path);
       fieldbook::readFieldLines(text);
       texts.push_back(std::move(text));
-    } catch (const InputError& e) {
+    } catch (const Error& e) {
       err << "levelnet: " << path << ": " << e.what() << "\n";
       refused = true;
     }
@@ -691,7 +692,7 @@ int importFieldRecords(const Arguments& a, std::ostream& out, std::ostream& err)
   applyProject(imported.project, net.fields, net.points, net.observations);
   try {
     writeProjectFile(a.output, net.fields, net.points, net.observations);
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     throw OutputError(e.what());
   }
   writeOut(out, report);
@@ -722,7 +723,7 @@ int forEveryFile(const Arguments& a, std::ostream& out, std::ostream& err, RunOn
         status = one(path, sink);
         if (a.files.size() > 1) sink.write("\r\n");
         ++delivered;
-      } catch (const InputError& e) {
+      } catch (const Error& e) {
         err << "levelnet: " << displayName(path) << ": " << e.what() << "\n";
         status = kRefused;
       } catch (const std::bad_alloc&) {
@@ -746,7 +747,7 @@ int forEveryFile(const Arguments& a, std::ostream& out, std::ostream& err, RunOn
       if (delivered == 0) throw NothingToSave{};
     });
   } catch (const NothingToSave&) {
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     throw OutputError(e.what());
   }
   return worst;
@@ -840,7 +841,7 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
   } catch (const OutputError& e) {
     err << "levelnet: " << e.what() << "\n";
     return kRefused;
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     err << "levelnet: " << (a.files.empty() ? std::string() : displayName(a.files[0]) + ": ") << e.what() << "\n";
     return kRefused;
   } catch (const std::bad_alloc&) {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "fieldbook/field_records.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 #include "network/safe_file.h"
 

@@ -20,10 +20,10 @@ enum class StationMethod {
 
 // One sight of a station: the horizontal distance and the staff readings.
 struct StaffSight {
-  double distance = 0.0;          // m
-  double first = 0.0;             // mm: the black face, or the first reading
-  std::optional<double> second;   // mm: the red face, or the second reading
-  double constant = 0.0;          // mm: K of the red face (4687, 4787); 0 for a second reading
+  double distance = 0.0;         // m
+  double first = 0.0;            // mm: the black face, or the first reading
+  std::optional<double> second;  // mm: the red face, or the second reading
+  double constant = 0.0;         // mm: K of the red face (4687, 4787); 0 for a second reading
 };
 
 struct FieldStation {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 #include <set>
+#include <tuple>
 
 #include "fieldbook/readers.h"
 #include "fieldbook/reduction.h"
 #include "fieldbook/tolerances.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/leveling_network.h"
 #include "network/number_text.h"
 
@@ -54,9 +54,12 @@ std::string lineLabel(const std::vector<FieldLine>& lines, std::size_t l) {
 
 const char* methodName(StationMethod m) {
   switch (m) {
-    case StationMethod::redBlack: return "双面尺（黑红面）";
-    case StationMethod::doubleReading: return "每尺两次读数（BFFB/aBFFB）";
-    case StationMethod::singleReading: return "每尺一次读数（BF/aBF）";
+    case StationMethod::redBlack:
+      return "双面尺（黑红面）";
+    case StationMethod::doubleReading:
+      return "每尺两次读数（BFFB/aBFFB）";
+    case StationMethod::singleReading:
+      return "每尺一次读数（BF/aBF）";
   }
   return "";
 }
@@ -67,7 +70,7 @@ void validate(const ImportOptions& o) {
     throw InputError("未知的地形“" + o.terrain + "”（可用 平原 或 山区）");
   std::set<std::string> names;
   for (const auto& [name, elevation] : o.known) {
-    if (name.empty()) throw InputError("已知点的点名为空（--known 点名=高程）");
+    if (name.empty()) throw InputError("已知点的点名为空（应写成 点名=高程）", Remedy::knownPoints);
     if (!names.insert(name).second) throw InputError("已知点“" + name + "”给了两次");
     const std::optional<double> h = fieldNumber(elevation);
     if (!h || std::fabs(*h) > kMaxAbsElevation)
@@ -84,9 +87,12 @@ void validate(const ImportOptions& o) {
 
 std::vector<FieldLine> readFieldLines(const FieldText& text) {
   switch (detectFieldFormat(text)) {
-    case FieldFormat::leicaGsi: return readLeicaGsi(text);
-    case FieldFormat::diniM5: return readDiniM5(text);
-    case FieldFormat::handbookCsv: break;
+    case FieldFormat::leicaGsi:
+      return readLeicaGsi(text);
+    case FieldFormat::diniM5:
+      return readDiniM5(text);
+    case FieldFormat::handbookCsv:
+      break;
   }
   return readHandbookCsv(text);
 }
@@ -188,8 +194,8 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
   auto limitText = [](double v, int decimals, const char* unit) {
     return v > 0 ? "≤ " + fixed(v, decimals) + " " + unit : std::string("不检核");
   };
-  for (const auto& [present, t, title] : {std::tuple{haveOptical, &optical, "光学水准仪（手簿）"},
-                                          std::tuple{haveDigital, &digital, "数字水准仪"}}) {
+  for (const auto& [present, t, title] :
+       {std::tuple{haveOptical, &optical, "光学水准仪（手簿）"}, std::tuple{haveDigital, &digital, "数字水准仪"}}) {
     if (!present) continue;
     line("  " + std::string(title) + "：");
     line("    视线长度          " + limitText(t->maxSight, 1, "m") +
@@ -252,8 +258,8 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     line("  （没有往返观测的测段：不计算不符值与 M_Δ）");
   } else {
     randomPassed = !beyond(*randomError, optical.maxRandomErrorKm, 2);
-    line("  每千米高差偶然中误差 M_Δ = √([ΔΔ/R]/(4n)) = ±" + fixed(*randomError, 2) + " mm（n = " +
-         std::to_string(pairs) + "），限差 ±" + fixed(optical.maxRandomErrorKm, 1) + " mm：" +
+    line("  每千米高差偶然中误差 M_Δ = √([ΔΔ/R]/(4n)) = ±" + fixed(*randomError, 2) +
+         " mm（n = " + std::to_string(pairs) + "），限差 ±" + fixed(optical.maxRandomErrorKm, 1) + " mm：" +
          (randomPassed ? "合格" : "超限"));
   }
   line("");
@@ -264,8 +270,8 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
   for (std::size_t i = 0; i < combined.size(); ++i) {
     const CombinedSection& c = combined[i];
     line("  " + right(std::to_string(i + 1), 4) + "  " + left(c.from, 10) + left(c.to, 10) +
-         right(project.observations[i][2], 11) + right(project.observations[i][3], 13) + right(numberText(c.stations), 7) +
-         "  " + (c.runs.size() == 2 ? "两次观测的平均" : "单程"));
+         right(project.observations[i][2], 11) + right(project.observations[i][3], 13) +
+         right(numberText(c.stations), 7) + "  " + (c.runs.size() == 2 ? "两次观测的平均" : "单程"));
   }
   if (options.weightByStations)
     line("  按测站数定权：路线长度 = 测站数 × 每站平均长度 " + numberText(roundHalfUp(kmPerStation * 1000.0, 2)) +
@@ -277,17 +283,16 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     std::string list;
     for (const std::string& d : dense) list += (list.empty() ? "" : "、") + d;
     line("  注意：测段 " + list + " 每千米多于 16 站（山区）：GB 50026 在山地按测站数计算限差（±k√n），");
-    line("  定权也宜按测站数：可用 --weight stations（路线长度换成 测站数 × 每站平均长度）。");
+    line("  定权也宜按测站数（路线长度换成 测站数 × 每站平均长度）。");
   }
-  if (options.known.empty()) line("  注意：没有给出已知点（--known 点名=高程）；平差前请在点表中输入已知点。");
+  if (options.known.empty()) line("  注意：没有给出已知点；平差前请在点表中输入已知点。");
   line("");
 
   out.passed = reduced.violations.empty() && failedSections == 0 && randomPassed;
-  line(std::string("结论：") +
-       (out.passed ? "全部测站与测段合格"
-                   : "超限测站 " + std::to_string(reduced.violations.size()) + " 处，超限测段 " +
-                         std::to_string(failedSections) + " 个" + (randomPassed ? "" : "，M_Δ 超限") +
-                         "：请重测超限的测站或测段"));
+  line(std::string("结论：") + (out.passed ? "全部测站与测段合格"
+                                           : "超限测站 " + std::to_string(reduced.violations.size()) +
+                                                 " 处，超限测段 " + std::to_string(failedSections) + " 个" +
+                                                 (randomPassed ? "" : "，M_Δ 超限") + "：请重测超限的测站或测段"));
   out.report = std::move(r);
   return out;
 }

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <tuple>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 
 namespace levelnet::fieldbook {
@@ -28,10 +28,14 @@ enum SightKind { back1, fore1, back2, fore2 };
 
 const char* sightName(SightKind kind) {
   switch (kind) {
-    case back1: return "后视第一次读数";
-    case fore1: return "前视第一次读数";
-    case back2: return "后视第二次读数";
-    case fore2: return "前视第二次读数";
+    case back1:
+      return "后视第一次读数";
+    case fore1:
+      return "前视第一次读数";
+    case back2:
+      return "后视第二次读数";
+    case fore2:
+      return "前视第二次读数";
   }
   return "";
 }
@@ -104,9 +108,8 @@ class StationAssembler {
     for (SightKind k : {back2, fore2}) {
       const SightKind f = k == back2 ? back1 : fore1;
       if (sights_[k].present && sights_[k].point != sights_[f].point)
-        throw InputError(placeOf(text_.name, sights_[k].line) + sightName(k) + "的点号" +
-                         quotedText(sights_[k].point) + "与第一次读数的点号" + quotedText(sights_[f].point) +
-                         "不同");
+        throw InputError(placeOf(text_.name, sights_[k].line) + sightName(k) + "的点号" + quotedText(sights_[k].point) +
+                         "与第一次读数的点号" + quotedText(sights_[f].point) + "不同");
     }
     FieldStation st;
     st.sourceLine = first_;
@@ -190,14 +193,24 @@ double gsiValue(const FieldText& text, int line, const GsiWord& w, bool metres) 
     throw InputError(placeOf(text.name, line) + "GSI 字" + quotedText(w.raw) + "的数据不是数字");
   double mm = 0.0;  // the value of the last digit in mm
   switch (w.unit) {
-    case '0': mm = 1.0; break;
-    case '6': mm = 0.1; break;
-    case '8': mm = 0.01; break;
-    case '1': mm = 0.3048; break;   // 0.001 ft
-    case '7': mm = 0.03048; break;  // 0.0001 ft
+    case '0':
+      mm = 1.0;
+      break;
+    case '6':
+      mm = 0.1;
+      break;
+    case '8':
+      mm = 0.01;
+      break;
+    case '1':
+      mm = 0.3048;
+      break;  // 0.001 ft
+    case '7':
+      mm = 0.03048;
+      break;  // 0.0001 ft
     default:
-      throw InputError(placeOf(text.name, line) + "GSI 字" + quotedText(w.raw) + "的单位代码“" + std::string(1, w.unit) +
-                       "”不是长度单位（可用 0、1、6、7、8）");
+      throw InputError(placeOf(text.name, line) + "GSI 字" + quotedText(w.raw) + "的单位代码“" +
+                       std::string(1, w.unit) + "”不是长度单位（可用 0、1、6、7、8）");
   }
   const double count = *parseNumber(digits);
   double value = count * mm;
@@ -283,17 +296,32 @@ std::vector<std::string> splitCsv(const FieldText& text, int line, const std::st
 }
 
 enum Column {
-  colLine, colStation, colBackPoint, colForePoint, colBackUpper, colBackLower, colForeUpper, colForeLower,
-  colBackDistance, colForeDistance, colBackBlack, colBackRed, colForeBlack, colForeRed, colBackK, colForeK,
-  colRemark, columnCount
+  colLine,
+  colStation,
+  colBackPoint,
+  colForePoint,
+  colBackUpper,
+  colBackLower,
+  colForeUpper,
+  colForeLower,
+  colBackDistance,
+  colForeDistance,
+  colBackBlack,
+  colBackRed,
+  colForeBlack,
+  colForeRed,
+  colBackK,
+  colForeK,
+  colRemark,
+  columnCount
 };
 
 const std::map<std::string, Column>& columnNames() {
   static const std::map<std::string, Column> names = {
-      {"线路", colLine},          {"测站", colStation},        {"测站编号", colStation},   {"后视点", colBackPoint},
-      {"前视点", colForePoint},   {"后尺上丝", colBackUpper},  {"后尺下丝", colBackLower}, {"前尺上丝", colForeUpper},
+      {"线路", colLine},          {"测站", colStation},        {"测站编号", colStation},    {"后视点", colBackPoint},
+      {"前视点", colForePoint},   {"后尺上丝", colBackUpper},  {"后尺下丝", colBackLower},  {"前尺上丝", colForeUpper},
       {"前尺下丝", colForeLower}, {"后视距", colBackDistance}, {"前视距", colForeDistance}, {"后视黑面", colBackBlack},
-      {"后视红面", colBackRed},   {"前视黑面", colForeBlack},  {"前视红面", colForeRed},   {"后尺K", colBackK},
+      {"后视红面", colBackRed},   {"前视黑面", colForeBlack},  {"前视红面", colForeRed},    {"后尺K", colBackK},
       {"前尺K", colForeK},        {"备注", colRemark}};
   return names;
 }
@@ -328,16 +356,18 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
         if (c == 0 && title.rfind("\xEF\xBB\xBF", 0) == 0) title.erase(0, 3);
         const auto found = columnNames().find(title);
         if (found == columnNames().end())
-          throw InputError(placeOf(text.name, row) + "未知的列名" + quotedText(title) +
-                           "（可用：线路、测站、后视点、前视点、后尺上丝、后尺下丝、前尺上丝、前尺下丝、后视距、前视距、"
-                           "后视黑面、后视红面、前视黑面、前视红面、后尺K、前尺K、备注）");
-        if (at[found->second] >= 0) throw InputError(placeOf(text.name, row) + "列名" + quotedText(title) + "出现了两次");
+          throw InputError(
+              placeOf(text.name, row) + "未知的列名" + quotedText(title) +
+              "（可用：线路、测站、后视点、前视点、后尺上丝、后尺下丝、前尺上丝、前尺下丝、后视距、前视距、"
+              "后视黑面、后视红面、前视黑面、前视红面、后尺K、前尺K、备注）");
+        if (at[found->second] >= 0)
+          throw InputError(placeOf(text.name, row) + "列名" + quotedText(title) + "出现了两次");
         at[found->second] = static_cast<int>(c);
       }
       for (Column required : {colBackPoint, colForePoint, colBackBlack, colBackRed, colForeBlack, colForeRed})
-        if (at[required] < 0)
-          throw InputError(placeOf(text.name, row) + "表头缺少“" + columnTitle(required) + "”列");
-      const bool wires = at[colBackUpper] >= 0 && at[colBackLower] >= 0 && at[colForeUpper] >= 0 && at[colForeLower] >= 0;
+        if (at[required] < 0) throw InputError(placeOf(text.name, row) + "表头缺少“" + columnTitle(required) + "”列");
+      const bool wires =
+          at[colBackUpper] >= 0 && at[colBackLower] >= 0 && at[colForeUpper] >= 0 && at[colForeLower] >= 0;
       const bool distances = at[colBackDistance] >= 0 && at[colForeDistance] >= 0;
       if (!wires && !distances)
         throw InputError(placeOf(text.name, row) +
@@ -349,7 +379,9 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
         !std::all_of(cells.begin() + 1 + *std::max_element(at.begin(), at.end()), cells.end(),
                      [](const std::string& c) { return c.empty(); }))
       throw InputError(placeOf(text.name, row) + "列数多于表头");
-    auto cell = [&](Column c) -> std::string { return at[c] >= 0 && at[c] < static_cast<int>(cells.size()) ? cells[at[c]] : ""; };
+    auto cell = [&](Column c) -> std::string {
+      return at[c] >= 0 && at[c] < static_cast<int>(cells.size()) ? cells[at[c]] : "";
+    };
     auto number = [&](Column c, double low, double high) {
       const std::string t = cell(c);
       if (t.empty()) throw InputError(placeOf(text.name, row) + "“" + columnTitle(c) + "”为空");
@@ -399,8 +431,10 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
         !(cell(colBackUpper).empty() && at[colBackDistance] >= 0)) {
       // Stadia: the distance is 100 times the difference of the two wires;
       // readings in mm give metres by 0.1.
-      st.back.distance = std::fabs(number(colBackLower, 0, kMaxReadingMm) - number(colBackUpper, 0, kMaxReadingMm)) * 0.1;
-      st.fore.distance = std::fabs(number(colForeLower, 0, kMaxReadingMm) - number(colForeUpper, 0, kMaxReadingMm)) * 0.1;
+      st.back.distance =
+          std::fabs(number(colBackLower, 0, kMaxReadingMm) - number(colBackUpper, 0, kMaxReadingMm)) * 0.1;
+      st.fore.distance =
+          std::fabs(number(colForeLower, 0, kMaxReadingMm) - number(colForeUpper, 0, kMaxReadingMm)) * 0.1;
     } else {
       st.back.distance = number(colBackDistance, 0, kMaxSightM);
       st.fore.distance = number(colForeDistance, 0, kMaxSightM);
@@ -421,7 +455,8 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
         // The constant of the staff is the one the red face shows: red
         // minus black lies within a few mm of it.
         const double shown = *sight->second - sight->first;
-        sight->constant = std::fabs(shown - kConstants[0]) < std::fabs(shown - kConstants[1]) ? kConstants[0] : kConstants[1];
+        sight->constant =
+            std::fabs(shown - kConstants[0]) < std::fabs(shown - kConstants[1]) ? kConstants[0] : kConstants[1];
         if (std::fabs(shown - sight->constant) > 50.0)
           throw InputError(placeOf(text.name, row) + title + "红面减黑面为 " + numberText(shown) +
                            " mm，与尺常数 4687、4787 都差 50 mm 以上：请检查读数，或在“" + columnTitle(column) +
@@ -455,15 +490,25 @@ std::vector<FieldLine> readLeicaGsi(const FieldText& text) {
     bool intermediate = false;
     for (const GsiWord& w : words) {
       switch (w.index) {
-        case 11: point = gsiPointName(w); break;
-        case 32: distance = gsiValue(text, row, w, true); break;
-        case 331: case 332: case 335: case 336: {
+        case 11:
+          point = gsiPointName(w);
+          break;
+        case 32:
+          distance = gsiValue(text, row, w, true);
+          break;
+        case 331:
+        case 332:
+        case 335:
+        case 336: {
           if (reading) throw InputError(placeOf(text.name, row) + "一个测量块中有两个标尺读数");
           const SightKind kind = w.index == 331 ? back1 : w.index == 332 ? fore1 : w.index == 335 ? back2 : fore2;
           reading = std::pair{kind, gsiValue(text, row, w, false)};
           break;
         }
-        case 333: case 334: intermediate = true; break;
+        case 333:
+        case 334:
+          intermediate = true;
+          break;
         default:
           if (!skippedGsiWord(w.index))
             throw InputError(placeOf(text.name, row) + "未知的 GSI 字索引 " + std::to_string(w.index) + "（字" +
@@ -484,9 +529,9 @@ std::vector<FieldLine> readLeicaGsi(const FieldText& text) {
 std::vector<FieldLine> readDiniM5(const FieldText& text) {
   StationAssembler stations(text, Instrument::digital);
   int lastLine = 0;
-  int backs = 0, fores = 0;  // readings of the station in progress
+  int backs = 0, fores = 0;          // readings of the station in progress
   std::string backPoint, forePoint;  // the points of its first readings
-  int perStaff = 2;  // readings of each staff, from the method of "Start-Line" (BF, aBF: 1)
+  int perStaff = 2;                  // readings of each staff, from the method of "Start-Line" (BF, aBF: 1)
   for (std::size_t k = 0; k < text.lines.size(); ++k) {
     const int row = static_cast<int>(k) + 1;
     const std::string_view content = trimmed(text.lines[k]);
@@ -547,14 +592,15 @@ std::vector<FieldLine> readDiniM5(const FieldText& text) {
       std::string_view rest = trimmed(block.substr(id.size()));
       const std::size_t unitAt = rest.find_last_of(" \t");
       const std::string_view valueText = unitAt == std::string_view::npos ? rest : trimmed(rest.substr(0, unitAt));
-      const std::string_view unit = unitAt == std::string_view::npos ? std::string_view() : trimmed(rest.substr(unitAt));
+      const std::string_view unit =
+          unitAt == std::string_view::npos ? std::string_view() : trimmed(rest.substr(unitAt));
       if (id == "Z" || id == "Sh" || id == "dz" || id == "Db" || id == "Df" || id == "Lr") {
         height = height || id == "Z";
         continue;
       }
       if (id != "Rb" && id != "Rf" && id != "HD")
-        throw InputError(placeOf(text.name, row) + "未知的 M5 类型标识" + quotedText(id) + "（值块" + quotedText(block) +
-                         "）");
+        throw InputError(placeOf(text.name, row) + "未知的 M5 类型标识" + quotedText(id) + "（值块" +
+                         quotedText(block) + "）");
       const std::optional<double> v = fieldNumber(valueText);
       if (!v) throw InputError(placeOf(text.name, row) + "值块" + quotedText(block) + "的数值不是数");
       double metres = 0.0;

@@ -4,7 +4,7 @@
 #include <map>
 #include <utility>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 
 namespace levelnet::fieldbook {
@@ -46,7 +46,8 @@ std::vector<Violation> checkStation(const FieldStation& s, const StationReductio
   };
   for (const auto& [what, d] : {std::pair{"后视距", s.back.distance}, std::pair{"前视距", s.fore.distance}}) {
     if (beyond(d, t.maxSight, 1)) add(std::string(what) + "（视线长度）", d, t.maxSight, 1, "m");
-    if (t.minSight > 0 && roundHalfUp(d, 1) < t.minSight) add(std::string(what) + "（视线长度）", d, t.minSight, 1, "m", true);
+    if (t.minSight > 0 && roundHalfUp(d, 1) < t.minSight)
+      add(std::string(what) + "（视线长度）", d, t.minSight, 1, "m", true);
   }
   if (t.maxSightDifference > 0 && beyond(r.sightDifference, t.maxSightDifference, 1))
     add("前后视距差", r.sightDifference, t.maxSightDifference, 1, "m");
@@ -56,13 +57,16 @@ std::vector<Violation> checkStation(const FieldStation& s, const StationReductio
   const bool redBlack = s.method == StationMethod::redBlack;
   if (t.maxReadingDifference > 0) {
     if (r.backReadingDifference && beyond(*r.backReadingDifference, t.maxReadingDifference, decimals))
-      add(redBlack ? "后尺黑红面读数差" : "后尺两次读数差", *r.backReadingDifference, t.maxReadingDifference, decimals, "mm");
+      add(redBlack ? "后尺黑红面读数差" : "后尺两次读数差", *r.backReadingDifference, t.maxReadingDifference, decimals,
+          "mm");
     if (r.foreReadingDifference && beyond(*r.foreReadingDifference, t.maxReadingDifference, decimals))
-      add(redBlack ? "前尺黑红面读数差" : "前尺两次读数差", *r.foreReadingDifference, t.maxReadingDifference, decimals, "mm");
+      add(redBlack ? "前尺黑红面读数差" : "前尺两次读数差", *r.foreReadingDifference, t.maxReadingDifference, decimals,
+          "mm");
   }
   if (t.maxHeightDifference > 0 && r.heightDifferenceDifference &&
       beyond(*r.heightDifferenceDifference, t.maxHeightDifference, decimals))
-    add(redBlack ? "黑红面高差之差" : "两次高差之差", *r.heightDifferenceDifference, t.maxHeightDifference, decimals, "mm");
+    add(redBlack ? "黑红面高差之差" : "两次高差之差", *r.heightDifferenceDifference, t.maxHeightDifference, decimals,
+        "mm");
   return out;
 }
 
@@ -122,7 +126,8 @@ std::vector<CombinedSection> combineRuns(const std::vector<FieldLine>& lines, co
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const Section& s = sections[i];
     if (s.from == s.to)
-      throw InputError(sectionPlace(lines, s) + "起点与终点相同：闭合线路须在中间的点上分段（--section-end）");
+      throw InputError(sectionPlace(lines, s) + "起点与终点相同：闭合线路须在中间的点上分段（给出分段点）",
+                       Remedy::sectionEnds);
     if (!(s.lengthM > 0.0)) throw InputError(sectionPlace(lines, s) + "的视距之和为 0，无法作为路线长度");
     const auto key = s.from < s.to ? std::pair{s.from, s.to} : std::pair{s.to, s.from};
     const auto found = byEnds.find(key);
@@ -136,7 +141,8 @@ std::vector<CombinedSection> combineRuns(const std::vector<FieldLine>& lines, co
     } else {
       CombinedSection& c = out[found->second];
       if (c.runs.size() == 2)
-        throw InputError(sectionPlace(lines, s) + "是这一测段的第 3 次观测：只能合并往返（或同向两次）观测，请删去多余的一次");
+        throw InputError(sectionPlace(lines, s) +
+                         "是这一测段的第 3 次观测：只能合并往返（或同向两次）观测，请删去多余的一次");
       c.runs.push_back(i);
     }
   }

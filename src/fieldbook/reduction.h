@@ -16,14 +16,14 @@
 namespace levelnet::fieldbook {
 
 struct StationReduction {
-  double sightDifference = 0.0;       // m, backsight minus foresight distance
-  double cumulativeDifference = 0.0;  // m, running sum from the start of the section
+  double sightDifference = 0.0;                 // m, backsight minus foresight distance
+  double cumulativeDifference = 0.0;            // m, running sum from the start of the section
   std::optional<double> backReadingDifference;  // mm: K + black − red, or first − second reading
   std::optional<double> foreReadingDifference;
-  double firstHeight = 0.0;             // mm: black faces, or first readings
-  std::optional<double> secondHeight;   // mm: red faces less K_back − K_fore, or second readings
+  double firstHeight = 0.0;                          // mm: black faces, or first readings
+  std::optional<double> secondHeight;                // mm: red faces less K_back − K_fore, or second readings
   std::optional<double> heightDifferenceDifference;  // mm: first − second
-  double meanHeight = 0.0;              // mm
+  double meanHeight = 0.0;                           // mm
 };
 
 // `cumulativeBefore`: the running sum of the section before this station.

@@ -1,6 +1,6 @@
 #include "fieldbook/tolerances.h"
 
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet::fieldbook {
 

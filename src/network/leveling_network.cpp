@@ -4,7 +4,7 @@
 #include <numeric>
 #include <optional>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 
 namespace levelnet {
@@ -53,34 +53,41 @@ std::string observationCell(int row, int col) {
 // Collects the problems of one gathering.
 class Problems {
  public:
-  void add(std::string text) { list_.push_back(std::move(text)); }
+  // `where`: the field or cell at fault, where there is one; the first such
+  // place goes with the error, so the window can show it.
+  void add(std::string text, InputPlace where = {}) {
+    list_.push_back(std::move(text));
+    if (place_.table == InputTable::none) place_ = where;
+  }
   bool empty() const { return list_.empty(); }
   [[noreturn]] void raise() const {
     std::string message = "无法平差，输入有以下问题：";
     for (std::size_t i = 0; i < list_.size() && i < kMaxListedProblems; ++i) message += "\n" + list_[i];
     if (list_.size() > kMaxListedProblems)
       message += "\n……另有 " + std::to_string(list_.size() - kMaxListedProblems) + " 处问题未列出";
-    throw InputError(message);
+    throw InputError(message, place_);
   }
 
  private:
   std::vector<std::string> list_;
+  InputPlace place_;
 };
 
 // A count field: a whole number from 0 upwards; nothing (with the reason
 // recorded) when it is not one.
-std::optional<double> readCount(const std::string& label, const std::string& text, Problems& problems) {
+std::optional<double> readCount(const std::string& label, int field, const std::string& text, Problems& problems) {
+  const InputPlace where{InputTable::fields, 0, field};
   if (text.empty()) {
-    problems.add(label + "：没有填写");
+    problems.add(label + "：没有填写", where);
     return std::nullopt;
   }
   const std::optional<double> value = parseNumber(text);
   if (!value) {
-    problems.add(label + "：" + quoted(text) + "不是数");
+    problems.add(label + "：" + quoted(text) + "不是数", where);
     return std::nullopt;
   }
   if (!isCount(*value)) {
-    problems.add(label + "：" + quoted(text) + "不是 0 或正整数");
+    problems.add(label + "：" + quoted(text) + "不是 0 或正整数", where);
     return std::nullopt;
   }
   return value;
@@ -88,13 +95,14 @@ std::optional<double> readCount(const std::string& label, const std::string& tex
 
 // A number cell that must be filled; nothing (with the reason recorded)
 // when it is empty or not a number.
-std::optional<double> readRequired(const std::string& place, const std::string& text, Problems& problems) {
+std::optional<double> readRequired(const std::string& place, InputPlace where, const std::string& text,
+                                   Problems& problems) {
   if (text.empty()) {
-    problems.add(place + "没有填写");
+    problems.add(place + "没有填写", where);
     return std::nullopt;
   }
   const std::optional<double> value = parseNumber(text);
-  if (!value) problems.add(place + quoted(text) + "不是数");
+  if (!value) problems.add(place + quoted(text) + "不是数", where);
   return value;
 }
 
@@ -120,22 +128,23 @@ class Components {
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations,
                               NetworkLimits limits) {
   Problems problems;
-  const std::optional<double> knownField = readCount("已知点", fields.known, problems);
-  const std::optional<double> unknownField = readCount("待定点", fields.unknown, problems);
-  const std::optional<double> countField = readCount("观测值", fields.observations, problems);
+  const std::optional<double> knownField = readCount("已知点", 0, fields.known, problems);
+  const std::optional<double> unknownField = readCount("待定点", 1, fields.unknown, problems);
+  const std::optional<double> countField = readCount("观测值", 2, fields.observations, problems);
   const bool knownOk = knownField.has_value(), unknownOk = unknownField.has_value(), countOk = countField.has_value();
   const double known = knownField.value_or(0), unknown = unknownField.value_or(0), count = countField.value_or(0);
   const std::optional<double> unitLengthValue =
       fields.unitLength.empty() ? std::nullopt : parseNumber(fields.unitLength);
   const double unitLength = unitLengthValue.value_or(0);
+  const InputPlace unitField{InputTable::fields, 0, 3};
   if (fields.unitLength.empty()) {
-    problems.add("单位权长度：没有填写");
+    problems.add("单位权长度：没有填写", unitField);
   } else if (!unitLengthValue) {
-    problems.add("单位权长度：" + quoted(fields.unitLength) + "不是数");
+    problems.add("单位权长度：" + quoted(fields.unitLength) + "不是数", unitField);
   } else if (!(unitLength > 0.0)) {
-    problems.add("单位权长度：" + quoted(fields.unitLength) + "必须大于 0");
+    problems.add("单位权长度：" + quoted(fields.unitLength) + "必须大于 0", unitField);
   } else if (unitLength < kMinRouteLength || unitLength > kMaxRouteLength) {
-    problems.add("单位权长度：" + quoted(fields.unitLength) + kLengthRange);
+    problems.add("单位权长度：" + quoted(fields.unitLength) + kLengthRange, unitField);
   }
 
   const int pointRows = points.rows() - 1;
@@ -148,10 +157,12 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   if (knownOk && unknownOk) {
     const double total = known + unknown;
     if (total > limits.points) {
-      problems.add("已知点与待定点共 " + numberText(total) + " 个，超过 " + std::to_string(limits.points) + " 个");
+      problems.add("已知点与待定点共 " + numberText(total) + " 个，超过 " + std::to_string(limits.points) + " 个",
+                   {InputTable::fields, 0, 1});
     } else if (total > pointRows) {
-      problems.add("待定点：已知点与待定点共 " + numberText(total) + " 个，点表只有 " + std::to_string(pointRows) +
-                   " 行数据");
+      problems.add(
+          "待定点：已知点与待定点共 " + numberText(total) + " 个，点表只有 " + std::to_string(pointRows) + " 行数据",
+          {InputTable::fields, 0, 1});
     } else {
       pointsUsable = true;
       pointCount = static_cast<int>(total);
@@ -162,10 +173,11 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
   int shortest = 0, longest = 0;  // rows of the shortest and longest usable routes
   if (countOk) {
     if (count > limits.observations) {
-      problems.add("观测值 " + numberText(count) + " 个，超过 " + std::to_string(limits.observations) + " 个");
+      problems.add("观测值 " + numberText(count) + " 个，超过 " + std::to_string(limits.observations) + " 个",
+                   {InputTable::fields, 0, 2});
     } else if (count > observationRows) {
-      problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " +
-                   std::to_string(observationRows));
+      problems.add("观测值：" + quoted(fields.observations) + "大于观测表的数据行数 " + std::to_string(observationRows),
+                   {InputTable::fields, 0, 2});
     } else {
       observationsUsable = true;
       observationCount = static_cast<int>(count);
@@ -191,9 +203,9 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       }
       const std::optional<double> elevation = parseNumber(cell);
       if (!elevation)
-        problems.add(pointCell(i, 2) + quoted(cell) + "不是数");
+        problems.add(pointCell(i, 2) + quoted(cell) + "不是数", {InputTable::points, i, 2});
       else if (std::fabs(*elevation) > kMaxAbsElevation)
-        problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange);
+        problems.add(pointCell(i, 2) + quoted(cell) + kElevationRange, {InputTable::points, i, 2});
       else
         net.elevation[i] = *elevation;
     }
@@ -209,20 +221,22 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     net.routeLength.assign(size, 0.0);
     for (int j = 1; j <= observationCount; ++j) {
       const std::string diffText = observations.text(j, 3);
-      if (const std::optional<double> difference = readRequired(observationCell(j, 3), diffText, problems)) {
+      const InputPlace diffCell{InputTable::observations, j, 3}, lengthCell{InputTable::observations, j, 4};
+      if (const std::optional<double> difference = readRequired(observationCell(j, 3), diffCell, diffText, problems)) {
         if (std::fabs(*difference) > kMaxAbsElevation)
-          problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange);
+          problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange, diffCell);
         else
           net.observedDifference[j] = *difference;
       }
       const std::string lengthText = observations.text(j, 4);
-      if (const std::optional<double> routeLength = readRequired(observationCell(j, 4), lengthText, problems)) {
+      if (const std::optional<double> routeLength =
+              readRequired(observationCell(j, 4), lengthCell, lengthText, problems)) {
         const double length = *routeLength;
         net.routeLength[j] = length;
         if (!(length > 0.0)) {
-          problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0");
+          problems.add(observationCell(j, 4) + quoted(lengthText) + "必须大于 0", lengthCell);
         } else if (length < kMinRouteLength || length > kMaxRouteLength) {
-          problems.add(observationCell(j, 4) + quoted(lengthText) + kLengthRange);
+          problems.add(observationCell(j, 4) + quoted(lengthText) + kLengthRange, lengthCell);
         } else {
           if (shortest == 0 || length < net.routeLength[shortest]) shortest = j;
           if (longest == 0 || length > net.routeLength[longest]) longest = j;
@@ -233,24 +247,29 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       const std::string to = observations.text(j, 2);
       net.fromPoint[j] = net.pointNumberOf(from);
       net.toPoint[j] = net.pointNumberOf(to);
-      if (net.fromPoint[j] == 0) problems.add(observationCell(j, 1) + quoted(from) + "不是点表中的点名");
-      if (net.toPoint[j] == 0) problems.add(observationCell(j, 2) + quoted(to) + "不是点表中的点名");
+      if (net.fromPoint[j] == 0)
+        problems.add(observationCell(j, 1) + quoted(from) + "不是点表中的点名", {InputTable::observations, j, 1});
+      if (net.toPoint[j] == 0)
+        problems.add(observationCell(j, 2) + quoted(to) + "不是点表中的点名", {InputTable::observations, j, 2});
       if (net.fromPoint[j] != 0 && net.fromPoint[j] == net.toPoint[j])
-        problems.add("观测表第 " + std::to_string(j) + " 行：起点与终点是同一个点" + quoted(from));
+        problems.add("观测表第 " + std::to_string(j) + " 行：起点与终点是同一个点" + quoted(from),
+                     {InputTable::observations, j, 2});
     }
   }
 
   if (observationsUsable && shortest != 0 &&
       net.routeLength[longest] / net.routeLength[shortest] > kMaxRouteLengthRatio)
     problems.add("水准路线长度：观测表第 " + std::to_string(longest) + " 行的 " +
-                 quoted(observations.text(longest, 4)) + " km 是第 " + std::to_string(shortest) + " 行的 " +
-                 quoted(observations.text(shortest, 4)) + " km 的 " +
-                 numberText(std::floor(net.routeLength[longest] / net.routeLength[shortest])) +
-                 " 倍，超过 1000000 倍：权相差太悬殊，法方程无法准确求解");
+                     quoted(observations.text(longest, 4)) + " km 是第 " + std::to_string(shortest) + " 行的 " +
+                     quoted(observations.text(shortest, 4)) + " km 的 " +
+                     numberText(std::floor(net.routeLength[longest] / net.routeLength[shortest])) +
+                     " 倍，超过 1000000 倍：权相差太悬殊，法方程无法准确求解",
+                 {InputTable::observations, longest, 4});
 
   if (unknownOk && countOk && count <= unknown)
     problems.add("观测值 " + numberText(count) + " 个，不多于待定点 " + numberText(unknown) +
-                 " 个：没有多余观测，无法平差和评定精度");
+                     " 个：没有多余观测，无法平差和评定精度",
+                 {InputTable::fields, 0, 2});
 
   // Every unknown point must be tied to a known point by a chain of
   // observations (which may pass through known points); otherwise the normal
@@ -261,7 +280,7 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     std::vector<char> tied(static_cast<std::size_t>(net.pointCount) + 1, 0);
     for (int p = 1; p <= net.knownCount; ++p) tied[components.find(p)] = 1;
     std::string loose;
-    int looseCount = 0;
+    int looseCount = 0, firstLoose = 0;
     for (int p = net.knownCount + 1; p <= net.pointCount; ++p) {
       if (tied[components.find(p)]) continue;
       // A point that repeats an earlier name can be reached by no
@@ -269,14 +288,18 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       const int first = net.pointNumberOf(net.pointName[p]);
       if (first != p) {
         problems.add("点表第 " + std::to_string(p) + " 行与第 " + std::to_string(first) + " 行点名重复：" +
-                     quoted(net.pointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) + " 行计算，第 " +
-                     std::to_string(p) + " 行的待定点因此没有观测）");
+                         quoted(net.pointName[p]) + "（观测值中的这个点名都按第 " + std::to_string(first) +
+                         " 行计算，第 " + std::to_string(p) + " 行的待定点因此没有观测）",
+                     {InputTable::points, p, 1});
         continue;
       }
       if (looseCount++ > 0) loose += "、";
+      if (looseCount == 1) firstLoose = p;
       loose += quoted(net.pointName[p]) + "（点表第 " + std::to_string(p) + " 行）";
     }
-    if (looseCount > 0) problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解");
+    if (looseCount > 0)
+      problems.add("待定点 " + loose + " 没有经观测与任何已知点相连，法方程无唯一解",
+                   {InputTable::points, firstLoose, 1});
   }
 
   if (!problems.empty()) problems.raise();

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <new>
 
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/leveling_network.h"
 #include "network/number_text.h"
 #include "network/safe_file.h"
@@ -228,7 +228,7 @@ ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding>
     return parseProjectBytes(readBoundedFile(path, kMaxProjectFileBytes, tooLargeMessage(path, limits)), path, forced,
                              limits);
   } catch (const std::bad_alloc&) {
-    throw InputError("文件" + quoted(path) + "：内存不足，无法读入");
+    throw OutOfMemoryError("文件" + quoted(path) + "：内存不足，无法读入");
   }
 }
 
@@ -238,7 +238,7 @@ ProjectData readProjectStream(std::istream& in, const std::string& name, std::op
     return parseProjectBytes(readBoundedStream(in, name, kMaxProjectFileBytes, tooLargeMessage(name, limits)), name,
                              forced, limits);
   } catch (const std::bad_alloc&) {
-    throw InputError("文件" + quoted(name) + "：内存不足，无法读入");
+    throw OutOfMemoryError("文件" + quoted(name) + "：内存不足，无法读入");
   }
 }
 
@@ -270,16 +270,17 @@ bool readsAsAnotherNumber(const std::string& text) {
 
 // Appends one text as a file item, quoting it where the plain form would not
 // read back; refuses what no form can hold.
-void appendItem(std::string& out, const std::string& text, const std::string& place, bool isName = false) {
+void appendItem(std::string& out, const std::string& text, const std::string& place, InputPlace where,
+                bool isName = false) {
   if (text.find_first_of("\"\r\n") != std::string::npos)
-    throw InputError(place + quoted(text) + "含有双引号或换行，无法保存到平差文件");
+    throw InputError(place + quoted(text) + "含有双引号或换行，无法保存到平差文件", where);
   // Other control characters (a tab is a blank here) would reach the file
   // as raw bytes that no editor shows.
   for (unsigned char c : text)
     if ((c < 0x20 && c != '\t') || c == 0x7f)
-      throw InputError(place + quoted(text) + "含有控制字符，无法保存到平差文件");
+      throw InputError(place + quoted(text) + "含有控制字符，无法保存到平差文件", where);
   const std::optional<std::string> gbk = utf8ToGbk(text);
-  if (!gbk) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存");
+  if (!gbk) throw InputError(place + quoted(text) + "含有 GBK 编码无法表示的字符，无法保存", where);
   const bool blankEdge =
       !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t');
   if (blankEdge || text.find(',') != std::string::npos || (isName && readsAsAnotherNumber(text))) {
@@ -297,19 +298,19 @@ std::string formatProjectBytes(const ParameterFields& fields, const TextTable& p
   static const char* const kPointColumnNames[] = {"", "点号", "高程(m)"};
   static const char* const kObservationColumnNames[] = {"", "起点", "终点", "观测值(m)", "水准路线长度(km)"};
   std::string out;
-  appendItem(out, fields.known, "已知点：");
+  appendItem(out, fields.known, "已知点：", {InputTable::fields, 0, 0});
   out += ',';
-  appendItem(out, fields.unknown, "待定点：");
+  appendItem(out, fields.unknown, "待定点：", {InputTable::fields, 0, 1});
   out += ',';
-  appendItem(out, fields.observations, "观测值：");
+  appendItem(out, fields.observations, "观测值：", {InputTable::fields, 0, 2});
   out += ',';
-  appendItem(out, fields.unitLength, "单位权长度：");
+  appendItem(out, fields.unitLength, "单位权长度：", {InputTable::fields, 0, 3});
   out += "\r\n";
   for (int i = 1; i < points.rows(); ++i) {
     for (int c = 1; c <= 2; ++c) {
       if (c > 1) out += ',';
       appendItem(out, points.text(i, c), "点表第 " + std::to_string(i) + " 行“" + kPointColumnNames[c] + "”列：",
-                 c == 1);
+                 {InputTable::points, i, c}, c == 1);
     }
     out += "\r\n";
   }
@@ -317,7 +318,8 @@ std::string formatProjectBytes(const ParameterFields& fields, const TextTable& p
     for (int c = 1; c <= 4; ++c) {
       if (c > 1) out += ',';
       appendItem(out, observations.text(j, c),
-                 "观测表第 " + std::to_string(j) + " 行“" + kObservationColumnNames[c] + "”列：", c <= 2);
+                 "观测表第 " + std::to_string(j) + " 行“" + kObservationColumnNames[c] + "”列：",
+                 {InputTable::observations, j, c}, c <= 2);
     }
     out += "\r\n";
   }
@@ -330,7 +332,7 @@ void writeProjectFile(const std::string& path, const ParameterFields& fields, co
   try {
     bytes = formatProjectBytes(fields, points, observations);
   } catch (const InputError& e) {
-    throw InputError("无法保存到" + quoted(path) + "：" + e.what());
+    throw InputError("无法保存到" + quoted(path) + "：" + e.what(), e.place());
   }
   saveFileSafely(path, bytes);
 }

@@ -35,10 +35,10 @@ struct ProjectData {
 // Reads a whole file of at most kMaxProjectFileBytes. The file must hold
 // every item its header announces; a header count must be empty or a whole
 // number from 0 upwards, with at most `limits` points and observations (the
-// textbook report's kMaxPoints and kMaxObservations unless a larger use asks). The encoding is `forced` where given, else GBK unless the
-// bytes are plainly UTF-8 (detectFileEncoding; a UTF-8 byte-order mark is
-// dropped). Throws InputError naming the file, the line and the text; a
-// file that is not in its encoding is refused, never read as garbage.
+// textbook report's kMaxPoints and kMaxObservations unless a larger use asks). The encoding is `forced` where given,
+// else GBK unless the bytes are plainly UTF-8 (detectFileEncoding; a UTF-8 byte-order mark is dropped). Throws
+// InputError naming the file, the line and the text; a file that is not in its encoding is refused, never read as
+// garbage.
 ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced = std::nullopt,
                             NetworkLimits limits = kReportLimits);
 

@@ -18,7 +18,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet {
 namespace {
@@ -210,12 +210,12 @@ class Save {
     }
   };
 
-  [[noreturn]] void fail(const std::string& reason) const {
+  [[noreturn]] void fail(const std::string& reason, int error = 0) const {
     std::string message = "无法保存到" + quoted(path_) + "：" + reason;
     if (target_ != path_ && !target_.empty()) message += "（符号链接指向" + quoted(target_) + "）";
-    throw InputError(message);
+    throw FileError(message, path_, true, error);
   }
-  [[noreturn]] void failWith(int error) const { fail(systemErrorText(error)); }
+  [[noreturn]] void failWith(int error) const { fail(systemErrorText(error), error); }
 
   // Follows `path` through any chain of symbolic links to the name that will
   // really be replaced; a link stays a link and its final target gets the
@@ -302,7 +302,7 @@ class Save {
   }
 
   // Writes the producer's bytes to the temporary file, failing the save
-  // (as InputError about the target) when a write fails.
+  // (as a FileError about the target) when a write fails.
   class TemporaryWriter : public FileWriter {
    public:
     TemporaryWriter(const Save& save, int fd) : save_(save), fd_(fd) {}
@@ -546,7 +546,10 @@ std::string readBoundedStream(std::istream& in, const std::string& name, std::si
     bytes.append(block, static_cast<std::size_t>(in.gcount()));
     if (bytes.size() > maxBytes) throw InputError(tooLarge);
   }
-  if (in.bad()) throw InputError("无法读取文件" + quoted(name) + "：" + systemErrorText(errno ? errno : EIO));
+  if (in.bad()) {
+    const int error = errno ? errno : EIO;
+    throw FileError("无法读取文件" + quoted(name) + "：" + systemErrorText(error), name, false, error);
+  }
   return bytes;
 }
 
@@ -554,14 +557,18 @@ std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
-  if (fs::is_directory(status)) throw InputError("无法打开文件" + quoted(path) + "：这是一个文件夹");
+  if (fs::is_directory(status))
+    throw FileError("无法打开文件" + quoted(path) + "：这是一个文件夹", path, false, EISDIR);
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > maxBytes) throw InputError(tooLarge);
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError("无法打开文件" + quoted(path) + "：" + systemErrorText(errno ? errno : ENOENT));
+  if (!in) {
+    const int error = errno ? errno : ENOENT;
+    throw FileError("无法打开文件" + quoted(path) + "：" + systemErrorText(error), path, false, error);
+  }
   return readBoundedStream(in, path, maxBytes, tooLarge);
 }
 

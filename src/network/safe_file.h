@@ -13,7 +13,7 @@
 namespace levelnet {
 
 // Makes `bytes` the contents of the regular file `path` (created when absent).
-// Throws InputError "无法保存到“PATH”：REASON" (REASON in Chinese) when it
+// Throws FileError "无法保存到“PATH”：REASON" (REASON in Chinese) when it
 // cannot; the target is then byte for byte as it was and no temporary file
 // is left behind.
 void saveFileSafely(const std::string& path, std::string_view bytes);
@@ -22,7 +22,7 @@ void saveFileSafely(const std::string& path, std::string_view bytes);
 class FileWriter {
  public:
   virtual ~FileWriter() = default;
-  // Appends the bytes; throws InputError "无法保存到“PATH”：REASON" when they
+  // Appends the bytes; throws FileError "无法保存到“PATH”：REASON" when they
   // cannot be written (a full disk, a file size limit).
   virtual void write(std::string_view bytes) = 0;
 };
@@ -61,14 +61,14 @@ inline std::function<void(const std::string& temporaryPath)> beforeNamingTempora
 }  // namespace safe_file_testing
 
 // Reads `in` a block at a time. Throws InputError `tooLarge` once more than
-// `maxBytes` came, and a reason naming `name` when the stream fails.
+// `maxBytes` came, and FileError naming `name` when the stream fails.
 std::string readBoundedStream(std::istream& in, const std::string& name, std::size_t maxBytes,
                               const std::string& tooLarge);
 
 // The whole file at `path`, at most `maxBytes`: a regular file is measured
 // before it is read; anything else (a pipe, a device such as /dev/zero) is
-// read up to the limit. Throws InputError for a folder, a file that cannot
-// be opened or read, and `tooLarge` beyond the limit.
+// read up to the limit. Throws FileError for a folder, a file that cannot
+// be opened or read, and InputError `tooLarge` beyond the limit.
 std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const std::string& tooLarge);
 
 }  // namespace levelnet

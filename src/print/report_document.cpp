@@ -18,7 +18,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "print/report_layout.h"
 #include "print/text_cells.h"
 

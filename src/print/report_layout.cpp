@@ -256,18 +256,7 @@ DocumentLayout layoutReportDocument(const ReportDocument& document, const CellWi
   placeTable(page, layout, "二、观测值成果表", observations, cells);
 
   // The precision summary, on one page.
-  const PrecisionSummary& s = results.precision;
-  std::vector<std::string> summary = {"单位权中误差 μ = ±" + s.unitWeightError.text + " mm",
-                                      "每公里高差中误差 = ±" + s.errorPerKilometre.text + " mm"};
-  if (s.maxPointError) {
-    summary.push_back("最弱点高程中误差 M_max = ±" + s.maxPointErrorText + " mm（" + s.maxPointErrorName + "）");
-    summary.push_back("平均高程中误差 M_mean = ±" + s.meanPointErrorText + " mm");
-  } else {
-    summary.push_back(std::string("最弱点高程中误差 M_max = ") + kNoValueText + "（没有待定点）");
-    summary.push_back(std::string("平均高程中误差 M_mean = ") + kNoValueText);
-  }
-  summary.push_back("观测值个数 n = " + std::to_string(s.observationCount) + "，待定点个数 t = " +
-                    std::to_string(s.parameterCount) + "，多余观测数 f = n - t = " + std::to_string(s.redundancy));
+  const std::vector<std::string> summary = precisionSummaryLines(results.precision);
   std::vector<PageItem> block = Composer::wrapped(u32("三、精度评定"), LineStyle::heading, cells);
   for (const std::string& line : summary)
     for (PageItem& item : Composer::wrapped(u32(line), LineStyle::body, cells)) block.push_back(std::move(item));

@@ -44,8 +44,8 @@
 #include "adjust/results_export.h"
 #include "adjust/results_table.h"
 #include "fieldbook/import.h"
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
 #include "network/safe_file.h"
@@ -790,7 +790,7 @@ MemoryTable snapshot(const CellGrid& grid) {
 QString failureText(const std::exception_ptr& error, const QString& task) {
   try {
     std::rethrow_exception(error);
-  } catch (const InputError& e) {
+  } catch (const Error& e) {
     return QString::fromStdString(e.what());
   } catch (const std::bad_alloc&) {
     return QStringLiteral("内存不足：%1未能完成。").arg(task);

@@ -117,16 +117,9 @@ QVariant ResultRowsModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 QString precisionSummaryText(const PrecisionSummary& p) {
-  QString maxText = fromUtf8(p.maxPointErrorText);
-  if (p.maxPointError) maxText += QStringLiteral("（%1）").arg(fromUtf8(p.maxPointErrorName));
-  return QStringLiteral(
-             "单位权中误差 μ = %1 mm，每公里中误差 = %2 mm；最大点位中误差 M = %3 mm，"
-             "平均点位中误差 = %4 mm；观测值 n = %5，待定点 t = %6，多余观测 f = n − t = %7")
-      .arg(fromUtf8(p.unitWeightError.text), fromUtf8(p.errorPerKilometre.text), maxText,
-           fromUtf8(p.meanPointErrorText))
-      .arg(p.observationCount)
-      .arg(p.parameterCount)
-      .arg(p.redundancy);
+  QStringList lines;
+  for (const std::string& line : precisionSummaryLines(p)) lines << fromUtf8(line);
+  return lines.join(u'\n');
 }
 
 ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {

@@ -470,4 +470,4 @@ int main(int argc, char** argv) {
   CellEditingTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "test_cell_editing.moc"
+#include "cell_editing_test.moc"

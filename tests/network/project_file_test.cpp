@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/project_file.h"
 
 namespace levelnet {
@@ -325,11 +325,10 @@ TEST_F(ProjectFileOnDisk, RefusedSaveLeavesTheOldFileIntact) {
 TEST_F(ProjectFileOnDisk, FailedWriteLeavesTheOldFileIntact) {
   // A directory that cannot be written to (as root, /proc stands in).
   NetworkText net = openBytes(kNineLines);
-  EXPECT_THROW(writeProjectFile("/proc/levelnet-cannot-write.pc", net.fields, net.points, net.observations),
-               InputError);
+  EXPECT_THROW(writeProjectFile("/proc/levelnet-cannot-write.pc", net.fields, net.points, net.observations), FileError);
   EXPECT_THROW(writeProjectFile((dir_ / "missing" / "x.pc").string(), net.fields, net.points, net.observations),
-               InputError);
-  EXPECT_THROW(writeProjectFile(dir_.string(), net.fields, net.points, net.observations), InputError);
+               FileError);
+  EXPECT_THROW(writeProjectFile(dir_.string(), net.fields, net.points, net.observations), FileError);
   EXPECT_TRUE(fs::is_directory(dir_));
 }
 
@@ -363,7 +362,8 @@ TEST_F(ProjectFileOnDisk, OpenNamesAFileThatCannotBeRead) {
     try {
       readProjectFile(p.string());
       ADD_FAILURE() << p;
-    } catch (const InputError& e) {
+    } catch (const FileError& e) {
+      EXPECT_FALSE(e.writing());
       EXPECT_NE(std::string(e.what()).find(p.string()), std::string::npos) << e.what();
     }
   }

@@ -3,12 +3,12 @@
 
 #include <charconv>
 #include <clocale>
-#include <random>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "adjust/report_writer.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 
 namespace levelnet {
@@ -174,10 +174,10 @@ TEST(ReportFormat, NonFiniteValuesAreRefused) {
   for (double v : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
     StringSink sink;
     ReportLines report(sink);
-    EXPECT_THROW(report.appendFixed(v, 3), InputError);
-    EXPECT_THROW(report.appendNumber(v), InputError);
-    EXPECT_THROW(report.appendRightAlignedFixed(v, 4), InputError);
-    EXPECT_THROW(report.appendRightAlignedNumber(v), InputError);
+    EXPECT_THROW(report.appendFixed(v, 3), AdjustmentError);
+    EXPECT_THROW(report.appendNumber(v), AdjustmentError);
+    EXPECT_THROW(report.appendRightAlignedFixed(v, 4), AdjustmentError);
+    EXPECT_THROW(report.appendRightAlignedNumber(v), AdjustmentError);
     report.finish();
     EXPECT_EQ(sink.text, "");
   }

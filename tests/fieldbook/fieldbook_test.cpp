@@ -11,7 +11,7 @@
 #include "fieldbook/import.h"
 #include "fieldbook/readers.h"
 #include "fieldbook/reduction.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet::fieldbook {
 namespace {
@@ -194,7 +194,8 @@ TEST(FieldbookImport, BadFilesRefusedWithFileLineAndReason) {
   const std::string ok = "*110001+0000000000000BM1 32...8+0000000002050000 331.08+0000000000152345\n";
   const Case cases[] = {
       {"truncated GSI word", ok + "*110002+0000000000001001 32...8+00000000020400\n", "第 2 行", "不完整"},
-      {"unknown word index", ok + "*110002+0000000000001001 58..08+0000000002040000\n", "第 2 行", "未知的 GSI 字索引 58"},
+      {"unknown word index", ok + "*110002+0000000000001001 58..08+0000000002040000\n", "第 2 行",
+       "未知的 GSI 字索引 58"},
       {"missing foresight", ok + "*110002+0000000000000BM1 32...8+0000000002050000 331.08+0000000000152345\n",
        "第 2 行", "缺少前视第一次读数"},
       {"missing foresight at the end", ok, "第 1 行", "缺少前视第一次读数"},
@@ -206,10 +207,11 @@ TEST(FieldbookImport, BadFilesRefusedWithFileLineAndReason) {
       {"CSV not a number", std::string(kHeader) + "A,B,2000,1500,2000,1500,abc,6187,1500,6287\n", "第 2 行",
        "“后视黑面”“abc”不是数"},
       {"CSV NaN", std::string(kHeader) + "A,B,2000,1500,2000,1500,nan,6187,1500,6287\n", "第 2 行", "不是数"},
-      {"CSV huge number", std::string(kHeader) + "A,B,2000,1500,2000,1500,1e300,6187,1500,6287\n", "第 2 行",
-       "不是数"},
+      {"CSV huge number", std::string(kHeader) + "A,B,2000,1500,2000,1500,1e300,6187,1500,6287\n", "第 2 行", "不是数"},
       {"CSV unknown column", "后视点,前视点,后视蓝面\n", "第 1 行", "未知的列名“后视蓝面”"},
-      {"CSV broken chain", std::string(kHeader) + "A,B,2000,1500,2000,1500,1500,6187,1500,6287\nC,D,2000,1500,2000,1500,1500,6287,1500,6187\n",
+      {"CSV broken chain",
+       std::string(kHeader) +
+           "A,B,2000,1500,2000,1500,1500,6187,1500,6287\nC,D,2000,1500,2000,1500,1500,6287,1500,6187\n",
        "第 3 行", "不是上一站的前视点"},
       {"CSV ends at a turning point", std::string(kHeader) + "A,,2000,1500,2000,1500,1500,6187,1500,6287\n", "第 2 行",
        "没有前视点名"},
@@ -262,12 +264,13 @@ TEST(FieldbookImport, BadOptionsAndNetworksRefused) {
     }
   }
   // A closed loop with no section end in it, and a third run of a section.
-  const std::string loop = std::string(kHeader) + "A,,2000,1500,2000,1500,1500,6187,1500,6287\n,A,2000,1500,2000,1500,1500,6287,1500,6187\n";
+  const std::string loop =
+      std::string(kHeader) + "A,,2000,1500,2000,1500,1500,6187,1500,6287\n,A,2000,1500,2000,1500,1500,6287,1500,6187\n";
   EXPECT_THROW(importFieldTexts({decodeFieldBytes(loop, "loop.csv")}, {}), InputError);
   const std::string row = "A,B,2000,1500,2000,1500,1500,6187,1500,6287\n";
   const std::string thrice = std::string("线路,") + kHeader + "1," + row + "2," + row + "3," + row;
   EXPECT_THROW(importFieldTexts({decodeFieldBytes(thrice, "thrice.csv")}, {}), InputError);
-  EXPECT_THROW(readFieldFile(LEVELNET_CASES_DIR "/no_such_field_file.csv"), InputError);
+  EXPECT_THROW(readFieldFile(LEVELNET_CASES_DIR "/no_such_field_file.csv"), FileError);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "adjust/adjustment_run.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/leveling_network.h"
 #include "network/project_file.h"
 #include "support/network_text.h"

@@ -1,4 +1,4 @@
-#include "adjust/adjustment_results.h"
+#include "adjust/pipeline.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "adjust/phases.h"
 #include "adjust/sparse_normal.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet {
 
@@ -49,7 +49,7 @@ void keepObservedCofactors(AdjustmentResults& r) {
 }
 
 [[noreturn]] void outOfMemory(int t) {
-  throw InputError("内存不足：待定点 " + std::to_string(t) + " 个，法方程需要的内存超出本机可用内存");
+  throw OutOfMemoryError("内存不足：待定点 " + std::to_string(t) + " 个，法方程需要的内存超出本机可用内存");
 }
 
 }  // namespace

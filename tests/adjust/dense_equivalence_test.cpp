@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adjust/adjustment_run.h"
+#include "adjust/pipeline.h"
 #include "network/project_file.h"
 #include "support/dense_reference.h"
 #include "support/network_generator.h"

@@ -9,11 +9,12 @@
 #include <iterator>
 
 #include "adjust/adjustment_run.h"
+#include "adjust/pipeline.h"
 #include "adjust/results_export.h"
 #include "adjust/results_mode.h"
 #include "adjust/results_table.h"
 #include "adjust/sparse_normal.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/project_file.h"
 #include "support/network_generator.h"
 #include "support/network_text.h"

@@ -271,4 +271,4 @@ class CellGridTest : public QObject {
 };
 
 QTEST_MAIN(CellGridTest)
-#include "test_cell_grid.moc"
+#include "cell_grid_test.moc"

@@ -7,10 +7,11 @@
 #include <cmath>
 
 #include "adjust/adjustment_run.h"
+#include "adjust/pipeline.h"
 #include "check/misclosures.h"
 #include "check/network_check.h"
 #include "check/statistics.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
 #include "support/network_generator.h"

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "network/input_error.h"
+#include "network/errors.h"
 
 namespace levelnet {
 namespace {
@@ -78,7 +78,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
 std::string refusal(const std::string& path, const std::string& bytes) {
   try {
     saveFileSafely(path, bytes);
-  } catch (const InputError& e) {
+  } catch (const FileError& e) {
     return e.what();
   }
   ADD_FAILURE() << "saved to " << path;
@@ -204,7 +204,7 @@ TEST_P(SafeFileBothWays, NewFileGetsTheUmaskModeAndAReplacedFileKeepsItsMode) {
     const mode_t saved = ::umask(c.umask);
     try {
       saveFileSafely(target.string(), bytes);
-    } catch (const InputError& e) {
+    } catch (const FileError& e) {
       ADD_FAILURE() << e.what();
     }
     ::umask(saved);
@@ -250,7 +250,7 @@ TEST_F(SafeFileOnDisk, RelativePathsAreSavedInTheCurrentFolder) {
   try {
     saveFileSafely("plain.pc", "first");
     saveFileSafely("link", "second");
-  } catch (const InputError& e) {
+  } catch (const FileError& e) {
     ADD_FAILURE() << e.what();
   }
   fs::current_path(before);
@@ -318,7 +318,7 @@ TEST_P(SafeFileBothWays, SymbolicLinksStayLinksAndTheirTargetGetsTheBytes) {
     const std::string bytes = std::string("new contents for ") + c.name;
     try {
       saveFileSafely((d / c.saved).string(), bytes);
-    } catch (const InputError& e) {
+    } catch (const FileError& e) {
       ADD_FAILURE() << c.name << ": " << e.what();
     }
     EXPECT_EQ(read(d / c.real), bytes) << c.name;
@@ -485,7 +485,7 @@ TEST_P(SafeFileBothWays, WriteBeyondTheFileSizeLimitLeavesTheOldFile) {
     try {
       saveFileSafely(target.string(), numberedLines('n', 1 << 20));
       return std::string("saved");
-    } catch (const InputError& e) {
+    } catch (const FileError& e) {
       return std::string(e.what());
     }
   });
@@ -627,7 +627,7 @@ TEST_P(SafeFileBothWays, StreamedWriteToAFullFileSystemFailsTheSave) {
       saveFileSafely(target.string(), [&](FileWriter& file) {
         for (; pieces < 100; ++pieces) file.write(numberedLines('f', 16384));
       });
-    } catch (const InputError& e) {
+    } catch (const FileError& e) {
       return std::string(e.what());
     }
     return std::string("saved");
@@ -741,7 +741,7 @@ TEST_F(SafeFileOnDisk, OpenFileLinksOfProcAreRefused) {
     try {
       saveFileSafely(path, "new contents");
       ADD_FAILURE() << path << " was saved to";
-    } catch (const InputError& e) {
+    } catch (const FileError& e) {
       EXPECT_NE(std::string(e.what()).find("要写到标准输出请用 -"), std::string::npos) << e.what();
     }
     EXPECT_EQ(read(log), "earlier output\n") << path;

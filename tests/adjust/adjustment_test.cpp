@@ -7,8 +7,9 @@
 
 #include "adjust/adjustment_run.h"
 #include "adjust/phases.h"
+#include "adjust/pipeline.h"
 #include "adjust/report_writer.h"
-#include "network/input_error.h"
+#include "network/errors.h"
 #include "support/network_text.h"
 
 namespace levelnet {
@@ -151,17 +152,17 @@ TEST(Adjustment, SolverRefusesAZeroPivot) {
   try {
     invertNormalMatrix(c.normal, c.results.net);
     FAIL() << "no refusal";
-  } catch (const InputError& e) {
+  } catch (const AdjustmentError& e) {
     EXPECT_NE(std::string(e.what()).find("法方程没有唯一解：约化到第 2 个未知数"), std::string::npos) << e.what();
   }
   SolverCase first = solverCase({{0, 0}, {0, 1}}, {1, 1});
-  EXPECT_THROW(invertNormalMatrix(first.normal, first.results.net), InputError);
+  EXPECT_THROW(invertNormalMatrix(first.normal, first.results.net), AdjustmentError);
   SolverCase nan = solverCase({{NAN}}, {1});
-  EXPECT_THROW(invertNormalMatrix(nan.normal, nan.results.net), InputError);
+  EXPECT_THROW(invertNormalMatrix(nan.normal, nan.results.net), AdjustmentError);
   // A subnormal or negative pivot has lost its digits: no unique solution.
   for (double pivot : {4e-320, -1.0}) {
     SolverCase bad = solverCase({{pivot}}, {1});
-    EXPECT_THROW(invertNormalMatrix(bad.normal, bad.results.net), InputError) << pivot;
+    EXPECT_THROW(invertNormalMatrix(bad.normal, bad.results.net), AdjustmentError) << pivot;
   }
 }
 

@@ -1,14 +1,14 @@
 // The window: first state, the count fields' Enter chain, New, Open, Save,
 // Adjust, the closing question and the access keys.
 #include <QDir>
-#include <QMimeData>
-#include <QUrl>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "adjust/adjustment_run.h"
 #include "network/project_file.h"
@@ -88,7 +88,7 @@ class MainWindowTest : public QObject {
     // The fields, the tables and the report lie inside the window, side by
     // side, none covering another.
     const QWidget* parts[] = {w.countsFrame, w.pointTable, w.observationTable, w.reportView,
-                              w.newButton, w.openButton, w.saveButton, w.adjustButton};
+                              w.newButton,   w.openButton, w.saveButton,       w.adjustButton};
     const auto inWindow = [&w](const QWidget* part) { return QRect(part->mapTo(&w, QPoint(0, 0)), part->size()); };
     for (const QWidget* a : parts) {
       QVERIFY(w.rect().contains(inWindow(a)));
@@ -355,10 +355,14 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("existing");
-    QTest::newRow("new name") << "net" << "net.pc" << false;
-    QTest::newRow("trailing dot") << "net." << "net.pc" << false;
-    QTest::newRow("other suffix") << "net.txt" << "net.txt" << false;
-    QTest::newRow("existing file without suffix") << "old" << "old" << true;
+    QTest::newRow("new name") << "net"
+                              << "net.pc" << false;
+    QTest::newRow("trailing dot") << "net."
+                                  << "net.pc" << false;
+    QTest::newRow("other suffix") << "net.txt"
+                                  << "net.txt" << false;
+    QTest::newRow("existing file without suffix") << "old"
+                                                  << "old" << true;
   }
   void saveAddsPcOnlyToNewNamesWithoutSuffix() {
     QFETCH(QString, typed);
@@ -687,4 +691,4 @@ int main(int argc, char** argv) {
   MainWindowTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "test_main_window.moc"
+#include "main_window_test.moc"

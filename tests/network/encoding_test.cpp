@@ -7,8 +7,8 @@
 #include <iterator>
 #include <random>
 
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/project_file.h"
 
 namespace levelnet {

@@ -15,11 +15,12 @@
 #include <variant>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/pipeline.h"
 #include "adjust/report_writer.h"
 #include "adjust/results_export.h"
 #include "adjust/results_table.h"
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "network/project_file.h"
 #include "support/network_generator.h"
 #include "support/network_text.h"

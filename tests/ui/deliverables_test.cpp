@@ -24,8 +24,8 @@
 #include <chrono>
 
 #include "adjust/results_export.h"
+#include "network/errors.h"
 #include "network/gbk.h"
-#include "network/input_error.h"
 #include "ui/background_task.h"
 #include "ui/report_preview.h"
 #include "ui/results_view.h"
@@ -121,7 +121,7 @@ class DeliverablesTest : public QObject {
       });
       QVERIFY2(found, qPrintable(row.join(u',')));
     }
-    QVERIFY(w.resultsPanel->summaryLabel->text().contains(QStringLiteral("f = n − t = 10")));
+    QVERIFY(w.resultsPanel->summaryLabel->text().contains(QStringLiteral("f = n - t = 10")));
   }
 
   // The check tab gives the command line's check report (only the file line
@@ -617,4 +617,4 @@ class DeliverablesTest : public QObject {
 };
 
 QTEST_MAIN(DeliverablesTest)
-#include "test_deliverables.moc"
+#include "deliverables_test.moc"

@@ -251,4 +251,4 @@ int main(int argc, char** argv) {
   FieldBookTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "test_field_book.moc"
+#include "field_book_test.moc"
