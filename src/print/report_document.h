@@ -8,21 +8,14 @@
 
 #include <string>
 
-#include "adjust/results_table.h"
+#include "session/report_document.h"
 
 class QPagedPaintDevice;
 
 namespace levelnet::print {
 
-struct ReportDocument {
-  std::string fileName;  // the network file as the title block names it (UTF-8); may be empty
-  std::string date;      // "2026-12-07"
-  int knownCount = 0, unknownCount = 0, observationCount = 0;
-  std::string grade;       // "二等", "三等", "四等", "等外"; empty: none given
-  ResultsTable results;    // the 成果表 and the precision summary
-  std::string reportText;  // the adjustment report, UTF-8, lines ending in "\n" or "\r\n"
-  std::string checkText;   // the check report, UTF-8; empty: the document has no check part
-};
+// What goes into the document: assembled by the session library.
+using session::ReportDocument;
 
 // Paints every page of `document` on `device` (a QPdfWriter or a QPrinter
 // already set up for output), A4 portrait. Returns the number of pages.

@@ -2,26 +2,13 @@
 
 #include <algorithm>
 
+#include "ui/cell_delegate.h"
 #include "ui/cell_grid.h"
 #include "ui/key_codes.h"
 #include "ui/keyed_line_edit.h"
 #include "ui/twips.h"
 
 namespace levelnet::ui {
-
-namespace {
-
-// Control characters never reach a cell, however they got into the editor
-// (a paste, an input method).
-QString withoutControlCharacters(const QString& text) {
-  QString out;
-  out.reserve(text.size());
-  for (QChar c : text)
-    if (c.unicode() >= 0x20 && c.unicode() != 0x7f) out += c;
-  return out;
-}
-
-}  // namespace
 
 void CellEditing::showEditorOverCurrentCell() {
   editor_.hide();
@@ -111,7 +98,7 @@ void CellEditing::commitEditor() {
   if (committing_ || !editor_.isVisible()) return;
   committing_ = true;
   const bool hadFocus = editor_.hasFocus();
-  const QString text = withoutControlCharacters(editor_.text());
+  const QString text = CellDelegate::cellText(editor_.text());
   // The count may have been lowered while the editor was open: a cell that
   // no longer exists takes nothing, and the header row never does.
   if (editRow_ >= grid_.headerRowCount() && editRow_ < grid_.rowCount() && editColumn_ >= grid_.headerColumnCount() &&

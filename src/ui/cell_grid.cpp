@@ -8,11 +8,12 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <stdexcept>
 
 #include "ui/key_codes.h"
+#include "ui/table_model.h"
 #include "ui/twips.h"
 
 namespace levelnet::ui {
@@ -21,9 +22,7 @@ namespace levelnet::ui {
 // corner button.
 class CornerCell : public QWidget {
  public:
-  explicit CornerCell(QWidget* parent) : QWidget(parent) {}
-  QString text;
-  Qt::Alignment alignment = Qt::AlignCenter;
+  CornerCell(QWidget* parent, const TableModel& model) : QWidget(parent), model_(model) {}
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -31,19 +30,22 @@ class CornerCell : public QWidget {
     QStyleOptionHeader option;
     option.initFrom(this);
     option.rect = rect();
-    option.text = text;
-    option.textAlignment = alignment;
+    option.text = model_.cell(0, 0);
+    option.textAlignment = model_.alignment(0);
     option.position = QStyleOptionHeader::OnlyOneSection;
     option.state |= QStyle::State_Raised;
     style()->drawControl(QStyle::CE_Header, &option, &painter, this);
   }
+
+ private:
+  const TableModel& model_;
 };
 
 // The table view inside the grid: hands keys, input-method text and its
 // own current-cell moves to the grid.
-class GridView : public QTableWidget {
+class GridView : public QTableView {
  public:
-  explicit GridView(CellGrid* grid) : QTableWidget(grid), grid_(grid) {}
+  explicit GridView(CellGrid* grid) : QTableView(grid), grid_(grid) {}
 
   void relayout() { updateGeometries(); }
 
@@ -60,7 +62,7 @@ class GridView : public QTableWidget {
       event->accept();
       return;
     }
-    QTableWidget::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
   }
 
   void inputMethodEvent(QInputMethodEvent* event) override {
@@ -72,14 +74,14 @@ class GridView : public QTableWidget {
   // the grid's current cell may be a header cell and stays where it is.
   void focusInEvent(QFocusEvent* event) override {
     grid_->syncing_ = true;
-    QTableWidget::focusInEvent(event);
+    QTableView::focusInEvent(event);
     grid_->syncing_ = false;
     grid_->syncViewCurrent();
     grid_->focusEntered(event->reason());
   }
 
   void updateGeometries() override {
-    QTableWidget::updateGeometries();
+    QTableView::updateGeometries();
     const QHeaderView* vertical = verticalHeader();
     const QHeaderView* horizontal = horizontalHeader();
     grid_->corner_->setGeometry(vertical->x(), horizontal->y(), vertical->width(), horizontal->height());
@@ -91,21 +93,30 @@ class GridView : public QTableWidget {
 };
 
 CellGrid::CellGrid(int rows, int columns, QWidget* parent)
-    : QWidget(parent),
-      view_(nullptr),
-      corner_(nullptr),
-      columnAlignment_(static_cast<std::size_t>(columns), Qt::AlignLeft | Qt::AlignVCenter),
-      columnWidthTwips_(static_cast<std::size_t>(columns), 0) {
+    : QWidget(parent), model_(nullptr), view_(nullptr), corner_(nullptr) {
   if (rows < 1 || columns < 1) throw std::out_of_range("CellGrid needs a header row and a number column");
+  ownCells_ = std::make_unique<MemoryTable>(columns, rows);
+  ownModel_ = std::make_unique<TableModel>(*ownCells_);
+  model_ = ownModel_.get();
+  setUp();
+}
+
+CellGrid::CellGrid(TableModel& model, QWidget* parent)
+    : QWidget(parent), model_(&model), view_(nullptr), corner_(nullptr) {
+  setUp();
+}
+
+void CellGrid::setUp() {
+  const int columns = model_->gridColumns();
+  columnWidthTwips_.assign(static_cast<std::size_t>(columns), 0);
   view_ = new GridView(this);
-  corner_ = new CornerCell(view_);
+  corner_ = new CornerCell(view_, *model_);
+  view_->setModel(model_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
   setFocusProxy(view_);
 
-  view_->setColumnCount(columns - 1);
-  for (int c = 1; c < columns; ++c) view_->setHorizontalHeaderItem(c - 1, new QTableWidgetItem());
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -127,25 +138,20 @@ CellGrid::CellGrid(int rows, int columns, QWidget* parent)
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
     if (current.isValid()) viewCurrentChanged(current.row(), current.column());
   });
-  setRowCount(rows);
+  connect(model_, &QAbstractItemModel::headerDataChanged, corner_, [this] { corner_->update(); });
+  connect(model_, &QAbstractItemModel::modelReset, corner_, [this] { corner_->update(); });
   applyRowHeights();
 }
 
 CellGrid::~CellGrid() = default;
 
-int CellGrid::rowCount() const { return view_->rowCount() + 1; }
-int CellGrid::columnCount() const { return view_->columnCount() + 1; }
+int CellGrid::rowCount() const { return model_->gridRows(); }
+int CellGrid::columnCount() const { return model_->gridColumns(); }
 
 void CellGrid::setRowCount(int count) {
   if (count < headerRowCount()) throw std::out_of_range("row count below the header row");
-  const int old = view_->rowCount();
   syncing_ = true;
-  view_->setRowCount(count - 1);
-  for (int r = old; r < count - 1; ++r) {
-    auto* header = new QTableWidgetItem();
-    header->setTextAlignment(alignmentOf(0));
-    view_->setVerticalHeaderItem(r, header);
-  }
+  model_->setGridRows(count);
   syncing_ = false;
   if (currentRow_ >= count) {
     currentRow_ = count - 1;
@@ -154,6 +160,19 @@ void CellGrid::setRowCount(int count) {
   } else {
     syncViewCurrent();
   }
+}
+
+void CellGrid::setCellDelegate(QAbstractItemDelegate* delegate) { view_->setItemDelegate(delegate); }
+
+void CellGrid::cellsReplaced() {
+  if (currentRow_ >= rowCount()) {
+    currentRow_ = rowCount() - 1;
+    syncViewCurrent();
+    emit currentCellChanged();
+  } else {
+    syncViewCurrent();
+  }
+  corner_->update();
 }
 
 void CellGrid::checkCell(int row, int column) const {
@@ -182,7 +201,7 @@ void CellGrid::setCurrentColumn(int column) {
 void CellGrid::syncViewCurrent() {
   syncing_ = true;
   if (currentRow_ >= 1 && currentColumn_ >= 1) {
-    view_->setCurrentCell(currentRow_ - 1, currentColumn_ - 1);
+    view_->setCurrentIndex(model_->index(currentRow_ - 1, currentColumn_ - 1));
   } else {
     view_->selectionModel()->clear();
   }
@@ -203,38 +222,14 @@ void CellGrid::viewCurrentChanged(int viewRow, int viewColumn) {
 QString CellGrid::currentText() const { return cellText(currentRow_, currentColumn_); }
 void CellGrid::setCurrentText(const QString& text) { setCellText(currentRow_, currentColumn_, text); }
 
-QTableWidgetItem* CellGrid::headerItem(int row, int column) const {
-  return row == 0 ? view_->horizontalHeaderItem(column - 1) : view_->verticalHeaderItem(row - 1);
-}
-
 QString CellGrid::cellText(int row, int column) const {
   checkCell(row, column);
-  if (row == 0 && column == 0) return corner_->text;
-  if (row == 0 || column == 0) return headerItem(row, column)->text();
-  const QTableWidgetItem* item = view_->item(row - 1, column - 1);
-  return item != nullptr ? item->text() : QString();
-}
-
-QTableWidgetItem* CellGrid::itemFor(int row, int column) {
-  QTableWidgetItem* item = view_->item(row - 1, column - 1);
-  if (item == nullptr) {
-    item = new QTableWidgetItem();
-    item->setTextAlignment(alignmentOf(column));
-    view_->setItem(row - 1, column - 1, item);
-  }
-  return item;
+  return model_->cell(row, column);
 }
 
 void CellGrid::setCellText(int row, int column, const QString& text) {
   checkCell(row, column);
-  if (row == 0 && column == 0) {
-    corner_->text = text;
-    corner_->update();
-  } else if (row == 0 || column == 0) {
-    headerItem(row, column)->setText(text);
-  } else {
-    itemFor(row, column)->setText(text);
-  }
+  model_->setCell(row, column, text);
 }
 
 int CellGrid::columnWidth(int column) const {
@@ -265,33 +260,23 @@ void CellGrid::setMinimumRowHeight(int twips) {
 }
 
 // Every row gets the larger of the font's natural row height and the
-// minimum; the header row too.
+// minimum; the header row too. The rows are all of one height, the
+// vertical header's default: no row is sized on its own, so a table of
+// thousands of rows is sized at once.
 void CellGrid::applyRowHeights() {
   const int natural = fontMetrics().height() + 4;
   const int height = std::max(natural, minimumRowHeightPx_);
   QHeaderView* vertical = view_->verticalHeader();
   vertical->setMinimumSectionSize(height);
   vertical->setDefaultSectionSize(height);
-  for (int r = 0; r < view_->rowCount(); ++r) view_->setRowHeight(r, height);
   view_->horizontalHeader()->setFixedHeight(height);
   view_->relayout();
 }
 
-Qt::Alignment CellGrid::alignmentOf(int column) const { return columnAlignment_[static_cast<std::size_t>(column)]; }
-
 void CellGrid::setColumnAlignment(int column, Qt::Alignment alignment) {
   checkCell(0, column);
-  columnAlignment_[static_cast<std::size_t>(column)] = alignment;
-  const Qt::Alignment flags = alignmentOf(column);
-  if (column == 0) {
-    corner_->alignment = flags;
-    corner_->update();
-    for (int r = 0; r < view_->rowCount(); ++r) view_->verticalHeaderItem(r)->setTextAlignment(flags);
-    return;
-  }
-  view_->horizontalHeaderItem(column - 1)->setTextAlignment(flags);
-  for (int r = 0; r < view_->rowCount(); ++r)
-    if (QTableWidgetItem* item = view_->item(r, column - 1)) item->setTextAlignment(flags);
+  model_->setAlignment(column, alignment);
+  if (column == 0) corner_->update();
 }
 
 QRect CellGrid::currentCellRect() const {
@@ -308,7 +293,7 @@ QRect CellGrid::currentCellRect() const {
     const QPoint topLeft = vertical->viewport()->mapTo(this, QPoint(0, y));
     return QRect(topLeft, QSize(vertical->width(), vertical->sectionSize(currentRow_ - 1)));
   }
-  const QRect cell = view_->visualRect(view_->model()->index(currentRow_ - 1, currentColumn_ - 1));
+  const QRect cell = view_->visualRect(model_->index(currentRow_ - 1, currentColumn_ - 1));
   return QRect(view_->viewport()->mapTo(this, cell.topLeft()), cell.size());
 }
 
@@ -318,14 +303,9 @@ int CellGrid::currentCellWidth() const { return twipsX(currentCellRect().width()
 int CellGrid::currentCellHeight() const { return twipsY(currentCellRect().height()); }
 
 void CellGrid::clearAllCells() {
-  corner_->text.clear();
+  model_->clearCells();
+  syncViewCurrent();
   corner_->update();
-  for (int c = 0; c < view_->columnCount(); ++c) view_->horizontalHeaderItem(c)->setText(QString());
-  for (int r = 0; r < view_->rowCount(); ++r) {
-    view_->verticalHeaderItem(r)->setText(QString());
-    for (int c = 0; c < view_->columnCount(); ++c)
-      if (QTableWidgetItem* item = view_->item(r, c)) item->setText(QString());
-  }
 }
 
 int CellGrid::leftTwips() const { return twipsX(x()); }

@@ -1,9 +1,11 @@
-// The grid control of both tables: a Qt table view wrapped so that its
-// header row and number column are addressed like any other cell. Row 0 and
-// column 0 are the header cells; they are drawn by the view's own headers
-// (row 0 by the horizontal header, column 0 by the vertical header, cell
-// (0, 0) by a corner cell), so they look like headers and stay in view while
-// the data scroll. Data cell (r, c) is item (r - 1, c - 1) of the view.
+// The grid control of both tables: a Qt table view over a TableModel,
+// wrapped so that its header row and number column are addressed like any
+// other cell. Row 0 and column 0 are the header cells; they are drawn by the
+// view's own headers (row 0 by the horizontal header, column 0 by the
+// vertical header, cell (0, 0) by a corner cell), so they look like headers
+// and stay in view while the data scroll. Data cell (r, c) is item
+// (r - 1, c - 1) of the model. The grid keeps no text of its own: its cells
+// are the model's, so the window's tables show the session's network.
 //
 // The grid keeps its own current cell, which may be any cell, header cells
 // included, because the window writes the headers and the row numbers
@@ -13,8 +15,8 @@
 // the grid's top-left corner (cell rectangles) or to the window (leftTwips,
 // topTwips).
 //
-// It implements levelnet::TextTable, so Open, Save and the adjustment read
-// and write it with the same code as the command line's in-memory tables.
+// It implements levelnet::TextTable, so code that fills a table (Open's
+// applyProject, the tests) can fill a grid as it fills a MemoryTable.
 #pragma once
 
 #include <QString>
@@ -23,21 +25,26 @@
 
 #include "network/text_table.h"
 
-class QTableWidgetItem;
+#include <memory>
+
+class QAbstractItemDelegate;
 
 namespace levelnet::ui {
 
 class GridView;
 class CornerCell;
+class TableModel;
 
 class CellGrid : public QWidget, public TextTable {
   Q_OBJECT
 
  public:
   // A grid of `rows` rows and `columns` columns (header row and number
-  // column included), every cell empty and (0, 0) current. Requires
-  // rows >= 1 and columns >= 1.
+  // column included) over cells of its own, every cell empty and (0, 0)
+  // current. Requires rows >= 1 and columns >= 1.
   CellGrid(int rows, int columns, QWidget* parent = nullptr);
+  // A grid showing `model`, which must outlive it, (0, 0) current.
+  explicit CellGrid(TableModel& model, QWidget* parent = nullptr);
   ~CellGrid() override;
 
   // Number of rows, header row included. setRowCount keeps the remaining
@@ -100,6 +107,12 @@ class CellGrid : public QWidget, public TextTable {
 
   // Erases the text of every cell, headers included; counts stay.
   void clearAllCells();
+  // The cells were replaced as a whole (model reset): the current cell is
+  // kept where it still exists, and the row heights are applied again.
+  void cellsReplaced();
+  TableModel& model() const { return *model_; }
+  // The delegate that paints the cells and moves text into the editor.
+  void setCellDelegate(QAbstractItemDelegate* delegate);
   // Position of the grid in its window, in twips.
   int leftTwips() const;
   int topTwips() const;
@@ -136,10 +149,8 @@ class CellGrid : public QWidget, public TextTable {
  private:
   friend class GridView;
 
+  void setUp();
   void checkCell(int row, int column) const;
-  QTableWidgetItem* headerItem(int row, int column) const;
-  QTableWidgetItem* itemFor(int row, int column);
-  Qt::Alignment alignmentOf(int column) const;
   void applyRowHeights();
   void syncViewCurrent();
   void viewCurrentChanged(int viewRow, int viewColumn);
@@ -149,6 +160,9 @@ class CellGrid : public QWidget, public TextTable {
   bool mouseEvent(QObject* watched, QEvent* event);
   QRect currentCellRect() const;
 
+  std::unique_ptr<MemoryTable> ownCells_;  // when the grid has no model given
+  std::unique_ptr<TableModel> ownModel_;
+  TableModel* model_;
   GridView* view_;
   CornerCell* corner_;
   int currentRow_ = 0;
@@ -158,7 +172,6 @@ class CellGrid : public QWidget, public TextTable {
   int minimumRowHeightPx_ = 0;
   bool syncing_ = false;
   bool currentCellUserPlaced_ = false;
-  std::vector<Qt::Alignment> columnAlignment_;
   std::vector<int> columnWidthTwips_;  // as set: whole pixels would round 1000 to 1005
 };
 

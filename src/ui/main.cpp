@@ -19,6 +19,7 @@
 #include <string>
 
 #include "network/safe_file.h"
+#include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -122,19 +123,19 @@ int main(int argc, char** argv) {
   if (!options.file.empty() && !window.openFile(QString::fromLocal8Bit(options.file.c_str()))) return 1;
   if (options.adjust) {
     window.onAdjust();
-    if (window.reportView->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error
+    if (window.reportView()->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error
   }
   if (!options.checkGrade.empty()) {
-    const int grade = window.gradeBox->findText(QString::fromStdString(options.checkGrade));
+    const int grade = window.checkPane().gradeBox()->findText(QString::fromStdString(options.checkGrade));
     if (grade < 0) {
       std::fprintf(stderr, "levelnet-gui: 没有等级“%s”\n", options.checkGrade.c_str());
       return 2;
     }
-    window.gradeBox->setCurrentIndex(grade);
+    window.checkPane().gradeBox()->setCurrentIndex(grade);
     window.onCheck();
-    if (window.checkView->toPlainText().isEmpty()) return 1;
+    if (window.checkPane().view()->toPlainText().isEmpty()) return 1;
   }
-  window.resultTabs->setCurrentIndex(options.tab);
+  window.resultTabs()->setCurrentIndex(options.tab);
   window.show();
   QApplication::processEvents();
   const QPixmap shot = window.grab();

@@ -148,4 +148,10 @@ void ResultsPanel::setTable(std::shared_ptr<const ResultsTable> table) {
   fitColumns(observationView);
 }
 
+void ResultsPanel::markStale() {
+  if (table_)
+    summaryLabel->setText(precisionSummaryText(table_->precision) +
+                          QStringLiteral("\n（数据已修改：此成果为修改前的平差结果，请重新平差。）"));
+}
+
 }  // namespace levelnet::ui

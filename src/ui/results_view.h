@@ -36,7 +36,7 @@ class ResultRowsModel : public QAbstractTableModel {
   std::shared_ptr<const ResultsTable> table_;
 };
 
-// The precision summary as one line: μ, μ per km, M_max (point), M_mean, n, t, f.
+// The precision summary as the lines every output shows (precisionSummaryLines).
 QString precisionSummaryText(const PrecisionSummary& precision);
 
 class ResultsPanel : public QWidget {
@@ -46,6 +46,8 @@ class ResultsPanel : public QWidget {
   // Shows `table`; null empties the panel.
   void setTable(std::shared_ptr<const ResultsTable> table);
   const ResultsTable* table() const { return table_.get(); }
+  // The table shown is of data edited since: said above it.
+  void markStale();
 
   QLabel* summaryLabel = nullptr;
   QSplitter* splitter = nullptr;

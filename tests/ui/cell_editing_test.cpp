@@ -5,7 +5,7 @@
 #include <QInputMethodEvent>
 #include <QProcess>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include "adjust/adjustment_run.h"
@@ -17,12 +17,12 @@ using namespace levelnet::ui::testing;
 
 namespace {
 
-QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
+QTableView* viewOf(CellGrid& grid) { return grid.findChild<QTableView*>(); }
 
 // Presses the mouse on data cell (row, col) of the grid, or on its header
 // (row 0) or row number (col 0).
 void pressCell(CellGrid& grid, int row, int col) {
-  QTableWidget* view = viewOf(grid);
+  QTableView* view = viewOf(grid);
   QWidget* target = view->viewport();
   QPoint pos;
   if (row == 0) {
@@ -49,18 +49,19 @@ struct Table {
 };
 
 Table tableOf(MainWindow& w, bool observations) {
-  return observations ? Table{w.observationTable, w.observationCellEditor} : Table{w.pointTable, w.pointCellEditor};
+  return observations ? Table{w.input().observationTable(), w.input().observationCellEditor()}
+                      : Table{w.input().pointTable(), w.input().pointCellEditor()};
 }
 
 // Gives the table `dataRows` numbered rows through its count field.
 void sizeTables(WindowFixture& f, int dataRows) {
   MainWindow& w = *f.window;
-  w.knownCountEdit->setText("0");
-  w.unknownCountEdit->setText(QString::number(dataRows));
-  w.unknownCountEdit->setFocus();
+  w.input().knownCountEdit()->setText("0");
+  w.input().unknownCountEdit()->setText(QString::number(dataRows));
+  w.input().unknownCountEdit()->setFocus();
   f.enter();
-  w.observationCountEdit->setText(QString::number(dataRows));
-  w.observationCountEdit->setFocus();
+  w.input().observationCountEdit()->setText(QString::number(dataRows));
+  w.input().observationCountEdit()->setFocus();
   f.enter();
 }
 
@@ -88,19 +89,19 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     sizeTables(f, 3);
-    makeCurrent(*w.pointTable, 1, 1);
+    makeCurrent(*w.input().pointTable(), 1, 1);
     f.type("A");
-    QVERIFY(w.pointCellEditor->isVisible());
-    QVERIFY(w.pointCellEditor->hasFocus());
-    QCOMPARE(w.pointCellEditor->text(), QStringLiteral("A"));
-    QCOMPARE(w.pointCellEditor->cursorPosition(), 1);
+    QVERIFY(w.input().pointCellEditor()->isVisible());
+    QVERIFY(w.input().pointCellEditor()->hasFocus());
+    QCOMPARE(w.input().pointCellEditor()->text(), QStringLiteral("A"));
+    QCOMPARE(w.input().pointCellEditor()->cursorPosition(), 1);
     f.type("1");
     f.enter();
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("A1"));
-    QVERIFY(w.pointCellEditor->isHidden());
-    QVERIFY(w.pointTable->hasFocus());
-    QCOMPARE(w.pointTable->currentRow(), 1);
-    QCOMPARE(w.pointTable->currentColumn(), 2);
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("A1"));
+    QVERIFY(w.input().pointCellEditor()->isHidden());
+    QVERIFY(w.input().pointTable()->hasFocus());
+    QCOMPARE(w.input().pointTable()->currentRow(), 1);
+    QCOMPARE(w.input().pointTable()->currentColumn(), 2);
   }
 
   void enterAdvancesRowByRow_data() {
@@ -140,16 +141,16 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 2);
     MainWindow& w = *f.window;
-    w.observationTable->setCellText(2, 3, "12.345");
-    makeCurrent(*w.observationTable, 2, 3);
+    w.input().observationTable()->setCellText(2, 3, "12.345");
+    makeCurrent(*w.input().observationTable(), 2, 3);
     f.enter();
-    QVERIFY(w.observationCellEditor->isVisible());
-    QCOMPARE(w.observationCellEditor->text(), QStringLiteral("12.345"));
-    QCOMPARE(w.observationCellEditor->cursorPosition(), 6);
-    QVERIFY(!w.observationCellEditor->hasSelectedText());
+    QVERIFY(w.input().observationCellEditor()->isVisible());
+    QCOMPARE(w.input().observationCellEditor()->text(), QStringLiteral("12.345"));
+    QCOMPARE(w.input().observationCellEditor()->cursorPosition(), 6);
+    QVERIFY(!w.input().observationCellEditor()->hasSelectedText());
     f.type("6");
     f.enter();
-    QCOMPARE(w.observationTable->cellText(2, 3), QStringLiteral("12.3456"));
+    QCOMPARE(w.input().observationTable()->cellText(2, 3), QStringLiteral("12.3456"));
   }
 
   // Control keys never put their character into a cell: Backspace and
@@ -172,16 +173,16 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 2);
     MainWindow& w = *f.window;
-    w.pointTable->setCellText(1, 2, "10");
-    makeCurrent(*w.pointTable, 1, 2);
+    w.input().pointTable()->setCellText(1, 2, "10");
+    makeCurrent(*w.input().pointTable(), 1, 2);
     f.key(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QVERIFY(w.pointCellEditor->isHidden());
-    QCOMPARE(w.pointTable->cellText(1, 2), left);
+    QVERIFY(w.input().pointCellEditor()->isHidden());
+    QCOMPARE(w.input().pointTable()->cellText(1, 2), left);
     QCOMPARE(w.isModified(), left.isEmpty());
     // Enter now opens the editor on what the cell holds, no control byte.
     f.enter();
-    QVERIFY(w.pointCellEditor->isVisible());
-    QCOMPARE(w.pointCellEditor->text(), left);
+    QVERIFY(w.input().pointCellEditor()->isVisible());
+    QCOMPARE(w.input().pointCellEditor()->text(), left);
   }
 
   // Escape in the editor drops the edit; a control character pasted into
@@ -191,20 +192,20 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 2);
     MainWindow& w = *f.window;
-    w.pointTable->setCellText(1, 1, "BM1");
-    makeCurrent(*w.pointTable, 1, 1);
+    w.input().pointTable()->setCellText(1, 1, "BM1");
+    makeCurrent(*w.input().pointTable(), 1, 1);
     f.type("XYZ");
     f.key(Qt::Key_Escape);
-    QVERIFY(w.pointCellEditor->isHidden());
-    QVERIFY(w.pointTable->hasFocus() || w.pointTable->isAncestorOf(QApplication::focusWidget()));
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QVERIFY(w.input().pointCellEditor()->isHidden());
+    QVERIFY(w.input().pointTable()->hasFocus() || w.input().pointTable()->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
     QVERIFY(!w.isModified());
     f.type("A");
-    w.pointCellEditor->insert(
+    w.input().pointCellEditor()->insert(
         QString::fromUtf8("\x08"
                           "B\x1b\x13"));
     f.enter();
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("AB"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("AB"));
   }
 
   void navigationKeysMoveTheCurrentCell() {
@@ -212,13 +213,13 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 3);
     MainWindow& w = *f.window;
-    w.pointTable->setCellText(2, 1, "BM2");
-    makeCurrent(*w.pointTable, 1, 1);
+    w.input().pointTable()->setCellText(2, 1, "BM2");
+    makeCurrent(*w.input().pointTable(), 1, 1);
     f.key(Qt::Key_Down);
-    QCOMPARE(w.pointTable->currentRow(), 2);
-    QVERIFY(w.pointCellEditor->isHidden());
+    QCOMPARE(w.input().pointTable()->currentRow(), 2);
+    QVERIFY(w.input().pointCellEditor()->isHidden());
     // currentCellChanged gave the (hidden) editor the new cell's text.
-    QCOMPARE(w.pointCellEditor->text(), QStringLiteral("BM2"));
+    QCOMPARE(w.input().pointCellEditor()->text(), QStringLiteral("BM2"));
   }
 
   void keyboardPlacementIsTwoPixelsShorterThanTheRow() {
@@ -226,11 +227,11 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 3);
     MainWindow& w = *f.window;
-    makeCurrent(*w.observationTable, 2, 4);
+    makeCurrent(*w.input().observationTable(), 2, 4);
     f.type("1");
     saveShot(w, "editor_by_key");
-    CellGrid& g = *w.observationTable;
-    QCOMPARE(w.observationCellEditor->geometry(),
+    CellGrid& g = *w.input().observationTable();
+    QCOMPARE(w.input().observationCellEditor()->geometry(),
              QRect(pixelsX(g.leftTwips() + g.currentCellLeft()), pixelsY(g.topTwips() + g.currentCellTop()),
                    pixelsX(g.columnWidth(4)), pixelsY(g.rowHeight(2)) - 2));
     // The cell lies inside the grid, where the user sees it.
@@ -290,31 +291,31 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 3);
     MainWindow& w = *f.window;
-    w.pointTable->setCellText(1, 1, "BM1");
-    w.pointTable->setCellText(2, 1, "OLD");
-    w.pointTable->setCellText(3, 1, "BM3");
-    pressCell(*w.pointTable, 2, 1);
-    w.pointCellEditor->selectAll();
+    w.input().pointTable()->setCellText(1, 1, "BM1");
+    w.input().pointTable()->setCellText(2, 1, "OLD");
+    w.input().pointTable()->setCellText(3, 1, "BM3");
+    pressCell(*w.input().pointTable(), 2, 1);
+    w.input().pointCellEditor()->selectAll();
     f.type("TYPED");
     if (how == "press") {
-      pressCell(*w.pointTable, 3, 1);
-      QCOMPARE(w.pointCellEditor->text(), QStringLiteral("BM3"));  // the editor moved on to the pressed cell
-      QCOMPARE(w.pointTable->currentRow(), 3);
+      pressCell(*w.input().pointTable(), 3, 1);
+      QCOMPARE(w.input().pointCellEditor()->text(), QStringLiteral("BM3"));  // the editor moved on to the pressed cell
+      QCOMPARE(w.input().pointTable()->currentRow(), 3);
     } else if (how == "down" || how == "up") {
       f.key(how == "down" ? Qt::Key_Down : Qt::Key_Up);
-      QVERIFY(w.pointCellEditor->isHidden());
-      QCOMPARE(w.pointTable->currentRow(), how == "down" ? 3 : 1);
-      QVERIFY(w.pointTable->isAncestorOf(QApplication::focusWidget()));
+      QVERIFY(w.input().pointCellEditor()->isHidden());
+      QCOMPARE(w.input().pointTable()->currentRow(), how == "down" ? 3 : 1);
+      QVERIFY(w.input().pointTable()->isAncestorOf(QApplication::focusWidget()));
     } else if (how == "other table") {
-      pressCell(*w.observationTable, 1, 1);
-      QVERIFY(w.pointCellEditor->isHidden());
+      pressCell(*w.input().observationTable(), 1, 1);
+      QVERIFY(w.input().pointCellEditor()->isHidden());
     } else {
-      w.unitLengthEdit->setFocus(Qt::MouseFocusReason);
-      QVERIFY(w.pointCellEditor->isHidden());
+      w.input().unitLengthEdit()->setFocus(Qt::MouseFocusReason);
+      QVERIFY(w.input().pointCellEditor()->isHidden());
     }
-    QCOMPARE(w.pointTable->cellText(2, 1), QStringLiteral("TYPED"));
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
-    QCOMPARE(w.pointTable->cellText(3, 1), QStringLiteral("BM3"));
+    QCOMPARE(w.input().pointTable()->cellText(2, 1), QStringLiteral("TYPED"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.input().pointTable()->cellText(3, 1), QStringLiteral("BM3"));
     QVERIFY(w.isModified());
   }
 
@@ -323,10 +324,10 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 1);
     MainWindow& w = *f.window;
-    makeCurrent(*w.pointTable, 1, 1);
+    makeCurrent(*w.input().pointTable(), 1, 1);
     f.type(" BM1  ");
     f.enter();
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral(" BM1  "));
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral(" BM1  "));
   }
 
   void inputMethodCommitOpensTheEditorHoldingIt() {
@@ -334,20 +335,20 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 2);
     MainWindow& w = *f.window;
-    makeCurrent(*w.observationTable, 1, 1);
+    makeCurrent(*w.input().observationTable(), 1, 1);
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("水准点"));
     QApplication::sendEvent(f.focus(), &commit);
-    QVERIFY(w.observationCellEditor->isVisible());
-    QVERIFY(w.observationCellEditor->hasFocus());
-    QCOMPARE(w.observationCellEditor->text(), QStringLiteral("水准点"));
-    QCOMPARE(w.observationCellEditor->cursorPosition(), 3);
+    QVERIFY(w.input().observationCellEditor()->isVisible());
+    QVERIFY(w.input().observationCellEditor()->hasFocus());
+    QCOMPARE(w.input().observationCellEditor()->text(), QStringLiteral("水准点"));
+    QCOMPARE(w.input().observationCellEditor()->cursorPosition(), 3);
     // Inside the editor the input method goes on as in any text box.
     QInputMethodEvent more;
     more.setCommitString(QStringLiteral("甲"));
     QApplication::sendEvent(f.focus(), &more);
     f.enter();
-    QCOMPARE(w.observationTable->cellText(1, 1), QStringLiteral("水准点甲"));
+    QCOMPARE(w.input().observationTable()->cellText(1, 1), QStringLiteral("水准点甲"));
   }
 
   // Decided: a table without data rows ignores presses and typed keys.
@@ -356,13 +357,13 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 0);
     MainWindow& w = *f.window;
-    QCOMPARE(w.observationTable->rowCount(), 1);
-    pressCell(*w.observationTable, 0, 2);
-    QVERIFY(w.observationCellEditor->isHidden());
-    w.observationTable->setFocus();
+    QCOMPARE(w.input().observationTable()->rowCount(), 1);
+    pressCell(*w.input().observationTable(), 0, 2);
+    QVERIFY(w.input().observationCellEditor()->isHidden());
+    w.input().observationTable()->setFocus();
     f.type("A");
-    QVERIFY(w.observationCellEditor->isHidden());
-    QCOMPARE(w.observationTable->cellText(0, 2), QStringLiteral("终点"));
+    QVERIFY(w.input().observationCellEditor()->isHidden());
+    QCOMPARE(w.input().observationTable()->cellText(0, 2), QStringLiteral("终点"));
   }
 
   // Decided: typing while a header cell is current (as setupTables and numbering
@@ -371,12 +372,12 @@ class CellEditingTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    QCOMPARE(w.pointTable->currentRow(), 0);
-    w.pointTable->setFocus();
+    QCOMPARE(w.input().pointTable()->currentRow(), 0);
+    w.input().pointTable()->setFocus();
     f.type("Z");
     f.enter();
-    QCOMPARE(w.pointTable->cellText(0, 2), QStringLiteral("高程(m)"));
-    QCOMPARE(w.pointTable->cellText(1, 2), QStringLiteral("Z"));
+    QCOMPARE(w.input().pointTable()->cellText(0, 2), QStringLiteral("高程(m)"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 2), QStringLiteral("Z"));
   }
 
   // Regression: an editor left open while its table's count drops to 0 wrote
@@ -386,17 +387,17 @@ class CellEditingTest : public QObject {
     QVERIFY(f.ready());
     sizeTables(f, 2);
     MainWindow& w = *f.window;
-    makeCurrent(*w.pointTable, 1, 1);
+    makeCurrent(*w.input().pointTable(), 1, 1);
     f.type("P9");
     sizeTables(f, 0);
-    QCOMPARE(w.pointTable->rowCount(), 1);
-    w.pointCellEditor->setFocus();
+    QCOMPARE(w.input().pointTable()->rowCount(), 1);
+    w.input().pointCellEditor()->setFocus();
     f.type("X");
     f.enter();
-    QVERIFY(w.pointCellEditor->isHidden());
-    QCOMPARE(w.pointTable->cellText(0, 0), QStringLiteral("序号"));
-    QCOMPARE(w.pointTable->cellText(0, 1), QStringLiteral("点号"));
-    QCOMPARE(w.pointTable->cellText(0, 2), QStringLiteral("高程(m)"));
+    QVERIFY(w.input().pointCellEditor()->isHidden());
+    QCOMPARE(w.input().pointTable()->cellText(0, 0), QStringLiteral("序号"));
+    QCOMPARE(w.input().pointTable()->cellText(0, 1), QStringLiteral("点号"));
+    QCOMPARE(w.input().pointTable()->cellText(0, 2), QStringLiteral("高程(m)"));
   }
 
   // The four-observation example network typed from the keyboard alone,
@@ -408,11 +409,11 @@ class CellEditingTest : public QObject {
     MainWindow& w = *f.window;
     f.typeCounts("2", "2", "4", "1");
     // Tab on to the points table.
-    for (int i = 0; i < 6 && !w.pointTable->hasFocus(); ++i) f.key(Qt::Key_Tab);
-    QVERIFY(w.pointTable->hasFocus());
+    for (int i = 0; i < 6 && !w.input().pointTable()->hasFocus(); ++i) f.key(Qt::Key_Tab);
+    QVERIFY(w.input().pointTable()->hasFocus());
     f.key(Qt::Key_Home, Qt::ControlModifier);
-    QCOMPARE(w.pointTable->currentRow(), 1);
-    QCOMPARE(w.pointTable->currentColumn(), 1);
+    QCOMPARE(w.input().pointTable()->currentRow(), 1);
+    QCOMPARE(w.input().pointTable()->currentColumn(), 1);
     const QStringList points[] = {{"A", "10"}, {"B", "12"}, {"E", ""}, {"F", ""}};
     for (const QStringList& row : points) {
       for (const QString& value : row) {
@@ -422,7 +423,7 @@ class CellEditingTest : public QObject {
       }
     }
     f.key(Qt::Key_Tab);
-    QVERIFY(w.observationTable->hasFocus());
+    QVERIFY(w.input().observationTable()->hasFocus());
     f.key(Qt::Key_Home, Qt::ControlModifier);
     const QStringList observations[] = {
         {"A", "E", "1.003", "2"}, {"E", "F", "0.498", "1"}, {"F", "B", "0.505", "2"}, {"B", "E", "-0.990", "1"}};
@@ -432,8 +433,8 @@ class CellEditingTest : public QObject {
         f.enter();
       }
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QCOMPARE(w.pointTable->cellText(4, 1), QStringLiteral("F"));
-    QCOMPARE(w.observationTable->cellText(4, 3), QStringLiteral("-0.990"));
+    QCOMPARE(w.input().pointTable()->cellText(4, 1), QStringLiteral("F"));
+    QCOMPARE(w.input().observationTable()->cellText(4, 3), QStringLiteral("-0.990"));
 
     levelnet::NetworkText net;
     net.fields = {"2", "2", "4", "1"};
@@ -446,16 +447,16 @@ class CellEditingTest : public QObject {
     const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
 
     f.key(Qt::Key_R, Qt::AltModifier);
-    QTRY_VERIFY(!w.reportView->toPlainText().isEmpty());
+    QTRY_VERIFY(!w.reportView()->toPlainText().isEmpty());
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QCOMPARE(w.reportView->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
-    QVERIFY(w.reportView->toPlainText().contains(QStringLiteral("11.003")));
+    QCOMPARE(w.reportView()->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    QVERIFY(w.reportView()->toPlainText().contains(QStringLiteral("11.003")));
 
     // Saved from the window and adjusted by the command line: the same report.
     QTemporaryDir dir;
     const QString file = dir.filePath("typed.pc");
     f.dialogs.answers.push_back(file);
-    w.saveButton->click();
+    w.input().saveButton()->click();
     QProcess cli;
     cli.start(QStringLiteral(LEVELNET_CLI), {"adjust", file, "--encoding", "utf-8"});
     QVERIFY(cli.waitForFinished(30000));

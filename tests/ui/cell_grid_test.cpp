@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSignalSpy>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 #include <stdexcept>
 
@@ -21,7 +21,7 @@ void fill(CellGrid& grid) {
     for (int c = 0; c < grid.columnCount(); ++c) grid.setCellText(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
 }
 
-QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
+QTableView* viewOf(CellGrid& grid) { return grid.findChild<QTableView*>(); }
 
 }  // namespace
 
@@ -171,7 +171,7 @@ class CellGridTest : public QObject {
     for (int c = 0; c < 5; ++c) grid->setColumnWidth(c, 1200);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTableWidget* view = viewOf(*grid);
+    QTableView* view = viewOf(*grid);
     QSignalSpy downs(grid, &CellGrid::pressed);
     QSignalSpy moves(grid, &CellGrid::currentCellChanged);
     const QRect cell12 = view->visualRect(view->model()->index(0, 1));

@@ -81,7 +81,7 @@ class DeliverablesTest : public QObject {
   void openAndAdjust(WindowFixture& f, const QString& file = kCityNetwork) {
     QVERIFY(f.window->openFile(file));
     f.window->onAdjust();
-    QVERIFY(!f.window->reportView->toPlainText().isEmpty());
+    QVERIFY(!f.window->reportView()->toPlainText().isEmpty());
     QVERIFY(f.window->resultsCurrent());
   }
 
@@ -92,12 +92,12 @@ class DeliverablesTest : public QObject {
     WindowFixture f;
     openAndAdjust(f);
     MainWindow& w = *f.window;
-    QCOMPARE(w.resultTabs->count(), 3);
-    QCOMPARE(w.resultTabs->tabText(0), QStringLiteral("报告"));
-    QCOMPARE(w.resultTabs->tabText(1), QStringLiteral("成果表"));
-    QCOMPARE(w.resultTabs->tabText(2), QStringLiteral("检核"));
-    const QStringList report = lines(w.reportView->toPlainText());
-    const QAbstractItemModel& points = *w.resultsPanel->pointView->model();
+    QCOMPARE(w.resultTabs()->count(), 3);
+    QCOMPARE(w.resultTabs()->tabText(0), QStringLiteral("报告"));
+    QCOMPARE(w.resultTabs()->tabText(1), QStringLiteral("成果表"));
+    QCOMPARE(w.resultTabs()->tabText(2), QStringLiteral("检核"));
+    const QStringList report = lines(w.reportView()->toPlainText());
+    const QAbstractItemModel& points = *w.resultsPanel()->pointView->model();
     QCOMPARE(points.rowCount(), 12);
     for (int r = 0; r < points.rowCount(); ++r) {
       const QStringList row = modelRow(points, r);
@@ -110,7 +110,7 @@ class DeliverablesTest : public QObject {
       // Known points have no standard error.
       QCOMPARE(row[4] == QStringLiteral("—"), r < 3);
     }
-    const QAbstractItemModel& observations = *w.resultsPanel->observationView->model();
+    const QAbstractItemModel& observations = *w.resultsPanel()->observationView->model();
     QCOMPARE(observations.rowCount(), 19);
     // Section 6: 序号, 观测值, 改正数, 平差值 of each observation.
     for (int r = 0; r < observations.rowCount(); ++r) {
@@ -121,7 +121,7 @@ class DeliverablesTest : public QObject {
       });
       QVERIFY2(found, qPrintable(row.join(u',')));
     }
-    QVERIFY(w.resultsPanel->summaryLabel->text().contains(QStringLiteral("f = n - t = 10")));
+    QVERIFY(w.resultsPanel()->summaryLabel->text().contains(QStringLiteral("f = n - t = 10")));
   }
 
   // The check tab gives the command line's check report (only the file line
@@ -130,11 +130,11 @@ class DeliverablesTest : public QObject {
     WindowFixture f;
     QVERIFY(f.window->openFile(kCityNetwork));
     MainWindow& w = *f.window;
-    w.gradeBox->setCurrentIndex(w.gradeBox->findText(QStringLiteral("二等")));
-    w.checkButton->click();
+    w.checkPane().gradeBox()->setCurrentIndex(w.checkPane().gradeBox()->findText(QStringLiteral("二等")));
+    w.checkPane().checkButton()->click();
     QCOMPARE(f.boxes.warnings(), 0);
     QStringList expected = lines(QString::fromUtf8(fileBytes(kCases + QStringLiteral("/city_network.check"))));
-    QStringList shown = lines(w.checkView->toPlainText());
+    QStringList shown = lines(w.checkPane().view()->toPlainText());
     QVERIFY(expected.size() > 10);
     QCOMPARE(shown.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i) {
@@ -147,8 +147,8 @@ class DeliverablesTest : public QObject {
     // Checked after an adjustment of the same data, the 成果表 gets r and τ
     // of every observation as the check report gives them.
     w.onAdjust();
-    w.checkButton->click();
-    const QAbstractItemModel& observations = *w.resultsPanel->observationView->model();
+    w.checkPane().checkButton()->click();
+    const QAbstractItemModel& observations = *w.resultsPanel()->observationView->model();
     QCOMPARE(observations.columnCount(), 9);
     QCOMPARE(observations.headerData(8, Qt::Horizontal).toString(), QStringLiteral("统计量 τ"));
     int rows = 0;
@@ -162,8 +162,8 @@ class DeliverablesTest : public QObject {
     }
     QCOMPARE(rows, 19);
     // A σ that is no number is refused by name.
-    w.sigmaEdit->setText(QStringLiteral("abc"));
-    w.checkButton->click();
+    w.checkPane().sigmaEdit()->setText(QStringLiteral("abc"));
+    w.checkPane().checkButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY(f.boxes.lastText().contains(QStringLiteral("“abc”")));
   }
@@ -291,13 +291,13 @@ class DeliverablesTest : public QObject {
     f.dialogs.answers.push_back(book);
     f.boxes.textAnswers.push_back(QStringLiteral("BM1=50.000，BM2=51.668"));
     QVERIFY(w.onImportFieldBook());
-    QCOMPARE(w.knownCountEdit->text(), QStringLiteral("2"));
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
-    QCOMPARE(w.pointTable->cellText(1, 2), QStringLiteral("50.000"));
-    QVERIFY(w.observationTable->rowCount() > 2);
+    QCOMPARE(w.input().knownCountEdit()->text(), QStringLiteral("2"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 2), QStringLiteral("50.000"));
+    QVERIFY(w.input().observationTable()->rowCount() > 2);
     QCOMPARE(w.windowTitle(), QStringLiteral("Vantrel水准网平差 - [未命名]*"));
-    QVERIFY(w.checkView->toPlainText().contains(QStringLiteral("测站")));
-    QCOMPARE(w.resultTabs->currentWidget(), w.checkView->parentWidget());
+    QVERIFY(w.checkPane().view()->toPlainText().contains(QStringLiteral("测站")));
+    QCOMPARE(w.resultTabs()->currentWidget(), w.checkPane().view()->parentWidget());
     // The same network as levelnet import writes.
     QProcess cli;
     cli.start(QStringLiteral(LEVELNET_CLI),
@@ -311,9 +311,11 @@ class DeliverablesTest : public QObject {
     w.onAdjust();
     QVERIFY(w.resultsCurrent());
     // 检核 shows the station report after its own.
-    w.checkButton->click();
-    QVERIFY(w.checkView->toPlainText().startsWith(QStringLiteral("水准网观测数据检核")));
-    QVERIFY(w.checkView->toPlainText().contains(QStringLiteral("观测手簿检核（导入时")));
+    w.checkPane().checkButton()->click();
+    QVERIFY(w.checkPane().view()->toPlainText().startsWith(QStringLiteral("水准网观测数据检核")));
+    // The same heading and match count as check --records.
+    QVERIFY(w.checkPane().view()->toPlainText().contains(QStringLiteral("观测手簿检核（") + book));
+    QVERIFY(w.checkPane().view()->toPlainText().contains(QStringLiteral("个观测值中 2 个与平差文件的观测值相同")));
     // A known point written without "=" is refused by name; a cancelled
     // question imports nothing.
     f.dialogs.answers.push_back(book);
@@ -342,14 +344,14 @@ class DeliverablesTest : public QObject {
     }
     QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("no-such-folder"))));
     QVERIFY(writeBytes(path(QStringLiteral("not-a-book.csv")), QByteArray("序号,起点\r\n1,BM1\r\n")));
-    const QString known = w.knownCountEdit->text();
+    const QString known = w.input().knownCountEdit()->text();
     f.dialogs.answers.push_back(path(QStringLiteral("not-a-book.csv")));
     f.boxes.textAnswers.push_back(QString(""));
     const int before = f.boxes.warnings();
     QVERIFY(!w.onImportFieldBook());
     QCOMPARE(f.boxes.warnings(), before + 1);
     QVERIFY2(f.boxes.lastText().contains(QStringLiteral("not-a-book.csv")), qPrintable(f.boxes.lastText()));
-    QCOMPARE(w.knownCountEdit->text(), known);
+    QCOMPARE(w.input().knownCountEdit()->text(), known);
     QVERIFY(w.resultsCurrent());
   }
 
@@ -361,13 +363,13 @@ class DeliverablesTest : public QObject {
     QVERIFY(!w.onExportResults());
     QCOMPARE(f.boxes.warnings(), 1);
     openAndAdjust(f);
-    w.pointTable->setFocus();
-    w.pointTable->setCurrentRow(4);
-    w.pointTable->setCurrentColumn(2);
+    w.input().pointTable()->setFocus();
+    w.input().pointTable()->setCurrentRow(4);
+    w.input().pointTable()->setCurrentColumn(2);
     WindowFixture::type(QStringLiteral("9"));
     WindowFixture::enter();
     QVERIFY(!w.resultsCurrent());
-    QVERIFY(w.resultsPanel->summaryLabel->text().contains(QStringLiteral("请重新平差")));
+    QVERIFY(w.resultsPanel()->summaryLabel->text().contains(QStringLiteral("请重新平差")));
     for (auto command :
          {&MainWindow::onExportResults, &MainWindow::onExportPdf, &MainWindow::onSaveReport, &MainWindow::onPrint}) {
       const int before = f.boxes.warnings();
@@ -387,28 +389,30 @@ class DeliverablesTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    const QSize points = w.pointTable->size(), observations = w.observationTable->size(), report = w.reportView->size();
+    const QSize points = w.input().pointTable()->size(), observations = w.input().observationTable()->size(),
+                report = w.reportView()->size();
     w.resize(w.width() + 300, w.height() + 240);
-    QTRY_VERIFY(w.reportView->width() > report.width() + 200);
-    QVERIFY(w.reportView->height() > report.height() + 200);
-    QVERIFY(w.observationTable->height() > observations.height() + 100);
-    QVERIFY(w.pointTable->height() > points.height() + 50);
-    QCOMPARE(w.observationTable->width(), observations.width());  // the splitter gives width to the report
+    QTRY_VERIFY(w.reportView()->width() > report.width() + 200);
+    QVERIFY(w.reportView()->height() > report.height() + 200);
+    QVERIFY(w.input().observationTable()->height() > observations.height() + 100);
+    QVERIFY(w.input().pointTable()->height() > points.height() + 50);
+    QCOMPARE(w.input().observationTable()->width(), observations.width());  // the splitter gives width to the report
     // Dragging the splitter widens the tables.
-    const QList<int> sizes = w.mainSplitter->sizes();
-    w.mainSplitter->setSizes({sizes[0] + 150, sizes[1] - 150});
-    QTRY_VERIFY(w.observationTable->width() >= observations.width() + 140);
-    QVERIFY(w.pointTable->width() >= points.width() + 140);
+    const QList<int> sizes = w.mainSplitter()->sizes();
+    w.mainSplitter()->setSizes({sizes[0] + 150, sizes[1] - 150});
+    QTRY_VERIFY(w.input().observationTable()->width() >= observations.width() + 140);
+    QVERIFY(w.input().pointTable()->width() >= points.width() + 140);
     // The buttons stay below the observation table.
-    QVERIFY(w.newButton->geometry().top() >= w.observationTable->geometry().bottom());
+    QVERIFY(w.input().newButton()->geometry().top() >= w.input().observationTable()->geometry().bottom());
     f.typeCounts(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"));
-    w.observationTable->setFocus();
+    w.input().observationTable()->setFocus();
     WindowFixture::type(QStringLiteral("BM1"));
-    QCOMPARE(w.observationCellEditor->geometry().topLeft(),
-             w.observationTable->geometry().topLeft() +
-                 QPoint(pixelsX(w.observationTable->currentCellLeft()), pixelsY(w.observationTable->currentCellTop())));
+    QCOMPARE(w.input().observationCellEditor()->geometry().topLeft(),
+             w.input().observationTable()->geometry().topLeft() +
+                 QPoint(pixelsX(w.input().observationTable()->currentCellLeft()),
+                        pixelsY(w.input().observationTable()->currentCellTop())));
     WindowFixture::enter();
-    QCOMPARE(w.observationTable->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.input().observationTable()->cellText(1, 1), QStringLiteral("BM1"));
   }
 
   // Names of twelve Chinese characters show whole, after Open and after typing.
@@ -422,29 +426,30 @@ class DeliverablesTest : public QObject {
     WindowFixture f;
     MainWindow& w = *f.window;
     QVERIFY(w.openFile(path(QStringLiteral("long.pc"))));
-    const QFontMetrics metrics(w.observationTable->font());
+    const QFontMetrics metrics(w.input().observationTable()->font());
     const int needed = metrics.horizontalAdvance(longName.left(12));
-    QVERIFY(pixelsX(w.observationTable->columnWidth(2)) >= needed);
-    QVERIFY(pixelsX(w.pointTable->columnWidth(1)) >= needed);
+    QVERIFY(pixelsX(w.input().observationTable()->columnWidth(2)) >= needed);
+    QVERIFY(pixelsX(w.input().pointTable()->columnWidth(1)) >= needed);
     // The input pane widened with its columns: the observation table shows all of them.
     QTRY_VERIFY(w.isVisible());
     int columns = 0;
-    for (int c = 0; c < w.observationTable->columnCount(); ++c) columns += pixelsX(w.observationTable->columnWidth(c));
-    QTRY_VERIFY2(w.observationTable->width() >= columns,
-                 qPrintable(QStringLiteral("%1 < %2").arg(w.observationTable->width()).arg(columns)));
+    for (int c = 0; c < w.input().observationTable()->columnCount(); ++c)
+      columns += pixelsX(w.input().observationTable()->columnWidth(c));
+    QTRY_VERIFY2(w.input().observationTable()->width() >= columns,
+                 qPrintable(QStringLiteral("%1 < %2").arg(w.input().observationTable()->width()).arg(columns)));
     // Typing a longer name widens its column at once.
-    const int before = w.observationTable->columnWidth(1);
-    w.observationTable->setFocus();
-    w.observationTable->setCurrentRow(1);
-    w.observationTable->setCurrentColumn(1);
+    const int before = w.input().observationTable()->columnWidth(1);
+    w.input().observationTable()->setFocus();
+    w.input().observationTable()->setCurrentRow(1);
+    w.input().observationTable()->setCurrentColumn(1);
     WindowFixture::type(longName);
     WindowFixture::enter();
-    QCOMPARE(w.observationTable->cellText(1, 1), longName);
-    QVERIFY(w.observationTable->columnWidth(1) > before);
-    QVERIFY(pixelsX(w.observationTable->columnWidth(1)) >= metrics.horizontalAdvance(longName));
+    QCOMPARE(w.input().observationTable()->cellText(1, 1), longName);
+    QVERIFY(w.input().observationTable()->columnWidth(1) > before);
+    QVERIFY(pixelsX(w.input().observationTable()->columnWidth(1)) >= metrics.horizontalAdvance(longName));
     // New gives the columns back their designed widths.
     w.onNew();
-    QCOMPARE(w.observationTable->columnWidth(1), 600);
+    QCOMPARE(w.input().observationTable()->columnWidth(1), 600);
   }
 
   // Ctrl+Z and Ctrl+Y on the table undo and redo typed cells, in order;
@@ -454,27 +459,27 @@ class DeliverablesTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     f.typeCounts(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"));
-    w.pointTable->setFocus();
+    w.input().pointTable()->setFocus();
     WindowFixture::type(QStringLiteral("BM1"));
     WindowFixture::enter();
     WindowFixture::type(QStringLiteral("10.5"));
     WindowFixture::enter();
-    QCOMPARE(w.pointTable->cellText(1, 2), QStringLiteral("10.5"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 2), QStringLiteral("10.5"));
     QVERIFY(w.windowTitle().endsWith(u'*'));
-    w.pointTable->setFocus();
+    w.input().pointTable()->setFocus();
     WindowFixture::key(Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(w.pointTable->cellText(1, 2), QString());
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(w.input().pointTable()->cellText(1, 2), QString());
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
     WindowFixture::key(Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(w.pointTable->cellText(1, 1), QString());
-    QVERIFY(!w.undoAction->isEnabled());
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QString());
+    QVERIFY(!w.actions().undo->isEnabled());
     WindowFixture::key(Qt::Key_Y, Qt::ControlModifier);
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("BM1"));
-    QVERIFY(w.undoAction->isEnabled());
-    QVERIFY(w.redoAction->isEnabled());
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
+    QVERIFY(w.actions().undo->isEnabled());
+    QVERIFY(w.actions().redo->isEnabled());
     QVERIFY(w.openFile(kCityNetwork));
-    QVERIFY(!w.undoAction->isEnabled());
-    QVERIFY(!w.redoAction->isEnabled());
+    QVERIFY(!w.actions().undo->isEnabled());
+    QVERIFY(!w.actions().redo->isEnabled());
     QVERIFY(!w.windowTitle().endsWith(u'*'));
   }
 
@@ -496,14 +501,14 @@ class DeliverablesTest : public QObject {
     WindowFixture f(true);
     MainWindow& w = *f.window;
     QCOMPARE(w.recentFiles(), (QStringList{path(QStringLiteral("a.pc")), path(QStringLiteral("b.pc"))}));
-    QCOMPARE(w.recentMenu->actions().size(), 2);
+    QCOMPARE(w.recentMenu()->actions().size(), 2);
     QCOMPARE(w.size(), size);
     QVERIFY(QFile::remove(path(QStringLiteral("b.pc"))));
-    w.recentMenu->actions()[1]->trigger();
+    w.recentMenu()->actions()[1]->trigger();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY(f.boxes.lastText().contains(QStringLiteral("已不存在")));
     QCOMPARE(w.recentFiles(), QStringList{path(QStringLiteral("a.pc"))});
-    w.recentMenu->actions()[0]->trigger();
+    w.recentMenu()->actions()[0]->trigger();
     QCOMPARE(w.currentFile(), path(QStringLiteral("a.pc")));
   }
 
@@ -514,10 +519,12 @@ class DeliverablesTest : public QObject {
     const struct {
       QAction* action;
       QKeySequence keys;
-    } expected[] = {
-        {w.newAction, QKeySequence(Qt::CTRL | Qt::Key_N)},  {w.openAction, QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {w.saveAction, QKeySequence(Qt::CTRL | Qt::Key_S)}, {w.printAction, QKeySequence(Qt::CTRL | Qt::Key_P)},
-        {w.undoAction, QKeySequence(Qt::CTRL | Qt::Key_Z)}, {w.redoAction, QKeySequence(Qt::CTRL | Qt::Key_Y)}};
+    } expected[] = {{w.actions().newFile, QKeySequence(Qt::CTRL | Qt::Key_N)},
+                    {w.actions().open, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                    {w.actions().save, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                    {w.actions().print, QKeySequence(Qt::CTRL | Qt::Key_P)},
+                    {w.actions().undo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                    {w.actions().redo, QKeySequence(Qt::CTRL | Qt::Key_Y)}};
     for (const auto& e : expected) QCOMPARE(e.action->shortcut(), e.keys);
     QStringList titles;
     for (QAction* menu : w.menuBar()->actions()) titles << menu->text();

@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include "adjust/adjustment_run.h"
@@ -18,10 +18,10 @@ namespace {
 
 const QString kTitle = QStringLiteral("Vantrel水准网平差");
 
-QTableWidget* viewOf(CellGrid& grid) { return grid.findChild<QTableWidget*>(); }
+QTableView* viewOf(CellGrid& grid) { return grid.findChild<QTableView*>(); }
 
 void pressCell(CellGrid& grid, int row, int col) {
-  QTableWidget* view = viewOf(grid);
+  QTableView* view = viewOf(grid);
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                     view->visualRect(view->model()->index(row - 1, col - 1)).center());
 }
@@ -72,7 +72,7 @@ class FieldBookTest : public QObject {
   void openNine(WindowFixture& f) {
     QVERIFY(writeBytes(path("nine.pc"), nineLineFile()));
     f.dialogs.answers.push_back(path("nine.pc"));
-    f.window->openButton->click();
+    f.window->input().openButton()->click();
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
@@ -86,22 +86,22 @@ class FieldBookTest : public QObject {
     f.typeCounts("2", "2", "5", "1");
     f.key(Qt::Key_Tab);
     f.key(Qt::Key_Tab);
-    QVERIFY(w.pointTable->isAncestorOf(QApplication::focusWidget()));
-    QCOMPARE(w.pointTable->currentRow(), 1);
-    QCOMPARE(w.pointTable->currentColumn(), 1);
+    QVERIFY(w.input().pointTable()->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(w.input().pointTable()->currentRow(), 1);
+    QCOMPARE(w.input().pointTable()->currentColumn(), 1);
     typeRows(f, kPoints, 4);
     f.key(Qt::Key_Tab);
-    QVERIFY(w.observationTable->isAncestorOf(QApplication::focusWidget()));
-    QCOMPARE(w.observationTable->currentRow(), 1);
-    QCOMPARE(w.observationTable->currentColumn(), 1);
+    QVERIFY(w.input().observationTable()->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(w.input().observationTable()->currentRow(), 1);
+    QCOMPARE(w.input().observationTable()->currentColumn(), 1);
     typeRows(f, kObservations, 5);
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
     for (int r = 1; r <= 4; ++r)
-      for (int c = 0; c < 2; ++c) QCOMPARE(w.pointTable->cellText(r, c + 1), kPoints[r - 1][c]);
+      for (int c = 0; c < 2; ++c) QCOMPARE(w.input().pointTable()->cellText(r, c + 1), kPoints[r - 1][c]);
     for (int r = 1; r <= 5; ++r)
-      for (int c = 0; c < 4; ++c) QCOMPARE(w.observationTable->cellText(r, c + 1), kObservations[r - 1][c]);
+      for (int c = 0; c < 4; ++c) QCOMPARE(w.input().observationTable()->cellText(r, c + 1), kObservations[r - 1][c]);
     f.key(Qt::Key_R, Qt::AltModifier);
-    QTRY_COMPARE(w.reportView->toPlainText(), shown(expectedReport()));
+    QTRY_COMPARE(w.reportView()->toPlainText(), shown(expectedReport()));
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
@@ -111,12 +111,12 @@ class FieldBookTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     f.typeCounts("2", "2", "5", "1");
-    pressCell(*w.pointTable, 3, 2);
+    pressCell(*w.input().pointTable(), 3, 2);
     f.key(Qt::Key_Escape);
-    w.knownCountEdit->setFocus(Qt::TabFocusReason);
+    w.input().knownCountEdit()->setFocus(Qt::TabFocusReason);
     f.key(Qt::Key_Tab);
-    QCOMPARE(w.pointTable->currentRow(), 3);
-    QCOMPARE(w.pointTable->currentColumn(), 2);
+    QCOMPARE(w.input().pointTable()->currentRow(), 3);
+    QCOMPARE(w.input().pointTable()->currentColumn(), 2);
   }
 
   // A value typed but not yet Entered is what 平差, 保存 and closing use.
@@ -133,32 +133,32 @@ class FieldBookTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     openNine(f);
-    pressCell(*w.observationTable, 2, 4);  // route length 0.8 of P1→P2
-    w.observationCellEditor->selectAll();
+    pressCell(*w.input().observationTable(), 2, 4);  // route length 0.8 of P1→P2
+    w.input().observationCellEditor()->selectAll();
     f.type("9.9");
-    QVERIFY(w.observationCellEditor->isVisible());
+    QVERIFY(w.input().observationCellEditor()->isVisible());
     if (command == "run" || command == "alt+r") {
       if (command == "run")
-        w.adjustButton->click();
+        w.input().adjustButton()->click();
       else
         f.key(Qt::Key_R, Qt::AltModifier);
       levelnet::NetworkText net;
       levelnet::applyProject(levelnet::parseProjectBytes(nineLineFile().toStdString(), "nine"), net.fields, net.points,
                              net.observations);
       net.observations.setText(2, 4, "9.9");
-      QTRY_COMPARE(w.reportView->toPlainText(),
+      QTRY_COMPARE(w.reportView()->toPlainText(),
                    shown(levelnet::runAdjustment(net.fields, net.points, net.observations)));
     } else {
       f.dialogs.answers.push_back(path("saved.pc"));
       f.boxes.answer = SaveAnswer::save;
       if (command == "save")
-        w.saveButton->click();
+        w.input().saveButton()->click();
       else
         QVERIFY(w.close());
       QVERIFY2(fileBytes(path("saved.pc")).contains("P1,P2,0.4560,9.9\r\n"), fileBytes(path("saved.pc")).constData());
     }
-    QCOMPARE(w.observationTable->cellText(2, 4), QStringLiteral("9.9"));
-    QVERIFY(w.observationCellEditor->isHidden());
+    QCOMPARE(w.input().observationTable()->cellText(2, 4), QStringLiteral("9.9"));
+    QVERIFY(w.input().observationCellEditor()->isHidden());
   }
 
   // Open with unsaved changes asks as New does; 取消 shows no file dialog.
@@ -176,15 +176,15 @@ class FieldBookTest : public QObject {
     MainWindow& w = *f.window;
     openNine(f);
     QCOMPARE(f.boxes.questions(), 0);  // nothing changed yet
-    pressCell(*w.pointTable, 1, 1);
+    pressCell(*w.input().pointTable(), 1, 1);
     f.type("X");
     f.boxes.answer = SaveAnswer(answer);
-    w.openButton->click();  // the open dialog is cancelled when shown
+    w.input().openButton()->click();  // the open dialog is cancelled when shown
     QCOMPARE(f.boxes.questions(), 1);
     QCOMPARE(f.boxes.calls[0].text, QStringLiteral("是否保存对当前网的修改？"));
     QVERIFY(f.boxes.kinds[0] == SaveQuestion::replacing);
     QCOMPARE(int(f.dialogs.calls.size()), dialogs);
-    QCOMPARE(w.pointTable->cellText(1, 1), QStringLiteral("XBM1"));  // a press puts the caret first
+    QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("XBM1"));  // a press puts the caret first
   }
 
   void reportBoxIsReadOnlyButCopyable() {
@@ -192,16 +192,16 @@ class FieldBookTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     openNine(f);
-    w.adjustButton->click();
-    const QString report = w.reportView->toPlainText();
+    w.input().adjustButton()->click();
+    const QString report = w.reportView()->toPlainText();
     QVERIFY(!report.isEmpty());
-    w.reportView->setFocus();
+    w.reportView()->setFocus();
     f.key(Qt::Key_A, Qt::ControlModifier);
     f.type("x");
     f.key(Qt::Key_Delete);
-    QCOMPARE(w.reportView->toPlainText(), report);
-    QVERIFY(w.reportView->textCursor().hasSelection());  // Ctrl+A selected it, for copying
-    std::unique_ptr<QMenu> menu(w.reportView->createStandardContextMenu());
+    QCOMPARE(w.reportView()->toPlainText(), report);
+    QVERIFY(w.reportView()->textCursor().hasSelection());  // Ctrl+A selected it, for copying
+    std::unique_ptr<QMenu> menu(w.reportView()->createStandardContextMenu());
     for (QAction* action : menu->actions()) {
       if (action->text().contains(QStringLiteral("粘贴")) || action->text().contains("Paste"))
         QVERIFY2(!action->isEnabled() || !action->isVisible(), qPrintable(action->text()));
@@ -217,16 +217,16 @@ class FieldBookTest : public QObject {
     QCOMPARE(w.windowTitle(), kTitle + " - [未命名]");
     openNine(f);
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
-    f.typeInto(w.unitLengthEdit, "0");
+    f.typeInto(w.input().unitLengthEdit(), "0");
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]*");
     f.dialogs.answers.push_back(path("other.pc"));
-    w.saveButton->click();
+    w.input().saveButton()->click();
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("other.pc") + "]");
     QVERIFY(!w.isModified());
-    w.newButton->click();
+    w.input().newButton()->click();
     QCOMPARE(f.boxes.questions(), 0);  // saved: nothing to ask
     QCOMPARE(w.windowTitle(), kTitle + " - [未命名]");
-    w.saveButton->click();  // cancelled
+    w.input().saveButton()->click();  // cancelled
     QCOMPARE(f.dialogs.calls.back().startName, QString());
   }
 

@@ -35,13 +35,14 @@ struct Snapshot {
 
   explicit Snapshot(MainWindow& w)
       : title(w.windowTitle()),
-        known(w.knownCountEdit->text()),
-        unknown(w.unknownCountEdit->text()),
-        observations(w.observationCountEdit->text()),
-        unit(w.unitLengthEdit->text()),
-        report(w.reportView->toPlainText()) {
-    for (int r = 0; r < w.pointTable->rowCount(); ++r) points.push_back(rowTexts(*w.pointTable, r));
-    for (int r = 0; r < w.observationTable->rowCount(); ++r) obs.push_back(rowTexts(*w.observationTable, r));
+        known(w.input().knownCountEdit()->text()),
+        unknown(w.input().unknownCountEdit()->text()),
+        observations(w.input().observationCountEdit()->text()),
+        unit(w.input().unitLengthEdit()->text()),
+        report(w.reportView()->toPlainText()) {
+    for (int r = 0; r < w.input().pointTable()->rowCount(); ++r) points.push_back(rowTexts(*w.input().pointTable(), r));
+    for (int r = 0; r < w.input().observationTable()->rowCount(); ++r)
+      obs.push_back(rowTexts(*w.input().observationTable(), r));
   }
   bool operator==(const Snapshot&) const = default;
 };
@@ -59,7 +60,7 @@ class MainWindowTest : public QObject {
   void openNine(WindowFixture& f, const QString& name = QStringLiteral("nine.pc")) {
     QVERIFY(writeBytes(path(name), nineLineFile()));
     f.dialogs.answers.push_back(path(name));
-    f.window->openButton->click();
+    f.window->input().openButton()->click();
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
@@ -69,34 +70,37 @@ class MainWindowTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     QCOMPARE(w.windowTitle(), kUntitled);
-    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit})
+    for (auto* field : {w.input().knownCountEdit(), w.input().unknownCountEdit(), w.input().observationCountEdit(),
+                        w.input().unitLengthEdit()})
       QCOMPARE(field->text(), QString());
-    QVERIFY(w.reportView->toPlainText().isEmpty());
-    QVERIFY(w.knownCountEdit->hasFocus());
-    QVERIFY(w.pointCellEditor->isHidden());
-    QVERIFY(w.observationCellEditor->isHidden());
+    QVERIFY(w.reportView()->toPlainText().isEmpty());
+    QVERIFY(w.input().knownCountEdit()->hasFocus());
+    QVERIFY(w.input().pointCellEditor()->isHidden());
+    QVERIFY(w.input().observationCellEditor()->isHidden());
     QCOMPARE(w.dialogFileName(), QString());
-    QCOMPARE(rowTexts(*w.pointTable, 0), (QStringList{"序号", "点号", "高程(m)"}));
-    QCOMPARE(rowTexts(*w.observationTable, 0), (QStringList{"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"}));
-    QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"", "", ""}));
-    QCOMPARE(w.pointTable->rowCount(), 2);
-    QCOMPARE(w.observationTable->rowCount(), 2);
+    QCOMPARE(rowTexts(*w.input().pointTable(), 0), (QStringList{"序号", "点号", "高程(m)"}));
+    QCOMPARE(rowTexts(*w.input().observationTable(), 0),
+             (QStringList{"序号", "起点", "终点", "观测值(m)", "水准路线长度(km)"}));
+    QCOMPARE(rowTexts(*w.input().pointTable(), 1), (QStringList{"", "", ""}));
+    QCOMPARE(w.input().pointTable()->rowCount(), 2);
+    QCOMPARE(w.input().observationTable()->rowCount(), 2);
     // setupTables leaves the current cell in the header row of the last column.
-    QCOMPARE(w.pointTable->currentRow(), 0);
-    QCOMPARE(w.pointTable->currentColumn(), 2);
-    QCOMPARE(w.observationTable->currentColumn(), 4);
+    QCOMPARE(w.input().pointTable()->currentRow(), 0);
+    QCOMPARE(w.input().pointTable()->currentColumn(), 2);
+    QCOMPARE(w.input().observationTable()->currentColumn(), 4);
     // The fields, the tables and the report lie inside the window, side by
     // side, none covering another.
-    const QWidget* parts[] = {w.countsFrame, w.pointTable, w.observationTable, w.reportView,
-                              w.newButton,   w.openButton, w.saveButton,       w.adjustButton};
+    const QWidget* parts[] = {w.input().countsFrame(), w.input().pointTable(),  w.input().observationTable(),
+                              w.reportView(),          w.input().newButton(),   w.input().openButton(),
+                              w.input().saveButton(),  w.input().adjustButton()};
     const auto inWindow = [&w](const QWidget* part) { return QRect(part->mapTo(&w, QPoint(0, 0)), part->size()); };
     for (const QWidget* a : parts) {
       QVERIFY(w.rect().contains(inWindow(a)));
       for (const QWidget* b : parts)
         if (a != b) QVERIFY2(!inWindow(a).intersects(inWindow(b)), qPrintable(a->objectName() + b->objectName()));
     }
-    QCOMPARE(w.countLabels[3]->text(), QStringLiteral("单位权长度:"));
-    QCOMPARE(w.adjustButton->text(), QStringLiteral("平差(&R)"));
+    QCOMPARE(w.input().countLabel(3)->text(), QStringLiteral("单位权长度:"));
+    QCOMPARE(w.input().adjustButton()->text(), QStringLiteral("平差(&R)"));
   }
 
   void enterInCountFieldsSizesAndNumbers_data() {
@@ -123,54 +127,54 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    w.knownCountEdit->setFocus();
+    w.input().knownCountEdit()->setFocus();
     f.type(known);
     f.enter();
-    QVERIFY(w.unknownCountEdit->hasFocus());
-    QCOMPARE(w.pointTable->rowCount(), 2);  // Enter in knownCountEdit only moves on
+    QVERIFY(w.input().unknownCountEdit()->hasFocus());
+    QCOMPARE(w.input().pointTable()->rowCount(), 2);  // Enter in knownCountEdit only moves on
     f.type(unknown);
     f.enter();
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QVERIFY(w.observationCountEdit->hasFocus());
-    QCOMPARE(w.pointTable->rowCount(), rows);
+    QVERIFY(w.input().observationCountEdit()->hasFocus());
+    QCOMPARE(w.input().pointTable()->rowCount(), rows);
     for (int r = 1; r < rows; ++r)
-      QCOMPARE(w.pointTable->cellText(r, 0), r <= numbered ? QString::number(r) : QString());
-    if (rows > 0) QCOMPARE(w.pointTable->cellText(0, 1), QStringLiteral("点号"));
+      QCOMPARE(w.input().pointTable()->cellText(r, 0), r <= numbered ? QString::number(r) : QString());
+    if (rows > 0) QCOMPARE(w.input().pointTable()->cellText(0, 1), QStringLiteral("点号"));
     f.type(QStringLiteral("4"));
     f.enter();
-    QVERIFY(w.unitLengthEdit->hasFocus());
-    QCOMPARE(w.observationTable->rowCount(), 5);
-    QCOMPARE(w.observationTable->cellText(4, 0), QStringLiteral("4"));
+    QVERIFY(w.input().unitLengthEdit()->hasFocus());
+    QCOMPARE(w.input().observationTable()->rowCount(), 5);
+    QCOMPARE(w.input().observationTable()->cellText(4, 0), QStringLiteral("4"));
     f.type(QStringLiteral("1"));
     f.enter();  // Enter in unitLengthEdit changes nothing
-    QVERIFY(w.unitLengthEdit->hasFocus());
-    QCOMPARE(w.observationTable->rowCount(), 5);
+    QVERIFY(w.input().unitLengthEdit()->hasFocus());
+    QCOMPARE(w.input().observationTable()->rowCount(), 5);
   }
 
   void loweringACountDropsRowsWithTheirTexts() {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    w.observationCountEdit->setFocus();
+    w.input().observationCountEdit()->setFocus();
     f.type("5");
     f.enter();
     for (int r = 1; r <= 5; ++r) {
-      w.observationTable->setCellText(r, 1, QStringLiteral("F%1").arg(r));
-      w.observationTable->setCellText(r, 0, QStringLiteral("x"));  // typed over a number
+      w.input().observationTable()->setCellText(r, 1, QStringLiteral("F%1").arg(r));
+      w.input().observationTable()->setCellText(r, 0, QStringLiteral("x"));  // typed over a number
     }
-    w.observationCountEdit->setFocus();
-    w.observationCountEdit->setText("3");
+    w.input().observationCountEdit()->setFocus();
+    w.input().observationCountEdit()->setText("3");
     f.enter();
-    QCOMPARE(w.observationTable->rowCount(), 4);
+    QCOMPARE(w.input().observationTable()->rowCount(), 4);
     for (int r = 1; r <= 3; ++r) {
-      QCOMPARE(w.observationTable->cellText(r, 0), QString::number(r));
-      QCOMPARE(w.observationTable->cellText(r, 1), QStringLiteral("F%1").arg(r));
+      QCOMPARE(w.input().observationTable()->cellText(r, 0), QString::number(r));
+      QCOMPARE(w.input().observationTable()->cellText(r, 1), QStringLiteral("F%1").arg(r));
     }
-    w.observationCountEdit->setFocus();
-    w.observationCountEdit->setText("5");
+    w.input().observationCountEdit()->setFocus();
+    w.input().observationCountEdit()->setText("5");
     f.enter();
-    QCOMPARE(w.observationTable->cellText(4, 1), QString());
-    QCOMPARE(w.observationTable->cellText(5, 1), QString());
+    QCOMPARE(w.input().observationTable()->cellText(4, 1), QString());
+    QCOMPARE(w.input().observationTable()->cellText(5, 1), QString());
   }
 
   // Decided: a count that cannot size the table is reported, naming the
@@ -213,10 +217,10 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    w.pointTable->setCellText(1, 1, "BM1");
-    w.observationTable->setCellText(1, 1, "BM1");
-    w.knownCountEdit->setText(known);
-    KeyedLineEdit* field = points ? w.unknownCountEdit : w.observationCountEdit;
+    w.input().pointTable()->setCellText(1, 1, "BM1");
+    w.input().observationTable()->setCellText(1, 1, "BM1");
+    w.input().knownCountEdit()->setText(known);
+    KeyedLineEdit* field = points ? w.input().unknownCountEdit() : w.input().observationCountEdit();
     field->setText(count);
     const Snapshot before(w);
     field->setFocus();
@@ -248,17 +252,17 @@ class MainWindowTest : public QObject {
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
     if (edited) {
-      f.typeInto(w.knownCountEdit, "2");
-      f.typeInto(w.unknownCountEdit, "3");
-      f.typeInto(w.unitLengthEdit, "1");
+      f.typeInto(w.input().knownCountEdit(), "2");
+      f.typeInto(w.input().unknownCountEdit(), "3");
+      f.typeInto(w.input().unitLengthEdit(), "1");
     }
-    w.reportView->setPlainText("old report");
+    w.reportView()->setPlainText("old report");
     const Snapshot before(w);
     f.boxes.answer = SaveAnswer(answer);
     f.dialogs.answers.push_back(path("saved_by_new.pc"));
     bool clearedBeforeDialog = true;
-    f.dialogs.onShow = [&] { clearedBeforeDialog = w.knownCountEdit->text().isEmpty(); };
-    w.newButton->click();
+    f.dialogs.onShow = [&] { clearedBeforeDialog = w.input().knownCountEdit()->text().isEmpty(); };
+    w.input().newButton()->click();
     QCOMPARE(f.boxes.questions(), edited ? 1 : 0);
     if (edited) {
       QCOMPARE(f.boxes.calls[0].title, kTitle);
@@ -276,13 +280,14 @@ class MainWindowTest : public QObject {
       QVERIFY(w.isModified());
       return;
     }
-    for (auto* field : {w.knownCountEdit, w.unknownCountEdit, w.observationCountEdit, w.unitLengthEdit})
+    for (auto* field : {w.input().knownCountEdit(), w.input().unknownCountEdit(), w.input().observationCountEdit(),
+                        w.input().unitLengthEdit()})
       QCOMPARE(field->text(), QString());
-    QVERIFY(w.knownCountEdit->hasFocus());
-    QCOMPARE(w.pointTable->rowCount(), 2);
-    QCOMPARE(rowTexts(*w.pointTable, 0), (QStringList{"序号", "点号", "高程(m)"}));
-    QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"", "", ""}));
-    QVERIFY(w.reportView->toPlainText().isEmpty());
+    QVERIFY(w.input().knownCountEdit()->hasFocus());
+    QCOMPARE(w.input().pointTable()->rowCount(), 2);
+    QCOMPARE(rowTexts(*w.input().pointTable(), 0), (QStringList{"序号", "点号", "高程(m)"}));
+    QCOMPARE(rowTexts(*w.input().pointTable(), 1), (QStringList{"", "", ""}));
+    QVERIFY(w.reportView()->toPlainText().isEmpty());
     QCOMPARE(w.windowTitle(), kUntitled);
     QVERIFY(!w.isModified());
   }
@@ -293,41 +298,41 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    w.pointTable->setCurrentRow(1);
-    w.pointTable->setCurrentColumn(1);
-    w.pointTable->setFocus();
+    w.input().pointTable()->setCurrentRow(1);
+    w.input().pointTable()->setCurrentColumn(1);
+    w.input().pointTable()->setFocus();
     f.type("BM");
-    QVERIFY(w.pointCellEditor->isVisible());
-    w.newButton->click();
-    QVERIFY(w.pointCellEditor->isHidden());
-    QVERIFY(w.observationCellEditor->isHidden());
+    QVERIFY(w.input().pointCellEditor()->isVisible());
+    w.input().newButton()->click();
+    QVERIFY(w.input().pointCellEditor()->isHidden());
+    QVERIFY(w.input().observationCellEditor()->isHidden());
   }
 
   void openShowsTheFileAndTheTitle() {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    w.reportView->setPlainText("old report");
+    w.reportView()->setPlainText("old report");
     openNine(f);
     QCOMPARE(f.dialogs.calls.size(), std::size_t(1));
     QCOMPARE(f.dialogs.calls[0].filter, QStringLiteral("平差文件 (*.pc)"));
     QVERIFY(!f.dialogs.calls[0].save);
     QCOMPARE(w.windowTitle(), kTitle + " - [" + path("nine.pc") + "]");
-    QVERIFY(w.reportView->toPlainText().isEmpty());
-    QCOMPARE((QStringList{w.knownCountEdit->text(), w.unknownCountEdit->text(), w.observationCountEdit->text(),
-                          w.unitLengthEdit->text()}),
+    QVERIFY(w.reportView()->toPlainText().isEmpty());
+    QCOMPARE((QStringList{w.input().knownCountEdit()->text(), w.input().unknownCountEdit()->text(),
+                          w.input().observationCountEdit()->text(), w.input().unitLengthEdit()->text()}),
              (QStringList{"2", "2", "4", "1"}));
-    QCOMPARE(w.pointTable->rowCount(), 5);
-    QCOMPARE(rowTexts(*w.pointTable, 1), (QStringList{"1", "BM1", "10"}));
-    QCOMPARE(rowTexts(*w.pointTable, 2), (QStringList{"2", "BM2", "12.5"}));
-    QCOMPARE(rowTexts(*w.pointTable, 3), (QStringList{"3", "P1", ""}));
-    QCOMPARE(rowTexts(*w.pointTable, 4), (QStringList{"4", "P2", ""}));
-    QCOMPARE(w.observationTable->rowCount(), 5);
-    QCOMPARE(rowTexts(*w.observationTable, 1), (QStringList{"1", "BM1", "P1", "1.2340", "1.2"}));
-    QCOMPARE(rowTexts(*w.observationTable, 4), (QStringList{"4", "BM1", "P2", "1.6880", "2"}));
+    QCOMPARE(w.input().pointTable()->rowCount(), 5);
+    QCOMPARE(rowTexts(*w.input().pointTable(), 1), (QStringList{"1", "BM1", "10"}));
+    QCOMPARE(rowTexts(*w.input().pointTable(), 2), (QStringList{"2", "BM2", "12.5"}));
+    QCOMPARE(rowTexts(*w.input().pointTable(), 3), (QStringList{"3", "P1", ""}));
+    QCOMPARE(rowTexts(*w.input().pointTable(), 4), (QStringList{"4", "P2", ""}));
+    QCOMPARE(w.input().observationTable()->rowCount(), 5);
+    QCOMPARE(rowTexts(*w.input().observationTable(), 1), (QStringList{"1", "BM1", "P1", "1.2340", "1.2"}));
+    QCOMPARE(rowTexts(*w.input().observationTable(), 4), (QStringList{"4", "BM1", "P2", "1.6880", "2"}));
     // Open wrote every cell through the current cell, which rests on the last.
-    QCOMPARE(w.observationTable->currentRow(), 4);
-    QCOMPARE(w.observationTable->currentColumn(), 4);
+    QCOMPARE(w.input().observationTable()->currentRow(), 4);
+    QCOMPARE(w.input().observationTable()->currentColumn(), 4);
     QCOMPARE(w.dialogFileName(), path("nine.pc"));
   }
 
@@ -336,7 +341,7 @@ class MainWindowTest : public QObject {
     QVERIFY(f.ready());
     openNine(f);
     f.dialogs.answers.push_back(path("again"));  // a new name without a suffix gets ".pc"
-    f.window->saveButton->click();
+    f.window->input().saveButton()->click();
     QCOMPARE(f.boxes.warnings(), 0);
     QVERIFY(f.dialogs.calls[1].save);
     QCOMPARE(f.dialogs.calls[1].startName, path("nine.pc"));  // the remembered name
@@ -374,7 +379,7 @@ class MainWindowTest : public QObject {
     QTemporaryDir dir;
     if (existing) QVERIFY(writeBytes(dir.filePath(typed), "old\r\n"));
     f.dialogs.answers.push_back(dir.filePath(typed));
-    f.window->saveButton->click();
+    f.window->input().saveButton()->click();
     QCOMPARE(f.boxes.warnings(), 0);
     QVERIFY(fileBytes(dir.filePath(written)).startsWith("2,2,4,1\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
@@ -399,12 +404,12 @@ class MainWindowTest : public QObject {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(f.window.get(), &drop);
-    QCOMPARE(f.window->pointTable->cellText(1, 1), QStringLiteral("BM1"));
+    QCOMPARE(f.window->input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
     QCOMPARE(f.window->currentFile(), path("dropped.pc"));
-    f.typeInto(f.window->unitLengthEdit, "0");
+    f.typeInto(f.window->input().unitLengthEdit(), "0");
     QTest::keyClick(f.window.get(), Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(f.boxes.questions(), 1);  // changed since the drop: New asks first
-    QCOMPARE(f.window->knownCountEdit->text(), QString());
+    QCOMPARE(f.window->input().knownCountEdit()->text(), QString());
   }
 
   void cancelledDialogsChangeNothing() {
@@ -413,8 +418,8 @@ class MainWindowTest : public QObject {
     openNine(f);
     QVERIFY(writeBytes(path("keep.pc"), "1,0,0,1\r\nA,1\r\n"));
     const Snapshot before(*f.window);
-    f.window->openButton->click();  // cancelled
-    f.window->saveButton->click();  // cancelled
+    f.window->input().openButton()->click();  // cancelled
+    f.window->input().saveButton()->click();  // cancelled
     QCOMPARE(f.dialogs.calls.size(), std::size_t(3));
     QCOMPARE(f.dialogs.calls[2].startName, path("nine.pc"));
     QVERIFY(Snapshot(*f.window) == before);
@@ -436,12 +441,12 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->reportView->setPlainText("report stays");
+    f.window->reportView()->setPlainText("report stays");
     const QString bad = path(QStringLiteral("坏文件%1.pc").arg(QTest::currentDataTag()));
     if (!bytes.isEmpty()) QVERIFY(writeBytes(bad, bytes));
     const Snapshot before(*f.window);
     f.dialogs.answers.push_back(bad);
-    f.window->openButton->click();
+    f.window->input().openButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains(QStringLiteral("坏文件")), qPrintable(f.boxes.lastText()));
     QVERIFY(Snapshot(*f.window) == before);
@@ -454,14 +459,14 @@ class MainWindowTest : public QObject {
     QVERIFY(f.ready());
     openNine(f);
     QVERIFY(writeBytes(path("old.pc"), "old bytes\r\n"));
-    f.window->pointTable->setCellText(1, 1, "B\"M1");  // a double quote cannot be saved
+    f.window->input().pointTable()->setCellText(1, 1, "B\"M1");  // a double quote cannot be saved
     f.dialogs.answers.push_back(path("old.pc"));
-    f.window->saveButton->click();
+    f.window->input().saveButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QCOMPARE(fileBytes(path("old.pc")), QByteArray("old bytes\r\n"));
-    f.window->pointTable->setCellText(1, 1, "BM1");
+    f.window->input().pointTable()->setCellText(1, 1, "BM1");
     f.dialogs.answers.push_back(path("no such dir/x.pc"));
-    f.window->saveButton->click();
+    f.window->input().saveButton()->click();
     QCOMPARE(f.boxes.warnings(), 2);
   }
 
@@ -475,19 +480,19 @@ class MainWindowTest : public QObject {
     const std::string report = levelnet::runAdjustment(net.fields, net.points, net.observations);
     QVERIFY(!report.empty());
     QTest::keyClick(f.focus(), Qt::Key_R, Qt::AltModifier);
-    QTRY_VERIFY(!f.window->reportView->toPlainText().isEmpty());
+    QTRY_VERIFY(!f.window->reportView()->toPlainText().isEmpty());
     QCOMPARE(f.boxes.warnings(), 0);
-    QCOMPARE(f.window->reportView->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
-    QCOMPARE(f.window->reportView->textCursor().position(), 0);
+    QCOMPARE(f.window->reportView()->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    QCOMPARE(f.window->reportView()->textCursor().position(), 0);
     // The window shows the empty elevations the run took as 0; the engine
     // itself only read its tables.
-    QCOMPARE(f.window->pointTable->cellText(3, 2), QStringLiteral("0"));
-    QCOMPARE(f.window->pointTable->cellText(4, 2), QStringLiteral("0"));
-    QCOMPARE(f.window->pointTable->cellText(1, 2), QStringLiteral("10"));
+    QCOMPARE(f.window->input().pointTable()->cellText(3, 2), QStringLiteral("0"));
+    QCOMPARE(f.window->input().pointTable()->cellText(4, 2), QStringLiteral("0"));
+    QCOMPARE(f.window->input().pointTable()->cellText(1, 2), QStringLiteral("10"));
     QCOMPARE(net.points.text(3, 2), std::string());
     // A second run gives the same report once, not appended.
-    f.window->adjustButton->click();
-    QCOMPARE(f.window->reportView->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
+    f.window->input().adjustButton()->click();
+    QCOMPARE(f.window->reportView()->toPlainText(), QString::fromStdString(report).replace("\r\n", "\n"));
   }
 
   // A benchmark typed twice is adjusted with its first row, and the user is
@@ -496,16 +501,16 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->pointTable->setCellText(2, 1, "BM1");  // BM2 retyped as BM1
-    f.window->observationTable->setCellText(3, 2, "BM1");
+    f.window->input().pointTable()->setCellText(2, 1, "BM1");  // BM2 retyped as BM1
+    f.window->input().observationTable()->setCellText(3, 2, "BM1");
     bool reportShownBeforeWarning = false;
-    f.boxes.onWarn = [&] { reportShownBeforeWarning = !f.window->reportView->toPlainText().isEmpty(); };
-    f.window->adjustButton->click();
+    f.boxes.onWarn = [&] { reportShownBeforeWarning = !f.window->reportView()->toPlainText().isEmpty(); };
+    f.window->input().adjustButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains(QStringLiteral("点表第 1 行与第 2 行的点名都是“BM1”")),
              qPrintable(f.boxes.lastText()));
     QVERIFY(!reportShownBeforeWarning);
-    QVERIFY(!f.window->reportView->toPlainText().isEmpty());
+    QVERIFY(!f.window->reportView()->toPlainText().isEmpty());
   }
 
   // A file saved in UTF-8 by a modern editor opens with its Chinese names
@@ -517,13 +522,13 @@ class MainWindowTest : public QObject {
         QStringLiteral("1,1,2,1\r\n城东,10\r\n桥头,\r\n城东,桥头,1.5,1\r\n桥头,城东,-1.5,1\r\n").toUtf8();
     QVERIFY(writeBytes(path("utf8.pc"), utf8));
     f.dialogs.answers.push_back(path("utf8.pc"));
-    f.window->openButton->click();
+    f.window->input().openButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains("UTF-8"), qPrintable(f.boxes.lastText()));
-    QCOMPARE(f.window->pointTable->cellText(1, 1), QStringLiteral("城东"));
-    QCOMPARE(f.window->observationTable->cellText(1, 2), QStringLiteral("桥头"));
+    QCOMPARE(f.window->input().pointTable()->cellText(1, 1), QStringLiteral("城东"));
+    QCOMPARE(f.window->input().observationTable()->cellText(1, 2), QStringLiteral("桥头"));
     f.dialogs.answers.push_back(path("gbk.pc"));
-    f.window->saveButton->click();
+    f.window->input().saveButton()->click();
     QCOMPARE(fileBytes(path("gbk.pc")).mid(9, 4), QByteArray("\xb3\xc7\xb6\xab"));  // 城东 in GBK
   }
 
@@ -531,26 +536,26 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->observationTable->setCellText(2, 4, "0");    // zero route length
-    f.window->observationTable->setCellText(3, 3, "abc");  // not a number
-    f.window->reportView->setPlainText("old report");
-    f.window->adjustButton->click();
+    f.window->input().observationTable()->setCellText(2, 4, "0");    // zero route length
+    f.window->input().observationTable()->setCellText(3, 3, "abc");  // not a number
+    f.window->reportView()->setPlainText("old report");
+    f.window->input().adjustButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY2(f.boxes.lastText().contains("abc"), qPrintable(f.boxes.lastText()));
-    QVERIFY(f.window->reportView->toPlainText().isEmpty());
-    QCOMPARE(f.window->pointTable->cellText(3, 2), QString());  // nothing changed
+    QVERIFY(f.window->reportView()->toPlainText().isEmpty());
+    QCOMPARE(f.window->input().pointTable()->cellText(3, 2), QString());  // nothing changed
   }
 
   void emptyKnownFieldStopsSilently() {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->knownCountEdit->setText(QString());
-    f.window->reportView->setPlainText("old report");
-    f.window->adjustButton->click();
-    QVERIFY(f.window->reportView->toPlainText().isEmpty());
+    f.window->input().knownCountEdit()->setText(QString());
+    f.window->reportView()->setPlainText("old report");
+    f.window->input().adjustButton()->click();
+    QVERIFY(f.window->reportView()->toPlainText().isEmpty());
     QCOMPARE(f.boxes.calls.size(), std::size_t(0));
-    QCOMPARE(f.window->pointTable->cellText(3, 2), QString());
+    QCOMPARE(f.window->input().pointTable()->cellText(3, 2), QString());
   }
 
   // Closing asks only after changes, in the words of the closing question,
@@ -571,7 +576,7 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     if (QByteArray(QTest::currentDataTag()) == "just opened") openNine(f);
-    if (edited) f.typeInto(f.window->knownCountEdit, "2");
+    if (edited) f.typeInto(f.window->input().knownCountEdit(), "2");
     f.boxes.answer = SaveAnswer(answer);
     QCOMPARE(f.window->close(), closes);
     QCOMPARE(f.boxes.questions(), edited ? 1 : 0);
@@ -587,7 +592,7 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.typeInto(f.window->unitLengthEdit, "2");  // unit-weight length 1 becomes 12
+    f.typeInto(f.window->input().unitLengthEdit(), "2");  // unit-weight length 1 becomes 12
     f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(path("closing.pc"));
     QVERIFY(f.window->close());
@@ -615,19 +620,19 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     openNine(f);
-    f.window->reportView->setPlainText("report");
+    f.window->reportView()->setPlainText("report");
     const QByteArray oldBytes("old contents\r\n");
     QVERIFY(writeBytes(path("readonly.pc"), oldBytes));
     QVERIFY(QFile::setPermissions(path("readonly.pc"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QDir(dir_.path()).mkpath("folder"));
-    f.typeInto(f.window->unitLengthEdit, "0");  // an edit: the unit-weight length becomes 10
+    f.typeInto(f.window->input().unitLengthEdit(), "0");  // an edit: the unit-weight length becomes 10
     const Snapshot before(*f.window);
     f.boxes.answer = SaveAnswer::save;
     f.dialogs.answers.push_back(target.isEmpty() ? QString() : path(target));
     if (closing)
       QVERIFY(!f.window->close());
     else
-      f.window->newButton->click();
+      f.window->input().newButton()->click();
     QCOMPARE(f.dialogs.calls.size(), std::size_t(2));  // Open's, then Save's
     QVERIFY(f.dialogs.calls[1].save);
     QCOMPARE(f.boxes.warnings(), warnings);
@@ -651,7 +656,7 @@ class MainWindowTest : public QObject {
   // Chinese characters keep the report's columns in line.
   void reportFontKeepsColumns() {
     WindowFixture f;
-    const QFontMetricsF metrics(f.window->reportView->font());
+    const QFontMetricsF metrics(f.window->reportView()->font());
     const qreal digit = metrics.horizontalAdvance(QLatin1Char('0'));
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char(' ')), digit);
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char('-')), digit);
@@ -672,7 +677,8 @@ class MainWindowTest : public QObject {
     WindowFixture f;
     QVERIFY(f.ready());
     MainWindow& w = *f.window;
-    QPushButton* buttons[] = {w.newButton, w.openButton, w.saveButton, w.adjustButton};
+    QPushButton* buttons[] = {w.input().newButton(), w.input().openButton(), w.input().saveButton(),
+                              w.input().adjustButton()};
     const char* names[] = {"newButton", "openButton", "saveButton", "adjustButton"};
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (QPushButton* b : buttons) spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
@@ -681,7 +687,7 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < 4; ++i)
       if (button == names[i]) QTRY_COMPARE(spies[i]->count(), 1);
     for (int i = 0; i < 4; ++i) QCOMPARE(spies[i]->count(), button == names[i] ? 1 : 0);
-    QCOMPARE(w.knownCountEdit->text(), QString());  // the letter was not typed
+    QCOMPARE(w.input().knownCountEdit()->text(), QString());  // the letter was not typed
   }
 };
 

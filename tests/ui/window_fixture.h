@@ -12,9 +12,12 @@
 
 #include "scripted_dialogs.h"
 #include "ui/cell_grid.h"
+#include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
+#include "ui/input_pane.h"
 #include "ui/keyed_line_edit.h"
 #include "ui/main_window.h"
+#include "ui/results_view.h"
 
 namespace levelnet::ui::testing {
 
@@ -73,7 +76,7 @@ struct WindowFixture {
 
   // The four fields typed and Entered as a user does: 已知点, 待定点, 观测值, 单位权长度.
   void typeCounts(const QString& known, const QString& unknown, const QString& observations, const QString& unit) {
-    window->knownCountEdit->setFocus();
+    window->input().knownCountEdit()->setFocus();
     type(known);
     enter();
     type(unknown);

@@ -1,0 +1,37 @@
+// levelnet check: the data check of each file; with --records the station
+// checks of the field books the network came from.
+#include "cli/commands.h"
+#include "network/errors.h"
+#include "session/data_check.h"
+
+namespace levelnet::cli {
+
+CheckOptions checkOptionsOf(const Arguments& a) {
+  try {
+    return session::checkOptions(a.grade, a.terrain, a.sigmaKm);
+  } catch (const InputError& e) {
+    throw UsageError(messageOf(e));
+  }
+}
+
+int runCheck(const Arguments& a, const Streams& s) {
+  const CheckOptions options = checkOptionsOf(a);
+  if (!a.records.empty() && a.files.size() != 1) throw UsageError("--records 只能和一个平差文件一起用");
+  std::vector<session::FieldBook> books;
+  if (!a.records.empty()) {
+    session::FieldBookReading reading = session::readFieldBooks(a.records);
+    for (const session::FieldBookRefusal& r : reading.refusals)
+      s.err << "levelnet: " << r.name << ": " << r.message << "\n";
+    if (!reading.refusals.empty()) return kRefused;
+    books = std::move(reading.books);
+  }
+  return forEveryFile(a, s, [&](const std::string& path, TextSink& sink) {
+    const NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
+    const session::CheckRun run =
+        session::checkNetwork(net, options, displayName(path), kLargeNetworkLimits, books.empty() ? nullptr : &books);
+    sink.write(run.report);
+    return run.passed ? kDone : kCheckFailed;
+  });
+}
+
+}  // namespace levelnet::cli

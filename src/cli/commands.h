@@ -1,0 +1,26 @@
+// The commands of the command line, one file each. Each checks what it
+// needs of the arguments beyond the option table (throwing UsageError),
+// calls the session library and returns its exit status; failures are
+// thrown and told by the caller (output.h's reportFailure).
+#pragma once
+
+#include "check/network_check.h"
+#include "cli/arguments.h"
+#include "cli/output.h"
+
+namespace levelnet::cli {
+
+int runAdjust(const Arguments& a, const Streams& s);
+int runCheck(const Arguments& a, const Streams& s);
+int runResults(const Arguments& a, const Streams& s);
+// Needs the PDF writer (Qt Gui): levelnet-pdf has it; levelnet hands the
+// call over to levelnet-pdf (pdf_handover.cpp).
+int runReport(const Arguments& a, const Streams& s);
+int runImport(const Arguments& a, const Streams& s);
+int runNormalize(const Arguments& a, const Streams& s);
+
+// The check's settings from --grade, --terrain and --sigma-km; a value that
+// cannot be used is a usage error.
+CheckOptions checkOptionsOf(const Arguments& a);
+
+}  // namespace levelnet::cli

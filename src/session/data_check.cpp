@@ -1,0 +1,59 @@
+#include "session/data_check.h"
+
+#include <cmath>
+
+#include "network/errors.h"
+#include "network/number_text.h"
+
+namespace levelnet::session {
+
+namespace {
+
+// Beyond this a per-km standard error is a typing slip, not a precision.
+constexpr double kMaxSigmaKm = 1000.0;
+
+}  // namespace
+
+CheckOptions checkOptions(const std::string& grade, const std::string& terrain, const std::string& sigmaKm) {
+  CheckOptions options;
+  options.grade = grade;
+  options.terrain = terrain;
+  if (!sigmaKm.empty()) {
+    const std::optional<double> sigma = parseNumber(sigmaKm);
+    if (!sigma || !(*sigma > 0.0) || !(*sigma <= kMaxSigmaKm))
+      throw InputError("每公里高差中误差 σ“" + sigmaKm + "”不是大于 0、不超过 1000 的毫米数", Remedy::sigmaPerKm);
+    options.sigmaGiven = true;
+    options.sigmaKm = *sigma;
+  }
+  toleranceCoefficient(options.grade, options.terrain);  // refuses an unknown grade or terrain
+  return options;
+}
+
+CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
+                      NetworkLimits limits, const std::vector<FieldBook>* books) {
+  const CheckOutcome outcome = levelnet::checkNetwork(
+      gatherNetwork(network.fields, network.points, network.observations, limits), options, fileName);
+  CheckRun run;
+  run.report = outcome.report;
+  run.passed = outcome.passed;
+  run.residuals = outcome.residuals;
+  run.options = options;
+  if (books != nullptr && !books->empty()) {
+    const RecordsCheck records = checkFieldRecords(network, *books, options.grade, options.terrain);
+    run.report += records.text;
+    run.passed = run.passed && records.passed;
+  }
+  return run;
+}
+
+ResultsTable withCheckFigures(const ResultsTable& table, const CheckRun& check) {
+  ResultsTable checked = table;
+  try {
+    addCheckFigures(checked, check.residuals);
+  } catch (const InputError&) {
+    return table;  // not the same observations
+  }
+  return checked;
+}
+
+}  // namespace levelnet::session

@@ -1,0 +1,42 @@
+// The data check as both shells run it: the settings read once, the network
+// checked, the check report, and (after an import) the station checks of
+// the field books the network came from.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "adjust/results_table.h"
+#include "check/network_check.h"
+#include "network/leveling_network.h"
+#include "network/text_table.h"
+#include "session/field_books.h"
+
+namespace levelnet::session {
+
+// The check's settings from the texts a user gives them: the grade ("" for
+// none, else one of checkGrades()), the terrain ("", 平原 or 山区) and the
+// a-priori standard error per km in mm ("" for none). Throws InputError
+// (remedy sigmaPerKm for σ) naming what cannot be used.
+CheckOptions checkOptions(const std::string& grade, const std::string& terrain, const std::string& sigmaKm);
+
+struct CheckRun {
+  std::string report;  // UTF-8, CR LF: the check report, then the field books' checks where given
+  bool passed = true;  // the network's check and the books' station checks
+  ResidualAnalysis residuals;
+  CheckOptions options;
+};
+
+// Checks the network (adjusted on the sparse path, up to `limits`), naming
+// it `fileName` in the report's file line; with `books` the station checks
+// of those field books follow (checkFieldRecords). Throws as the
+// adjustment and InputError for bad options.
+CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
+                      NetworkLimits limits = kLargeNetworkLimits, const std::vector<FieldBook>* books = nullptr);
+
+// The 成果表 with the check's r and w (τ) of every observation, when the check
+// is of the same observations; the table unchanged otherwise.
+ResultsTable withCheckFigures(const ResultsTable& table, const CheckRun& check);
+
+}  // namespace levelnet::session

@@ -1,0 +1,117 @@
+#include "session/field_books.h"
+
+#include <cmath>
+#include <optional>
+#include <set>
+
+#include "fieldbook/import.h"
+#include "network/errors.h"
+#include "network/number_text.h"
+#include "session/grades.h"
+
+namespace levelnet::session {
+
+FieldBookReading readFieldBooks(const std::vector<std::string>& paths) {
+  FieldBookReading out;
+  for (const std::string& path : paths) {
+    try {
+      FieldBook book{path, fieldbook::readFieldFile(path)};
+      fieldbook::readFieldLines(book.text);  // refuses a file in no known format now, naming it
+      out.books.push_back(std::move(book));
+    } catch (const Error& e) {
+      out.refusals.push_back({path, e.what()});
+    }
+  }
+  return out;
+}
+
+namespace {
+
+std::vector<fieldbook::FieldText> textsOf(const std::vector<FieldBook>& books) {
+  std::vector<fieldbook::FieldText> texts;
+  texts.reserve(books.size());
+  for (const FieldBook& b : books) texts.push_back(b.text);
+  return texts;
+}
+
+}  // namespace
+
+FieldImportRun importFieldBooks(const std::vector<FieldBook>& books, const ImportSettings& settings) {
+  fieldbook::ImportOptions options;
+  options.grade = fieldGradeFor(settings.grade);
+  options.terrain = settings.terrain;
+  options.known = settings.known;
+  options.sectionEnds = settings.sectionEnds;
+  options.unitLength = settings.unitLength;
+  options.weightByStations = settings.weightByStations;
+  const fieldbook::FieldImport imported = fieldbook::importFieldTexts(textsOf(books), options);
+  FieldImportRun run;
+  NetworkText& net = run.network;
+  applyProject(imported.project, net.fields, net.points, net.observations);
+  run.report = imported.report;
+  run.passed = imported.passed;
+  return run;
+}
+
+RecordsCheck checkFieldRecords(const NetworkText& network, const std::vector<FieldBook>& books,
+                               const std::string& grade, const std::string& terrain) {
+  fieldbook::ImportOptions options;
+  options.grade = fieldGradeFor(grade);
+  options.terrain = terrain;
+  // The network's known points, as the import was given them, and every
+  // end of an observation: the import cut its sections there. Only names
+  // the books hold count: the books may be of a part of the network.
+  std::set<std::string> inBooks;
+  for (const FieldBook& book : books)
+    for (const fieldbook::FieldLine& line : fieldbook::readFieldLines(book.text))
+      for (const fieldbook::FieldStation& station : line.stations) {
+        inBooks.insert(station.backPoint);
+        inBooks.insert(station.forePoint);
+      }
+  const std::optional<double> knownCount = parseNumber(network.fields.known);
+  const int known = knownCount && *knownCount >= 0 ? static_cast<int>(*knownCount) : 0;
+  std::set<std::string> knownNames;
+  for (int i = 1; i <= known && i < network.points.rows(); ++i) {
+    const std::string name = network.points.text(i, 1);
+    if (name.empty() || !inBooks.count(name) || !knownNames.insert(name).second) continue;
+    options.known.emplace_back(name, network.points.text(i, 2));
+  }
+  std::set<std::string> ends;
+  for (int r = 1; r < network.observations.rows(); ++r)
+    for (int c : {1, 2}) {
+      const std::string name = network.observations.text(r, c);
+      if (!name.empty() && inBooks.count(name) && !knownNames.count(name)) ends.insert(name);
+    }
+  options.sectionEnds.assign(ends.begin(), ends.end());
+  const fieldbook::FieldImport imported = fieldbook::importFieldTexts(textsOf(books), options);
+
+  RecordsCheck out;
+  out.sections = static_cast<int>(imported.project.observations.size());
+  const int observations = network.observations.rows() - 1;
+  for (const auto& section : imported.project.observations) {
+    const std::optional<double> dh = parseNumber(section[2]);
+    for (int r = 1; r <= observations && dh; ++r) {
+      const std::string from = network.observations.text(r, 1), to = network.observations.text(r, 2);
+      const std::optional<double> h = parseNumber(network.observations.text(r, 3));
+      if (!h) continue;
+      const bool same = from == section[0] && to == section[1] && std::fabs(*h - *dh) < 0.00005;
+      const bool reversed = from == section[1] && to == section[0] && std::fabs(*h + *dh) < 0.00005;
+      if (same || reversed) {
+        ++out.matched;
+        break;
+      }
+    }
+  }
+  std::string names;
+  for (const FieldBook& b : books) names += (names.empty() ? "" : "、") + b.name;
+  out.text = "\r\n观测手簿检核（" + names + "，" + options.grade + "）\r\n";
+  out.text += "  手簿得出的 " + std::to_string(out.sections) + " 个观测值中 " + std::to_string(out.matched) +
+              " 个与平差文件的观测值相同（起点、终点和高差）\r\n";
+  if (out.matched != out.sections)
+    out.text += "  注意：平差文件不全是由这些观测手簿得来的，下面的测站检核只说明手簿本身\r\n";
+  out.text += "\r\n" + imported.report;
+  out.passed = imported.passed;
+  return out;
+}
+
+}  // namespace levelnet::session

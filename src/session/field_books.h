@@ -1,0 +1,72 @@
+// Field records as both shells use them: reading observation handbooks and
+// digital levels' files, importing them as a network, and checking a
+// network against the books it came from.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fieldbook/field_file.h"
+#include "network/text_table.h"
+#include "session/known_points.h"
+
+namespace levelnet::session {
+
+// One field file, decoded and read into its lines of stations.
+struct FieldBook {
+  std::string name;  // as messages and reports name it (the path as given)
+  fieldbook::FieldText text;
+};
+
+// A file that could not be used, and why (the message names the line where
+// there is one).
+struct FieldBookRefusal {
+  std::string name;
+  std::string message;
+};
+
+struct FieldBookReading {
+  std::vector<FieldBook> books;  // the files that could be read, in order
+  std::vector<FieldBookRefusal> refusals;
+};
+
+// Reads every file; a file that cannot be used is named in `refusals` and
+// the others are still read, so the user hears of all of them at once.
+FieldBookReading readFieldBooks(const std::vector<std::string>& paths);
+
+struct ImportSettings {
+  std::string grade;    // a field grade, or a data check's grade (fieldGradeFor); "" is 四等
+  std::string terrain;  // "", 平原 or 山区
+  KnownPoints known;
+  std::vector<std::string> sectionEnds;
+  std::string unitLength = "1";  // km
+  bool weightByStations = false;
+};
+
+struct FieldImportRun {
+  NetworkText network;  // as a new, unsaved network
+  std::string report;   // the station-check report, UTF-8, CR LF
+  bool passed = true;   // no station or section beyond its tolerance
+};
+
+// Reduces and checks the books and builds the network. Throws InputError
+// for bad settings and books that cannot be reduced.
+FieldImportRun importFieldBooks(const std::vector<FieldBook>& books, const ImportSettings& settings);
+
+struct RecordsCheck {
+  std::string text;  // to follow the check report: a heading, the match count, the station report
+  bool passed = true;
+  int sections = 0;  // of the books
+  int matched = 0;   // of them that are observations of the network
+};
+
+// The station and section checks of the books a network was made from, at
+// the data check's grade, with the network's known points and every point
+// that ends one of its observations as section ends (so the books are cut
+// as the import cut them), and how many of their sections are observations
+// of the network: the same ends (either way) and the same height difference
+// as the .pc carries it (0.1 mm).
+RecordsCheck checkFieldRecords(const NetworkText& network, const std::vector<FieldBook>& books,
+                               const std::string& grade, const std::string& terrain);
+
+}  // namespace levelnet::session

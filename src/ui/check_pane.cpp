@@ -1,0 +1,65 @@
+#include "ui/check_pane.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "session/data_check.h"
+#include "session/grades.h"
+#include "ui/chinese_ui.h"
+#include "ui/report_preview.h"
+#include "ui/twips.h"
+
+namespace levelnet::ui {
+
+CheckPane::CheckPane(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  auto* options = new QHBoxLayout;
+  gradeBox_ = new QComboBox(this);
+  gradeBox_->addItem(QStringLiteral("不指定"));
+  for (const std::string& g : session::checkGrades()) gradeBox_->addItem(QString::fromStdString(g));
+  terrainBox_ = new QComboBox(this);
+  terrainBox_->addItems({QStringLiteral("平原"), QStringLiteral("山区")});
+  sigmaEdit_ = new QLineEdit(this);
+  sigmaEdit_->setPlaceholderText(QStringLiteral("不指定"));
+  sigmaEdit_->setMaximumWidth(pixelsX(1000));
+  checkButton_ = new QPushButton(QStringLiteral("检核"), this);
+  checkButton_->setAutoDefault(false);
+  const struct {
+    const char* caption;
+    QWidget* field;
+  } fields[] = {{"等级:", gradeBox_}, {"地形:", terrainBox_}, {"每公里中误差 σ (mm):", sigmaEdit_}};
+  for (const auto& f : fields) {
+    auto* label = new QLabel(QString::fromUtf8(f.caption), this);
+    label->setBuddy(f.field);
+    options->addWidget(label);
+    options->addWidget(f.field);
+  }
+  options->addStretch(1);
+  options->addWidget(checkButton_);
+  layout->addLayout(options);
+  view_ = new QPlainTextEdit(this);
+  view_->setFont(reportFont());
+  view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view_->setReadOnly(true);
+  view_->setPlaceholderText(QStringLiteral("选择等级后按“检核”：闭合差、χ² 检验、粗差探测和可发现的最小粗差。"));
+  layout->addWidget(view_, 1);
+}
+
+QString CheckPane::grade() const { return gradeBox_->currentIndex() > 0 ? gradeBox_->currentText() : QString(); }
+
+CheckOptions CheckPane::options() const {
+  return session::checkOptions(grade().toStdString(), terrainBox_->currentText().toStdString(),
+                               sigmaEdit_->text().trimmed().toStdString());
+}
+
+void CheckPane::showReport(const std::string& report) { view_->setPlainText(reportViewText(report)); }
+
+void CheckPane::clear() { view_->setPlainText(QString()); }
+
+}  // namespace levelnet::ui

@@ -1,0 +1,45 @@
+// The 检核 tab: the check's grade, terrain and a-priori σ per km, the 检核
+// button, and the check report (with the station checks of the field books
+// the network was imported from).
+#pragma once
+
+#include <QWidget>
+
+#include "check/network_check.h"
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace levelnet::ui {
+
+class CheckPane : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CheckPane(QWidget* parent = nullptr);
+
+  QComboBox* gradeBox() const { return gradeBox_; }      // 不指定, then the session's check grades
+  QComboBox* terrainBox() const { return terrainBox_; }  // 平原, 山区
+  QLineEdit* sigmaEdit() const { return sigmaEdit_; }    // mm; empty: none
+  QPushButton* checkButton() const { return checkButton_; }
+  QPlainTextEdit* view() const { return view_; }
+
+  // The grade chosen, "" for 不指定.
+  QString grade() const;
+  // The settings as chosen. Throws InputError naming what cannot be used.
+  CheckOptions options() const;
+  // Shows a report (UTF-8, CR LF).
+  void showReport(const std::string& report);
+  void clear();
+
+ private:
+  QComboBox* gradeBox_ = nullptr;
+  QComboBox* terrainBox_ = nullptr;
+  QLineEdit* sigmaEdit_ = nullptr;
+  QPushButton* checkButton_ = nullptr;
+  QPlainTextEdit* view_ = nullptr;
+};
+
+}  // namespace levelnet::ui
