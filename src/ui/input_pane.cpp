@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "network/errors.h"
 #include "network/number_text.h"
 #include "session/session.h"
 #include "ui/cell_delegate.h"
@@ -327,6 +328,32 @@ void InputPane::fitColumns(CellGrid& table, int row) {
     if (width != table.columnWidth(column)) table.setColumnWidth(column, width);
   }
   askForWidth();
+}
+
+void InputPane::showPlaceOf(const std::exception_ptr& error) {
+  InputPlace place;
+  try {
+    std::rethrow_exception(error);
+  } catch (const InputError& e) {
+    place = e.place();
+  } catch (...) {
+    return;
+  }
+  if (place.table == InputTable::fields && place.column >= 0 && place.column < 4) {
+    countEdits_[place.column]->setFocus(Qt::OtherFocusReason);
+    countEdits_[place.column]->selectAll();
+    return;
+  }
+  if (place.table != InputTable::points && place.table != InputTable::observations) return;
+  CellGrid& grid = place.table == InputTable::points ? *pointTable_ : *observationTable_;
+  if (place.row < grid.headerRowCount() || place.row >= grid.rowCount() || place.column < 0 ||
+      place.column >= grid.columnCount())
+    return;
+  commitEditors();
+  grid.setCurrentRow(place.row);
+  grid.setCurrentColumn(place.column);
+  grid.setCurrentCellUserPlaced(true);
+  grid.setFocus(Qt::OtherFocusReason);
 }
 
 int InputPane::wantedWidth() const {

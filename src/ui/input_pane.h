@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QWidget>
+#include <exception>
 #include <memory>
 
 #include "network/text_table.h"
@@ -65,6 +66,9 @@ class InputPane : public QWidget {
   void showNetwork(NetworkText network);
   // 新建: empty fields and tables with their header rows, the focus in 已知点.
   void startAfresh();
+  // Puts the keyboard focus on the field or cell an input error names, so
+  // the user can mend it at once; other errors change nothing.
+  void showPlaceOf(const std::exception_ptr& error);
   // The widest the pane wants to be for its columns, in pixels.
   int wantedWidth() const;
   // The designed size, in pixels, the pane is never smaller than.

@@ -346,6 +346,7 @@ bool MainWindow::saveWithDialog() {
     session::saveNetwork(localPath(chosen), session_.network());
   } catch (const std::exception&) {
     warn(failureText(std::current_exception(), QStringLiteral("保存")));
+    input_->showPlaceOf(std::current_exception());
     return false;
   }
   currentFile_ = QFileInfo(chosen).absoluteFilePath();
@@ -411,7 +412,10 @@ bool MainWindow::runBusy(const QString& label, const QString& task,
   setBusy(true);
   const TaskResult run = runInBackground(this, label, work);
   setBusy(false);
-  if (run.end == TaskEnd::failed) warn(failureText(run.error, task));
+  if (run.end == TaskEnd::failed) {
+    warn(failureText(run.error, task));
+    input_->showPlaceOf(run.error);
+  }
   return run.end == TaskEnd::finished;
 }
 

@@ -20,6 +20,16 @@ check "example: the .pc adjusts" status_is "$?" 0
 check "example: P1 adjusted" grep -q "P1 *50.7470" "$work/report"
 "$program" import "$example" -o "$work/net2.pc" --known BM1=50.000,BM2=51.668 >/dev/null
 check "--known with commas: the same .pc" cmp -s "$work/net2.pc" "$work/expected.pc"
+# The window's syntax of known points: full-width commas, semicolons, blanks.
+for known in 'BM1=50.000，BM2=51.668' 'BM1=50.000; BM2=51.668' 'BM1=50.000 BM2=51.668'; do
+  "$program" import "$example" -o "$work/net3.pc" --known "$known" >/dev/null 2>"$work/err"
+  check "--known '$known': the same .pc" cmp -s "$work/net3.pc" "$work/expected.pc"
+done
+# 等外 is the engineering fifth order, as the window's import takes it.
+"$program" import "$example" -o "$work/fifth.pc" --grade 等外 --known BM1=50.000 >"$work/fifth.out" 2>/dev/null
+"$program" import "$example" -o "$work/fifth2.pc" --grade 工程五等 --known BM1=50.000 >"$work/fifth2.out" 2>/dev/null
+check "--grade 等外: the report of 工程五等" cmp -s "$work/fifth.out" "$work/fifth2.out"
+check "--grade 等外: the .pc of 工程五等" cmp -s "$work/fifth.pc" "$work/fifth2.pc"
 
 # The GSI-16 and the DiNi file of one line give the same .pc.
 "$program" import "$cases/line_bffb.gsi" -o "$work/gsi.pc" --known BM1=50 --grade 二等 >/dev/null

@@ -280,6 +280,58 @@ class DeliverablesTest : public QObject {
     QCOMPARE(f.boxes.warnings(), 0);
   }
 
+  // The window's documents carry the date the command line's carry: the day
+  // of SOURCE_DATE_EPOCH where it is set.
+  void pdfDateIsTheCommandLinesDate() {
+    qputenv("SOURCE_DATE_EPOCH", "951782400");
+    WindowFixture f;
+    openAndAdjust(f);
+    f.dialogs.answers.push_back(path(QStringLiteral("dated.pdf")));
+    QVERIFY(f.window->onExportPdf());
+    qunsetenv("SOURCE_DATE_EPOCH");
+    const QString text = pdfText(path(QStringLiteral("dated.pdf")));
+    if (text.isNull()) QSKIP("pdftotext is not installed");
+    QVERIFY2(text.contains(QStringLiteral("2000-02-29")), qPrintable(text.left(400)));
+  }
+
+  // The 成果表 tab's precision summary is, line for line, the text 成果表's
+  // (and the PDF's): one writer of those lines.
+  void precisionSummaryIsTheExportsWording() {
+    WindowFixture f;
+    openAndAdjust(f);
+    const QStringList shown = f.window->resultsPanel()->summaryLabel->text().split(u'\n');
+    f.dialogs.answers.push_back(path(QStringLiteral("summary.txt")));
+    f.dialogs.filterAnswers.push_back(4);
+    QVERIFY(f.window->onExportResults());
+    const QString text = QString::fromUtf8(fileBytes(path(QStringLiteral("summary.txt"))));
+    const QString tail = text.mid(text.indexOf(QStringLiteral("三、精度评定\r\n")) + 8);
+    QCOMPARE(shown, tail.trimmed().split(QStringLiteral("\r\n")));
+    QVERIFY(shown[2].startsWith(QStringLiteral("最弱点高程中误差 M_max = ±")));
+  }
+
+  // The import takes the 检核 tab's grade as levelnet import takes --grade:
+  // 等外 is the engineering fifth order; the same report, the same network.
+  void importTakesTheCheckGradeAsTheCommandLine() {
+    const QString book = QStringLiteral(LEVELNET_EXAMPLES_DIR "/fieldbook_four_order.csv");
+    WindowFixture f;
+    MainWindow& w = *f.window;
+    w.checkPane().gradeBox()->setCurrentText(QStringLiteral("等外"));
+    f.dialogs.answers.push_back(book);
+    f.boxes.textAnswers.push_back(QStringLiteral("BM1=50.000；BM2=51.668"));
+    QVERIFY(w.onImportFieldBook());
+    QProcess cli;
+    cli.start(QStringLiteral(LEVELNET_CLI),
+              {QStringLiteral("import"), book, QStringLiteral("-o"), path("fifth.pc"), QStringLiteral("--grade"),
+               QStringLiteral("工程五等"), QStringLiteral("--known"), QStringLiteral("BM1=50.000,BM2=51.668")});
+    QVERIFY(cli.waitForFinished(30000));
+    const QString report = QString::fromUtf8(cli.readAllStandardOutput()).replace(QStringLiteral("\r\n"), "\n");
+    QVERIFY(report.contains(QStringLiteral("工程五等")));
+    QCOMPARE(w.checkPane().view()->toPlainText(), report);
+    f.dialogs.answers.push_back(path("window_fifth.pc"));
+    QVERIFY(w.saveWithDialog());
+    QCOMPARE(fileBytes(path("window_fifth.pc")), fileBytes(path("fifth.pc")));
+  }
+
   // 导入观测手簿 fills the tables with the reduced sections and the known
   // points asked for, as a new unsaved network that adjusts at once; the
   // station report goes to the 检核 tab. The command line's import of the

@@ -544,6 +544,10 @@ class MainWindowTest : public QObject {
     QVERIFY2(f.boxes.lastText().contains("abc"), qPrintable(f.boxes.lastText()));
     QVERIFY(f.window->reportView()->toPlainText().isEmpty());
     QCOMPARE(f.window->input().pointTable()->cellText(3, 2), QString());  // nothing changed
+    // The cursor is on the first cell the message names.
+    QCOMPARE(f.window->input().observationTable()->currentRow(), 2);
+    QCOMPARE(f.window->input().observationTable()->currentColumn(), 4);
+    QVERIFY(f.window->input().observationTable()->isAncestorOf(QApplication::focusWidget()));
   }
 
   void emptyKnownFieldStopsSilently() {
