@@ -83,10 +83,24 @@ void CellEditing::onTablePressed() {
   editRow_ = grid_.currentRow();
   editColumn_ = grid_.currentColumn();
   editor_.setText(grid_.currentText());
-  editor_.setCursorPosition(0);
+  editor_.selectAll();
   editor_.raise();
   editor_.show();
   editor_.setFocus(Qt::MouseFocusReason);
+}
+
+void CellEditing::onTableDoubleClicked() {
+  // The second press may have taken the focus, and so the editor, from the
+  // cell: it is laid over it again, as by a press.
+  if (!editor_.isVisible()) onTablePressed();
+  if (!editor_.isVisible()) return;
+  editor_.deselect();
+  editor_.end(false);
+}
+
+void CellEditing::onTableEditRequest() {
+  int enter = kEnterCode;
+  onTableCharacter(enter);
 }
 
 void CellEditing::hideEditor() {

@@ -50,9 +50,16 @@ class CellEditing {
 
   // A mouse press on the table: commits an open editor, makes the cell under
   // the pointer current (clamped to the data cells), lays the editor exactly
-  // over it holding its text, caret at the start, and focuses it. Does
-  // nothing on a table without data rows.
+  // over it holding its text, all of it selected, so that typing replaces
+  // the value as typing on a cell reached by the keyboard does, and focuses
+  // it. Does nothing on a table without data rows.
   void onTablePressed();
+
+  // A double click, or F2 on the table: the current cell's text is edited,
+  // caret at its end (an editor the first press opened keeps its place and
+  // drops its selection).
+  void onTableDoubleClicked();
+  void onTableEditRequest();
 
   // The current cell changed: an open editor is committed into the cell it
   // belonged to and hidden; the editor then holds the new cell's text.

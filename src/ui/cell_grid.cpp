@@ -56,6 +56,11 @@ class GridView : public QTableView {
       emit grid_->deletePressed();
       return;
     }
+    if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
+      event->accept();
+      emit grid_->editRequested();
+      return;
+    }
     bool handled = false;
     grid_->characterKey(characterCodeOf(*event), handled);
     if (handled) {
@@ -384,9 +389,12 @@ bool CellGrid::mouseEvent(QObject* watched, QEvent* event) {
   }
   pressedRow_ = row;
   pressedColumn_ = column;
-  // The second press of a double-click is swallowed: the first one has
-  // opened the editor, and the view must not start an edit of its own.
-  if (event->type() == QEvent::MouseButtonDblClick) return true;
+  // The second press of a double-click goes to the editor the first one
+  // opened; the view must not start an edit of its own.
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    emit doubleClicked();
+    return true;
+  }
   currentCellUserPlaced_ = true;
   setFocus(Qt::OtherFocusReason);
   const QPoint inGrid = static_cast<QWidget*>(watched)->mapTo(this, pos);

@@ -142,6 +142,11 @@ class CellGrid : public QWidget, public TextTable {
   void currentCellChanged();
   // The Delete key on the grid.
   void deletePressed();
+  // F2 on the grid: edit the current cell's text.
+  void editRequested();
+  // The second press of a double-click on a data cell (the first raised
+  // pressed); pressedRow and pressedColumn tell the cell.
+  void doubleClicked();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,7 +1,7 @@
 #include "ui/check_pane.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,7 +19,8 @@ namespace levelnet::ui {
 CheckPane::CheckPane(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
-  auto* options = new QHBoxLayout;
+  // Two rows, so that every caption shows whole at the window's first size.
+  auto* options = new QGridLayout;
   gradeBox_ = new QComboBox(this);
   gradeBox_->addItem(QStringLiteral("不指定"));
   for (const std::string& g : session::checkGrades()) gradeBox_->addItem(QString::fromStdString(g));
@@ -30,18 +31,22 @@ CheckPane::CheckPane(QWidget* parent) : QWidget(parent) {
   sigmaEdit_->setMaximumWidth(pixelsX(1000));
   checkButton_ = new QPushButton(QStringLiteral("检核"), this);
   checkButton_->setAutoDefault(false);
+  gradeBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  terrainBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   const struct {
     const char* caption;
     QWidget* field;
-  } fields[] = {{"等级:", gradeBox_}, {"地形:", terrainBox_}, {"每公里中误差 σ (mm):", sigmaEdit_}};
+    int row, column;
+  } fields[] = {{"等级:", gradeBox_, 0, 0}, {"地形:", terrainBox_, 0, 2}, {"每公里中误差 σ (mm):", sigmaEdit_, 1, 0}};
   for (const auto& f : fields) {
     auto* label = new QLabel(QString::fromUtf8(f.caption), this);
     label->setBuddy(f.field);
-    options->addWidget(label);
-    options->addWidget(f.field);
+    // The caption of σ is the longest: it takes the first two columns.
+    options->addWidget(label, f.row, f.column, 1, f.row == 1 ? 2 : 1);
+    options->addWidget(f.field, f.row, f.row == 1 ? 2 : f.column + 1, 1, f.row == 1 ? 3 : 1, Qt::AlignLeft);
   }
-  options->addStretch(1);
-  options->addWidget(checkButton_);
+  options->addWidget(checkButton_, 0, 4, Qt::AlignRight);
+  options->setColumnStretch(4, 1);
   layout->addLayout(options);
   view_ = new QPlainTextEdit(this);
   view_->setFont(reportFont());

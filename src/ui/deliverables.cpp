@@ -84,28 +84,60 @@ bool Deliverables::saveReport() {
   });
 }
 
+namespace {
+
+struct ResultsFilter {
+  const char* filter;
+  const char* name;  // in the question when a name's suffix says otherwise
+  session::ResultsFormat format;
+};
+constexpr ResultsFilter kResultsFilters[] = {
+    {"CSV，UTF-8 编码，Excel 可直接打开 (*.csv)", "CSV（UTF-8）", session::ResultsFormat::csv},
+    {"CSV，GBK 编码 (*.csv)", "CSV（GBK）", session::ResultsFormat::csvGbk},
+    {"Excel 工作簿 (*.xlsx)", "Excel 工作簿", session::ResultsFormat::xlsx},
+    {"JSON (*.json)", "JSON", session::ResultsFormat::json},
+    {"文本文件 (*.txt)", "文本文件", session::ResultsFormat::text}};
+
+const ResultsFilter& filterOf(session::ResultsFormat format) {
+  for (const ResultsFilter& f : kResultsFilters)
+    if (f.format == format) return f;
+  return kResultsFilters[0];
+}
+
+}  // namespace
+
+// The format is the chosen filter's, unless the name typed says another by
+// its suffix: with the filter left at the first (the dialog's start) the
+// name decides, with another filter chosen the user is asked which.
+std::optional<session::ResultsFormat> Deliverables::exportFormat(const QString& path, int filterIndex) {
+  const session::ResultsFormat chosen =
+      kResultsFilters[std::clamp(filterIndex, 0, static_cast<int>(std::size(kResultsFilters)) - 1)].format;
+  const std::optional<session::ResultsFormat> named = session::formatNamedBy(path.toStdString());
+  if (!named || session::sameKind(*named, chosen)) return chosen;
+  if (filterIndex <= 0) return named;
+  const QString nameFormat = QString::fromUtf8(filterOf(*named).name);
+  const QString chosenFormat = QString::fromUtf8(filterOf(chosen).name);
+  const std::optional<int> answer = boxes_.askChoice(
+      window_, QStringLiteral("导出成果表"),
+      QStringLiteral("文件名“%1”的后缀是%2，所选的类型却是%3：按哪一种导出？").arg(path, nameFormat, chosenFormat),
+      {QStringLiteral("按%1").arg(nameFormat), QStringLiteral("按%1").arg(chosenFormat)});
+  if (!answer) return std::nullopt;
+  return *answer == 0 ? *named : chosen;
+}
+
 bool Deliverables::exportResults() {
   if (!requireCurrentResults()) return false;
-  struct Format {
-    const char* filter;
-    session::ResultsFormat format;
-  };
-  static constexpr Format kFormats[] = {{"CSV，UTF-8 编码，Excel 可直接打开 (*.csv)", session::ResultsFormat::csv},
-                                        {"CSV，GBK 编码 (*.csv)", session::ResultsFormat::csvGbk},
-                                        {"Excel 工作簿 (*.xlsx)", session::ResultsFormat::xlsx},
-                                        {"JSON (*.json)", session::ResultsFormat::json},
-                                        {"文本文件 (*.txt)", session::ResultsFormat::text}};
   QStringList filters;
-  for (const Format& f : kFormats) filters << QString::fromUtf8(f.filter);
+  for (const ResultsFilter& f : kResultsFilters) filters << QString::fromUtf8(f.filter);
   const std::optional<ChosenFile> chosen =
       dialogs_.saveFileAs(window_, QStringLiteral("导出成果表"), filters, startName(QStringLiteral(".csv")));
   if (!chosen) return false;
-  const session::ResultsFormat format =
-      kFormats[std::clamp(chosen->filterIndex, 0, static_cast<int>(std::size(kFormats)) - 1)].format;
-  const std::string path = localPath(ensureSuffix(chosen->path, QString::fromStdString(session::suffixOf(format))));
+  const std::optional<session::ResultsFormat> format = exportFormat(chosen->path, chosen->filterIndex);
+  if (!format) return false;
+  const std::string path = localPath(ensureSuffix(chosen->path, QString::fromStdString(session::suffixOf(*format))));
   const auto table = session_.resultsTable();
   return hooks_.runBusy(QStringLiteral("正在导出成果表……"), QStringLiteral("导出成果表"),
-                        [&](const CancelFlag&) { saveFileSafely(path, session::resultsFileBytes(*table, format)); });
+                        [&](const CancelFlag&) { saveFileSafely(path, session::resultsFileBytes(*table, *format)); });
 }
 
 bool Deliverables::exportPdf() {

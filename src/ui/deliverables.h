@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
+#include "session/results_files.h"
 #include "ui/background_task.h"
 
 class QWidget;
@@ -56,6 +58,7 @@ class Deliverables : public QObject {
   // False, with the message, when there is no adjustment of the data shown.
   bool requireCurrentResults();
   QString startName(const QString& suffix) const;
+  std::optional<session::ResultsFormat> exportFormat(const QString& path, int filterIndex);
   void warn(const QString& text);
 
   session::Session& session_;

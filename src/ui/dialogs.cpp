@@ -2,16 +2,36 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QTimer>
+#include <QTreeView>
 
 namespace levelnet::ui {
 
 namespace {
+
+// Qt's own file dialog lists the files in a tree view whose columns start
+// narrower than their Chinese headers (名称, 大小, 类型, 修改日期): every column
+// is made as wide as its header at least.
+void showWholeHeaders(QFileDialog& dialog) {
+  const auto widen = [&dialog] {
+    for (QTreeView* view : dialog.findChildren<QTreeView*>()) {
+      QHeaderView* header = view->header();
+      for (int c = 0; c < header->count(); ++c)
+        header->resizeSection(c, std::max(header->sectionSize(c), header->sectionSizeHint(c)));
+    }
+  };
+  // The dialog sizes its columns once it is shown (from its saved state):
+  // they are widened after that, and again once a folder is listed.
+  QTimer::singleShot(0, &dialog, widen);
+  QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                   [&dialog, widen] { QTimer::singleShot(0, &dialog, widen); });
+}
 
 std::optional<QString> runFileDialog(QWidget* parent, const QString& filter, const QString& fileName,
                                      QFileDialog::AcceptMode mode) {
@@ -22,6 +42,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const QString& filter, con
   dialog.setNameFilter(filter);
   dialog.setDefaultSuffix(QString());
   if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  showWholeHeaders(dialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return std::nullopt;
@@ -38,25 +59,10 @@ std::optional<QString> QtFileDialogs::saveFileName(QWidget* parent, const QStrin
   return runFileDialog(parent, filter, fileName, QFileDialog::AcceptSave);
 }
 
-namespace {
-
-// The suffixes a filter such as "Excel 工作簿 (*.xlsx)" names.
-QStringList filterSuffixes(const QString& filter) {
-  QStringList suffixes;
-  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
-  for (auto it = pattern.globalMatch(filter); it.hasNext();) suffixes << it.next().captured(1).toLower();
-  return suffixes;
-}
-
-}  // namespace
-
 std::optional<ChosenFile> FileDialogs::saveFileAs(QWidget* parent, const QString&, const QStringList& filters,
                                                   const QString& fileName) {
   const std::optional<QString> path = saveFileName(parent, filters.join(QStringLiteral(";;")), fileName);
   if (!path) return std::nullopt;
-  const QString suffix = QFileInfo(*path).suffix().toLower();
-  for (int i = 0; i < filters.size(); ++i)
-    if (filterSuffixes(filters[i]).contains(suffix)) return ChosenFile{*path, i};
   return ChosenFile{*path, 0};
 }
 
@@ -73,6 +79,7 @@ std::optional<QStringList> QtFileDialogs::openFileNames(QWidget* parent, const Q
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilter(filter);
   if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  showWholeHeaders(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles();
 }
@@ -89,6 +96,20 @@ std::optional<QString> MessageBoxes::askText(QWidget* parent, const QString& tit
   return dialog.textValue();
 }
 
+std::optional<int> MessageBoxes::askChoice(QWidget* parent, const QString& title, const QString& text,
+                                           const QStringList& answers) {
+  QMessageBox box(QMessageBox::Question, title, readableText(text), QMessageBox::NoButton, parent);
+  std::vector<QAbstractButton*> buttons;
+  for (const QString& answer : answers) buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
+  QAbstractButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+  box.setEscapeButton(cancel);
+  if (!buttons.empty()) box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+  box.exec();
+  for (std::size_t i = 0; i < buttons.size(); ++i)
+    if (box.clickedButton() == buttons[i]) return static_cast<int>(i);
+  return std::nullopt;
+}
+
 bool FileDialogs::choosePrinter(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
   dialog.setWindowTitle(QStringLiteral("打印"));
@@ -102,6 +123,7 @@ std::optional<ChosenFile> QtFileDialogs::saveFileAs(QWidget* parent, const QStri
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(filters);
   if (!fileName.isEmpty()) dialog.selectFile(fileName);
+  showWholeHeaders(dialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return std::nullopt;
@@ -128,8 +150,23 @@ SaveAnswer QtMessageBoxes::askToSave(QWidget* parent, const QString& title, cons
 }
 
 void QtMessageBoxes::warn(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+  QMessageBox box(QMessageBox::Warning, title, readableText(text), QMessageBox::Ok, parent);
   box.exec();
+}
+
+QString readableText(const QString& text) {
+  // Chinese has no blanks between words, so Qt may break a line between any
+  // two ideographs, also inside a word (只|读). A word joiner between two
+  // ideographs keeps such a run whole; lines break at punctuation, blanks
+  // and Latin words instead.
+  QString out;
+  out.reserve(text.size() + text.size() / 2);
+  const auto ideograph = [](QChar c) { return c.unicode() >= 0x3400 && c.unicode() <= 0x9FFF; };
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (i > 0 && ideograph(text[i - 1]) && ideograph(text[i])) out += QChar(0x2060);
+    out += text[i];
+  }
+  return out;
 }
 
 }  // namespace levelnet::ui

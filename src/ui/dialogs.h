@@ -30,9 +30,10 @@ class FileDialogs {
   // its description alone ("平差文件").
   virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter, const QString& fileName) = 0;
   virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter, const QString& fileName) = 0;
-  // A save dialog titled `title` offering `filters` (Qt's form, one each).
-  // By default the save dialog above with the filters joined; the filter is
-  // then the first whose pattern matches the chosen name's suffix.
+  // A save dialog titled `title` offering `filters` (Qt's form, one each),
+  // the first chosen at the start. Returns the name typed and the filter
+  // chosen, whatever suffix the name has (as Qt's dialog does). By default
+  // the save dialog above with the filters joined, the first filter chosen.
   virtual std::optional<ChosenFile> saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
                                                const QString& fileName);
   // The print dialog for `printer`; true when the user chose to print.
@@ -63,6 +64,11 @@ class MessageBoxes {
   // Qt's input dialog by default.
   virtual std::optional<QString> askText(QWidget* parent, const QString& title, const QString& label,
                                          const QString& text);
+  // A question with one button per answer (the first the default); the
+  // index of the answer, nothing when cancelled (取消, Escape). A question
+  // box by default.
+  virtual std::optional<int> askChoice(QWidget* parent, const QString& title, const QString& text,
+                                       const QStringList& answers);
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -73,6 +79,10 @@ class QtFileDialogs : public FileDialogs {
                                        const QString& fileName) override;
   std::optional<QStringList> openFileNames(QWidget* parent, const QString& filter, const QString& fileName) override;
 };
+
+// A message's text as a message box shows it: lines break between words,
+// never inside a Chinese word (word joiners between ideographs).
+QString readableText(const QString& text);
 
 class QtMessageBoxes : public MessageBoxes {
  public:

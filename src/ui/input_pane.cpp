@@ -148,6 +148,9 @@ InputPane::InputPane(session::Session& session, MessageBoxes& boxes, QWidget* pa
   pointModel_ = std::make_unique<TableModel>(*pointCells_);
   observationModel_ = std::make_unique<TableModel>(*observationCells_);
   undoStack_ = new QUndoStack(this);
+  // Undoing to the saved state, or away from it, changes whether there is
+  // anything unsaved.
+  connect(undoStack_, &QUndoStack::cleanChanged, this, [this] { emit edited(); });
   createParts();
   setUpTables();
   // The session writes cells itself (the zeros an adjustment took for empty
@@ -157,7 +160,13 @@ InputPane::InputPane(session::Session& session, MessageBoxes& boxes, QWidget* pa
   };
 }
 
-InputPane::~InputPane() { session_.cellWritten = nullptr; }
+// The undo stack tells of its clean state as it goes: nobody is told anything
+// once the pane is going.
+InputPane::~InputPane() {
+  session_.cellWritten = nullptr;
+  undoStack_->disconnect();
+  blockSignals(true);
+}
 
 QSize InputPane::designedSize() { return {pixelsX(kPaneWidth), pixelsY(kPaneHeight)}; }
 
@@ -175,7 +184,10 @@ void InputPane::createParts() {
     // an edit of the user's.
     connect(countEdits_[i], &QLineEdit::textChanged, this,
             [this, i](const QString& text) { session_.setField(i, text.toStdString()); });
-    connect(countEdits_[i], &QLineEdit::textEdited, this, [this] { emit edited(); });
+    connect(countEdits_[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
+      fieldEdited_[i] = text != savedFields_[i];
+      emit edited();
+    });
     connect(countEdits_[i], &KeyedLineEdit::characterTyped, this, [this, i](int& code) { onCountKey(i, code); });
   }
 
@@ -222,6 +234,8 @@ void InputPane::connectCellEditing(CellGrid* table, KeyedLineEdit* editor, CellE
   connect(table, &CellGrid::pressed, this, [editing] { editing->onTablePressed(); });
   connect(table, &CellGrid::currentCellChanged, this, [editing] { editing->onCurrentCellChanged(); });
   connect(table, &CellGrid::deletePressed, this, [editing] { editing->onTableDelete(); });
+  connect(table, &CellGrid::doubleClicked, this, [editing] { editing->onTableDoubleClicked(); });
+  connect(table, &CellGrid::editRequested, this, [editing] { editing->onTableEditRequest(); });
   connect(editor, &KeyedLineEdit::characterTyped, this, [editing](int& code) { editing->onEditorCharacter(code); });
   connect(editor, &KeyedLineEdit::verticalKey, this, [editing](int step) { editing->onEditorVertical(step); });
   connect(editor, &KeyedLineEdit::focusLost, this, [editing] { editing->onEditorFocusLost(); });
@@ -249,6 +263,21 @@ void InputPane::layOut() {
   for (int i = 0; i < 4; ++i) place(buttons_[i], kButtons[i], taller);
 }
 
+bool InputPane::hasUnsavedEdits() const {
+  if (!undoStack_->isClean()) return true;
+  for (bool edited : fieldEdited_)
+    if (edited) return true;
+  return false;
+}
+
+void InputPane::markSaved() {
+  undoStack_->setClean();
+  for (int i = 0; i < 4; ++i) {
+    savedFields_[i] = countEdits_[i]->text();
+    fieldEdited_[i] = false;
+  }
+}
+
 void InputPane::commitEditors() {
   pointEditing_->commitEditor();
   observationEditing_->commitEditor();
@@ -266,6 +295,7 @@ void InputPane::showNetwork(NetworkText network) {
   const ParameterFields& fields = session_.network().fields;
   const std::string* texts[] = {&fields.known, &fields.unknown, &fields.observations, &fields.unitLength};
   for (int i = 0; i < 4; ++i) countEdits_[i]->setText(QString::fromStdString(*texts[i]));
+  markSaved();
   for (CellGrid* grid : {pointTable_, observationTable_}) {
     grid->cellsReplaced();
     // The current cell rests on the last cell, as where a cell-by-cell
@@ -299,6 +329,7 @@ void InputPane::startAfresh() {
   }
   setUpTables();
   for (CellGrid* grid : {pointTable_, observationTable_}) grid->setCurrentCellUserPlaced(false);
+  markSaved();
   askForWidth();
 }
 

@@ -69,6 +69,12 @@ class InputPane : public QWidget {
   // Puts the keyboard focus on the field or cell an input error names, so
   // the user can mend it at once; other errors change nothing.
   void showPlaceOf(const std::exception_ptr& error);
+  // Whether the user changed a cell or field since markSaved: the undo
+  // stack of cell edits is not at its clean state, or a field does not read
+  // as it did. Undoing back to the saved state is no change.
+  bool hasUnsavedEdits() const;
+  // The data shown are as saved (or as opened, or new).
+  void markSaved();
   // The widest the pane wants to be for its columns, in pixels.
   int wantedWidth() const;
   // The designed size, in pixels, the pane is never smaller than.
@@ -111,6 +117,8 @@ class InputPane : public QWidget {
   QPushButton* buttons_[4] = {};
   std::unique_ptr<CellEditing> pointEditing_, observationEditing_;
   QUndoStack* undoStack_ = nullptr;
+  QString savedFields_[4];
+  bool fieldEdited_[4] = {};
 };
 
 }  // namespace levelnet::ui

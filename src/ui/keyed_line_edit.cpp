@@ -15,6 +15,14 @@ void KeyedLineEdit::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  // F2 edits the text shown: a selection (as a click leaves it, for typing
+  // over) gives way to the caret at the end.
+  if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
+    deselect();
+    end(false);
+    event->accept();
+    return;
+  }
   int code = characterCodeOf(*event);
   if (code != 0) {
     emit characterTyped(code);

@@ -22,7 +22,8 @@ class KeyedLineEdit : public QLineEdit {
   // (not to another application or a popup menu).
   void focusLost();
   // Up (step -1) or Down (step +1) was pressed; a one-line field has no use
-  // for them, so they are passed on instead.
+  // for them, so they are passed on instead. (F2 puts the caret at the end,
+  // without a selection.)
   void verticalKey(int step);
 
  protected:

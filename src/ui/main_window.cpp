@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -183,6 +184,18 @@ void MainWindow::createMenus() {
   a.help = action(
       help, QStringLiteral("使用说明"), [this] { showHelp(this); }, QKeySequence(Qt::Key_F1));
   a.about = action(help, QStringLiteral("关于"), [this] { showAbout(this); });
+
+  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表 and 检核
+  // wherever the focus is.
+  for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1}}) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] {
+      const int count = resultTabs_->count();
+      resultTabs_->setCurrentIndex((resultTabs_->currentIndex() + step + count) % count);
+    });
+  }
 }
 
 void MainWindow::connectSignals() {
@@ -191,7 +204,7 @@ void MainWindow::connectSignals() {
   connect(input_->saveButton(), &QPushButton::clicked, this, &MainWindow::onSave);
   connect(input_->adjustButton(), &QPushButton::clicked, this, &MainWindow::onAdjust);
   connect(checkPane_->checkButton(), &QPushButton::clicked, this, &MainWindow::onCheck);
-  connect(input_, &InputPane::edited, this, &MainWindow::markModified);
+  connect(input_, &InputPane::edited, this, &MainWindow::dataEdited);
   // The splitter has its sizes only once the window is shown and laid out:
   // the width is given after the events now pending.
   connect(input_, &InputPane::widthWanted, this, [this](int pixels) {
@@ -252,8 +265,10 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 bool MainWindow::confirmDiscardOrSave() { return offerToSave(SaveQuestion::closing); }
 
+bool MainWindow::isModified() const { return importedUnsaved_ || input_->hasUnsavedEdits(); }
+
 bool MainWindow::offerToSave(SaveQuestion kind) {
-  if (!modified_) return true;
+  if (!isModified()) return true;
   const bool closing = kind == SaveQuestion::closing;
   switch (boxes_->askToSave(this, closing ? kExitTitle : kTitle, closing ? kExitQuestion : kReplaceQuestion, kind)) {
     case SaveAnswer::save:
@@ -266,15 +281,15 @@ bool MainWindow::offerToSave(SaveQuestion kind) {
   return false;
 }
 
-void MainWindow::markModified() {
-  setModified(true);
+void MainWindow::dataEdited() {
+  updateTitle();
   // The 成果表 and the report stay in view but are no longer of these data.
   if (session_.adjustment() && !session_.adjustmentCurrent()) resultsPanel_->markStale();
 }
 
-void MainWindow::setModified(bool modified) {
-  if (modified_ == modified) return;
-  modified_ = modified;
+void MainWindow::markSaved() {
+  input_->markSaved();
+  importedUnsaved_ = false;
   updateTitle();
 }
 
@@ -282,7 +297,7 @@ void MainWindow::setModified(bool modified) {
 // window holds changes not yet saved.
 void MainWindow::updateTitle() {
   setWindowTitle(kTitle + QStringLiteral(" - [") + (currentFile_.isEmpty() ? kUntitled : currentFile_) +
-                 QStringLiteral("]") + (modified_ ? QStringLiteral("*") : QString()));
+                 QStringLiteral("]") + (isModified() ? QStringLiteral("*") : QString()));
 }
 
 void MainWindow::warn(const QString& text) { boxes_->warn(this, kTitle, text); }
@@ -302,8 +317,7 @@ void MainWindow::onNew() {
   currentFile_.clear();
   session_.setFilePath({});
   dialogFileName_.clear();
-  modified_ = false;
-  updateTitle();
+  markSaved();
 }
 
 void MainWindow::onOpen() {
@@ -325,9 +339,9 @@ bool MainWindow::openFile(const QString& path) {
   input_->showNetwork(std::move(opened.network));
   clearOutputs();
   currentFile_ = fullPath;
+  dialogFileName_ = fullPath;  // 保存 offers the file's own name, however it was opened
   session_.setFilePath(fullPath.toStdString());
-  modified_ = false;
-  updateTitle();
+  markSaved();
   recentFiles_->remember(fullPath);
   // A file in UTF-8 is read as such, and the user is told: Save writes GBK.
   if (!opened.encodingNote.empty()) warn(QString::fromStdString(opened.encodingNote) + QStringLiteral("。"));
@@ -351,8 +365,7 @@ bool MainWindow::saveWithDialog() {
   }
   currentFile_ = QFileInfo(chosen).absoluteFilePath();
   session_.setFilePath(currentFile_.toStdString());
-  modified_ = false;
-  updateTitle();
+  markSaved();
   recentFiles_->remember(currentFile_);
   return true;
 }
@@ -380,7 +393,7 @@ bool MainWindow::onImportFieldBook() {
   currentFile_.clear();
   session_.setFilePath({});
   dialogFileName_ = request->files.front();
-  modified_ = true;
+  importedUnsaved_ = true;
   updateTitle();
   checkPane_->showReport(session_.importReport());
   resultTabs_->setCurrentWidget(checkPane_);
@@ -391,6 +404,9 @@ bool MainWindow::onImportFieldBook() {
 // ---- computing ----
 
 void MainWindow::setBusy(bool busy) {
+  // Disabling the window takes the keyboard focus from it; it goes back to
+  // the widget that had it, so keys typed next land where they were aimed.
+  if (busy && !busy_) focusBeforeBusy_ = QApplication::focusWidget();
   busy_ = busy;
   centralWidget()->setEnabled(!busy);
   menuBar()->setEnabled(!busy);
@@ -401,10 +417,14 @@ void MainWindow::setBusy(bool busy) {
     command->setEnabled(!busy);
   a.undo->setEnabled(!busy && input_->undoStack()->canUndo());
   a.redo->setEnabled(!busy && input_->undoStack()->canRedo());
-  if (busy)
+  if (busy) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
-  else
+  } else {
     QApplication::restoreOverrideCursor();
+    if (focusBeforeBusy_ && focusBeforeBusy_->isVisible() && focusBeforeBusy_->isEnabled())
+      focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+    focusBeforeBusy_.clear();
+  }
 }
 
 bool MainWindow::runBusy(const QString& label, const QString& task,

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -54,8 +55,10 @@ class MainWindow : public QMainWindow {
   // false when the user cancelled, the save dialog was cancelled or the save
   // failed, and the data must stay as they are.
   bool confirmDiscardOrSave();
-  // Whether a field or cell was edited since the last Open, Save or New.
-  bool isModified() const { return modified_; }
+  // Whether the data shown differ from what was last opened, saved or made
+  // new by the user's edits (undone edits do not count), or came from field
+  // books and were not saved yet.
+  bool isModified() const;
   // The file the window's data came from or went to last; empty for none.
   QString currentFile() const { return currentFile_; }
   // Whether the 成果表 and the report are of the data the tables now hold.
@@ -131,8 +134,9 @@ class MainWindow : public QMainWindow {
   // The question before unsaved changes are closed or replaced; true when
   // the caller may go on.
   bool offerToSave(SaveQuestion kind);
-  void markModified();
-  void setModified(bool modified);
+  void dataEdited();
+  // The data are as in the file now (opened, saved, new).
+  void markSaved();
   void updateTitle();
 
   std::unique_ptr<FileDialogs> ownDialogs_;
@@ -151,10 +155,11 @@ class MainWindow : public QMainWindow {
   Actions actions_;
   QMenu* recentMenu_ = nullptr;
   RecentFiles* recentFiles_ = nullptr;
-  QString dialogFileName_;  // the file dialog's remembered name
-  QString currentFile_;     // shown in the title; empty: 未命名
-  bool modified_ = false;
+  QString dialogFileName_;        // the file dialog's remembered name
+  QString currentFile_;           // shown in the title; empty: 未命名
+  bool importedUnsaved_ = false;  // a network imported from field books, not yet in a file
   bool busy_ = false;
+  QPointer<QWidget> focusBeforeBusy_;
   QString lastKnownPoints_;  // what the import's question was last answered
 };
 

@@ -1,5 +1,7 @@
 #include "ui/results_view.h"
 
+#include "ui/dialogs.h"
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
@@ -29,6 +31,9 @@ QTableView* makeView(QAbstractItemModel* model, QWidget* parent) {
   // Fixed row heights: no row is measured, so a long table opens at once.
   view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+  view->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  // Narrow margins in the cells, so the 成果表 fits the tab at the window's first size.
+  view->setStyleSheet(QStringLiteral("QTableView::item { padding: 0px 2px; }"));
   return view;
 }
 
@@ -110,15 +115,20 @@ QVariant ResultRowsModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResultRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
-  if (rows_ == Rows::points) return QString::fromUtf8(kPointHeaders[section]);
-  if (section == 7) return QStringLiteral("多余观测分量 r");
-  if (section == 8) return QStringLiteral("统计量 ") + fromUtf8(table_->testStatisticName);
-  return QString::fromUtf8(kObservationHeaders[section]);
+  // The unit under its name, so the columns are no wider than their figures.
+  const auto stacked = [](QString header) { return header.replace(u'(', QStringLiteral("\n(")); };
+  if (rows_ == Rows::points) return stacked(QString::fromUtf8(kPointHeaders[section]));
+  if (section == 7) return QStringLiteral("多余观测\n分量 r");
+  if (section == 8) return QStringLiteral("统计量\n") + fromUtf8(table_->testStatisticName);
+  return stacked(QString::fromUtf8(kObservationHeaders[section]));
 }
 
 QString precisionSummaryText(const PrecisionSummary& p) {
+  // A line that is too long for the tab breaks after its punctuation only,
+  // never inside a figure and its unit ("1.317 mm") or inside a word.
   QStringList lines;
-  for (const std::string& line : precisionSummaryLines(p)) lines << fromUtf8(line);
+  for (const std::string& line : precisionSummaryLines(p))
+    lines << readableText(fromUtf8(line).replace(u' ', QChar(0x00A0)));
   return lines.join(u'\n');
 }
 

@@ -267,7 +267,7 @@ class CellEditingTest : public QObject {
     QVERIFY(t.editor->isVisible());
     QVERIFY(t.editor->hasFocus());
     QCOMPARE(t.editor->text(), QStringLiteral("1.2340"));
-    QCOMPARE(t.editor->cursorPosition(), 0);
+    QCOMPARE(t.editor->selectedText(), QStringLiteral("1.2340"));  // typing replaces it
     // A press covers the cell exactly.
     QCOMPARE(t.editor->geometry(), currentCellInWindow(*t.grid));
     saveShot(*f.window, QStringLiteral("editor_by_press_%1").arg(QTest::currentDataTag()));
@@ -317,6 +317,43 @@ class CellEditingTest : public QObject {
     QCOMPARE(w.input().pointTable()->cellText(1, 1), QStringLiteral("BM1"));
     QCOMPARE(w.input().pointTable()->cellText(3, 1), QStringLiteral("BM3"));
     QVERIFY(w.isModified());
+  }
+
+  // Typing into a cell after a click replaces its value, as after moving
+  // there by the keyboard; a double click or F2 edits the value instead.
+  void clickThenTypeReplacesDoubleClickAndF2Edit_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("click") << "click"
+                           << "9.9";
+    QTest::newRow("double click") << "double click"
+                                  << "-1.29849.9";
+    QTest::newRow("click, F2") << "click F2"
+                               << "-1.29849.9";
+    QTest::newRow("keyboard, F2") << "F2"
+                                  << "-1.29849.9";
+    QTest::newRow("keyboard") << "keyboard"
+                              << "9.9";
+  }
+  void clickThenTypeReplacesDoubleClickAndF2Edit() {
+    QFETCH(QString, how);
+    QFETCH(QString, result);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    sizeTables(f, 3);
+    MainWindow& w = *f.window;
+    CellGrid& grid = *w.input().observationTable();
+    grid.setCellText(2, 3, "-1.2984");
+    QCoreApplication::processEvents();  // the pane takes the width the longer text asks for
+    QTableView* view = viewOf(grid);
+    const QPoint cell = view->visualRect(view->model()->index(1, 2)).center();
+    if (how.contains("click")) QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);
+    if (how == "double click") QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    if (how == "F2" || how == "keyboard") makeCurrent(grid, 2, 3);
+    if (how.contains("F2")) f.key(Qt::Key_F2);
+    f.type("9.9");
+    f.enter();
+    QCOMPARE(grid.cellText(2, 3), result);
   }
 
   void blanksAroundAValueAreKept() {

@@ -121,7 +121,8 @@ class DeliverablesTest : public QObject {
       });
       QVERIFY2(found, qPrintable(row.join(u',')));
     }
-    QVERIFY(w.resultsPanel()->summaryLabel->text().contains(QStringLiteral("f = n - t = 10")));
+    QVERIFY(
+        w.resultsPanel()->summaryLabel->text().replace(QChar(0x00A0), u' ').contains(QStringLiteral("f = n - t = 10")));
   }
 
   // The check tab gives the command line's check report (only the file line
@@ -150,7 +151,7 @@ class DeliverablesTest : public QObject {
     w.checkPane().checkButton()->click();
     const QAbstractItemModel& observations = *w.resultsPanel()->observationView->model();
     QCOMPARE(observations.columnCount(), 9);
-    QCOMPARE(observations.headerData(8, Qt::Horizontal).toString(), QStringLiteral("统计量 τ"));
+    QCOMPARE(observations.headerData(8, Qt::Horizontal).toString(), QStringLiteral("统计量\nτ"));
     int rows = 0;
     for (const QString& line : expected) {
       const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
@@ -196,6 +197,48 @@ class DeliverablesTest : public QObject {
     const QByteArray bytes = fileBytes(path(written));
     QVERIFY(bytes.contains("\r\n"));
     QCOMPARE(bytes, fileBytes(kCases + u'/' + expected));
+  }
+
+  // A typed suffix that names a format decides the format when the filter
+  // was left at its start; one that contradicts a chosen filter is asked
+  // about; a name without a suffix takes the filter's.
+  void exportFormatFollowsTheName_data() {
+    QTest::addColumn<int>("filter");  // -1: left as the dialog starts
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("choice");  // the answer to the question; -2: none asked, -1: cancelled
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QByteArray>("start");  // what the file starts with; empty: no file
+    QTest::newRow("json by name") << -1 << "r.json" << -2 << "r.json" << QByteArray("{\"points\"");
+    QTest::newRow("xlsx by name") << -1 << "r.xlsx" << -2 << "r.xlsx" << QByteArray("PK\x03\x04");
+    QTest::newRow("text by name") << -1 << "r.txt" << -2 << "r.txt" << QByteArray("水准网平差成果表");
+    QTest::newRow("csv by filter") << -1 << "r" << -2 << "r.csv" << QByteArray("\xEF\xBB\xBF点成果");
+    QTest::newRow("gbk csv and .csv") << 1 << "g.csv" << -2 << "g.csv" << QByteArray("\xB5\xE3\xB3\xC9\xB9\xFB");
+    QTest::newRow("json filter, no suffix") << 3 << "j" << -2 << "j.json" << QByteArray("{");
+    QTest::newRow("gbk csv chosen, .json typed: the name") << 1 << "a.json" << 0 << "a.json" << QByteArray("{");
+    QTest::newRow("gbk csv chosen, .json typed: the filter")
+        << 1 << "b.json" << 1 << "b.json" << QByteArray("\xB5\xE3\xB3\xC9\xB9\xFB");
+    QTest::newRow("gbk csv chosen, .json typed: cancelled") << 1 << "c.json" << -1 << "c.json" << QByteArray();
+  }
+  void exportFormatFollowsTheName() {
+    QFETCH(int, filter);
+    QFETCH(QString, typed);
+    QFETCH(int, choice);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, start);
+    WindowFixture f;
+    openAndAdjust(f);
+    f.dialogs.answers.push_back(path(typed));
+    if (filter >= 0) f.dialogs.filterAnswers.push_back(filter);
+    if (choice > -2) f.boxes.choiceAnswers.push_back(choice);
+    QCOMPARE(f.window->onExportResults(), !start.isEmpty());
+    QCOMPARE(f.boxes.choices.size(), std::size_t(choice > -2 ? 1 : 0));
+    if (choice > -2)
+      QCOMPARE(f.boxes.choices[0], (QStringList{QStringLiteral("按JSON"), QStringLiteral("按CSV（GBK）")}));
+    if (start.isEmpty()) {
+      QVERIFY(!QFileInfo::exists(path(written)));
+      return;
+    }
+    QVERIFY2(fileBytes(path(written)).startsWith(start), qPrintable(written));
   }
 
   // Each export format, read back and compared with the report's figures.
@@ -299,7 +342,10 @@ class DeliverablesTest : public QObject {
   void precisionSummaryIsTheExportsWording() {
     WindowFixture f;
     openAndAdjust(f);
-    const QStringList shown = f.window->resultsPanel()->summaryLabel->text().split(u'\n');
+    // As shown, but for the no-break spaces and word joiners that keep its
+    // figures and words whole.
+    const QStringList shown =
+        f.window->resultsPanel()->summaryLabel->text().remove(QChar(0x2060)).replace(QChar(0x00A0), u' ').split(u'\n');
     f.dialogs.answers.push_back(path(QStringLiteral("summary.txt")));
     f.dialogs.filterAnswers.push_back(4);
     QVERIFY(f.window->onExportResults());

@@ -7,11 +7,15 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 #include "adjust/adjustment_run.h"
 #include "network/project_file.h"
+#include "ui/dialogs.h"
+#include "ui/table_model.h"
 #include "window_fixture.h"
 
 using namespace levelnet::ui;
@@ -65,6 +69,135 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
+  // Keys typed right after 平差 go to the cell that had the focus, also when
+  // a real file dialog was opened and closed in between (Alt+R, Ctrl+S,
+  // Escape): the focus comes back to the cell, never to 已知点.
+  void keysAfterAdjustAndADialogGoToTheCell() {
+    freshSettings();
+    ScriptedMessageBoxes boxes;
+    QVERIFY(writeBytes(path("focus.pc"), nineLineFile()));
+    MainWindow w(nullptr, &boxes);  // Qt's own file dialogs
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(w.openFile(path("focus.pc")));
+    w.input().knownCountEdit()->setFocus();
+    WindowFixture::key(Qt::Key_Tab);  // 已知点 → the points table
+    QVERIFY(w.input().pointTable()->isAncestorOf(QApplication::focusWidget()));
+    WindowFixture::key(Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(!w.reportView()->toPlainText().isEmpty());
+    QVERIFY(w.input().pointTable()->isAncestorOf(QApplication::focusWidget()));
+    // Ctrl+S opens the real save dialog; Escape closes it.
+    bool dialogSeen = false;
+    QTimer::singleShot(300, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      dialogSeen = dialog != nullptr;
+      if (dialog) QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    WindowFixture::key(Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(dialogSeen);
+    // The window manager gives the window back its activation (the
+    // off-screen platform has none to do it).
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTRY_VERIFY(w.input().pointTable()->isAncestorOf(QApplication::focusWidget()));
+    const int row = w.input().pointTable()->currentRow(), column = w.input().pointTable()->currentColumn();
+    WindowFixture::type("2.5");
+    WindowFixture::enter();
+    QCOMPARE(w.input().knownCountEdit()->text(), QStringLiteral("2"));
+    QCOMPARE(w.input().pointTable()->cellText(row, column), QStringLiteral("2.5"));
+  }
+
+  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs wherever the focus is.
+  void controlTabSwitchesTheTabs() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    QTabWidget* tabs = f.window->resultTabs();
+    QCOMPARE(tabs->currentIndex(), 0);
+    f.window->input().pointTable()->setFocus();
+    f.key(Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs->currentIndex(), 1);
+    f.key(Qt::Key_Tab, Qt::ControlModifier);
+    f.key(Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs->currentIndex(), 0);
+    f.key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(tabs->currentIndex(), 2);
+  }
+
+  // Undoing every edit back to the saved state leaves nothing unsaved: the
+  // title loses its "*" and closing asks nothing.
+  void undoBackToTheSavedStateIsUnchanged() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    MainWindow& w = *f.window;
+    openNine(f);
+    CellGrid& points = *w.input().pointTable();
+    points.setCurrentRow(3);
+    points.setCurrentColumn(2);
+    points.setFocus();
+    f.type("7");
+    f.enter();
+    QVERIFY(w.isModified());
+    QVERIFY(w.windowTitle().endsWith(u'*'));
+    w.actions().undo->trigger();
+    QCOMPARE(points.cellText(3, 2), QString());
+    QVERIFY(!w.isModified());
+    QVERIFY(!w.windowTitle().endsWith(u'*'));
+    QVERIFY(w.close());
+    QCOMPARE(f.boxes.questions(), 0);
+  }
+
+  // A field typed back to what it was saved with is no change either; a
+  // field changed and a cell edit undone is one.
+  void fieldsTypedBackAreUnchanged() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    MainWindow& w = *f.window;
+    openNine(f);
+    KeyedLineEdit* unit = w.input().unitLengthEdit();
+    f.typeInto(unit, "5");
+    QVERIFY(w.isModified());
+    f.key(Qt::Key_Backspace);
+    QCOMPARE(unit->text(), QStringLiteral("1"));
+    QVERIFY(!w.isModified());
+    f.type("0");
+    QVERIFY(w.isModified());
+  }
+
+  // 保存 after a file was opened from the command line (or the desktop)
+  // offers the file's own name.
+  void saveOffersTheNameOfAFileOpenedFromOutside() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    QVERIFY(writeBytes(path("outside.pc"), nineLineFile()));
+    QVERIFY(f.window->openFile(path("outside.pc")));
+    f.window->input().saveButton()->click();
+    QCOMPARE(f.dialogs.calls.back().startName, path("outside.pc"));
+  }
+
+  // Opening fills each table in one reset of its model, not cell by cell.
+  void openFillsTheTablesInOneReset() {
+    WindowFixture f;
+    QVERIFY(f.ready());
+    TableModel& model = f.window->input().observationTable()->model();
+    int resets = 0, cellSignals = 0;
+    connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    connect(&model, &QAbstractItemModel::dataChanged, [&] { ++cellSignals; });
+    connect(&model, &QAbstractItemModel::rowsInserted, [&] { ++cellSignals; });
+    openNine(f);
+    QCOMPARE(resets, 1);
+    QCOMPARE(cellSignals, 0);
+    QCOMPARE(f.window->input().observationTable()->cellText(4, 3), QStringLiteral("1.6880"));
+  }
+
+  // Message boxes break lines between words, never inside a Chinese word.
+  void messagesBreakBetweenWords() {
+    const QString shown = readableText(QStringLiteral("无法保存到“a.pc”：文件只读"));
+    QVERIFY(shown.contains(QStringLiteral("只\u2060读")));
+    QVERIFY(shown.contains(QStringLiteral("：文")));  // punctuation still lets a line break
+    QCOMPARE(QString(shown).remove(QChar(0x2060)), QStringLiteral("无法保存到“a.pc”：文件只读"));
+  }
+
   void firstState() {
     WindowFixture f;
     QVERIFY(f.ready());

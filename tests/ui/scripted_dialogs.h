@@ -34,7 +34,8 @@ class ScriptedFileDialogs : public FileDialogs {
     return answer(true, filter, fileName);
   }
   // The filter each save dialog with several filters answers with; when
-  // none is scripted, the one the chosen suffix matches.
+  // none is scripted, the first, which the real dialog starts with and keeps
+  // whatever suffix is typed.
   std::deque<int> filterAnswers;
   std::optional<ChosenFile> saveFileAs(QWidget* parent, const QString& title, const QStringList& filters,
                                        const QString& fileName) override {
@@ -100,6 +101,19 @@ class ScriptedMessageBoxes : public MessageBoxes {
     textAnswers.pop_front();
     if (a.isNull()) return std::nullopt;
     return std::make_optional(a);
+  }
+  // Answers to askChoice in order (an index; -1 or an empty script cancels).
+  std::deque<int> choiceAnswers;
+  std::vector<QStringList> choices;  // the answers each question offered
+  std::optional<int> askChoice(QWidget*, const QString& title, const QString& text,
+                               const QStringList& answers) override {
+    calls.push_back({true, title, text});
+    choices.push_back(answers);
+    if (choiceAnswers.empty()) return std::nullopt;
+    const int a = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    if (a < 0) return std::nullopt;
+    return a;
   }
   void warn(QWidget*, const QString& title, const QString& text) override {
     if (onWarn) onWarn();
