@@ -59,7 +59,8 @@ NetworkText openFile(const std::string& path, const Arguments& a, const Streams&
   session::OpenedNetwork opened =
       path == "-" ? session::openNetwork(s.in, displayName(path), settings) : session::openNetwork(path, settings);
   if (!opened.encodingNote.empty())
-    s.err << "levelnet: " << displayName(path) << ": 注意：" << opened.encodingNote << "\n";
+    s.err << "levelnet: " << displayName(path) << ": 注意：" << opened.encodingNote
+          << (opened.encodingAmbiguous ? "（--encoding utf-8）" : "") << "\n";
   return std::move(opened.network);
 }
 

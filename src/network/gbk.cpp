@@ -134,20 +134,64 @@ std::optional<std::size_t> firstInvalidUtf8(std::string_view bytes) {
   return std::nullopt;
 }
 
-FileEncoding detectFileEncoding(std::string_view bytes) {
-  if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) return FileEncoding::utf8;
+namespace {
+
+// GB 2312, the character set nearly all Chinese text keeps to, as GBK
+// codes: the symbol rows A1-A9 and the hanzi rows B0-F7, each trail A1-FE.
+bool isGb2312Code(unsigned char lead, unsigned char trail) {
+  return ((lead >= 0xA1 && lead <= 0xA9) || (lead >= 0xB0 && lead <= 0xF7)) && trail >= 0xA1 && trail <= 0xFE;
+}
+
+// The two-byte characters of GBK bytes and how many of them are GB 2312.
+struct DoubleByteCount {
+  std::size_t all = 0, gb2312 = 0;
+};
+DoubleByteCount countDoubleBytes(std::string_view gbk) {
+  DoubleByteCount count;
+  for (std::size_t i = 0; i < gbk.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(gbk[i]);
+    if (lead < 0x80 || i + 1 == gbk.size()) continue;
+    ++count.all;
+    if (isGb2312Code(lead, static_cast<unsigned char>(gbk[i + 1]))) ++count.gb2312;
+    ++i;
+  }
+  return count;
+}
+
+}  // namespace
+
+FileEncoding detectFileEncoding(std::string_view bytes) { return guessFileEncoding(bytes).encoding; }
+
+EncodingGuess guessFileEncoding(std::string_view bytes) {
+  constexpr EncodingGuess gbk{FileEncoding::gbk, false}, utf8{FileEncoding::utf8, false};
+  if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) return utf8;
   bool multiByte = false;
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t c = 0;
     const std::size_t length = decodeUtf8(bytes, i, c);
-    if (length == 0) return FileEncoding::gbk;
+    if (length == 0) return gbk;
     if (length > 1) {
-      if (!isChineseTextCharacter(c)) return FileEncoding::gbk;
+      if (!isChineseTextCharacter(c)) return gbk;
       multiByte = true;
     }
     i += length;
   }
-  return multiByte ? FileEncoding::utf8 : FileEncoding::gbk;
+  if (!multiByte) return gbk;
+  // Well-formed Chinese UTF-8 that is no GBK can only be UTF-8.
+  if (gbkToUtf8(bytes).badOffset) return utf8;
+  // Both readings are valid. Text in either encoding keeps to the common
+  // characters of GB 2312; the other reading of the same bytes seldom does
+  // (GBK of UTF-8 falls on the rare rows, UTF-8 of GBK on rare ideographs,
+  // often ones GBK cannot even hold). The reading with the larger share of
+  // GB 2312 characters is taken, GBK, the format, on a tie: a file this
+  // program wrote, of GB 2312 names, always reads back as written.
+  const DoubleByteCount asGbk = countDoubleBytes(bytes);
+  const std::optional<std::string> utf8AsGbk = utf8ToGbk(bytes);
+  if (!utf8AsGbk) return gbk;  // the UTF-8 reading holds characters GBK has not
+  const DoubleByteCount asUtf8 = countDoubleBytes(*utf8AsGbk);
+  const std::size_t utf8Share = asUtf8.gb2312 * asGbk.all, gbkShare = asGbk.gb2312 * asUtf8.all;
+  if (utf8Share > gbkShare) return utf8;
+  return {FileEncoding::gbk, utf8Share == gbkShare};
 }
 
 }  // namespace levelnet

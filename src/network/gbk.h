@@ -39,17 +39,27 @@ enum class FileEncoding { gbk, utf8 };
 // nothing when they are well-formed throughout.
 std::optional<std::size_t> firstInvalidUtf8(std::string_view bytes);
 
-// The encoding a file's bytes are most likely in. UTF-8 when they start with
+// The encoding a file's bytes are most likely in, GBK (the format) unless
+// the bytes give evidence that GBK text cannot: UTF-8 when they start with
 // the UTF-8 byte-order mark, or when they are well-formed UTF-8 holding at
-// least one multi-byte character and every such character is one that
-// Chinese text in UTF-8 is made of (CJK ideographs of the basic plane and
-// punctuation, full-width forms, general punctuation, symbols). GBK text
-// almost never reads so: its two-byte characters decode as UTF-8 either not
-// at all or to Latin, Greek, Cyrillic, Hebrew or Arabic letters; no name of
-// one or two GB2312 characters does. Everything else (plain ASCII included)
-// is GBK; the reader still takes well-formed UTF-8 that is no GBK at all as
-// UTF-8.
+// least one multi-byte character, every such character one that Chinese
+// text in UTF-8 is made of (CJK ideographs and punctuation, full-width
+// forms, general punctuation, symbols), and either they are not GBK at all
+// or their UTF-8 reading has the larger share of GB 2312 characters (GBK on
+// a tie). So a file of GB 2312 names in GBK, as Save writes it, is always
+// read as GBK, also where its bytes happen to be valid UTF-8 (濉板啊).
+// Everything else (plain ASCII included) is GBK; the reader still takes
+// well-formed UTF-8 that is no GBK at all as UTF-8.
 FileEncoding detectFileEncoding(std::string_view bytes);
+
+// detectFileEncoding, and whether the bytes were truly ambiguous: valid in
+// both encodings with the same share of GB 2312 characters, so that GBK was
+// taken by the rule alone and the user should hear of it.
+struct EncodingGuess {
+  FileEncoding encoding = FileEncoding::gbk;
+  bool ambiguous = false;
+};
+EncodingGuess guessFileEncoding(std::string_view bytes);
 
 // The UTF-8 byte-order mark.
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";

@@ -148,8 +148,10 @@ std::string hexBytes(std::string_view bytes, std::size_t offset) {
 
 // Decodes the file bytes into UTF-8 text and tells which encoding they were in.
 std::string decodeFile(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
-                       FileEncoding& encoding) {
-  encoding = forced ? *forced : detectFileEncoding(bytes);
+                       FileEncoding& encoding, bool& ambiguous) {
+  const EncodingGuess guess = forced ? EncodingGuess{*forced, false} : guessFileEncoding(bytes);
+  encoding = guess.encoding;
+  ambiguous = guess.ambiguous;
   if (encoding == FileEncoding::gbk) {
     DecodedText decoded = gbkToUtf8(bytes);
     if (!decoded.badOffset) return std::move(decoded.text);
@@ -168,6 +170,9 @@ std::string decodeFile(std::string_view bytes, const std::string& name, std::opt
 }  // namespace
 
 std::string encodingNote(const ProjectData& data, const std::string& name) {
+  if (data.encodingAmbiguous)
+    return "文件" + quoted(name) + "的字节按 GBK 和按 UTF-8 都读得通，已按平差文件的格式 GBK 读入；" +
+           "若它是 UTF-8 编码的，请按 UTF-8 读入";
   if (data.encoding == FileEncoding::gbk) return std::string();
   return "文件" + quoted(name) + "按 UTF-8 编码读入；平差文件的格式是 GBK 编码，保存时将写成 GBK";
 }
@@ -175,7 +180,7 @@ std::string encodingNote(const ProjectData& data, const std::string& name) {
 ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
                               NetworkLimits limits) {
   ProjectData data;
-  const std::string text = decodeFile(bytes, name, forced, data.encoding);
+  const std::string text = decodeFile(bytes, name, forced, data.encoding, data.encodingAmbiguous);
 
   ItemReader reader(text, name);
   const Item known = reader.next("读完已知点个数");

@@ -30,6 +30,9 @@ struct ProjectData {
   std::vector<std::array<std::string, 2>> points;        // name, elevation
   std::vector<std::array<std::string, 4>> observations;  // from, to, difference ("0.0000"), length
   FileEncoding encoding = FileEncoding::gbk;             // the encoding the file was read in
+  // Read as GBK by the rule alone: the bytes read as well in UTF-8
+  // (guessFileEncoding); the user is told.
+  bool encodingAmbiguous = false;
 };
 
 // Reads a whole file of at most kMaxProjectFileBytes. The file must hold
@@ -52,6 +55,8 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name,
 
 // A note for the user when a file was not read as GBK, else "": the file was
 // read as UTF-8 and Save will write it as GBK.
+// A file that read as well in both encodings was read as GBK: the note says
+// so, and that it may be read as UTF-8 instead.
 std::string encodingNote(const ProjectData& data, const std::string& name);
 
 // Puts read data into the fields and tables as Open does: both row counts

@@ -11,6 +11,7 @@ OpenedNetwork opened(const ProjectData& data, const std::string& name) {
   out.network = networkOf(data);
   out.encoding = data.encoding;
   out.encodingNote = encodingNote(data, name);
+  out.encodingAmbiguous = data.encodingAmbiguous;
   return out;
 }
 

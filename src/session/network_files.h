@@ -22,8 +22,11 @@ struct OpenedNetwork {
   NetworkText network;  // the fields and tables as Open shows them
   FileEncoding encoding = FileEncoding::gbk;
   // A note for the user when the file was not read as GBK (Save writes
-  // GBK), else empty; one sentence without a final full stop.
+  // GBK), or read as GBK though it reads as well in UTF-8, else empty; one
+  // sentence without a final full stop.
   std::string encodingNote;
+  // The file read as well in UTF-8: the user may want it so (remedy utf8Encoding).
+  bool encodingAmbiguous = false;
 };
 
 // The fields and tables of read data, as Open fills them.

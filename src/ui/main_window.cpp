@@ -336,6 +336,20 @@ bool MainWindow::openFile(const QString& path) {
   if (!runBusy(QStringLiteral("正在打开 %1……").arg(fullPath), QStringLiteral("打开"),
                [&](const CancelFlag&) { opened = session::openNetwork(localPath(fullPath)); }))
     return false;
+  // Bytes that read as well in UTF-8 were read as GBK by the rule alone: the
+  // user says which they are.
+  if (opened.encodingAmbiguous) {
+    const std::optional<int> answer = boxes_->askChoice(
+        this, kTitle, QString::fromStdString(opened.encodingNote) + QStringLiteral("。按哪种编码打开？"),
+        {QStringLiteral("按 GBK（平差文件的格式）"), QStringLiteral("按 UTF-8")});
+    if (!answer) return false;
+    if (*answer == 1 &&
+        !runBusy(QStringLiteral("正在打开 %1……").arg(fullPath), QStringLiteral("打开"), [&](const CancelFlag&) {
+          opened = session::openNetwork(localPath(fullPath), {FileEncoding::utf8, kReportLimits});
+        }))
+      return false;
+    if (*answer == 0) opened.encodingNote.clear();  // the user chose: nothing more to say
+  }
   input_->showNetwork(std::move(opened.network));
   clearOutputs();
   currentFile_ = fullPath;

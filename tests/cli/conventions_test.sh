@@ -78,4 +78,13 @@ check "check, one blunder: status 3" status_is "$?" 3
 "$program" check "$cases/city_blunder.pc" "$work/missing.pc" --grade 三等 --sigma-km 1.5 >"$work/out" 2>"$work/err"
 check "check, a blunder and a missing file: status 1" status_is "$?" 1
 
+# Bytes that read as well in GBK as in UTF-8 (谢鹬 in UTF-8) are read as GBK,
+# the format, with a word and the option that reads them as UTF-8.
+printf '1,1,2,1\r\n\xE8\xB0\xA2\xE9\xB9\xAC,10\r\nP,\r\n\xE8\xB0\xA2\xE9\xB9\xAC,P,1.5,1\r\nP,\xE8\xB0\xA2\xE9\xB9\xAC,-1.5,1\r\n' >"$work/both.pc"
+"$program" adjust "$work/both.pc" >"$work/out" 2>"$work/err"
+check "ambiguous bytes: status 0" status_is "$?" 0
+check "ambiguous bytes: said, with the option" contains "$work/err" "都读得通，已按平差文件的格式 GBK 读入；若它是 UTF-8 编码的，请按 UTF-8 读入（--encoding utf-8）"
+"$program" adjust --encoding utf-8 "$work/both.pc" >"$work/out" 2>"$work/err"
+check "ambiguous bytes, --encoding utf-8: the UTF-8 names" contains "$work/out" "谢鹬"
+
 finish

@@ -10,6 +10,7 @@
 #include "network/errors.h"
 #include "network/gbk.h"
 #include "network/project_file.h"
+#include "network/text_table.h"
 
 namespace levelnet {
 namespace {
@@ -87,11 +88,28 @@ TEST(FileEncoding, ShortFilesWithOneToThreeChineseCharacters) {
   int wrongGbk = 0, wrongUtf8 = 0;
   for (const std::string& name : names) {
     if (detectFileEncoding(shortFile(name)) != FileEncoding::gbk && wrongGbk++ < 5) ADD_FAILURE() << toUtf8(name);
-    if (detectFileEncoding(shortFile(toUtf8(name))) != FileEncoding::utf8 && wrongUtf8++ < 5)
+    // A UTF-8 name whose bytes are as plausible GBK is read as GBK, the
+    // format, but never without a word.
+    const EncodingGuess utf8 = guessFileEncoding(shortFile(toUtf8(name)));
+    if (utf8.encoding != FileEncoding::utf8 && !utf8.ambiguous && wrongUtf8++ < 5)
       ADD_FAILURE() << toUtf8(name) << " in UTF-8";
   }
   EXPECT_EQ(wrongGbk, 0);
   EXPECT_EQ(wrongUtf8, 0);
+}
+
+TEST(FileEncoding, AnAmbiguousFileIsReadAsGbkWithANote) {
+  // 谢鹬 in UTF-8 reads as three GB2312 characters in GBK, as plausible.
+  const std::string name = "\xE8\xB0\xA2\xE9\xB9\xAC";
+  const EncodingGuess guess = guessFileEncoding(shortFile(name));
+  EXPECT_EQ(guess.encoding, FileEncoding::gbk);
+  EXPECT_TRUE(guess.ambiguous);
+  const ProjectData data = parseProjectBytes(shortFile(name), "a.pc");
+  EXPECT_TRUE(data.encodingAmbiguous);
+  EXPECT_NE(encodingNote(data, "a.pc").find("都读得通"), std::string::npos);
+  const ProjectData asUtf8 = parseProjectBytes(shortFile(name), "a.pc", FileEncoding::utf8);
+  EXPECT_EQ(asUtf8.points[0][0], "谢鹬");
+  EXPECT_FALSE(asUtf8.encodingAmbiguous);
 }
 
 TEST(FileEncoding, DetectionCases) {
@@ -155,6 +173,133 @@ TEST(FileEncoding, Utf8ThatIsNoGbkIsReadAsUtf8) {
   const ProjectData data = parseProjectBytes(accented, "t.pc");
   EXPECT_EQ(data.encoding, FileEncoding::utf8);
   EXPECT_EQ(data.points[0][0], "A\xE2\x82\xAC\xC2\x80");
+}
+
+}  // namespace
+}  // namespace levelnet
+
+namespace levelnet {
+namespace {
+
+// The byte values a position of a GB2312 name may take that also let the
+// name read as UTF-8: a GB2312 lead (rows A1-A9, B0-F7) or trail (A1-FE)
+// that is at once a UTF-8 lead of the given length (2: C2-DF, 3: E0-EF,
+// 4: F0-F4) or a continuation byte (80-BF).
+std::vector<unsigned char> bytesFor(bool gb2312Lead, int utf8Role) {
+  std::vector<unsigned char> out;
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    const bool inGb2312 = gb2312Lead ? (b >= 0xA1 && b <= 0xA9) || (b >= 0xB0 && b <= 0xF7) : b >= 0xA1 && b <= 0xFE;
+    const bool inUtf8 = utf8Role == 0   ? b >= 0x80 && b <= 0xBF
+                        : utf8Role == 2 ? b >= 0xC2 && b <= 0xDF
+                        : utf8Role == 3 ? b >= 0xE0 && b <= 0xEF
+                                        : b >= 0xF0 && b <= 0xF4;
+    if (inGb2312 && inUtf8) out.push_back(static_cast<unsigned char>(b));
+  }
+  return out;
+}
+
+// Every way of reading `bytes` bytes as UTF-8 sequences of 2, 3 and 4 bytes.
+void compositions(int bytes, std::vector<int>& parts, std::vector<std::vector<int>>& out) {
+  if (bytes == 0) out.push_back(parts);
+  for (int length : {2, 3, 4}) {
+    if (length > bytes) continue;
+    parts.push_back(length);
+    compositions(bytes - length, parts, out);
+    parts.pop_back();
+  }
+}
+
+// A name of three or four GB2312 characters that is also well-formed UTF-8
+// (濉板啊 reads as UTF-8 塰尡) must read back, from the file Save writes, as
+// the name it was: every pattern of UTF-8 sequence lengths such a name can
+// form, each with its extreme bytes and 3000 random ones.
+TEST(FileEncoding, Gb2312NamesThatAreAlsoUtf8ReadBackAsGbk) {
+  EXPECT_EQ(detectFileEncoding(shortFile("\xE5\xA1\xB0\xE5\xB0\xA1")), FileEncoding::gbk);  // 濉板啊
+  std::mt19937 random(20261208);
+  int patterns = 0, names = 0, wrong = 0;
+  for (int characters : {3, 4}) {
+    std::vector<std::vector<int>> all;
+    std::vector<int> parts;
+    compositions(2 * characters, parts, all);
+    for (const std::vector<int>& pattern : all) {
+      // The byte values each position may take.
+      std::vector<std::vector<unsigned char>> choices;
+      for (int length : pattern)
+        for (int k = 0; k < length; ++k) choices.push_back(bytesFor(choices.size() % 2 == 0, k == 0 ? length : 0));
+      bool possible = true;
+      for (const auto& c : choices) possible = possible && !c.empty();
+      if (!possible) continue;
+      ++patterns;
+      for (int sample = 0; sample < 3002; ++sample) {
+        std::string name;
+        for (const auto& c : choices) {
+          const std::size_t at = sample == 0   ? 0
+                                 : sample == 1 ? c.size() - 1
+                                               : std::uniform_int_distribution<std::size_t>(0, c.size() - 1)(random);
+          name.push_back(static_cast<char>(c[at]));
+        }
+        const DecodedText decoded = gbkToUtf8(name);
+        if (decoded.badOffset || firstInvalidUtf8(name)) continue;  // not both readings: not this test's case
+        ++names;
+        NetworkText net;
+        net.fields = {"1", "1", "2", "1"};
+        net.points.setRows(3);
+        net.points.setText(1, 1, decoded.text);
+        net.points.setText(1, 2, "10");
+        net.points.setText(2, 1, "P");
+        net.observations.setRows(3);
+        for (int r : {1, 2}) {
+          net.observations.setText(r, 1, r == 1 ? decoded.text : "P");
+          net.observations.setText(r, 2, r == 1 ? "P" : decoded.text);
+          net.observations.setText(r, 3, "1.5");
+          net.observations.setText(r, 4, "1");
+        }
+        const ProjectData read =
+            parseProjectBytes(formatProjectBytes(net.fields, net.points, net.observations), "name.pc");
+        if ((read.encoding != FileEncoding::gbk || read.points[0][0] != decoded.text) && wrong++ < 5)
+          ADD_FAILURE() << decoded.text << " read back as " << read.points[0][0];
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GE(patterns, 4);
+  EXPECT_GT(names, 10000);
+}
+
+// Chinese text really in UTF-8 stays UTF-8 under the rule where its bytes
+// happen to be valid GBK too, unless the GBK reading is as plausible: then
+// it is read as GBK and said to be ambiguous, never silently. Such names are
+// few, and a file of several names is seldom ambiguous as a whole.
+TEST(FileEncoding, Utf8ChineseThatIsAlsoGbkIsUtf8OrSaidToBeAmbiguous) {
+  std::mt19937 random(7);
+  const std::vector<std::string> hanzi = gb2312Hanzi();
+  std::uniform_int_distribution<std::size_t> pick(0, hanzi.size() - 1);
+  int bothValid = 0, wrong = 0, ambiguous = 0;
+  for (int k = 0; k < 200000; ++k) {
+    const std::string name = toUtf8(hanzi[pick(random)] + hanzi[pick(random)]);
+    if (gbkToUtf8(shortFile(name)).badOffset) continue;
+    ++bothValid;
+    const EncodingGuess guess = guessFileEncoding(shortFile(name));
+    ambiguous += guess.ambiguous ? 1 : 0;
+    if (guess.encoding != FileEncoding::utf8 && !guess.ambiguous && wrong++ < 5) ADD_FAILURE() << name;
+  }
+  EXPECT_GT(bothValid, 100);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_LT(ambiguous, bothValid / 2);
+  // Three names of two characters each, as a file holds them: hardly ever
+  // ambiguous as a whole.
+  int fileAmbiguous = 0, files = 0;
+  for (int k = 0; k < 20000; ++k) {
+    std::string names[3];
+    for (std::string& n : names) n = toUtf8(hanzi[pick(random)] + hanzi[pick(random)]);
+    const std::string file = "2,1,2,1\r\n" + names[0] + ",1\r\n" + names[1] + ",2\r\n" + names[2] + ",\r\n" + names[0] +
+                             "," + names[2] + ",1,1\r\n" + names[1] + "," + names[2] + ",1,1\r\n";
+    const EncodingGuess guess = guessFileEncoding(file);
+    ++files;
+    fileAmbiguous += guess.ambiguous ? 1 : 0;
+    EXPECT_TRUE(guess.encoding == FileEncoding::utf8 || guess.ambiguous) << file;
+  }
+  EXPECT_LT(fileAmbiguous * 1000, files);
 }
 
 }  // namespace

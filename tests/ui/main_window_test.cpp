@@ -190,6 +190,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.window->input().observationTable()->cellText(4, 3), QStringLiteral("1.6880"));
   }
 
+  // A file whose bytes read as well in GBK as in UTF-8 is not taken either
+  // way without the user: the window asks which.
+  void anAmbiguousFileIsOpenedAsTheUserSays_data() {
+    QTest::addColumn<int>("answer");  // -1: cancelled
+    QTest::addColumn<QString>("name");
+    QTest::newRow("GBK") << 0 << QStringLiteral("璋㈤宫");
+    QTest::newRow("UTF-8") << 1 << QStringLiteral("谢鹬");
+    QTest::newRow("cancelled") << -1 << QString();
+  }
+  void anAmbiguousFileIsOpenedAsTheUserSays() {
+    QFETCH(int, answer);
+    QFETCH(QString, name);
+    WindowFixture f;
+    QVERIFY(f.ready());
+    // 谢鹬 in UTF-8; as GBK the same bytes are three GB2312 characters.
+    const QByteArray n("\xE8\xB0\xA2\xE9\xB9\xAC");
+    QVERIFY(
+        writeBytes(path("both.pc"), "1,1,2,1\r\n" + n + ",10\r\nP,\r\n" + n + ",P,1.5,1\r\nP," + n + ",-1.5,1\r\n"));
+    f.boxes.choiceAnswers.push_back(answer);
+    QCOMPARE(f.window->openFile(path("both.pc")), answer >= 0);
+    QCOMPARE(f.boxes.choices.size(), std::size_t(1));
+    QVERIFY(f.boxes.calls[0].text.contains(QStringLiteral("都读得通")));
+    if (answer >= 0)
+      QCOMPARE(f.window->input().pointTable()->cellText(1, 1), name);
+    else
+      QCOMPARE(f.window->input().pointTable()->rowCount(), 2);  // nothing opened
+  }
+
   // Message boxes break lines between words, never inside a Chinese word.
   void messagesBreakBetweenWords() {
     const QString shown = readableText(QStringLiteral("无法保存到“a.pc”：文件只读"));
