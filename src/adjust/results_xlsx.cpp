@@ -1,14 +1,23 @@
 // The 成果表 as an XLSX workbook, through libxlsxwriter where it is installed.
 #include "adjust/results_columns.h"
 #include "network/errors.h"
+#include "network/safe_file.h"
 
 #ifdef LEVELNET_WITH_XLSX
+#include <fcntl.h>
 #include <xlsxwriter.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <random>
 #endif
 
@@ -65,9 +74,62 @@ class PrivateTemporaryFolder {
   std::filesystem::path path_;
 };
 
-// Fails the export on the first call of libxlsxwriter that fails.
+// libxlsxwriter prints its own English diagnostics with source paths on
+// standard error; the program says what went wrong itself. While the
+// library works, standard error goes nowhere (one workbook at a time).
+class QuietStandardError {
+ public:
+  QuietStandardError() : lock_(mutex()) {
+    std::fflush(stderr);
+#ifdef _WIN32
+    const int nowhere = ::_open("NUL", _O_WRONLY);
+    saved_ = ::_dup(2);
+    if (nowhere >= 0 && saved_ >= 0) ::_dup2(nowhere, 2);
+    if (nowhere >= 0) ::_close(nowhere);
+#else
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    saved_ = ::dup(2);
+    if (nowhere >= 0 && saved_ >= 0) ::dup2(nowhere, 2);
+    if (nowhere >= 0) ::close(nowhere);
+#endif
+  }
+  ~QuietStandardError() {
+    std::fflush(stderr);
+    if (saved_ < 0) return;
+#ifdef _WIN32
+    ::_dup2(saved_, 2);
+    ::_close(saved_);
+#else
+    ::dup2(saved_, 2);
+    ::close(saved_);
+#endif
+  }
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex m;
+    return m;
+  }
+  std::lock_guard<std::mutex> lock_;
+  int saved_ = -1;
+};
+
+// The folder the workbook is made in, for messages.
+std::string gScratchFolder;
+
+// Fails the export on the first call of libxlsxwriter that fails, with the
+// system's reason where it gives one (a full temporary folder above all).
 void require(lxw_error error) {
-  if (error != LXW_NO_ERROR) throw InputError(std::string("无法生成 XLSX：") + lxw_strerror(error));
+  if (error == LXW_NO_ERROR) return;
+  const int system = errno;
+  if (system != 0 &&
+      (error == LXW_ERROR_CREATING_TMPFILE || error == LXW_ERROR_ZIP_FILE_OPERATION ||
+       error == LXW_ERROR_ZIP_FILE_ADD || error == LXW_ERROR_ZIP_CLOSE || error == LXW_ERROR_CREATING_XLSX_FILE))
+    throw FileError("无法生成 XLSX：临时文件夹“" + gScratchFolder + "”：" + systemErrorText(system), gScratchFolder,
+                    true, system);
+  throw InputError(std::string("无法生成 XLSX：") + lxw_strerror(error));
 }
 
 // A figure as the number its text shows ("1.3170" is 1.317), so that a sheet
@@ -77,6 +139,7 @@ double figureOf(const ResultNumber& r) { return shownFigure(r.text).value_or(r.v
 class Workbook {
  public:
   Workbook(const std::string& path, const std::string& scratch) : scratch_(scratch) {
+    gScratchFolder = std::filesystem::path(scratch).parent_path().string();
     lxw_workbook_options options = {};
     options.constant_memory = LXW_FALSE;
     options.tmpdir = scratch_.data();
@@ -105,6 +168,7 @@ class Workbook {
   void close() {
     lxw_workbook* book = book_;
     book_ = nullptr;
+    errno = 0;
     require(workbook_close(book));
   }
 
@@ -125,6 +189,7 @@ bool xlsxAvailable() { return true; }
 std::string resultsXlsx(const ResultsTable& table) {
   PrivateTemporaryFolder folder;
   const std::string target = (folder.path() / "results.xlsx").string();
+  const QuietStandardError quiet;
   {
     Workbook book(target, folder.path().string());
     lxw_format* bold = book.format(nullptr, true);

@@ -12,6 +12,11 @@
 
 namespace levelnet {
 
+// Where a file system cannot make an unnamed temporary (O_TMPFILE) the save
+// writes a named one (.NAME.XXXXXX.tmp); should SIGINT, SIGTERM, SIGHUP or
+// SIGQUIT end the program meanwhile, a handler removes it first (a SIGKILL
+// may still leave it; the target is whole either way).
+//
 // Makes `bytes` the contents of the regular file `path` (created when absent).
 // Throws FileError "无法保存到“PATH”：REASON" (REASON in Chinese) when it
 // cannot; the target is then byte for byte as it was and no temporary file

@@ -79,6 +79,18 @@ if [ "$with_xlsx" = 1 ]; then
   TMPDIR="$work/tmp" "$program" results --format xlsx -o "$work/out.xlsx" "$city"
   check "xlsx: status 0" status_is "$?" 0
   check "xlsx: no temporary files left" test -z "$(ls -A "$work/tmp")"
+  # A full temporary folder: the program's own reason naming the folder, no
+  # English lines of the library, nothing written (a tmpfs needs root).
+  mkdir "$work/full"
+  if mount -t tmpfs -o size=4k tmpfs "$work/full" 2>/dev/null; then
+    dd if=/dev/zero of="$work/full/fill" bs=1k count=4 2>/dev/null
+    TMPDIR="$work/full" "$program" results --format xlsx -o "$work/full.xlsx" "$city" >/dev/null 2>"$work/err"
+    check "xlsx, full temporary folder: status 1" status_is "$?" 1
+    check "xlsx, full temporary folder: the reason and the folder" contains "$work/err" "临时文件夹“$work/full”：磁盘空间不足"
+    check "xlsx, full temporary folder: no library diagnostics" bash -c '! grep -q "ERROR\|zip\|Zip" "$1"' _ "$work/err"
+    check "xlsx, full temporary folder: nothing written" test ! -e "$work/full.xlsx"
+    umount "$work/full"
+  fi
   check "xlsx: sheets, names and elevations" python - "$work/out.xlsx" "$work/report_points" <<'EOF'
 import re, sys, zipfile
 z = zipfile.ZipFile(sys.argv[1])

@@ -675,6 +675,45 @@ TEST_P(SafeFileBothWays, KilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
   }
 }
 
+// On the named route (no O_TMPFILE, as on network shares) Ctrl+C or a kill
+// by SIGTERM while the temporary is being written removes it: nothing is
+// left but the whole old file.
+TEST_F(SafeFileOnDisk, InterruptedNamedSaveLeavesNoTemporary) {
+  const fs::path target = dir_ / "net.pc";
+  write(target, "old contents");
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(ready[0]);
+      safe_file_testing::namedTemporaryOnly = true;
+      try {
+        saveFileSafely(target.string(), [&](FileWriter& file) {
+          file.write(numberedLines('n', 64 << 10));
+          const char byte = 1;
+          if (::write(ready[1], &byte, 1) != 1) ::_exit(2);
+          for (;;) ::pause();  // the temporary exists and is being written
+        });
+      } catch (...) {
+      }
+      ::_exit(1);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    EXPECT_EQ(entries(dir_), 2) << "the named temporary should exist while the save runs";
+    ::kill(pid, signal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_EQ(read(target), "old contents");
+    EXPECT_EQ(entries(dir_), 1) << "a temporary was left after signal " << signal;
+  }
+}
+
 TEST_P(SafeFileBothWays, TwoSavesAtOnceLeaveOneWholeResult) {
   // One process saves through a symbolic link, the other through the real
   // name, as two windows showing the same file would.
