@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   }
   std::printf("open:   %.0f ms (median of %d), the event loop at most %.0f ms without running\n", median(openWall),
               runs, median(openGap));
-  std::printf("adjust: %.0f ms (median of %d), the event loop at most %.0f ms without running\n",
-              median(adjustWall), runs, median(adjustGap));
+  std::printf("adjust: %.0f ms (median of %d), the event loop at most %.0f ms without running\n", median(adjustWall),
+              runs, median(adjustGap));
   return 0;
 }
