@@ -1,11 +1,14 @@
 // A surveyor's session at the window, key by key: a field book typed into
 // an empty window adjusts on the first try, and nothing typed is lost or
 // misplaced on the way to the report and the file.
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 
 #include "adjust/adjustment_run.h"
 #include "network/project_file.h"
@@ -241,6 +244,38 @@ class FieldBookTest : public QObject {
     QVERIFY2(!QLocale::system().formattedDataSize(100).contains("bytes"),
              qPrintable(QLocale::system().formattedDataSize(100)));
     QCOMPARE(QLocale().language(), QLocale::Chinese);
+  }
+
+  // The real file dialog's columns (名称, 大小, 类型, 修改日期) are as wide as
+  // their headers at least: no header is cut.
+  void fileDialogColumnsShowTheirHeaders() {
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("a.pc"), nineLineFile()));
+    QtFileDialogs dialogs;
+    QWidget parent;
+    int columns = 0, cut = 0;
+    QString cutHeaders;
+    QTimer::singleShot(500, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      for (QTreeView* view : dialog->findChildren<QTreeView*>()) {
+        QHeaderView* header = view->header();
+        for (int c = 0; c < header->count(); ++c) {
+          if (header->isSectionHidden(c)) continue;
+          ++columns;
+          if (header->sectionSize(c) < header->sectionSizeHint(c)) {
+            ++cut;
+            cutHeaders += header->model()->headerData(c, Qt::Horizontal).toString() + u' ';
+          }
+        }
+      }
+      QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QVERIFY(!dialogs.saveFileAs(&parent, QStringLiteral("导出成果表"), {QStringLiteral("CSV (*.csv)")},
+                                dir.filePath("x.csv")));
+    if (columns == 0) QSKIP("the platform's own file dialog is used here");
+    QCOMPARE(cut, 0);
+    QVERIFY2(cutHeaders.isEmpty(), qPrintable(cutHeaders));
   }
 };
 
