@@ -250,7 +250,10 @@ class FieldBookTest : public QObject {
   // their headers at least: no header is cut.
   void fileDialogColumnsShowTheirHeaders() {
     QTemporaryDir dir;
-    QVERIFY(writeBytes(dir.filePath("a.pc"), nineLineFile()));
+    for (const char* name : {"a.csv", "成果表.csv", "b.pc"}) QVERIFY(writeBytes(dir.filePath(name), nineLineFile()));
+    // The program's font, as levelnet-gui sets it for its dialogs.
+    const QFont font = QApplication::font();
+    QApplication::setFont(songFont(9));
     QtFileDialogs dialogs;
     QWidget parent;
     int columns = 0, cut = 0;
@@ -258,6 +261,8 @@ class FieldBookTest : public QObject {
     QTimer::singleShot(500, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (dialog == nullptr) return;
+      if (!qEnvironmentVariableIsEmpty("LEVELNET_UI_SHOTS"))
+        dialog->grab().save(qEnvironmentVariable("LEVELNET_UI_SHOTS") + "/file_dialog.png");
       for (QTreeView* view : dialog->findChildren<QTreeView*>()) {
         QHeaderView* header = view->header();
         for (int c = 0; c < header->count(); ++c) {
@@ -273,6 +278,7 @@ class FieldBookTest : public QObject {
     });
     QVERIFY(!dialogs.saveFileAs(&parent, QStringLiteral("导出成果表"), {QStringLiteral("CSV (*.csv)")},
                                 dir.filePath("x.csv")));
+    QApplication::setFont(font);
     if (columns == 0) QSKIP("the platform's own file dialog is used here");
     QCOMPARE(cut, 0);
     QVERIFY2(cutHeaders.isEmpty(), qPrintable(cutHeaders));
