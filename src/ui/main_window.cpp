@@ -24,6 +24,7 @@
 #include "ui/cell_grid.h"
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
+#include "ui/computations.h"
 #include "ui/error_text.h"
 #include "ui/field_book_import.h"
 #include "ui/help_dialogs.h"
@@ -128,12 +129,14 @@ void MainWindow::createParts() {
                       in.observationCellEditor()};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
-  deliverables_ = new Deliverables(
-      session_, *dialogs_, *boxes_, this,
-      {[this](const QString& label, const QString& task, const std::function<void(const CancelFlag&)>& work) {
-         return runBusy(label, task, work);
-       },
-       [this] { return readyForCommand(); }, [this](bool busy) { setBusy(busy); }});
+  const WindowHooks hooks{
+      [this](const QString& label, const QString& task, const std::function<void(const CancelFlag&)>& work) {
+        return runBusy(label, task, work);
+      },
+      [this] { return readyForCommand(); }, [this](bool busy) { setBusy(busy); }};
+  deliverables_ = new Deliverables(session_, *dialogs_, *boxes_, this, hooks);
+  computations_ =
+      new Computations(session_, *resultPane_, *boxes_, this, hooks, [this] { return deliverables_->documentName(); });
   // A .pc file dropped on the window opens as Open would open it.
   setAcceptDrops(true);
   // The window opens in the size it was designed with, menu bar added.
@@ -459,58 +462,9 @@ bool MainWindow::readyForCommand() {
   return true;
 }
 
-void MainWindow::onAdjust() {
-  if (!readyForCommand()) return;
-  reportView_->setPlainText(QString());
-  if (!session::hasKnownPointCount(session_.network())) return;
-  // The work reads a copy of the network: the window stays as it is.
-  const NetworkText network = session_.network();
-  const std::uint64_t revision = session_.revision();
-  session::AdjustmentRun run;
-  std::unique_ptr<ReportPreviewSink> report;
-  if (!runBusy(QStringLiteral("正在平差……"), QStringLiteral("平差"), [&](const CancelFlag& cancel) {
-        report = std::make_unique<ReportPreviewSink>(&cancel);
-        run = session::adjust(network, *report);
-        stopIfCancelled(cancel);
-      }))
-    return;  // cancelled: nothing shown, nothing changed; a failure was told
-  // A point typed twice is not refused (observations refer to its first
-  // row), but the user hears of it before reading the report.
-  if (!run.duplicateNames.empty()) warn(duplicateNamesText(run.duplicateNames));
-  const bool adjusted = run.results != nullptr;
-  session_.adoptAdjustment(std::move(run), revision);  // the empty elevations now read 0
-  if (!adjusted) return;
-  resultPane_->showReport(report->viewText());
-  resultsPanel_->setTable(session_.resultsTable());
-}
+void MainWindow::onAdjust() { computations_->adjust(); }
 
-void MainWindow::onCheck() {
-  if (!readyForCommand()) return;
-  if (!session::hasKnownPointCount(session_.network())) {
-    warn(QStringLiteral("还没有网：请先输入或打开一个水准网。"));
-    return;
-  }
-  CheckOptions options;
-  try {
-    options = checkPane_->options();
-  } catch (const std::exception&) {
-    warn(failureText(std::current_exception(), QStringLiteral("检核")));
-    return;
-  }
-  const NetworkText network = session_.network();
-  const std::uint64_t revision = session_.revision();
-  const std::vector<session::FieldBook> books = session_.fieldBooks();
-  const std::string name = deliverables_->documentName().toStdString();
-  std::optional<session::CheckRun> run;
-  if (!runBusy(QStringLiteral("正在检核……"), QStringLiteral("检核"),
-               [&](const CancelFlag&) { run = session::checkNetwork(network, options, name, kReportLimits, &books); }))
-    return;
-  checkPane_->showReport(run->report);
-  session_.adoptCheck(std::move(*run), revision);
-  // The 成果表 of the same data gets the check's r and w (τ).
-  if (session_.adjustmentCurrent()) resultsPanel_->setTable(session_.resultsTable());
-  resultTabs_->setCurrentWidget(checkPane_);
-}
+void MainWindow::onCheck() { computations_->check(); }
 
 void MainWindow::onUndo() {
   input_->commitEditors();

@@ -25,6 +25,7 @@ class QTabWidget;
 namespace levelnet::ui {
 
 class CheckPane;
+class Computations;
 class InputPane;
 class RecentFiles;
 class ResultTabs;
@@ -152,6 +153,7 @@ class MainWindow : public QMainWindow {
   ResultsPanel* resultsPanel_ = nullptr;
   CheckPane* checkPane_ = nullptr;
   Deliverables* deliverables_ = nullptr;
+  Computations* computations_ = nullptr;
   Actions actions_;
   QMenu* recentMenu_ = nullptr;
   RecentFiles* recentFiles_ = nullptr;
