@@ -1,5 +1,6 @@
 #include "fieldbook/field_file.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "fieldbook/field_records.h"
@@ -15,7 +16,7 @@ std::string quotedName(const std::string& name) { return "“" + name + "”"; }
 
 std::string tooLarge(const std::string& name) {
   return "文件" + quotedName(name) + "超过 " + std::to_string(kMaxFieldFileBytes >> 20) +
-         " MB，不像是观测手簿或电子水准仪的数据文件";
+         " MiB，不像是观测手簿或电子水准仪的数据文件";
 }
 
 // The line (1-based) holding byte `offset` of `bytes`.
@@ -47,6 +48,23 @@ std::string quotedText(std::string_view text) {
     out += text[i];
   }
   return "“" + out + "”";
+}
+
+double roundRecorded(double value, int decimals) {
+  // Beyond ±10⁹ no reduced value is meaningful and the grid would overflow.
+  if (!std::isfinite(value) || std::fabs(value) > 1e9 || decimals < 0 || decimals > 6)
+    return roundHalfUp(value, std::clamp(decimals, 0, 6));
+  const long long grid = std::llround(value * 1e6);
+  long long unit = 1;
+  for (int i = decimals; i < 6; ++i) unit *= 10;
+  // floor((grid + unit/2) / unit): half up, towards +∞ on a tie.
+  long long shifted = grid + unit / 2;
+  long long q = shifted / unit;
+  if (shifted % unit != 0 && shifted < 0) --q;
+  long long scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const double r = static_cast<double>(q) / static_cast<double>(scale);
+  return r == 0.0 ? 0.0 : r;
 }
 
 std::string_view trimmed(std::string_view text) {

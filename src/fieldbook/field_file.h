@@ -45,6 +45,14 @@ std::string quotedText(std::string_view text);
 // ±1e9 (no reading, distance or count comes near it); nothing otherwise.
 std::optional<double> fieldNumber(std::string_view text);
 
+// A value reduced from readings, rounded half up at `decimals` places as a
+// surveyor rounds the decimal figure: the value is first taken back to the
+// decimal grid of the readings (10⁻⁶ of its unit, finer than any level
+// reads), so a sum that is exactly a tie rounds the same whatever binary
+// representation error its readings brought (counts of 0.01 mm in a GSI
+// file, metres with five decimals in a DiNi file).
+double roundRecorded(double value, int decimals);
+
 // Text without the blanks (spaces, tabs) at both ends.
 std::string_view trimmed(std::string_view text);
 

@@ -85,7 +85,25 @@ void validate(const ImportOptions& o) {
 
 }  // namespace
 
-std::vector<FieldLine> readFieldLines(const FieldText& text) {
+namespace {
+
+// A point name must be one the network file can hold: a double quote ends a
+// quoted field there. Refused at the record that gives the name, so the
+// surveyor mends the field file, not the network it would have become.
+void refuseUnsavableNames(const FieldText& text, const std::vector<FieldLine>& lines) {
+  for (const FieldLine& line : lines)
+    for (std::size_t s = 0; s < line.stations.size(); ++s) {
+      const FieldStation& st = line.stations[s];
+      for (const std::string* name : {&st.backPoint, &st.forePoint}) {
+        if (name == &st.backPoint && s > 0) continue;  // the previous station's fore point
+        if (name->find('"') != std::string::npos)
+          throw InputError(placeOf(text.name, st.sourceLine) + "点名" + quotedText(*name) +
+                           "含有双引号：平差文件的点名不能有双引号，请在手簿中改正");
+      }
+    }
+}
+
+std::vector<FieldLine> readLinesOfFormat(const FieldText& text) {
   switch (detectFieldFormat(text)) {
     case FieldFormat::leicaGsi:
       return readLeicaGsi(text);
@@ -95,6 +113,14 @@ std::vector<FieldLine> readFieldLines(const FieldText& text) {
       break;
   }
   return readHandbookCsv(text);
+}
+
+}  // namespace
+
+std::vector<FieldLine> readFieldLines(const FieldText& text) {
+  std::vector<FieldLine> lines = readLinesOfFormat(text);
+  refuseUnsavableNames(text, lines);
+  return lines;
 }
 
 FieldImport importFieldFiles(const std::vector<std::string>& paths, const ImportOptions& options) {
@@ -163,7 +189,7 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
   for (const std::string& p : unknown) project.points.push_back({p, ""});
   std::vector<double> routeKm;
   for (const CombinedSection& c : combined) {
-    const double heightM = roundHalfUp(c.heightMm, 1) / 1000.0;
+    const double heightM = roundRecorded(c.heightMm, 1) / 1000.0;
     double km = options.weightByStations ? c.stations * kmPerStation : c.lengthKm;
     km = std::max(roundHalfUp(km, 4), 0.0001);
     routeKm.push_back(km);
@@ -233,7 +259,7 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     const Section& s = reduced.sections[i];
     line("  " + right(std::to_string(i + 1), 4) + "  " + left(lineLabel(lines, s.line), 16) + left(s.from, 10) +
          left(s.to, 10) + right(std::to_string(s.stations), 6) + right(fixed(s.lengthM / 1000.0, 4), 10) +
-         right(fixed(roundHalfUp(s.heightMm, 1) / 1000.0, 4), 11) + "  " +
+         right(fixed(roundRecorded(s.heightMm, 1) / 1000.0, 4), 11) + "  " +
          methodName(lines[s.line].stations[s.firstStation].method));
   }
   line("");
@@ -248,10 +274,10 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     const Section& a = reduced.sections[c.runs[0]];
     const Section& b = reduced.sections[c.runs[1]];
     if (!c.passed) ++failedSections;
-    line("  " + left(c.from, 10) + left(c.to, 10) + right(fixed(roundHalfUp(a.heightMm, 1) / 1000.0, 4), 11) +
-         right(fixed(roundHalfUp(b.heightMm, 1) / 1000.0, 4), 11) + right(fixed(*c.discrepancyMm, 1), 9) +
-         right("±" + fixed(c.limitMm, 1), 10) + "  " + (c.passed ? "合格" : "超限") +
-         (c.limitByStations ? "（按测站数）" : ""));
+    line("  " + left(c.from, 10) + left(c.to, 10) + right(fixed(roundRecorded(a.heightMm, 1) / 1000.0, 4), 11) +
+         right(fixed(roundRecorded(b.heightMm, 1) / 1000.0, 4), 11) +
+         right(fixed(roundRecorded(*c.discrepancyMm, 1), 1), 9) + right("±" + fixed(c.limitMm, 1), 10) + "  " +
+         (c.passed ? "合格" : "超限") + (c.limitByStations ? "（按测站数）" : ""));
   }
   bool randomPassed = true;
   if (pairs == 0) {

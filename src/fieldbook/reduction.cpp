@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "fieldbook/field_file.h"
 #include "network/errors.h"
 #include "network/number_text.h"
 
@@ -35,7 +36,7 @@ StationReduction reduceStation(const FieldStation& s, double cumulativeBefore) {
 
 int readingDecimals(StationMethod method) { return method == StationMethod::redBlack ? 1 : 2; }
 
-bool beyond(double value, double limit, int decimals) { return roundHalfUp(std::fabs(value), decimals) > limit; }
+bool beyond(double value, double limit, int decimals) { return roundRecorded(std::fabs(value), decimals) > limit; }
 
 std::vector<Violation> checkStation(const FieldStation& s, const StationReduction& r, const GradeTolerances& t,
                                     std::size_t line) {
@@ -46,7 +47,7 @@ std::vector<Violation> checkStation(const FieldStation& s, const StationReductio
   };
   for (const auto& [what, d] : {std::pair{"后视距", s.back.distance}, std::pair{"前视距", s.fore.distance}}) {
     if (beyond(d, t.maxSight, 1)) add(std::string(what) + "（视线长度）", d, t.maxSight, 1, "m");
-    if (t.minSight > 0 && roundHalfUp(d, 1) < t.minSight)
+    if (t.minSight > 0 && roundRecorded(d, 1) < t.minSight)
       add(std::string(what) + "（视线长度）", d, t.minSight, 1, "m", true);
   }
   if (t.maxSightDifference > 0 && beyond(r.sightDifference, t.maxSightDifference, 1))

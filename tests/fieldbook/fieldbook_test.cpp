@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fieldbook/field_file.h"
@@ -183,6 +186,71 @@ TEST(FieldbookImport, GsiAndDiniGiveTheSameObservations) {
   EXPECT_EQ(reduceField(bf, {}, "四等").sections[0].heightMm, 1011.0);
 }
 
+// The same readings give the same height difference in GSI (counts of
+// 0.01 mm) and DiNi (metres with five decimals), also where the sum of a
+// section is a tie of the 0.1 mm rounding: generated BF lines whose half
+// millimetres sit exactly on .x5.
+TEST(FieldbookImport, GsiAndDiniAgreeOnTies) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed](std::uint32_t range) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % range;
+  };
+  auto gsiWord = [](const std::string& head, long long value) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%s%c%016lld", head.c_str(), value < 0 ? '-' : '+', value < 0 ? -value : value);
+    return std::string(buf);
+  };
+  auto metres = [](long long counts) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%7lld.%05lld m", counts / 100000, counts % 100000);
+    return std::string(buf);
+  };
+  int ties = 0;
+  for (int round = 0; round < 600; ++round) {
+    SCOPED_TRACE("line " + std::to_string(round));
+    const int stations = 1 + static_cast<int>(next(4));
+    std::string gsi, dini = "For M5|Adr     1|TO  Start-Line         BF       1|                      |\n";
+    long long sum = 0;  // in 0.01 mm
+    int word = 1, address = 2;
+    for (int s = 0; s < stations; ++s) {
+      const std::string back = s == 0 ? "BM1" : std::to_string(1000 + s);
+      const std::string fore = s + 1 == stations ? "P2" : std::to_string(1001 + s);
+      // Readings of 0.01 mm resolution, 0.3 to 2.9 m.
+      const long long b = 30000 + next(260000), f = 30000 + next(260000);
+      sum += b - f;
+      char name[40];
+      for (const auto& [point, reading, code] : {std::tuple{back, b, "331"}, std::tuple{fore, f, "332"}}) {
+        std::snprintf(name, sizeof name, "%16s", point.c_str());
+        std::string padded(name);
+        for (char& c : padded)
+          if (c == ' ') c = '0';
+        gsi += "*11" + std::string(4 - std::to_string(word).size(), '0') + std::to_string(word) + "+" + padded + " " +
+               gsiWord("32...8", 2000000) + " " + gsiWord(std::string(code) + ".08", reading) + "\n";
+        ++word;
+        char row[160];
+        std::snprintf(row, sizeof row, "For M5|Adr %5d|KD1 %9s      12:00:00  1 1|%s %s   |HD          20.000 m   |\n",
+                      address++, point.c_str(), std::string(code) == "331" ? "Rb" : "Rf", metres(reading).c_str());
+        dini += row;
+      }
+    }
+    dini += "For M5|Adr " + std::to_string(address) + "|TO  End-Line                    1|                      |\n";
+    if (sum % 10 == 5 || sum % 10 == -5) ++ties;
+    ImportOptions options;
+    options.known = {{"BM1", "50"}};
+    const FieldImport a = importFieldTexts({decodeFieldBytes(gsi, "a.gsi")}, options);
+    const FieldImport b = importFieldTexts({decodeFieldBytes(dini, "b.dat")}, options);
+    ASSERT_EQ(a.project.observations.size(), 1u);
+    EXPECT_EQ(a.project.observations, b.project.observations) << gsi << dini;
+    // Half up, as written by hand: 0.01 mm counts to 0.1 mm.
+    const long long tenths = sum >= 0 ? (sum + 5) / 10 : -((-sum + 4) / 10);
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "%.4f", static_cast<double>(tenths) / 10000.0);
+    EXPECT_EQ(a.project.observations[0][2], expected);
+  }
+  EXPECT_GT(ties, 30);  // the generator does reach the ties
+}
+
 // Bad files: refused with the file, the line and the reason.
 TEST(FieldbookImport, BadFilesRefusedWithFileLineAndReason) {
   struct Case {
@@ -218,6 +286,14 @@ TEST(FieldbookImport, BadFilesRefusedWithFileLineAndReason) {
       {"CSV wrong staff constant", std::string(kHeader) + "A,B,2000,1500,2000,1500,1500,1500,1500,6287\n", "第 2 行",
        "尺常数"},
       {"control character", std::string(kHeader) + "A,B\x01,2000\n", "第 2 行", "控制字符"},
+      // A network file cannot hold a double quote in a name: refused here,
+      // at the record, not later when the network is saved.
+      {"CSV quote in a name", std::string(kHeader) + "A,B\"1,2000,1500,2000,1500,1500,6187,1500,6287\n", "第 2 行",
+       "双引号"},
+      {"GSI quote in a name",
+       "*110001+000000000000BM\"1 32...8+0000000002050000 331.08+0000000000152345\n" +
+           std::string("*110002+0000000000001001 32...8+0000000002040000 332.08+0000000000101230\n"),
+       "第 1 行", "双引号"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
