@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -35,6 +37,16 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
   // On a terminal the report comes in the terminal's own encoding.
   if (!a.encodingGiven && a.output.empty() && standardOutputIsGbkTerminal()) a.encoding = "gbk";
   try {
+    // An output that is one of the inputs is refused before anything is
+    // read or written: `import book.csv -o book.csv` would replace the book.
+    std::vector<std::string> inputs = a.files;
+    std::vector<std::string> outputs = {a.output, a.pdf};
+    if (a.command == Command::normalize && inputs.size() == 2) {
+      outputs.push_back(inputs[1]);
+      inputs.pop_back();
+    }
+    inputs.insert(inputs.end(), a.records.begin(), a.records.end());
+    for (const std::string& output : outputs) refuseOutputOverInput(output, inputs);
     switch (a.command) {
       case Command::adjust:
         return runAdjust(a, streams);

@@ -74,6 +74,9 @@ class Session {
   // every later check, until the network is replaced again.
   void setFieldBooks(std::vector<FieldBook> books, std::string importReport);
   const std::vector<FieldBook>& fieldBooks() const { return fieldBooks_; }
+  // The files the work was read from (the network's file, the field books):
+  // no output may replace one of them.
+  std::vector<std::string> inputFiles() const;
   const std::string& importReport() const { return importReport_; }
 
   // Why results cannot be handed out now, in a sentence for the user; empty

@@ -72,7 +72,9 @@ bool Deliverables::saveReport() {
   const std::string path = localPath(ensureSuffix(chosen->path, QStringLiteral(".txt")));
   const bool gbk = chosen->filterIndex == 0;
   const auto results = session_.adjustment()->results;
+  const std::vector<std::string> inputs = session_.inputFiles();
   return hooks_.runBusy(QStringLiteral("正在保存报告……"), QStringLiteral("保存报告"), [&](const CancelFlag& cancel) {
+    refuseOutputOverInput(path, inputs);
     std::string bytes = session::reportText(*results);
     stopIfCancelled(cancel);
     if (gbk) {
@@ -136,8 +138,11 @@ bool Deliverables::exportResults() {
   if (!format) return false;
   const std::string path = localPath(ensureSuffix(chosen->path, QString::fromStdString(session::suffixOf(*format))));
   const auto table = session_.resultsTable();
-  return hooks_.runBusy(QStringLiteral("正在导出成果表……"), QStringLiteral("导出成果表"),
-                        [&](const CancelFlag&) { saveFileSafely(path, session::resultsFileBytes(*table, *format)); });
+  const std::vector<std::string> inputs = session_.inputFiles();
+  return hooks_.runBusy(QStringLiteral("正在导出成果表……"), QStringLiteral("导出成果表"), [&](const CancelFlag&) {
+    refuseOutputOverInput(path, inputs);
+    saveFileSafely(path, session::resultsFileBytes(*table, *format));
+  });
 }
 
 bool Deliverables::exportPdf() {
@@ -149,7 +154,9 @@ bool Deliverables::exportPdf() {
   const std::string name = documentName().toStdString();
   const std::string date = session::documentDateFromEnvironment();
   const session::Session& session = session_;
+  const std::vector<std::string> inputs = session_.inputFiles();
   return hooks_.runBusy(QStringLiteral("正在生成 PDF……"), QStringLiteral("导出 PDF"), [&](const CancelFlag& cancel) {
+    refuseOutputOverInput(path, inputs);
     const session::ReportDocument document = session.reportDocument(name, date);
     stopIfCancelled(cancel);
     saveFileSafely(path, print::reportDocumentPdf(document));

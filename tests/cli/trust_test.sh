@@ -85,4 +85,38 @@ for line in 'A,1e308' 'A,1e13'; do
   check "$line: the cell is named" contains "$work/err" "点表第 1 行“高程(m)”列"
 done
 
+# An output that is one of the inputs, by any name (the same path, another
+# path, a symbolic or a hard link), is refused before anything is read or
+# written, and the input keeps its bytes.
+mkdir -p "$work/same"
+cp "$city" "$work/same/net.pc"
+cp "$examples/fieldbook_four_order.csv" "$work/same/book.csv"
+ln -s net.pc "$work/same/link.pc"
+ln "$work/same/book.csv" "$work/same/hard.csv"
+net="$work/same/net.pc"
+book="$work/same/book.csv"
+while IFS='|' read -r name victim args; do
+  before="$(cksum <"$victim")"
+  # shellcheck disable=SC2086
+  "$program" $args >"$work/out" 2>"$work/err"
+  s=$?
+  check "$name: refused" status_is "$s" 1
+  check "$name: says why" contains "$work/err" "不能用输出覆盖输入"
+  check "$name: input unchanged" test "$before" = "$(cksum <"$victim")"
+done <<CASES
+import -o the book|$book|import $book --known BM1=50,BM2=51 -o $work/same/./book.csv
+import -o a hard link of the book|$book|import $book --known BM1=50,BM2=51 -o $work/same/hard.csv
+normalize onto itself|$net|normalize $net $work/same/../same/net.pc
+normalize onto a symbolic link|$net|normalize $net $work/same/link.pc
+adjust -o the network|$net|adjust $net -o $net
+results -o the network|$net|results $net -o $work/same/link.pc
+check -o a field book|$book|check $net --records $book -o $book
+CASES
+if [ -x "$(dirname "$program")/levelnet-pdf" ]; then
+  before="$(cksum <"$net")"
+  "$program" report "$net" --pdf "$work/same/link.pc" >/dev/null 2>"$work/err"
+  check "report --pdf the network: refused" status_is "$?" 1
+  check "report --pdf the network: input unchanged" test "$before" = "$(cksum <"$net")"
+fi
+
 finish

@@ -4,6 +4,7 @@
 // that runs off the UI thread.
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -450,6 +451,30 @@ class DeliverablesTest : public QObject {
     QCOMPARE(f.boxes.warnings(), before + 1);
     QVERIFY2(f.boxes.lastText().contains(QStringLiteral("not-a-book.csv")), qPrintable(f.boxes.lastText()));
     QCOMPARE(w.input().knownCountEdit()->text(), known);
+    QVERIFY(w.resultsCurrent());
+  }
+
+  // No output replaces the file the network was opened from, by the same
+  // name or through a link: the window says so and the file keeps its bytes.
+  void outputsNeverReplaceTheOpenNetwork() {
+    const QString net = path(QStringLiteral("own.pc"));
+    QVERIFY(QFile::copy(kCityNetwork, net));
+    QVERIFY(QFile::link(net, path(QStringLiteral("link.pc"))));
+    const QByteArray before = fileBytes(net);
+    WindowFixture f;
+    openAndAdjust(f, net);
+    MainWindow& w = *f.window;
+    for (auto command : {&MainWindow::onSaveReport, &MainWindow::onExportResults, &MainWindow::onExportPdf})
+      for (const QString& name : {net, path(QStringLiteral("link.pc"))}) {
+        const int warnings = f.boxes.warnings();
+        f.dialogs.answers.push_back(name);
+        f.boxes.choiceAnswers.push_back(0);  // should a suffix be asked about
+        QVERIFY(!(w.*command)());
+        QCOMPARE(f.boxes.warnings(), warnings + 1);
+        QVERIFY2(f.boxes.lastText().contains(QStringLiteral("不能用输出覆盖输入")), qPrintable(f.boxes.lastText()));
+        QCOMPARE(fileBytes(net), before);
+        f.boxes.choiceAnswers.clear();
+      }
     QVERIFY(w.resultsCurrent());
   }
 
