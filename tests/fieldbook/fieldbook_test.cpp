@@ -107,6 +107,57 @@ TEST(FieldbookChecks, EachToleranceBrokenOnce) {
   EXPECT_EQ(reduceField(csvLines("A,B,2300,1500,2300,1500,1500,6187,1500,6287\n"), {}, "三等").violations.size(), 2u);
 }
 
+// Every grade's station limits for the handbook (optical level, double-faced
+// staffs), written here from the standards (GB/T 12897-2006 二等, GB/T
+// 12898-2009 三等/四等, GB 50026-2020 工程二等 to 工程五等): a station exactly
+// at each limit passes, one 0.1 beyond it fails on that check alone.
+TEST(FieldbookChecks, EveryGradeAtAndBeyondItsLimits) {
+  struct Limits {
+    const char* grade;
+    double sight, sightDifference, readingDifference, heightDifference;  // m, m, mm, mm; 0: no limit
+  };
+  const Limits grades[] = {
+      {"二等", 50, 1.0, 0.4, 0.6},     {"三等", 75, 2.0, 2.0, 3.0},     {"四等", 100, 3.0, 3.0, 5.0},
+      {"工程二等", 50, 1.0, 0.5, 0.7}, {"工程三等", 75, 3.0, 2.0, 3.0}, {"工程四等", 100, 5.0, 3.0, 5.0},
+      {"工程五等", 100, 0, 0, 0},
+  };
+  // One station A → B: sight lengths from the stadia wires (0.1 m per mm),
+  // black readings 1500, red readings 1500 + K + e (K 4687 back, 4787 fore),
+  // so the reading differences are −e and the difference of the two height
+  // differences is e_back − e_fore.
+  auto station = [](double back, double fore, double backError, double foreError) {
+    char row[200];
+    std::snprintf(row, sizeof row, "A,B,%.1f,1500,%.1f,1500,1500,%.1f,1500,%.1f\n", 1500 + back * 10, 1500 + fore * 10,
+                  6187 + backError, 6287 + foreError);
+    return csvLines(row);
+  };
+  auto violations = [](const std::vector<FieldLine>& lines, const char* grade) {
+    std::vector<std::string> what;
+    for (const Violation& v : reduceField(lines, {}, grade).violations) what.push_back(v.what);
+    return what;
+  };
+  using Names = std::vector<std::string>;
+  for (const Limits& g : grades) {
+    SCOPED_TRACE(g.grade);
+    EXPECT_EQ(violations(station(g.sight, g.sight, 0, 0), g.grade), Names{});
+    EXPECT_EQ(violations(station(g.sight + 0.1, g.sight + 0.1, 0, 0), g.grade),
+              (Names{"后视距（视线长度）", "前视距（视线长度）"}));
+    if (g.sightDifference > 0) {
+      EXPECT_EQ(violations(station(20 + g.sightDifference, 20, 0, 0), g.grade), Names{});
+      EXPECT_EQ(violations(station(20 + g.sightDifference + 0.1, 20, 0, 0), g.grade), Names{"前后视距差"});
+    } else {
+      EXPECT_EQ(violations(station(40, 20, 0, 0), g.grade), Names{});
+    }
+    if (g.readingDifference > 0) {
+      const double r = g.readingDifference, h = g.heightDifference;
+      EXPECT_EQ(violations(station(20, 20, r, 0), g.grade), Names{});
+      EXPECT_EQ(violations(station(20, 20, 0, r + 0.1), g.grade), (Names{"前尺黑红面读数差"}));
+      EXPECT_EQ(violations(station(20, 20, r, -(h - r)), g.grade), Names{});
+      EXPECT_EQ(violations(station(20, 20, r, -(h - r) - 0.1), g.grade), Names{"黑红面高差之差"});
+    }
+  }
+}
+
 // The forward and backward runs of BM1 - P1: Δ = 744.0 − 746.0 = −2.0 mm
 // against ±20√0.2784 = ±10.6 mm; the mean 0.7450 m over 0.2784 km; M_Δ =
 // √(2.0² / 0.2784 / 4) = 1.90 mm.
