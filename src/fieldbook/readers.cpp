@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "network/errors.h"
@@ -335,6 +336,35 @@ const char* columnTitle(Column c) {
 // The staff constants of the double-staff method.
 constexpr double kConstants[] = {4687.0, 4787.0};
 
+// The constants of the staffs a line's stations do not give (0 until
+// here). The pair is leapfrogged: the fore staff of a station is the back
+// staff of the next, so the back staff's constant alternates from station to
+// station. Which of the two starts the line is taken once for the whole line,
+// as the one its red faces fit best (and that agrees with the constants
+// given), and every station is then held to it: a red face misread by the
+// difference of the constants shows as a failed check instead of passing
+// as the other staff.
+void inferStaffConstants(FieldLine& line) {
+  double cost[2] = {0.0, 0.0};
+  for (std::size_t i = 0; i < line.stations.size(); ++i) {
+    const FieldStation& st = line.stations[i];
+    for (int phase = 0; phase < 2; ++phase) {
+      const double back = kConstants[(i + phase) % 2], fore = kConstants[(i + phase + 1) % 2];
+      for (const auto& [sight, expected] : {std::pair{&st.back, back}, std::pair{&st.fore, fore}}) {
+        if (!sight->second) continue;
+        cost[phase] += sight->constant != 0.0 ? (sight->constant == expected ? 0.0 : 1000.0)
+                                              : std::fabs(*sight->second - sight->first - expected);
+      }
+    }
+  }
+  const int phase = cost[1] < cost[0] ? 1 : 0;
+  for (std::size_t i = 0; i < line.stations.size(); ++i) {
+    FieldStation& st = line.stations[i];
+    if (st.back.constant == 0.0) st.back.constant = kConstants[(i + phase) % 2];
+    if (st.fore.constant == 0.0) st.fore.constant = kConstants[(i + phase + 1) % 2];
+  }
+}
+
 }  // namespace
 
 std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
@@ -452,12 +482,12 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
                            "不是双面尺的尺常数 4687 或 4787");
         sight->constant = k;
       } else {
-        // The constant of the staff is the one the red face shows: red
-        // minus black lies within a few mm of it.
+        // Not given: the constants are taken for the whole line once it is
+        // read (inferStaffConstants). Red minus black far from both
+        // constants is a misread figure, not a staff.
         const double shown = *sight->second - sight->first;
-        sight->constant =
-            std::fabs(shown - kConstants[0]) < std::fabs(shown - kConstants[1]) ? kConstants[0] : kConstants[1];
-        if (std::fabs(shown - sight->constant) > 50.0)
+        sight->constant = 0.0;
+        if (std::fabs(shown - kConstants[0]) > 50.0 && std::fabs(shown - kConstants[1]) > 50.0)
           throw InputError(placeOf(text.name, row) + title + "红面减黑面为 " + numberText(shown) +
                            " mm，与尺常数 4687、4787 都差 50 mm 以上：请检查读数，或在“" + columnTitle(column) +
                            "”列给出尺常数");
@@ -468,6 +498,7 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
     stations.push_back(std::move(st));
     lastRow = row;
   }
+  for (FieldLine& line : lines) inferStaffConstants(line);
   if (!haveHeader) throw InputError("文件“" + text.name + "”是空的：没有表头，也没有测站");
   if (lines.empty()) throw InputError("文件“" + text.name + "”只有表头，没有测站");
   if (!lines.back().stations.back().sectionEnd)

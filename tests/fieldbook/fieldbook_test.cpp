@@ -158,6 +158,33 @@ TEST(FieldbookChecks, EveryGradeAtAndBeyondItsLimits) {
   }
 }
 
+// Without K columns the pair's constants are taken once for the line (they
+// alternate from station to station): a red face misread by 100 mm, which
+// looks like the other staff's, fails its station instead of passing; the
+// line may start with either staff.
+TEST(FieldbookChecks, StaffConstantsHeldForTheWholeLine) {
+  const std::string good[] = {",,2000,1500,2000,1500,1500,6187,1500,6287\n",
+                              ",,2000,1500,2000,1500,1500,6287,1500,6187\n"};
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE("first back staff " + std::to_string(start == 0 ? 4687 : 4787));
+    std::string rows;
+    for (int i = 0; i < 4; ++i) {
+      std::string row = good[(i + start) % 2];
+      if (i == 0) row = "A" + row;
+      if (i == 3) row.insert(1, "B");
+      // Station 3: the back staff's red face read 100 mm off.
+      if (i == 2) row.replace(row.find(start == 0 ? "6187" : "6287"), 4, start == 0 ? "6287" : "6187");
+      rows += row;
+    }
+    const FieldReduction reduced = reduceField(csvLines(rows), {}, "四等");
+    ASSERT_EQ(reduced.violations.size(), 2u);
+    for (const Violation& v : reduced.violations) EXPECT_EQ(v.station, 3);
+    EXPECT_EQ(reduced.violations[0].what, "后尺黑红面读数差");
+    EXPECT_DOUBLE_EQ(std::fabs(reduced.violations[0].value), 100.0);
+    EXPECT_EQ(reduced.violations[1].what, "黑红面高差之差");
+  }
+}
+
 // The forward and backward runs of BM1 - P1: Δ = 744.0 − 746.0 = −2.0 mm
 // against ±20√0.2784 = ±10.6 mm; the mean 0.7450 m over 0.2784 km; M_Δ =
 // √(2.0² / 0.2784 / 4) = 1.90 mm.
