@@ -1,5 +1,7 @@
 // levelnet import: field books into a network, written to -o through the
 // safe save, and the station-check report on standard output.
+#include <algorithm>
+
 #include "cli/commands.h"
 #include "network/errors.h"
 #include "session/field_books.h"
@@ -13,8 +15,7 @@ namespace levelnet::cli {
 // observations are what was observed) and exits 3.
 int runImport(const Arguments& a, const Streams& s) {
   if (a.output.empty()) throw UsageError("import 需要用 -o 指定要写出的平差文件（.pc）");
-  for (const std::string& path : a.files)
-    if (path == "-") throw UsageError("import 不能从标准输入读入（需要文件名，报告中要用到）");
+  if (std::count(a.files.begin(), a.files.end(), "-") > 1) throw UsageError("import 只能从标准输入读一个观测手簿");
   session::ImportSettings settings;
   try {
     settings.grade = session::fieldGradeFor(a.grade);
@@ -26,7 +27,7 @@ int runImport(const Arguments& a, const Streams& s) {
   settings.sectionEnds = a.sectionEnds;
   if (!a.unitLength.empty()) settings.unitLength = a.unitLength;
   settings.weightByStations = a.weight == "stations";
-  session::FieldBookReading reading = session::readFieldBooks(a.files);
+  session::FieldBookReading reading = session::readFieldBooks(a.files, &s.in);
   for (const session::FieldBookRefusal& r : reading.refusals)
     s.err << "levelnet: " << r.name << ": " << r.message << "\n";
   if (!reading.refusals.empty()) return kRefused;

@@ -88,12 +88,18 @@ FieldText decodeFieldBytes(std::string_view bytes, const std::string& name) {
   if (out.encoding == FileEncoding::gbk) {
     DecodedText decoded = gbkToUtf8(bytes);
     if (decoded.badOffset) {
-      if (!firstInvalidUtf8(bytes)) {
+      const std::optional<std::size_t> utf8Bad = firstInvalidUtf8(bytes);
+      if (!utf8Bad) {
         out.encoding = FileEncoding::utf8;
       } else {
-        throw InputError(placeOf(name, lineOfOffset(bytes, *decoded.badOffset)) +
-                         "有既不是 GBK 也不是 UTF-8 编码的字节（第 " + std::to_string(*decoded.badOffset + 1) +
-                         " 个字节）");
+        // Neither reading holds: the file is in the encoding that reads
+        // further (a UTF-8 book with a GBK line pasted in breaks UTF-8
+        // there, and GBK perhaps on its first line), and the place is where
+        // that one breaks.
+        const std::size_t bad = std::max(*decoded.badOffset, *utf8Bad);
+        throw InputError(placeOf(name, lineOfOffset(bytes, bad)) + "有既不是 GBK 也不是 UTF-8 编码的字节（第 " +
+                         std::to_string(bad + 1) + " 个字节，前面的内容按" +
+                         (bad == *utf8Bad && *utf8Bad > *decoded.badOffset ? "UTF-8" : "GBK") + "编码读得通）");
       }
     } else {
       text = std::move(decoded.text);

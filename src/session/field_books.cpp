@@ -7,15 +7,29 @@
 #include "fieldbook/import.h"
 #include "network/errors.h"
 #include "network/number_text.h"
+#include "network/safe_file.h"
 #include "session/grades.h"
 
 namespace levelnet::session {
 
-FieldBookReading readFieldBooks(const std::vector<std::string>& paths) {
+FieldBookReading readFieldBooks(const std::vector<std::string>& paths, std::istream* standardInput) {
   FieldBookReading out;
+  bool inputRead = false;
   for (const std::string& path : paths) {
     try {
-      FieldBook book{path, fieldbook::readFieldFile(path)};
+      FieldBook book;
+      if (path == "-") {
+        const std::string name = "标准输入";
+        if (!standardInput) throw InputError("这里不能从标准输入读观测手簿");
+        if (inputRead) throw InputError("标准输入只能作为一个观测手簿读一次");
+        inputRead = true;
+        const std::string tooLarge = "标准输入超过 " + std::to_string(fieldbook::kMaxFieldFileBytes >> 20) +
+                                     " MiB，不像是观测手簿或电子水准仪的数据文件";
+        book = {name, fieldbook::decodeFieldBytes(
+                          readBoundedStream(*standardInput, name, fieldbook::kMaxFieldFileBytes, tooLarge), name)};
+      } else {
+        book = {path, fieldbook::readFieldFile(path)};
+      }
       fieldbook::readFieldLines(book.text);  // refuses a file in no known format now, naming it
       out.books.push_back(std::move(book));
     } catch (const Error& e) {

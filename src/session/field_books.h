@@ -3,6 +3,7 @@
 // network against the books it came from.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,9 @@ struct FieldBookReading {
 
 // Reads every file; a file that cannot be used is named in `refusals` and
 // the others are still read, so the user hears of all of them at once.
-FieldBookReading readFieldBooks(const std::vector<std::string>& paths);
+// A path "-" is read from `standardInput` (once; it is named “标准输入”),
+// refused when there is none.
+FieldBookReading readFieldBooks(const std::vector<std::string>& paths, std::istream* standardInput = nullptr);
 
 struct ImportSettings {
   std::string grade;    // a field grade, or a data check's grade (fieldGradeFor); "" is 四等

@@ -15,6 +15,13 @@ check "example: nothing on standard error" test ! -s "$work/err"
 check "example: the report" contains "$work/out" "结论：全部测站与测段合格"
 printf '2,1,2,1\r\nBM1,50.000\r\nBM2,51.668\r\nP1,\r\nBM1,P1,0.7450,0.2784\r\nP1,BM2,0.9200,0.134\r\n' >"$work/expected.pc"
 check "example: the .pc" cmp -s "$work/net.pc" "$work/expected.pc"
+"$program" import - -o "$work/stdin.pc" --known BM1=50.000 --known BM2=51.668 <"$example" >"$work/out" 2>"$work/err"
+check "standard input: status 0" status_is "$?" 0
+check "standard input: the same .pc" cmp -s "$work/stdin.pc" "$work/expected.pc"
+check "standard input: named in the report" contains "$work/out" "标准输入"
+"$program" import - - -o "$work/twice.pc" --known BM1=50.000 <"$example" >/dev/null 2>"$work/err"
+check "standard input twice: status 2" status_is "$?" 2
+check "standard input twice: nothing written" test ! -e "$work/twice.pc"
 "$program" adjust "$work/net.pc" >"$work/report" 2>&1
 check "example: the .pc adjusts" status_is "$?" 0
 check "example: P1 adjusted" grep -q "P1 *50.7470" "$work/report"

@@ -364,6 +364,10 @@ TEST(FieldbookImport, BadFilesRefusedWithFileLineAndReason) {
       {"CSV wrong staff constant", std::string(kHeader) + "A,B,2000,1500,2000,1500,1500,1500,1500,6287\n", "第 2 行",
        "尺常数"},
       {"control character", std::string(kHeader) + "A,B\x01,2000\n", "第 2 行", "控制字符"},
+      // A UTF-8 book (its header breaks GBK at once) with a GBK name on its
+      // third line: the place is where UTF-8 breaks.
+      {"mixed encodings", std::string(kHeader) + "A,B,2000,1500,2000,1500,1500,6187,1500,6287\n\xB5\xE3,\xB5\xE3\n",
+       "第 3 行", "按UTF-8编码读得通"},
       // A network file cannot hold a double quote in a name: refused here,
       // at the record, not later when the network is saved.
       {"CSV quote in a name", std::string(kHeader) + "A,B\"1,2000,1500,2000,1500,1500,6187,1500,6287\n", "第 2 行",
