@@ -380,7 +380,14 @@ double toleranceCoefficient(const std::string& grade, const std::string& terrain
   if (grade == "三等") return mountains ? 15.0 : 12.0;
   if (grade == "四等") return mountains ? 25.0 : 20.0;
   if (grade == "等外") return 40.0;
-  throw InputError("等级“" + grade + "”不是“二等”、“三等”、“四等”或“等外”");
+  // GB 50026-2020 表 4.2.1, 附合或环线闭合差 (平地): the route lengths of a
+  // network are all the check has, so the stations rule of 山地 (±4√n,
+  // ±6√n) is the field records' (check --records, import), not the loops'.
+  if (grade == "工程二等") return 4.0;
+  if (grade == "工程三等") return 12.0;
+  if (grade == "工程四等") return 20.0;
+  if (grade == "工程五等") return 30.0;
+  throw InputError("等级“" + grade + "”不是“二等”、“三等”、“四等”、“等外”或“工程二等”至“工程五等”");
 }
 
 bool withinTolerance(double misclosureMm, double lengthKm, double coefficient) {
@@ -391,6 +398,11 @@ double gradeErrorLimitKm(const std::string& grade) {
   if (grade == "二等") return 2.0;
   if (grade == "三等") return 6.0;
   if (grade == "四等") return 10.0;
+  // GB 50026-2020 表 4.2.1, 每千米高差全中误差.
+  if (grade == "工程二等") return 2.0;
+  if (grade == "工程三等") return 6.0;
+  if (grade == "工程四等") return 10.0;
+  if (grade == "工程五等") return 15.0;
   return 0.0;
 }
 

@@ -18,7 +18,7 @@ struct AdjustmentResults;
 struct ResultsTable;
 
 struct CheckOptions {
-  std::string grade;    // "", "二等", "三等", "四等" or "等外"
+  std::string grade;    // "", "二等", "三等", "四等", "等外" or "工程二等" … "工程五等"
   std::string terrain;  // "", "平原" or "山区" (for 三等 and 四等; plains when empty)
   bool sigmaGiven = false;
   double sigmaKm = 0.0;  // a-priori standard error per km, mm: an expected value
@@ -33,7 +33,7 @@ double toleranceCoefficient(const std::string& grade, const std::string& terrain
 bool withinTolerance(double misclosureMm, double lengthKm, double coefficient);
 
 // The largest standard error per km (mm) a grade allows, the limit of M_W:
-// 二等 2.0, 三等 6.0, 四等 10.0; 0 where the grade has none (等外, no grade).
+// 二等 2.0, 三等 6.0, 四等 10.0, 工程二等 … 工程五等 2, 6, 10, 15; 0 where the grade has none.
 double gradeErrorLimitKm(const std::string& grade);
 
 // What the check found, before any text is written.

@@ -233,6 +233,26 @@ TEST(FieldRecords, TheBooksOfANetworkMatchEveryObservation) {
   EXPECT_NE(run.report.find("观测手簿检核（"), std::string::npos);
 }
 
+// Every grade the import takes is a grade of the check: its loops judged by
+// the grade's ±k√L, its records by the grade's own field table.
+TEST(FieldRecords, CheckTakesEveryGradeOfTheImport) {
+  const FieldBookReading reading = readFieldBooks({LEVELNET_EXAMPLES_DIR "/fieldbook_four_order.csv"});
+  ImportSettings settings;
+  settings.known = parseKnownPoints("BM1=50.000，BM2=51.668");
+  const FieldImportRun imported = importFieldBooks(reading.books, settings);
+  const std::pair<const char*, const char*> coefficients[] = {{"二等", "4"},     {"三等", "12"},     {"四等", "20"},
+                                                              {"工程二等", "4"}, {"工程三等", "12"}, {"工程四等", "20"},
+                                                              {"工程五等", "30"}};
+  for (const auto& [grade, k] : coefficients) {
+    SCOPED_TRACE(grade);
+    const CheckRun run =
+        checkNetwork(imported.network, checkOptions(grade, "", ""), "net.pc", kReportLimits, &reading.books);
+    EXPECT_EQ(run.report.find(std::string("等级：") + grade), run.report.find("等级："));
+    EXPECT_NE(run.report.find(std::string("闭合差限差 ±") + k + "√L"), std::string::npos) << run.report;
+    EXPECT_NE(run.report.find(std::string("，") + grade + "）"), std::string::npos);  // the records' heading
+  }
+}
+
 TEST(FieldRecords, EveryBookThatCannotBeReadIsNamed) {
   const FieldBookReading reading =
       readFieldBooks({LEVELNET_CASES_DIR "/no_such_book.csv", LEVELNET_EXAMPLES_DIR "/fieldbook_four_order.csv",
