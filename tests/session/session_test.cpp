@@ -233,6 +233,25 @@ TEST(FieldRecords, TheBooksOfANetworkMatchEveryObservation) {
   EXPECT_NE(run.report.find("观测手簿检核（"), std::string::npos);
 }
 
+// A digital level's line cut by a section end and by a known point met on
+// the way: the records are cut the same way again and every observation of
+// the network is found.
+TEST(FieldRecords, SectionsCutInsideALineAreFoundAgain) {
+  const FieldBookReading reading = readFieldBooks({LEVELNET_CASES_DIR "/fieldbook/line_bffb.gsi"});
+  ASSERT_TRUE(reading.refusals.empty());
+  for (const char* known : {"BM1=50", "BM1=50 1001=50.5"}) {
+    SCOPED_TRACE(known);
+    ImportSettings settings;
+    settings.known = parseKnownPoints(known);
+    if (settings.known.size() == 1) settings.sectionEnds = {"1001"};
+    const FieldImportRun imported = importFieldBooks(reading.books, settings);
+    ASSERT_EQ(imported.network.observations.rows() - 1, 2);
+    const RecordsCheck again = checkFieldRecords(imported.network, reading.books, "二等", "");
+    EXPECT_EQ(again.sections, 2);
+    EXPECT_EQ(again.matched, 2) << again.text;
+  }
+}
+
 // Every grade the import takes is a grade of the check: its loops judged by
 // the grade's ±k√L, its records by the grade's own field table.
 TEST(FieldRecords, CheckTakesEveryGradeOfTheImport) {
