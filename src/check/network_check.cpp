@@ -245,7 +245,6 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
   const bool hasGrade = f.toleranceCoefficient > 0.0;
   const bool tau = a.test == BlunderTest::popeTau;
   const bool aPriori = a.test == BlunderTest::baardaW;
-  const std::string statistic = tau ? "|τ|" : "|w|";
   out.add("");
   out.add("三、粗差探测与内部可靠性（v 为未经凑整的改正数；后验单位权中误差 s = " + fixed(a.s, 3) + " mm）");
   if (a.test == BlunderTest::none) {
@@ -257,8 +256,10 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
               "即可检核（w 检验只需 1 个多余观测）");
   } else {
     const std::string levels[] = {
-        "  参加检验的观测值 " + count(a.tested) + " 个（r ≥ " + fixed(kUncheckedRedundancy, 2) + "），" + statistic +
-            " 恒相同的（同一闭合环或两个结点之间的一串测段）算一个检验，共 n' = " + count(a.testGroups) + " 个检验",
+        "  参加检验的观测值 " + count(a.tested) + " 个（r ≥ " + fixed(kUncheckedRedundancy, 2) +
+            "，或与其他观测值不可区分），改正数完全相关（|ρ| = 1，同一闭合环或两个结点之间的一串测段）的算一个检验，"
+            "共 n' = " +
+            count(a.testGroups) + " 个检验",
         "  全网的总显著水平 α = 5%，每个检验的显著水平 α0 = 1 − (1 − α)^(1/n') = " + significant(a.alpha0, 3) +
             "（Šidák）"};
     if (aPriori) {
@@ -300,10 +301,9 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
   table.writeTo(out);
   if (a.test != BlunderTest::none)
     out.add(
-        "  qvv = 1/p − aQaᵀ，r = p·qvv；" + statistic +
-        " 相同（相对差小于百万分之一）的观测值一并列为可疑粗差：同一闭合环或两个结点之间的一串测段，粗差在其中之一，"
-        "无法区分。");
-  out.add("  r < " + fixed(kUncheckedRedundancy, 2) + " 的观测值不参加检验，含粗差也无法发现" +
+        "  qvv = 1/p − aQaᵀ，r = p·qvv；改正数完全相关（由 Q_vv 算得 |ρ| = 1）的观测值是一个检验，一并列为可疑粗差："
+        "同一闭合环或两个结点之间的一串测段，粗差在其中之一，无法区分。");
+  out.add("  不与其他观测值完全相关且 r < " + fixed(kUncheckedRedundancy, 2) + " 的观测值不参加检验，含粗差也无法发现" +
           (hasGrade ? "；MDB 大于本测段闭合差限差者为检核薄弱：大于限差的粗差在那里也可能发现不了。" : "。"));
 }
 

@@ -404,6 +404,48 @@ TEST(Blunders, AChainBetweenTwoJunctionsIsFlaggedTogether) {
   EXPECT_TRUE(contains(outcome.report, "共 n' = 3 个检验")) << outcome.report;
 }
 
+// Loops A-B-X-Y-C-A and B-X-Y-C-D-B: the chain B-X-Y-C between the
+// junctions B and C; `first` is the difference B->X over 0.03 km.
+NetworkText chainWithShortSection(const std::string& first) {
+  return enteredNetwork({"1", "5", "7", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"X", ""}, {"Y", ""}, {"D", ""}},
+                        {{"A", "B", "1.000", "1.2"},
+                         {"B", "X", first, "0.03"},
+                         {"X", "Y", "0.300", "1"},
+                         {"Y", "C", "0.300", "1.5"},
+                         {"C", "A", "-2.000", "2"},
+                         {"B", "D", "-0.300", "1"},
+                         {"D", "C", "1.300", "1.1"}});
+}
+
+// Tied groups come from Q_vv, not from equal |w|: the same groups and n'
+// whether the data close exactly (every w 0) or hold a blunder.
+TEST(Blunders, TiedGroupsDependOnTheGeometryOnly) {
+  for (const char* first : {"0.400", "0.430"}) {
+    const ResidualAnalysis r = analyseResiduals(computeAdjustment(gathered(chainWithShortSection(first))), 1.0);
+    EXPECT_EQ(r.testGroups, 3) << first;  // (A-B, C-A), (B-X, X-Y, Y-C), (B-D, D-C)
+    EXPECT_EQ(r.tested, 7) << first;
+    EXPECT_EQ(r.rows[2].group, r.rows[3].group);
+    EXPECT_EQ(r.rows[2].group, r.rows[4].group);
+    EXPECT_NE(r.rows[1].group, r.rows[2].group);
+    EXPECT_EQ(r.rows[1].group, r.rows[5].group);
+  }
+  // An exactly closing network passes the blunder search.
+  EXPECT_TRUE(analyseResiduals(computeAdjustment(gathered(chainWithShortSection("0.400"))), 1.0).suspected.empty());
+}
+
+// The 0.03 km section has r below 0.01, yet it is in its chain's group: a
+// 30 mm blunder there names the whole chain, the guilty section with it.
+TEST(Blunders, AShortSectionBelongsToItsChain) {
+  const LevelingNetwork net = gathered(chainWithShortSection("0.430"));
+  const ResidualAnalysis r = analyseResiduals(computeAdjustment(net), 1.0);
+  EXPECT_LT(r.rows[2].redundancy, kUncheckedRedundancy);
+  EXPECT_FALSE(r.rows[2].unchecked);
+  EXPECT_GT(r.rows[2].mdb, 0.0);
+  EXPECT_EQ(r.suspected, (std::vector<int>{2, 3, 4}));
+  const CheckOutcome outcome = checkNetwork(net, withSigma(1.0), "chain.pc");
+  EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 2、3、4 个观测值")) << outcome.report;
+}
+
 TEST(Reliability, MinimalDetectableBiasAndWeakChecks) {
   // A clean loop (W = +4 mm): one test at 5 %, lambda0 = (1.960 + 0.842)^2 =
   // 7.849. MDB = sigma0 sqrt(lambda0 / (p r)): observations 1 and 2 have
