@@ -291,7 +291,7 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
                              : f.weaklyChecked[k] != 0 ? "检核薄弱"
                                                        : "";
     std::vector<std::string> row = {count(k), signedFixed(r.v, 2), fixed(r.redundancy, 3),
-                                    r.standardised && a.test != BlunderTest::none ? signedFixed(r.w, 2) : "—",
+                                    r.standardised && a.test != BlunderTest::none ? signedFixed(r.w, 3) : "—",
                                     tested ? fixed(r.mdb, 1) : "—"};
     if (hasGrade) row.push_back("±" + fixed(f.toleranceCoefficient * std::sqrt(net.routeLength[k]), 1));
     row.push_back(note);
@@ -335,7 +335,11 @@ std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
     verdict += "；可疑粗差（不可区分）：" + observationNumbers(a.suspected) + "观测值，粗差在其中之一";
   else
     verdict += "；未发现可疑粗差";
-  if (f.weaklyCheckedCount > 0) verdict += "；" + count(f.weaklyCheckedCount) + " 个观测值检核薄弱";
+  // As many as the table's rows say 检核薄弱: a suspected row says so instead.
+  int weak = 0;
+  for (int k = 1; k <= net.observationCount; ++k)
+    weak += f.weaklyChecked[k] != 0 && !a.rows[k].suspected && !a.rows[k].unchecked ? 1 : 0;
+  if (weak > 0) verdict += "；" + count(weak) + " 个观测值检核薄弱";
   int unchecked = 0;
   for (int k = 1; k <= net.observationCount; ++k) unchecked += a.rows[k].unchecked ? 1 : 0;
   if (unchecked > 0) verdict += "；" + count(unchecked) + " 个观测值无法检核";
@@ -384,7 +388,8 @@ double toleranceCoefficient(const std::string& grade, const std::string& terrain
 }
 
 bool withinTolerance(double misclosureMm, double lengthKm, double coefficient) {
-  return roundHalfUp(std::fabs(misclosureMm), 1) <= coefficient * std::sqrt(lengthKm);
+  // Both as the report shows them, to 0.1 mm: +5.7 beside ±5.7 is within.
+  return roundHalfUp(std::fabs(misclosureMm), 1) <= roundHalfUp(coefficient * std::sqrt(lengthKm), 1);
 }
 
 double gradeErrorLimitKm(const std::string& grade) {

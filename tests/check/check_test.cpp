@@ -158,6 +158,15 @@ TEST(Tolerances, EveryGradeAtItsBoundary) {
   EXPECT_EQ(gradeErrorLimitKm("等外"), 0.0);
 }
 
+// The report shows both to 0.1 mm: +5.7 beside ±5.7 (4 sqrt(2) = 5.657) is
+// within, +5.8 is not.
+TEST(Tolerances, ComparedAsShown) {
+  EXPECT_TRUE(withinTolerance(5.7, 2.0, 4.0));
+  EXPECT_TRUE(withinTolerance(-5.74, 2.0, 4.0));
+  EXPECT_FALSE(withinTolerance(5.75, 2.0, 4.0));
+  EXPECT_FALSE(withinTolerance(-5.8, 2.0, 4.0));
+}
+
 TEST(CriticalValues, ChiSquareAgainstPublishedTables) {
   struct Row {
     int dof;
