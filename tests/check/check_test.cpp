@@ -390,6 +390,14 @@ TEST(Blunders, ASingleLoopIsOneTiedGroup) {
   EXPECT_TRUE(contains(outcome.report, "  可疑粗差（不可区分）  C→A\r\n")) << outcome.report;
 }
 
+// W = +40 mm: all three suspected, and each MDB (11.2 mm) above its 二等
+// tolerance; the rows say 可疑粗差, so the conclusion counts no 检核薄弱.
+TEST(CheckReport, TheConclusionCountsTheRowsItShows) {
+  const CheckOutcome outcome = checkNetwork(gathered(singleLoop("-1.460")), withSigma(2.0, "二等"), "loop.pc");
+  EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 1、2、3 个观测值")) << outcome.report;
+  EXPECT_FALSE(contains(outcome.report, "个观测值检核薄弱")) << outcome.report;
+}
+
 TEST(Blunders, AChainBetweenTwoJunctionsIsFlaggedTogether) {
   // Loops A-B-X-C-A and B-X-C-D-B. X and D join two observations each, and
   // so does the single benchmark A: the pairs (1, 4), (2, 3) and (5, 6) each
