@@ -268,6 +268,10 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
       out.add("  临界值 k = z(1 − α0/2) = " + fixed(a.critical, 3) + "：|w| 最大且大于 k 者为可疑粗差");
     } else {
       out.add("  Pope 的 τ 检验（未给出先验单位权中误差）：τ = v / (s √qvv)，自由度 f = n − t = " + count(a.dof));
+      if (a.dof <= kUnreliableTauDof)
+        out.add("  无法可靠检核：多余观测只有 " + count(a.dof) + " 个（≤ " + count(kUnreliableTauDof) +
+                "），s 由这几个改正数估计，τ 检验误报率高，其结果仅供参考，不单独判定检核不通过；"
+                "给出先验每公里高差中误差即可用 w 检验");
       for (const std::string& line : levels) out.add(line);
       out.add("  临界值 τc = √f·t / √(f − 1 + t²) = " + fixed(a.critical, 3) + "，t = t(" + count(a.dof - 1) +
               ", 1 − α0/2) = " + fixed(a.student, 3) + "：|τ| 最大且大于 τc 者为可疑粗差");
@@ -440,8 +444,10 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
       }
     }
 
+  const bool blunderDecides = !(f.residuals.test == BlunderTest::popeTau && f.residuals.dof <= kUnreliableTauDof);
   f.passed = f.failedMisclosures.empty() && f.totalErrorPassed && (!f.globalTestDone || f.global.passed) &&
-             f.residuals.test != BlunderTest::none && f.residuals.suspected.empty() && net.duplicateNames.empty();
+             f.residuals.test != BlunderTest::none && (f.residuals.suspected.empty() || !blunderDecides) &&
+             net.duplicateNames.empty();
   return f;
 }
 

@@ -223,7 +223,11 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
       flagged = g;
     }
   }
-  if (largest > a.critical)
+  // Corrections that are all floating-point noise (the data close exactly)
+  // are no evidence of a blunder, however their ratios come out.
+  bool onlyNoise = true;
+  for (int k = 1; k <= n; ++k) onlyNoise = onlyNoise && std::fabs(a.rows[k].v) <= kNoiseCorrection;
+  if (largest > a.critical && !onlyNoise)
     for (int k = 1; k <= n; ++k) {
       Residual& r = a.rows[k];
       if (r.group == flagged) {

@@ -21,6 +21,13 @@ inline constexpr double kDetectionPower = 0.80;   // of the minimal detectable b
 // (|rho| = 1 from Q_vv: a loop, a chain between two junctions) are one tied
 // group and one test, each member in it whatever its own r.
 inline constexpr double kUncheckedRedundancy = 0.01;
+// Corrections (mm) this small are rounding of the computation, not of the
+// data: a network whose every correction is within it closes exactly.
+inline constexpr double kNoiseCorrection = 1e-6;
+// Pope's tau test on this few redundant observations has a high false-alarm
+// rate on the geometry of small networks: without an a-priori sigma it is
+// reported as unreliable and does not fail the check alone.
+inline constexpr int kUnreliableTauDof = 3;
 
 // Quantile of the chi-square distribution on `dof` (>= 1) degrees of freedom
 // at probability `p` (0 < p < 1).

@@ -392,6 +392,21 @@ TEST(Blunders, ASingleLoopIsOneTiedGroup) {
 
 // W = +40 mm: all three suspected, and each MDB (11.2 mm) above its 二等
 // tolerance; the rows say 可疑粗差, so the conclusion counts no 检核薄弱.
+// Three loops closing exactly (f = 3): nothing is flagged from noise, and
+// the tau test on f <= 3 is said to be unreliable.
+TEST(Blunders, ANetworkClosingExactlyPasses) {
+  const NetworkText text = enteredNetwork({"1", "3", "6", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"D", ""}},
+                                          {{"A", "B", "1.000", "1"},
+                                           {"B", "C", "1.000", "1.3"},
+                                           {"C", "A", "-2.000", "1"},
+                                           {"A", "D", "0.500", "1"},
+                                           {"D", "C", "1.500", "1.7"},
+                                           {"B", "D", "-0.500", "1"}});
+  const CheckOutcome outcome = checkNetwork(gathered(text), {}, "exact.pc");
+  EXPECT_TRUE(outcome.passed) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "无法可靠检核：多余观测只有 3 个")) << outcome.report;
+}
+
 TEST(CheckReport, TheConclusionCountsTheRowsItShows) {
   const CheckOutcome outcome = checkNetwork(gathered(singleLoop("-1.460")), withSigma(2.0, "二等"), "loop.pc");
   EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 1、2、3 个观测值")) << outcome.report;
