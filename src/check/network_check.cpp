@@ -339,6 +339,7 @@ std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
     verdict += "；可疑粗差（不可区分）：" + observationNumbers(a.suspected) + "观测值，粗差在其中之一";
   else
     verdict += "；未发现可疑粗差";
+  if (a.test == BlunderTest::popeTau && a.dof <= kUnreliableTauDof) verdict += "（τ 检验无法可靠检核，仅供参考）";
   // As many as the table's rows say 检核薄弱: a suspected row says so instead.
   int weak = 0;
   for (int k = 1; k <= net.observationCount; ++k)

@@ -405,6 +405,7 @@ TEST(Blunders, ANetworkClosingExactlyPasses) {
   const CheckOutcome outcome = checkNetwork(gathered(text), {}, "exact.pc");
   EXPECT_TRUE(outcome.passed) << outcome.report;
   EXPECT_TRUE(contains(outcome.report, "无法可靠检核：多余观测只有 3 个")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "未发现可疑粗差（τ 检验无法可靠检核，仅供参考）")) << outcome.report;
 }
 
 TEST(CheckReport, TheConclusionCountsTheRowsItShows) {
