@@ -245,7 +245,6 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
   const bool hasGrade = f.toleranceCoefficient > 0.0;
   const bool tau = a.test == BlunderTest::popeTau;
   const bool aPriori = a.test == BlunderTest::baardaW;
-  const std::string statistic = tau ? "|τ|" : "|w|";
   out.add("");
   out.add("三、粗差探测与内部可靠性（v 为未经凑整的改正数；后验单位权中误差 s = " + fixed(a.s, 3) + " mm）");
   if (a.test == BlunderTest::none) {
@@ -257,8 +256,10 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
               "即可检核（w 检验只需 1 个多余观测）");
   } else {
     const std::string levels[] = {
-        "  参加检验的观测值 " + count(a.tested) + " 个（r ≥ " + fixed(kUncheckedRedundancy, 2) + "），" + statistic +
-            " 恒相同的（同一闭合环或两个结点之间的一串测段）算一个检验，共 n' = " + count(a.testGroups) + " 个检验",
+        "  参加检验的观测值 " + count(a.tested) + " 个（r ≥ " + fixed(kUncheckedRedundancy, 2) +
+            "，或与其他观测值不可区分），改正数完全相关（|ρ| = 1，同一闭合环或两个结点之间的一串测段）的算一个检验，"
+            "共 n' = " +
+            count(a.testGroups) + " 个检验",
         "  全网的总显著水平 α = 5%，每个检验的显著水平 α0 = 1 − (1 − α)^(1/n') = " + significant(a.alpha0, 3) +
             "（Šidák）"};
     if (aPriori) {
@@ -267,6 +268,10 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
       out.add("  临界值 k = z(1 − α0/2) = " + fixed(a.critical, 3) + "：|w| 最大且大于 k 者为可疑粗差");
     } else {
       out.add("  Pope 的 τ 检验（未给出先验单位权中误差）：τ = v / (s √qvv)，自由度 f = n − t = " + count(a.dof));
+      if (a.dof <= kUnreliableTauDof)
+        out.add("  无法可靠检核：多余观测只有 " + count(a.dof) + " 个（≤ " + count(kUnreliableTauDof) +
+                "），s 由这几个改正数估计，τ 检验误报率高，其结果仅供参考，不单独判定检核不通过；"
+                "给出先验每公里高差中误差即可用 w 检验");
       for (const std::string& line : levels) out.add(line);
       out.add("  临界值 τc = √f·t / √(f − 1 + t²) = " + fixed(a.critical, 3) + "，t = t(" + count(a.dof - 1) +
               ", 1 − α0/2) = " + fixed(a.student, 3) + "：|τ| 最大且大于 τc 者为可疑粗差");
@@ -290,7 +295,7 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
                              : f.weaklyChecked[k] != 0 ? "检核薄弱"
                                                        : "";
     std::vector<std::string> row = {count(k), signedFixed(r.v, 2), fixed(r.redundancy, 3),
-                                    r.standardised && a.test != BlunderTest::none ? signedFixed(r.w, 2) : "—",
+                                    r.standardised && a.test != BlunderTest::none ? signedFixed(r.w, 3) : "—",
                                     tested ? fixed(r.mdb, 1) : "—"};
     if (hasGrade) row.push_back("±" + fixed(f.toleranceCoefficient * std::sqrt(net.routeLength[k]), 1));
     row.push_back(note);
@@ -300,10 +305,9 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
   table.writeTo(out);
   if (a.test != BlunderTest::none)
     out.add(
-        "  qvv = 1/p − aQaᵀ，r = p·qvv；" + statistic +
-        " 相同（相对差小于百万分之一）的观测值一并列为可疑粗差：同一闭合环或两个结点之间的一串测段，粗差在其中之一，"
-        "无法区分。");
-  out.add("  r < " + fixed(kUncheckedRedundancy, 2) + " 的观测值不参加检验，含粗差也无法发现" +
+        "  qvv = 1/p − aQaᵀ，r = p·qvv；改正数完全相关（由 Q_vv 算得 |ρ| = 1）的观测值是一个检验，一并列为可疑粗差："
+        "同一闭合环或两个结点之间的一串测段，粗差在其中之一，无法区分。");
+  out.add("  不与其他观测值完全相关且 r < " + fixed(kUncheckedRedundancy, 2) + " 的观测值不参加检验，含粗差也无法发现" +
           (hasGrade ? "；MDB 大于本测段闭合差限差者为检核薄弱：大于限差的粗差在那里也可能发现不了。" : "。"));
 }
 
@@ -335,7 +339,12 @@ std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
     verdict += "；可疑粗差（不可区分）：" + observationNumbers(a.suspected) + "观测值，粗差在其中之一";
   else
     verdict += "；未发现可疑粗差";
-  if (f.weaklyCheckedCount > 0) verdict += "；" + count(f.weaklyCheckedCount) + " 个观测值检核薄弱";
+  if (a.test == BlunderTest::popeTau && a.dof <= kUnreliableTauDof) verdict += "（τ 检验无法可靠检核，仅供参考）";
+  // As many as the table's rows say 检核薄弱: a suspected row says so instead.
+  int weak = 0;
+  for (int k = 1; k <= net.observationCount; ++k)
+    weak += f.weaklyChecked[k] != 0 && !a.rows[k].suspected && !a.rows[k].unchecked ? 1 : 0;
+  if (weak > 0) verdict += "；" + count(weak) + " 个观测值检核薄弱";
   int unchecked = 0;
   for (int k = 1; k <= net.observationCount; ++k) unchecked += a.rows[k].unchecked ? 1 : 0;
   if (unchecked > 0) verdict += "；" + count(unchecked) + " 个观测值无法检核";
@@ -391,7 +400,8 @@ double toleranceCoefficient(const std::string& grade, const std::string& terrain
 }
 
 bool withinTolerance(double misclosureMm, double lengthKm, double coefficient) {
-  return roundHalfUp(std::fabs(misclosureMm), 1) <= coefficient * std::sqrt(lengthKm);
+  // Both as the report shows them, to 0.1 mm: +5.7 beside ±5.7 is within.
+  return roundHalfUp(std::fabs(misclosureMm), 1) <= roundHalfUp(coefficient * std::sqrt(lengthKm), 1);
 }
 
 double gradeErrorLimitKm(const std::string& grade) {
@@ -447,8 +457,10 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
       }
     }
 
+  const bool blunderDecides = !(f.residuals.test == BlunderTest::popeTau && f.residuals.dof <= kUnreliableTauDof);
   f.passed = f.failedMisclosures.empty() && f.totalErrorPassed && (!f.globalTestDone || f.global.passed) &&
-             f.residuals.test != BlunderTest::none && f.residuals.suspected.empty() && net.duplicateNames.empty();
+             f.residuals.test != BlunderTest::none && (f.residuals.suspected.empty() || !blunderDecides) &&
+             net.duplicateNames.empty();
   return f;
 }
 

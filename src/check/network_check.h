@@ -29,7 +29,8 @@ struct CheckOptions {
 double toleranceCoefficient(const std::string& grade, const std::string& terrain);
 
 // Whether a misclosure (mm) lies within +-coefficient sqrt(L) mm. The
-// misclosure is compared as the report shows it, to 0.1 mm.
+// misclosure and the tolerance are compared as the report shows them, to
+// 0.1 mm.
 bool withinTolerance(double misclosureMm, double lengthKm, double coefficient);
 
 // The largest standard error per km (mm) a grade allows, the limit of M_W:

@@ -5,8 +5,11 @@
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
 #include <cmath>
+#include <limits>
+#include <memory>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/sparse_normal.h"
 
 namespace levelnet {
 
@@ -32,17 +35,71 @@ double upperNormalQuantile(double alpha) {
   return boost::math::quantile(boost::math::complement(boost::math::normal(), alpha));
 }
 
-// The number of distinct tests among the tested observations: those whose
-// |w| agree to kTieTolerance are one test, however many they are.
-int tiedGroupCount(const std::vector<Residual>& rows) {
-  std::vector<double> magnitudes;
-  for (std::size_t k = 1; k < rows.size(); ++k)
-    if (!rows[k].unchecked) magnitudes.push_back(std::fabs(rows[k].w));
-  std::sort(magnitudes.begin(), magnitudes.end());
+// Observations whose corrections are perfectly correlated, |rho(v_i, v_j)| = 1,
+// cannot be told apart by any data: the sections of a chain between two
+// junctions, the parallel observations of a loop of two. Their columns of the
+// condition equations agree up to sign, so p_i^2 qvv_ii = p_j^2 qvv_jj, which
+// picks the candidates cheaply; rho from Q_vv decides, within a tolerance set
+// by the rounding error of Q (eps times the condition number of N, amplified
+// where qvv is a small difference). Returns the group of every observation
+// (0 where tied to none); depends on the geometry and weights only.
+std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows) {
+  const int n = static_cast<int>(rows.size()) - 1;
+  std::vector<int> group(rows.size(), 0);
+  std::vector<int> order;
+  for (int k = 1; k <= n; ++k)
+    if (rows[k].standardised) order.push_back(k);
+  auto key = [&](int k) { return rows[k].p * rows[k].p * rows[k].qvv; };
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+  std::unique_ptr<SparseNormalSolver> solver;
+  double condition = 0.0;
+  const int t = run.net.parameterCount;
   int groups = 0;
-  for (std::size_t i = 0; i < magnitudes.size(); ++i)
-    if (i == 0 || magnitudes[i - 1] < magnitudes[i] * (1 - kTieTolerance)) ++groups;
-  return groups;
+  for (std::size_t begin = 0; begin < order.size();) {
+    std::size_t end = begin + 1;
+    while (end < order.size() && key(order[end]) - key(order[end - 1]) <= 1e-3 * key(order[end])) ++end;
+    if (end - begin >= 2) {
+      if (!solver) {
+        solver = std::make_unique<SparseNormalSolver>(run);
+        std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
+        ones[0] = 0.0;
+        const std::vector<double> inverseRows = solver->solve(ones), norms = solver->multiplyAbsolute(ones);
+        double inverseNorm = 0.0, norm = 0.0;
+        for (int i = 1; i <= t; ++i) {
+          inverseNorm = std::max(inverseNorm, inverseRows[i]);
+          norm = std::max(norm, norms[i]);
+        }
+        condition = norm * inverseNorm;
+      }
+      for (std::size_t x = begin; x < end; ++x) {
+        const int j = order[x];
+        if (group[j] != 0) continue;
+        const ErrorEquation& aj = run.errorEquations[j];
+        std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
+        if (aj.toParameter != 0) column[aj.toParameter] += 1.0;
+        if (aj.fromParameter != 0) column[aj.fromParameter] -= 1.0;
+        const std::vector<double> qa = solver->solve(column);
+        for (std::size_t y = x + 1; y < end; ++y) {
+          const int i = order[y];
+          if (group[i] != 0) continue;
+          const ErrorEquation& ai = run.errorEquations[i];
+          double aqa = 0.0;
+          if (ai.toParameter != 0) aqa += qa[ai.toParameter];
+          if (ai.fromParameter != 0) aqa -= qa[ai.fromParameter];
+          const double rho = -aqa / std::sqrt(rows[i].qvv * rows[j].qvv);
+          const double eps = std::numeric_limits<double>::epsilon();
+          const double tolerance = std::clamp(
+              1e3 * eps * std::max(condition, 1.0) / std::min(rows[i].redundancy, rows[j].redundancy), 1e-10, 1e-4);
+          if (std::fabs(rho) >= 1.0 - tolerance) {
+            if (group[j] == 0) group[j] = ++groups;
+            group[i] = group[j];
+          }
+        }
+      }
+    }
+    begin = end;
+  }
+  return group;
 }
 
 }  // namespace
@@ -115,11 +172,21 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
     if (i != 0 && j != 0) aqa -= run.crossCofactors[k];
     r.qvv = 1.0 / r.p - aqa;
     r.redundancy = r.p * r.qvv;
-    r.unchecked = r.redundancy < kUncheckedRedundancy;
     // A cofactor that rounding leaves at (or just below) zero has no
     // standardised residual. With s = 0 every correction is 0, and so is tau.
     r.standardised = r.redundancy > 1e-9;
     if (r.standardised) r.w = a.scale > 0.0 ? r.v / (a.scale * std::sqrt(r.qvv)) : 0.0;
+  }
+  // A tied group is one test whatever the redundancy of each member: a
+  // blunder in its shortest section shows in the whole group's residuals.
+  // Only an observation tied to no other needs r >= kUncheckedRedundancy.
+  const std::vector<int> tiedGroup = perfectlyCorrelatedGroups(run, a.rows);
+  int groupCount = 0;
+  for (int k = 1; k <= n; ++k) groupCount = std::max(groupCount, tiedGroup[k]);
+  for (int k = 1; k <= n; ++k) {
+    Residual& r = a.rows[k];
+    r.unchecked = tiedGroup[k] == 0 && r.redundancy < kUncheckedRedundancy;
+    r.group = tiedGroup[k] != 0 ? tiedGroup[k] : (r.unchecked ? 0 : ++groupCount);
     if (!r.unchecked) ++a.tested;
   }
 
@@ -127,7 +194,7 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   // tell anything. With sigma0 one redundant observation is enough.
   if (a.tested == 0 || (!aPriori && a.dof < 2)) return a;
   a.test = aPriori ? BlunderTest::baardaW : BlunderTest::popeTau;
-  a.testGroups = tiedGroupCount(a.rows);
+  a.testGroups = groupCount;
   a.alpha0 = sidakLevel(kFamilyLevel, a.testGroups);
   if (aPriori) {
     a.critical = normalCriticalValue(a.alpha0);
@@ -137,22 +204,37 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   }
   a.lambda0 = noncentralityParameter(a.alpha0, kDetectionPower);
 
-  double largest = 0.0;
+  // Each group's statistic is that of its member with the largest
+  // redundancy, whose qvv carries the least rounding error.
+  std::vector<int> representative(static_cast<std::size_t>(groupCount) + 1, 0);
   for (int k = 1; k <= n; ++k) {
     Residual& r = a.rows[k];
     if (r.unchecked) continue;
     r.mdb = a.scale * std::sqrt(a.lambda0 / (r.p * r.redundancy));
-    largest = std::max(largest, std::fabs(r.w));
+    int& best = representative[r.group];
+    if (best == 0 || r.redundancy > a.rows[best].redundancy) best = k;
   }
-  if (largest > a.critical) {
+  double largest = 0.0;
+  int flagged = 0;
+  for (int g = 1; g <= groupCount; ++g) {
+    const double w = std::fabs(a.rows[representative[g]].w);
+    if (w > largest) {
+      largest = w;
+      flagged = g;
+    }
+  }
+  // Corrections that are all floating-point noise (the data close exactly)
+  // are no evidence of a blunder, however their ratios come out.
+  bool onlyNoise = true;
+  for (int k = 1; k <= n; ++k) onlyNoise = onlyNoise && std::fabs(a.rows[k].v) <= kNoiseCorrection;
+  if (largest > a.critical && !onlyNoise)
     for (int k = 1; k <= n; ++k) {
       Residual& r = a.rows[k];
-      if (!r.unchecked && std::fabs(r.w) >= largest * (1 - kTieTolerance)) {
+      if (r.group == flagged) {
         r.suspected = true;
         a.suspected.push_back(k);
       }
     }
-  }
   return a;
 }
 

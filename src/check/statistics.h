@@ -15,14 +15,19 @@ struct AdjustmentResults;
 inline constexpr double kGlobalTestLevel = 0.05;  // chi-square test of the variance factor
 inline constexpr double kFamilyLevel = 0.05;      // all blunder tests of one network together
 inline constexpr double kDetectionPower = 0.80;   // of the minimal detectable bias
-// Observations with a smaller redundancy number take no part in the search:
-// a blunder there barely shows in the residuals.
+// An observation tied to no other takes no part in the search when its
+// redundancy number is smaller: a blunder there barely shows in the
+// residuals. Observations whose corrections are perfectly correlated
+// (|rho| = 1 from Q_vv: a loop, a chain between two junctions) are one tied
+// group and one test, each member in it whatever its own r.
 inline constexpr double kUncheckedRedundancy = 0.01;
-// Test statistics whose magnitudes agree to this relative difference are one
-// tied group: the observations of a single loop, or of a chain between two
-// junctions, always have the same |w| (up to rounding), and a blunder in any
-// of them cannot be told from one in the others.
-inline constexpr double kTieTolerance = 1e-6;
+// Corrections (mm) this small are rounding of the computation, not of the
+// data: a network whose every correction is within it closes exactly.
+inline constexpr double kNoiseCorrection = 1e-6;
+// Pope's tau test on this few redundant observations has a high false-alarm
+// rate on the geometry of small networks: without an a-priori sigma it is
+// reported as unreliable and does not fail the check alone.
+inline constexpr int kUnreliableTauDof = 3;
 
 // Quantile of the chi-square distribution on `dof` (>= 1) degrees of freedom
 // at probability `p` (0 < p < 1).
@@ -93,7 +98,8 @@ struct Residual {
   double redundancy = 0.0;    // r = p qvv
   bool standardised = false;  // false where qvv is not positive (r = 0)
   double w = 0.0;             // v / (scale sqrt(qvv)): Baarda's w or Pope's tau
-  bool unchecked = false;     // r < kUncheckedRedundancy: takes no part in the search
+  bool unchecked = false;     // tied to none and r < kUncheckedRedundancy: takes no part in the search
+  int group = 0;              // the test it belongs to, 1..n'; 0 where unchecked
   bool suspected = false;     // in the flagged group
   double mdb = 0.0;           // minimal detectable bias, mm; 0 where unchecked
 };
@@ -105,7 +111,7 @@ struct ResidualAnalysis {
   // sigma0 when known (w-test), else s (tau test).
   double scale = 0.0;
   int dof = 0;                 // n - t
-  int tested = 0;              // observations with r >= kUncheckedRedundancy
+  int tested = 0;              // observations in a tied group or with r >= kUncheckedRedundancy
   int testGroups = 0;          // n': the distinct tests among them, each tied group counted once
   double alpha0 = 0.0;         // level per test, sidakLevel(kFamilyLevel, testGroups)
   double student = 0.0;        // tau test: t(f - 1, 1 - alpha0/2)

@@ -158,6 +158,15 @@ TEST(Tolerances, EveryGradeAtItsBoundary) {
   EXPECT_EQ(gradeErrorLimitKm("等外"), 0.0);
 }
 
+// The report shows both to 0.1 mm: +5.7 beside ±5.7 (4 sqrt(2) = 5.657) is
+// within, +5.8 is not.
+TEST(Tolerances, ComparedAsShown) {
+  EXPECT_TRUE(withinTolerance(5.7, 2.0, 4.0));
+  EXPECT_TRUE(withinTolerance(-5.74, 2.0, 4.0));
+  EXPECT_FALSE(withinTolerance(5.75, 2.0, 4.0));
+  EXPECT_FALSE(withinTolerance(-5.8, 2.0, 4.0));
+}
+
 TEST(CriticalValues, ChiSquareAgainstPublishedTables) {
   struct Row {
     int dof;
@@ -381,6 +390,30 @@ TEST(Blunders, ASingleLoopIsOneTiedGroup) {
   EXPECT_TRUE(contains(outcome.report, "  可疑粗差（不可区分）  C→A\r\n")) << outcome.report;
 }
 
+// W = +40 mm: all three suspected, and each MDB (11.2 mm) above its 二等
+// tolerance; the rows say 可疑粗差, so the conclusion counts no 检核薄弱.
+// Three loops closing exactly (f = 3): nothing is flagged from noise, and
+// the tau test on f <= 3 is said to be unreliable.
+TEST(Blunders, ANetworkClosingExactlyPasses) {
+  const NetworkText text = enteredNetwork({"1", "3", "6", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"D", ""}},
+                                          {{"A", "B", "1.000", "1"},
+                                           {"B", "C", "1.000", "1.3"},
+                                           {"C", "A", "-2.000", "1"},
+                                           {"A", "D", "0.500", "1"},
+                                           {"D", "C", "1.500", "1.7"},
+                                           {"B", "D", "-0.500", "1"}});
+  const CheckOutcome outcome = checkNetwork(gathered(text), {}, "exact.pc");
+  EXPECT_TRUE(outcome.passed) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "无法可靠检核：多余观测只有 3 个")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "未发现可疑粗差（τ 检验无法可靠检核，仅供参考）")) << outcome.report;
+}
+
+TEST(CheckReport, TheConclusionCountsTheRowsItShows) {
+  const CheckOutcome outcome = checkNetwork(gathered(singleLoop("-1.460")), withSigma(2.0, "二等"), "loop.pc");
+  EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 1、2、3 个观测值")) << outcome.report;
+  EXPECT_FALSE(contains(outcome.report, "个观测值检核薄弱")) << outcome.report;
+}
+
 TEST(Blunders, AChainBetweenTwoJunctionsIsFlaggedTogether) {
   // Loops A-B-X-C-A and B-X-C-D-B. X and D join two observations each, and
   // so does the single benchmark A: the pairs (1, 4), (2, 3) and (5, 6) each
@@ -402,6 +435,48 @@ TEST(Blunders, AChainBetweenTwoJunctionsIsFlaggedTogether) {
   const CheckOutcome outcome = checkNetwork(net, withSigma(1.0), "chain.pc");
   EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 2、3 个观测值")) << outcome.report;
   EXPECT_TRUE(contains(outcome.report, "共 n' = 3 个检验")) << outcome.report;
+}
+
+// Loops A-B-X-Y-C-A and B-X-Y-C-D-B: the chain B-X-Y-C between the
+// junctions B and C; `first` is the difference B->X over 0.03 km.
+NetworkText chainWithShortSection(const std::string& first) {
+  return enteredNetwork({"1", "5", "7", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"X", ""}, {"Y", ""}, {"D", ""}},
+                        {{"A", "B", "1.000", "1.2"},
+                         {"B", "X", first, "0.03"},
+                         {"X", "Y", "0.300", "1"},
+                         {"Y", "C", "0.300", "1.5"},
+                         {"C", "A", "-2.000", "2"},
+                         {"B", "D", "-0.300", "1"},
+                         {"D", "C", "1.300", "1.1"}});
+}
+
+// Tied groups come from Q_vv, not from equal |w|: the same groups and n'
+// whether the data close exactly (every w 0) or hold a blunder.
+TEST(Blunders, TiedGroupsDependOnTheGeometryOnly) {
+  for (const char* first : {"0.400", "0.430"}) {
+    const ResidualAnalysis r = analyseResiduals(computeAdjustment(gathered(chainWithShortSection(first))), 1.0);
+    EXPECT_EQ(r.testGroups, 3) << first;  // (A-B, C-A), (B-X, X-Y, Y-C), (B-D, D-C)
+    EXPECT_EQ(r.tested, 7) << first;
+    EXPECT_EQ(r.rows[2].group, r.rows[3].group);
+    EXPECT_EQ(r.rows[2].group, r.rows[4].group);
+    EXPECT_NE(r.rows[1].group, r.rows[2].group);
+    EXPECT_EQ(r.rows[1].group, r.rows[5].group);
+  }
+  // An exactly closing network passes the blunder search.
+  EXPECT_TRUE(analyseResiduals(computeAdjustment(gathered(chainWithShortSection("0.400"))), 1.0).suspected.empty());
+}
+
+// The 0.03 km section has r below 0.01, yet it is in its chain's group: a
+// 30 mm blunder there names the whole chain, the guilty section with it.
+TEST(Blunders, AShortSectionBelongsToItsChain) {
+  const LevelingNetwork net = gathered(chainWithShortSection("0.430"));
+  const ResidualAnalysis r = analyseResiduals(computeAdjustment(net), 1.0);
+  EXPECT_LT(r.rows[2].redundancy, kUncheckedRedundancy);
+  EXPECT_FALSE(r.rows[2].unchecked);
+  EXPECT_GT(r.rows[2].mdb, 0.0);
+  EXPECT_EQ(r.suspected, (std::vector<int>{2, 3, 4}));
+  const CheckOutcome outcome = checkNetwork(net, withSigma(1.0), "chain.pc");
+  EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 2、3、4 个观测值")) << outcome.report;
 }
 
 TEST(Reliability, MinimalDetectableBiasAndWeakChecks) {
