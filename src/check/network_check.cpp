@@ -385,6 +385,8 @@ double toleranceCoefficient(const std::string& grade, const std::string& terrain
     throw InputError("地形“" + terrain + "”不是“平原”或“山区”");
   const bool mountains = terrain == "山区";
   if (grade.empty()) return 0.0;
+  // GB/T 12897-2006: 附合路线和环线闭合差 一等 ±2√L, 二等 ±4√L.
+  if (grade == "一等") return 2.0;
   if (grade == "二等") return 4.0;
   if (grade == "三等") return mountains ? 15.0 : 12.0;
   if (grade == "四等") return mountains ? 25.0 : 20.0;
@@ -396,7 +398,7 @@ double toleranceCoefficient(const std::string& grade, const std::string& terrain
   if (grade == "工程三等") return 12.0;
   if (grade == "工程四等") return 20.0;
   if (grade == "工程五等") return 30.0;
-  throw InputError("等级“" + grade + "”不是“二等”、“三等”、“四等”、“等外”或“工程二等”至“工程五等”");
+  throw InputError("等级“" + grade + "”不是“一等”、“二等”、“三等”、“四等”、“等外”或“工程二等”至“工程五等”");
 }
 
 bool withinTolerance(double misclosureMm, double lengthKm, double coefficient) {
@@ -405,6 +407,7 @@ bool withinTolerance(double misclosureMm, double lengthKm, double coefficient) {
 }
 
 double gradeErrorLimitKm(const std::string& grade) {
+  if (grade == "一等") return 1.0;  // GB/T 12897-2006, 每千米高差全中误差
   if (grade == "二等") return 2.0;
   if (grade == "三等") return 6.0;
   if (grade == "四等") return 10.0;

@@ -9,7 +9,7 @@ namespace {
 // One row of the table: a grade's limits for one kind of instrument (the
 // handbook's optical level with double-faced staffs, or a digital level).
 // A 0 means the standard sets no such limit for that instrument. Sources:
-// GB/T 12897-2006 (二等), GB/T 12898-2009 (三等, 四等), GB 50026-2020 §4.2
+// GB/T 12897-2006 (一等, 二等), GB/T 12898-2009 (三等, 四等), GB 50026-2020 §4.2
 // (工程二等 … 工程五等).
 struct ToleranceRow {
   const char* grade;
@@ -31,6 +31,8 @@ constexpr Instrument kDigital = Instrument::digital;
 // grade, instrument, source, sight max/min, sight difference, cumulative,
 // reading difference, height difference, ±k√K, ±k√n, M_Δ.
 constexpr ToleranceRow kTolerances[] = {
+    {"一等", kOptical, "GB/T 12897-2006", 30.0, 0.0, 0.5, 1.5, 0.3, 0.4, 1.8, 0.0, 0.45},
+    {"一等", kDigital, "GB/T 12897-2006", 30.0, 4.0, 1.0, 3.0, 0.3, 0.4, 1.8, 0.0, 0.45},
     {"二等", kOptical, "GB/T 12897-2006", 50.0, 0.0, 1.0, 3.0, 0.4, 0.6, 4.0, 0.0, 1.0},
     {"二等", kDigital, "GB/T 12897-2006", 50.0, 3.0, 1.5, 6.0, 0.4, 0.6, 4.0, 0.0, 1.0},
     {"三等", kOptical, "GB/T 12898-2009", 75.0, 0.0, 2.0, 5.0, 2.0, 3.0, 12.0, 0.0, 3.0},
@@ -51,8 +53,8 @@ constexpr ToleranceRow kTolerances[] = {
 }  // namespace
 
 const std::vector<std::string>& fieldGrades() {
-  static const std::vector<std::string> grades = {"二等",     "三等",     "四等",    "工程二等",
-                                                  "工程三等", "工程四等", "工程五等"};
+  static const std::vector<std::string> grades = {"一等",     "二等",     "三等",     "四等",
+                                                  "工程二等", "工程三等", "工程四等", "工程五等"};
   return grades;
 }
 

@@ -8,7 +8,7 @@
 namespace levelnet::session {
 
 const std::vector<std::string>& checkGrades() {
-  static const std::vector<std::string> grades = {"二等",     "三等",     "四等",     "等外",
+  static const std::vector<std::string> grades = {"一等",     "二等",     "三等",     "四等",    "等外",
                                                   "工程二等", "工程三等", "工程四等", "工程五等"};
   return grades;
 }

@@ -152,7 +152,11 @@ TEST(Tolerances, EveryGradeAtItsBoundary) {
     }
   }
   EXPECT_EQ(toleranceCoefficient("", ""), 0.0);
-  EXPECT_THROW(toleranceCoefficient("一等", ""), InputError);
+  EXPECT_THROW(toleranceCoefficient("五等", ""), InputError);
+  EXPECT_EQ(toleranceCoefficient("一等", ""), 2.0);
+  EXPECT_EQ(toleranceCoefficient("工程五等", "山区"), 30.0);
+  EXPECT_EQ(gradeErrorLimitKm("一等"), 1.0);
+  EXPECT_EQ(gradeErrorLimitKm("工程五等"), 15.0);
   EXPECT_THROW(toleranceCoefficient("三等", "丘陵"), InputError);
   EXPECT_EQ(gradeErrorLimitKm("三等"), 6.0);
   EXPECT_EQ(gradeErrorLimitKm("等外"), 0.0);

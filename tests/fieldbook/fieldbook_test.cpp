@@ -117,9 +117,9 @@ TEST(FieldbookChecks, EveryGradeAtAndBeyondItsLimits) {
     double sight, sightDifference, readingDifference, heightDifference;  // m, m, mm, mm; 0: no limit
   };
   const Limits grades[] = {
-      {"二等", 50, 1.0, 0.4, 0.6},     {"三等", 75, 2.0, 2.0, 3.0},     {"四等", 100, 3.0, 3.0, 5.0},
-      {"工程二等", 50, 1.0, 0.5, 0.7}, {"工程三等", 75, 3.0, 2.0, 3.0}, {"工程四等", 100, 5.0, 3.0, 5.0},
-      {"工程五等", 100, 0, 0, 0},
+      {"一等", 30, 0.5, 0.3, 0.4},      {"二等", 50, 1.0, 0.4, 0.6},     {"三等", 75, 2.0, 2.0, 3.0},
+      {"四等", 100, 3.0, 3.0, 5.0},     {"工程二等", 50, 1.0, 0.5, 0.7}, {"工程三等", 75, 3.0, 2.0, 3.0},
+      {"工程四等", 100, 5.0, 3.0, 5.0}, {"工程五等", 100, 0, 0, 0},
   };
   // One station A → B: sight lengths from the stadia wires (0.1 m per mm),
   // black readings 1500, red readings 1500 + K + e (K 4687 back, 4787 fore),

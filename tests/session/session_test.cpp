@@ -259,9 +259,9 @@ TEST(FieldRecords, CheckTakesEveryGradeOfTheImport) {
   ImportSettings settings;
   settings.known = parseKnownPoints("BM1=50.000，BM2=51.668");
   const FieldImportRun imported = importFieldBooks(reading.books, settings);
-  const std::pair<const char*, const char*> coefficients[] = {{"二等", "4"},     {"三等", "12"},     {"四等", "20"},
-                                                              {"工程二等", "4"}, {"工程三等", "12"}, {"工程四等", "20"},
-                                                              {"工程五等", "30"}};
+  const std::pair<const char*, const char*> coefficients[] = {{"一等", "2"},      {"二等", "4"},     {"三等", "12"},
+                                                              {"四等", "20"},     {"工程二等", "4"}, {"工程三等", "12"},
+                                                              {"工程四等", "20"}, {"工程五等", "30"}};
   for (const auto& [grade, k] : coefficients) {
     SCOPED_TRACE(grade);
     const CheckRun run =
