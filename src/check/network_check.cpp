@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <set>
 #include <utility>
 
 #include "adjust/adjustment_results.h"
@@ -340,6 +341,25 @@ std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
   else
     verdict += "；未发现可疑粗差";
   if (a.test == BlunderTest::popeTau && a.dof <= kUnreliableTauDof) verdict += "（τ 检验无法可靠检核，仅供参考）";
+  if (!a.suspected.empty()) {
+    // Every test above the critical value, not only the largest: a second
+    // blunder shows here, and is tested again once the first is removed.
+    std::set<int> groups;
+    std::vector<int> above;
+    for (int k = 1; k <= net.observationCount; ++k) {
+      const Residual& r = a.rows[k];
+      if (r.group > 0 && r.standardised && std::fabs(r.w) > a.critical) {
+        groups.insert(r.group);
+        above.push_back(k);
+      }
+    }
+    if (groups.size() > 1)
+      verdict += "；超过临界值的检验共 " + count(static_cast<int>(groups.size())) + " 个（" +
+                 observationNumbers(above) + "观测值）";
+    verdict += a.suspected.size() == 1
+                   ? "；建议剔除第 " + count(a.suspected[0]) + " 个观测值后重新检核"
+                   : "；建议查对" + observationNumbers(a.suspected) + "观测值的记录，剔除有粗差者后重新检核";
+  }
   // As many as the table's rows say 检核薄弱: a suspected row says so instead.
   int weak = 0;
   for (int k = 1; k <= net.observationCount; ++k)

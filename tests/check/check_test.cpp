@@ -334,6 +334,46 @@ TEST(Blunders, APlantedTwentyMillimetreBlunderIsTheOneFlagged) {
   EXPECT_EQ(flagged, tried);
 }
 
+// Two blunders in different parts of the network: the conclusion counts
+// every test above the critical value and lists them, and recommends removing
+// the flagged one and checking again.
+TEST(Blunders, EveryTestAboveTheCriticalValueIsListed) {
+  const double sigma0 = 2.0;
+  const LevelingNetwork clean = gathered(cityNetwork());
+  const ResidualAnalysis base = analyseResiduals(computeAdjustment(clean), sigma0);
+  // The two best-checked observations of different groups.
+  int first = 0, second = 0;
+  for (int k = 1; k <= clean.observationCount; ++k) {
+    const double rk = base.rows[k].redundancy;
+    if (first == 0 || rk > base.rows[first].redundancy) {
+      if (first != 0 && base.rows[first].group != base.rows[k].group) second = first;
+      first = k;
+    } else if (base.rows[k].group != base.rows[first].group && (second == 0 || rk > base.rows[second].redundancy)) {
+      second = k;
+    }
+  }
+  ASSERT_GT(first, 0);
+  ASSERT_GT(second, 0);
+  NetworkText text = cityNetwork();
+  for (int k : {first, second}) {
+    const double h = parseNumber(text.observations.text(k, 3)).value();
+    text.observations.setText(k, 3, fixedText(h + 0.060, 4));
+  }
+  CheckOptions options = withSigma(sigma0);
+  const CheckOutcome outcome = checkNetwork(gathered(text), options, "two.pc");
+  const std::string conclusion = outcome.report.substr(outcome.report.rfind("结论："));
+  EXPECT_TRUE(contains(conclusion, "超过临界值的检验共 ")) << conclusion;
+  const std::string list = conclusion.substr(conclusion.find("超过临界值的检验共 "));
+  for (int k : {first, second})
+    EXPECT_TRUE(contains(list, "、" + std::to_string(k) + "、") || contains(list, " " + std::to_string(k) + "、") ||
+                contains(list, "、" + std::to_string(k) + " ") || contains(list, " " + std::to_string(k) + " "))
+        << k << ": " << conclusion;
+  EXPECT_TRUE(contains(conclusion, "后重新检核")) << conclusion;
+  // One blunder: no list, but the recommendation.
+  const CheckOutcome one = checkNetwork(gathered(cityWithBlunder()), withGrade("二等"), "city.pc");
+  EXPECT_TRUE(contains(one.report, "可疑粗差；建议剔除第 9 个观测值后重新检核")) << one.report;
+}
+
 TEST(Blunders, TheReportNamesTheBlunderAndFails) {
   const CheckOutcome outcome = checkNetwork(gathered(cityWithBlunder()), withGrade("二等"), "city.pc");
   EXPECT_FALSE(outcome.passed);
