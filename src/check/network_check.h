@@ -78,9 +78,4 @@ struct CheckOutcome {
 // Throws InputError for bad options or a network the adjustment refuses.
 CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName);
 
-// Adds the check's r and w (or τ) of every observation to the 成果表 of the
-// same network, with the texts of the check report. Throws InputError when
-// the table and the analysis are not of the same observations.
-void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals);
-
 }  // namespace levelnet

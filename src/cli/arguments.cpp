@@ -134,14 +134,14 @@ const Option kOptions[] = {
 };
 
 // One command: its name, and how many files it takes.
-struct CommandSpec {
+struct CommandEntry {
   std::string_view name;
   Command command;
   std::size_t minFiles, maxFiles;
   const char* filesMessage;  // when the count is wrong
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"adjust", kAdjust, 1, SIZE_MAX, "adjust 需要至少一个文件名"},
     {"check", kCheck, 1, SIZE_MAX, "check 需要至少一个文件名"},
     {"results", kResults, 1, 1, "results 需要一个文件名"},
@@ -159,8 +159,8 @@ const Option* findOption(std::string_view arg) {
 std::string commandList(Commands commands) {
   std::vector<std::string> names;
   for (Command c : commands)
-    for (const CommandSpec& spec : kCommands)
-      if (spec.command == c) names.emplace_back(spec.name);
+    for (const CommandEntry& entry : kCommands)
+      if (entry.command == c) names.emplace_back(entry.name);
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i)
     text += (i == 0 ? "" : i + 1 == names.size() ? " 和 " : "、") + names[i];
@@ -207,16 +207,16 @@ Arguments parseArguments(int argc, const char* const* argv) {
   if (positional.empty()) throw UsageError("缺少命令");
   a.commandName = positional.front();
   a.files.assign(positional.begin() + 1, positional.end());
-  const auto spec = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                 [&](const CommandSpec& c) { return c.name == a.commandName; });
-  if (spec == std::end(kCommands)) throw UsageError("未知的命令“" + a.commandName + "”");
-  a.command = spec->command;
+  const auto entry = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                  [&](const CommandEntry& c) { return c.name == a.commandName; });
+  if (entry == std::end(kCommands)) throw UsageError("未知的命令“" + a.commandName + "”");
+  a.command = entry->command;
   for (const Option* option : given) {
     const Commands& commands = option->commands;
     if (commands.size() != 0 && std::find(commands.begin(), commands.end(), a.command) == commands.end())
       throw UsageError(std::string(option->name) + " 只用于 " + commandList(commands));
   }
-  if (a.files.size() < spec->minFiles || a.files.size() > spec->maxFiles) throw UsageError(spec->filesMessage);
+  if (a.files.size() < entry->minFiles || a.files.size() > entry->maxFiles) throw UsageError(entry->filesMessage);
   return a;
 }
 

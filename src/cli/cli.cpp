@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "cli/pdf_handover.h"
+#include "network/file_identity.h"
 #include "network/safe_file.h"
 
 namespace levelnet {

@@ -33,6 +33,13 @@ std::string placeOf(const std::string& file, int line) {
   return "文件" + quotedName(file) + "第 " + std::to_string(line) + " 行：";
 }
 
+void checkRange(const FieldText& text, int line, double value, double low, double high, const std::string& what,
+                std::string_view shown) {
+  if (!(value >= low && value <= high))
+    throw InputError(placeOf(text.name, line) + what + quotedText(shown) + "超出合理范围（" + numberText(low) + " 至 " +
+                     numberText(high) + "）");
+}
+
 std::string quotedText(std::string_view text) {
   std::string out;
   std::size_t characters = 0;

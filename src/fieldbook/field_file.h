@@ -41,6 +41,16 @@ std::string placeOf(const std::string& file, int line);
 // The offending text as a message quotes it: at most 40 characters.
 std::string quotedText(std::string_view text);
 
+// Staff readings and distances beyond these are no leveling: a wrong unit
+// or a damaged record.
+inline constexpr double kMaxReadingMm = 10000.0;
+inline constexpr double kMaxSightM = 1000.0;
+
+// Refuses `value` (shown as `shown`) outside [low, high] at its line, as
+// "WHAT“SHOWN”超出合理范围（LOW 至 HIGH）".
+void checkRange(const FieldText& text, int line, double value, double low, double high, const std::string& what,
+                std::string_view shown);
+
 // A number of a record: the project's number text, finite and within
 // ±1e9 (no reading, distance or count comes near it); nothing otherwise.
 std::optional<double> fieldNumber(std::string_view text);

@@ -91,16 +91,18 @@ namespace {
 // quoted field there. Refused at the record that gives the name, so the
 // surveyor mends the field file, not the network it would have become.
 void refuseUnsavableNames(const FieldText& text, const std::vector<FieldLine>& lines) {
-  for (const FieldLine& line : lines)
-    for (std::size_t s = 0; s < line.stations.size(); ++s) {
-      const FieldStation& st = line.stations[s];
-      for (const std::string* name : {&st.backPoint, &st.forePoint}) {
-        if (name == &st.backPoint && s > 0) continue;  // the previous station's fore point
-        if (name->find('"') != std::string::npos)
-          throw InputError(placeOf(text.name, st.sourceLine) + "点名" + quotedText(*name) +
-                           "含有双引号：平差文件的点名不能有双引号，请在手簿中改正");
-      }
-    }
+  auto refuse = [&](const std::string& name, int sourceLine) {
+    if (name.find('"') != std::string::npos)
+      throw InputError(placeOf(text.name, sourceLine) + "点名" + quotedText(name) +
+                       "含有双引号：平差文件的点名不能有双引号，请在手簿中改正");
+  };
+  // A station's back point is the last one's fore point: each name is
+  // looked at once, at the record that gives it.
+  for (const FieldLine& line : lines) {
+    if (line.stations.empty()) continue;
+    refuse(line.stations.front().backPoint, line.stations.front().sourceLine);
+    for (const FieldStation& st : line.stations) refuse(st.forePoint, st.sourceLine);
+  }
 }
 
 std::vector<FieldLine> readLinesOfFormat(const FieldText& text) {

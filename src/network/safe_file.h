@@ -43,16 +43,6 @@ void saveFileSafely(const std::string& path, const std::function<void(FileWriter
 // The Chinese text of an errno value, for messages ("没有权限", "磁盘空间不足", ...).
 std::string systemErrorText(int error);
 
-// Whether two names are one existing file (through any path, symbolic or
-// hard link): the same device and inode. A name that does not exist is no
-// file yet, so it is the same as nothing.
-bool sameExistingFile(const std::string& a, const std::string& b);
-
-// Refuses (InputError) an output that is one of the inputs, before anything
-// is read or written: a field book named as the network to write, a network
-// named as its own 成果表. "-" (standard input or output) is never a file.
-void refuseOutputOverInput(const std::string& output, const std::vector<std::string>& inputs);
-
 // Whether standard output is a terminal whose character set is GBK (or
 // GB18030, GB2312), as the user's locale says; false for files and pipes.
 // This unit holds the program's few calls to the operating system.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "check/check_report.h"
 #include "network/errors.h"
 #include "network/number_text.h"
 

@@ -104,10 +104,15 @@ ReportDocument Session::reportDocument(const std::string& fileName, const std::s
                             checked ? check_->options.grade : std::string(), checked ? check_->report : std::string());
 }
 
-std::vector<std::string> Session::inputFiles() const {
+std::vector<std::string> Session::fieldBookFiles() const {
   std::vector<std::string> files;
-  if (!filePath_.empty()) files.push_back(filePath_);
   for (const FieldBook& book : fieldBooks_) files.push_back(book.name);
+  return files;
+}
+
+std::vector<std::string> Session::inputFiles() const {
+  std::vector<std::string> files = fieldBookFiles();
+  if (!filePath_.empty()) files.insert(files.begin(), filePath_);
   return files;
 }
 

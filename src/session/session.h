@@ -75,8 +75,10 @@ class Session {
   void setFieldBooks(std::vector<FieldBook> books, std::string importReport);
   const std::vector<FieldBook>& fieldBooks() const { return fieldBooks_; }
   // The files the work was read from (the network's file, the field books):
-  // no output may replace one of them.
+  // no output may replace one of them; the network itself may replace only
+  // its own file, never a field book.
   std::vector<std::string> inputFiles() const;
+  std::vector<std::string> fieldBookFiles() const;
   const std::string& importReport() const { return importReport_; }
 
   // Why results cannot be handed out now, in a sentence for the user; empty

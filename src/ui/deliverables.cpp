@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "network/errors.h"
+#include "network/file_identity.h"
 #include "network/gbk.h"
 #include "network/safe_file.h"
 #include "print/report_document.h"

@@ -20,7 +20,7 @@
 #include <QUndoStack>
 #include <QUrl>
 
-#include "network/safe_file.h"
+#include "network/file_identity.h"
 #include "session/network_files.h"
 #include "ui/cell_grid.h"
 #include "ui/check_pane.h"
@@ -376,9 +376,7 @@ bool MainWindow::saveWithDialog() {
   dialogFileName_ = chosen;
   try {
     // The network's own file may be saved over; a field book it came from may not.
-    std::vector<std::string> books;
-    for (const session::FieldBook& book : session_.fieldBooks()) books.push_back(book.name);
-    refuseOutputOverInput(localPath(chosen), books);
+    refuseOutputOverInput(localPath(chosen), session_.fieldBookFiles());
     session::saveNetwork(localPath(chosen), session_.network());
   } catch (const std::exception&) {
     warn(failureText(std::current_exception(), QStringLiteral("保存")));

@@ -434,8 +434,6 @@ TEST(Blunders, ASingleLoopIsOneTiedGroup) {
   EXPECT_TRUE(contains(outcome.report, "  可疑粗差（不可区分）  C→A\r\n")) << outcome.report;
 }
 
-// W = +40 mm: all three suspected, and each MDB (11.2 mm) above its 二等
-// tolerance; the rows say 可疑粗差, so the conclusion counts no 检核薄弱.
 // Three loops closing exactly (f = 3): nothing is flagged from noise, and
 // the tau test on f <= 3 is said to be unreliable.
 TEST(Blunders, ANetworkClosingExactlyPasses) {
@@ -452,6 +450,8 @@ TEST(Blunders, ANetworkClosingExactlyPasses) {
   EXPECT_TRUE(contains(outcome.report, "未发现可疑粗差（τ 检验无法可靠检核，仅供参考）")) << outcome.report;
 }
 
+// W = +40 mm: all three suspected, and each MDB (11.2 mm) above its 二等
+// tolerance; the rows say 可疑粗差, so the conclusion counts no 检核薄弱.
 TEST(CheckReport, TheConclusionCountsTheRowsItShows) {
   const CheckOutcome outcome = checkNetwork(gathered(singleLoop("-1.460")), withSigma(2.0, "二等"), "loop.pc");
   EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 1、2、3 个观测值")) << outcome.report;

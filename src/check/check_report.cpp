@@ -1,0 +1,418 @@
+// The check report as text, and the check's figures in the 成果表: every
+// number formatted once here, never "inf" or "nan".
+#include "check/check_report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <set>
+#include <utility>
+
+#include "adjust/adjustment_results.h"
+#include "adjust/results_table.h"
+#include "network/errors.h"
+#include "network/gbk.h"
+#include "network/number_text.h"
+
+namespace levelnet {
+
+namespace {
+
+// Columns on a terminal or in a fixed-width font: a Chinese character (or
+// any other non-ASCII one) takes two cells, an ASCII character one.
+std::size_t displayWidth(const std::string& text) {
+  std::size_t width = 0;
+  for (unsigned char c : text) {
+    if (c < 0x80)
+      width += 1;
+    else if ((c & 0xC0) != 0x80)
+      width += 2;
+  }
+  return width;
+}
+
+std::string right(const std::string& text, std::size_t width) {
+  const std::size_t n = displayWidth(text);
+  return n >= width ? text : std::string(width - n, ' ') + text;
+}
+
+std::string left(const std::string& text, std::size_t width) {
+  const std::size_t n = displayWidth(text);
+  return n >= width ? text : text + std::string(width - n, ' ');
+}
+
+constexpr const char* kTask = "检核未完成";
+
+// Numbers of the check report; one that is not finite refuses the check
+// rather than show "inf" or "nan".
+std::string fixed(double v, int decimals) {
+  requireFinite(v, kTask);
+  return fixedText(v, decimals);
+}
+
+std::string signedFixed(double v, int decimals) {
+  std::string t = fixed(v, decimals);
+  return t[0] == '-' ? t : "+" + t;
+}
+
+// A small positive level such as 0.00270 or 0.0000128: `digits` significant
+// digits, never in exponent form.
+std::string significant(double v, int digits) {
+  requireFinite(v, kTask);
+  if (!(v > 0.0)) return "0";
+  const int decimals = std::clamp(digits - 1 - static_cast<int>(std::floor(std::log10(v))), 0, 30);
+  char buf[64];
+  const auto result = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+  return std::string(buf, result.ptr);
+}
+
+std::string count(int n) { return std::to_string(n); }
+
+class Lines {
+ public:
+  void add(const std::string& line) { text_ += line + "\r\n"; }
+  std::string take() { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
+// A table whose columns widen to their longest cell, so that numbers of any
+// size stay aligned. A right-aligned column keeps `gap` blanks before its
+// longest cell; `before` is written ahead of a column; the last column is
+// never padded.
+struct Column {
+  std::string header;
+  std::size_t width = 0;  // at least
+  bool rightAligned = true;
+  std::size_t gap = 2;
+  std::string before;
+};
+
+Column numberColumn(std::string header, std::size_t width, std::size_t gap = 2) {
+  return {std::move(header), width, true, gap, ""};
+}
+
+Column textColumn(std::string header, std::size_t width) { return {std::move(header), width, false, 0, "  "}; }
+
+class ReportTable {
+ public:
+  explicit ReportTable(std::vector<Column> columns) : columns_(std::move(columns)) {}
+  void add(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+
+  void writeTo(Lines& out) const {
+    std::vector<std::size_t> widths;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      const Column& column = columns_[c];
+      const std::size_t gap = column.rightAligned ? column.gap : 0;
+      std::size_t width = std::max(column.width, displayWidth(column.header) + gap);
+      for (const auto& row : rows_) width = std::max(width, displayWidth(row[c]) + gap);
+      widths.push_back(width);
+    }
+    auto line = [&](const auto& cellOf) {
+      std::string text;
+      for (std::size_t c = 0; c < columns_.size(); ++c) {
+        const Column& column = columns_[c];
+        const std::string& cell = cellOf(c);
+        text += column.before;
+        if (c + 1 == columns_.size())
+          text += cell;
+        else
+          text += column.rightAligned ? right(cell, widths[c]) : left(cell, widths[c]);
+      }
+      out.add(text);
+    };
+    line([&](std::size_t c) -> const std::string& { return columns_[c].header; });
+    for (const auto& row : rows_) line([&](std::size_t c) -> const std::string& { return row[c]; });
+  }
+
+ private:
+  std::vector<Column> columns_;
+  std::vector<std::vector<std::string>> rows_;
+};
+
+std::string observationName(const LevelingNetwork& net, int k) {
+  return net.pointName[net.fromPoint[k]] + "→" + net.pointName[net.toPoint[k]];
+}
+
+// "第 13、22 个"
+std::string observationNumbers(const std::vector<int>& numbers) {
+  std::string text = "第 ";
+  for (std::size_t i = 0; i < numbers.size(); ++i) text += (i ? "、" : "") + count(numbers[i]);
+  return text + " 个";
+}
+
+// Section 一: the loops and routes, their tolerances and M_W.
+void writeMisclosures(Lines& out, const LevelingNetwork& net, const CheckFindings& f, const std::string& grade) {
+  const bool hasGrade = f.toleranceCoefficient > 0.0;
+  out.add("");
+  out.add("一、闭合差（W = 观测高差之和 − 已知高程之差，闭合环为观测高差之和）");
+  std::vector<Column> columns = {numberColumn("序号", 4, 0), textColumn("类型", 8), numberColumn("L(km)", 9),
+                                 numberColumn("W(mm)", 10), numberColumn("W/√L", 10)};
+  if (hasGrade) {
+    columns.push_back(numberColumn("限差(mm)", 11));
+    columns.push_back(textColumn("结果", 4));
+  }
+  columns.push_back(textColumn("经过的点", 0));
+  ReportTable table(std::move(columns));
+  std::size_t nextFailed = 0;
+  for (std::size_t i = 0; i < f.misclosures.size(); ++i) {
+    const Misclosure& m = f.misclosures[i];
+    std::string route;
+    for (std::size_t s = 0; s < m.points.size(); ++s) route += (s ? "-" : "") + net.pointName[m.points[s]];
+    std::vector<std::string> row = {count(static_cast<int>(i) + 1), m.route ? "附合路线" : "闭合环",
+                                    fixed(m.lengthKm, 3), signedFixed(m.misclosureMm, 1),
+                                    signedFixed(m.misclosureMm / std::sqrt(m.lengthKm), 1)};
+    if (hasGrade) {
+      const bool failed =
+          nextFailed < f.failedMisclosures.size() && f.failedMisclosures[nextFailed] == static_cast<int>(i) + 1;
+      if (failed) ++nextFailed;
+      row.push_back("±" + fixed(f.toleranceCoefficient * std::sqrt(m.lengthKm), 1));
+      row.push_back(failed ? "超限" : "合格");
+    }
+    row.push_back(route);
+    table.add(std::move(row));
+  }
+  table.writeTo(out);
+  if (f.misclosures.empty()) {
+    out.add("  （没有多余观测，无闭合差）");
+    return;
+  }
+  std::string line = "  每公里高差全中误差 M_W = √([WW/L]/N) = " + fixed(f.totalError, 2) +
+                     " mm（N = " + count(static_cast<int>(f.misclosures.size())) + "）";
+  const std::string limit = grade + "限值 " + fixed(f.totalErrorLimit, 1) + " mm";
+  if (grade.empty())
+    line += "，未指定等级，不作检核";
+  else if (f.totalErrorLimit == 0.0)
+    line += "，" + grade + "水准没有 M_W 的限值";
+  else if (!f.totalErrorJudged)
+    line += "，闭合差不足 " + count(kTotalErrorMinimumCount) + " 个，规范不作检核，仅供参考（" + limit + "）";
+  else
+    line += f.totalErrorPassed ? "，不超过" + limit + "：合格" : "，超过" + limit + "：超限";
+  out.add(line);
+}
+
+// Section 二: the chi-square test of the variance factor.
+void writeGlobalTest(Lines& out, const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options) {
+  const GlobalTest& g = f.global;
+  out.add("");
+  if (!f.globalTestDone) {
+    out.add("二、单位权方差的χ²检验");
+    out.add(std::string("  未做：") + (options.grade == "等外" ? "等外水准没有先验值，也未给出先验每公里高差中误差"
+                                                               : "未指定等级，也未给出先验每公里高差中误差"));
+    return;
+  }
+  const double sigmaKm = g.sigma0 / std::sqrt(net.unitWeightLength);
+  const std::string product =
+      fixed(sigmaKm, 3) + " mm/√km × √" + numberText(net.unitWeightLength) + " km = " + fixed(g.sigma0, 3) + " mm";
+  if (g.upperTailOnly) {
+    out.add("二、单位权方差的χ²检验（单侧，显著水平 5%）");
+    out.add("  σ0 = " + options.grade + "每公里高差中误差的限值 " + product);
+    out.add("  等级给出的是限值而不是期望值：只有精度不及该等级（统计量偏大）才不通过");
+  } else {
+    out.add("二、单位权方差的χ²检验（双侧，显著水平 5%）");
+    out.add("  先验单位权中误差 σ0 = " + product + "（给定的每公里高差中误差，期望值）");
+  }
+  out.add("  [pvv] = " + fixed(g.pvv, 3) + " mm²（由未凑整的改正数计算）");
+  out.add("  自由度 f = n − t = " + count(g.dof));
+  out.add("  统计量 [pvv]/σ0² = " + fixed(g.statistic, 3));
+  out.add("  后验每公里高差中误差 s/√(单位权长度) = " + fixed(f.residuals.s / std::sqrt(net.unitWeightLength), 3) +
+          " mm/√km");
+  if (g.upperTailOnly) {
+    out.add("  临界值 χ²(0.95) = " + fixed(g.upper, 3));
+    if (!g.passed)
+      out.add("  结果：未通过（统计量大于临界值：观测精度不及" + options.grade + "的要求，或含粗差）");
+    else if (g.farBetter)
+      out.add("  结果：通过（统计量小于 χ²(0.025) = " + fixed(g.lower, 3) + "：观测精度明显优于" + options.grade +
+              "的要求）");
+    else
+      out.add("  结果：通过");
+  } else {
+    out.add("  接受区间 [χ²(0.025), χ²(0.975)] = [" + fixed(g.lower, 3) + ", " + fixed(g.upper, 3) + "]");
+    out.add(std::string("  结果：") + (g.passed                ? "通过"
+                                       : g.statistic > g.upper ? "未通过（偏大：观测精度不及先验值，或含粗差）"
+                                                               : "未通过（偏小：先验值偏于保守）"));
+  }
+}
+
+// Section 三: the blunder search and every observation's MDB.
+void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings& f) {
+  const ResidualAnalysis& a = f.residuals;
+  const bool hasGrade = f.toleranceCoefficient > 0.0;
+  const bool tau = a.test == BlunderTest::popeTau;
+  const bool aPriori = a.test == BlunderTest::baardaW;
+  out.add("");
+  out.add("三、粗差探测与内部可靠性（v 为未经凑整的改正数；后验单位权中误差 s = " + fixed(a.s, 3) + " mm）");
+  if (a.test == BlunderTest::none) {
+    if (a.tested == 0)
+      out.add("  无法检核：所有观测值的 r 都小于 " + fixed(kUncheckedRedundancy, 2) + "，任何粗差都无法发现");
+    else
+      out.add("  无法检核：多余观测只有 " + count(a.dof) +
+              " 个，未给出先验单位权中误差时 |τ| 恒等于 1，任何粗差都无法发现；给出先验每公里高差中误差"
+              "即可检核（w 检验只需 1 个多余观测）");
+  } else {
+    const std::string levels[] = {
+        "  参加检验的观测值 " + count(a.tested) + " 个（r ≥ " + fixed(kUncheckedRedundancy, 2) +
+            "，或与其他观测值不可区分），改正数完全相关（|ρ| = 1，同一闭合环或两个结点之间的一串测段）的算一个检验，"
+            "共 n' = " +
+            count(a.testGroups) + " 个检验",
+        "  全网的总显著水平 α = 5%，每个检验的显著水平 α0 = 1 − (1 − α)^(1/n') = " + significant(a.alpha0, 3) +
+            "（Šidák）"};
+    if (aPriori) {
+      out.add("  Baarda 的 w 检验：w = v / (σ0 √qvv)，σ0 = " + fixed(a.scale, 3) + " mm 为先验单位权中误差");
+      for (const std::string& line : levels) out.add(line);
+      out.add("  临界值 k = z(1 − α0/2) = " + fixed(a.critical, 3) + "：|w| 最大且大于 k 者为可疑粗差");
+    } else {
+      out.add("  Pope 的 τ 检验（未给出先验单位权中误差）：τ = v / (s √qvv)，自由度 f = n − t = " + count(a.dof));
+      if (a.dof <= kUnreliableTauDof)
+        out.add("  无法可靠检核：多余观测只有 " + count(a.dof) + " 个（≤ " + count(kUnreliableTauDof) +
+                "），s 由这几个改正数估计，τ 检验误报率高，其结果仅供参考，不单独判定检核不通过；"
+                "给出先验每公里高差中误差即可用 w 检验");
+      for (const std::string& line : levels) out.add(line);
+      out.add("  临界值 τc = √f·t / √(f − 1 + t²) = " + fixed(a.critical, 3) + "，t = t(" + count(a.dof - 1) +
+              ", 1 − α0/2) = " + fixed(a.student, 3) + "：|τ| 最大且大于 τc 者为可疑粗差");
+    }
+    out.add(std::string("  可发现的最小粗差 MDB = ") + (aPriori ? "σ0" : "s") +
+            " √(λ0 / (p·r))，λ0 = (z(1 − α0/2) + z(0.80))² = " + fixed(a.lambda0, 2) + "（检验功效 80%" +
+            (aPriori ? "" : "，以 s 代替 σ0") + "）");
+  }
+  std::vector<Column> columns = {numberColumn("序号", 4, 0), numberColumn("v(mm)", 11), numberColumn("r", 8),
+                                 numberColumn(tau ? "学生化残差" : "标准化残差", 12), numberColumn("MDB(mm)", 10)};
+  if (hasGrade) columns.push_back(numberColumn("限差(mm)", 10));
+  columns.push_back(textColumn("说明", 8));
+  columns.push_back(textColumn("起点→终点", 0));
+  ReportTable table(std::move(columns));
+  const bool tied = a.suspected.size() > 1;
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const Residual& r = a.rows[k];
+    const bool tested = a.test != BlunderTest::none && !r.unchecked;
+    const std::string note = r.suspected               ? (tied ? "可疑粗差（不可区分）" : "可疑粗差")
+                             : r.unchecked             ? "无法检核"
+                             : f.weaklyChecked[k] != 0 ? "检核薄弱"
+                                                       : "";
+    std::vector<std::string> row = {count(k), signedFixed(r.v, 2), fixed(r.redundancy, 3),
+                                    r.standardised && a.test != BlunderTest::none ? signedFixed(r.w, 3) : "—",
+                                    tested ? fixed(r.mdb, 1) : "—"};
+    if (hasGrade) row.push_back("±" + fixed(f.toleranceCoefficient * std::sqrt(net.routeLength[k]), 1));
+    row.push_back(note);
+    row.push_back(observationName(net, k));
+    table.add(std::move(row));
+  }
+  table.writeTo(out);
+  if (a.test != BlunderTest::none)
+    out.add(
+        "  qvv = 1/p − aQaᵀ，r = p·qvv；改正数完全相关（由 Q_vv 算得 |ρ| = 1）的观测值是一个检验，一并列为可疑粗差："
+        "同一闭合环或两个结点之间的一串测段，粗差在其中之一，无法区分。");
+  out.add("  不与其他观测值完全相关且 r < " + fixed(kUncheckedRedundancy, 2) + " 的观测值不参加检验，含粗差也无法发现" +
+          (hasGrade ? "；MDB 大于本测段闭合差限差者为检核薄弱：大于限差的粗差在那里也可能发现不了。" : "。"));
+}
+
+std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
+  const ResidualAnalysis& a = f.residuals;
+  std::string verdict = "结论：";
+  if (f.toleranceCoefficient == 0.0)
+    verdict += "闭合差未作限差检核（未指定等级）";
+  else if (f.failedMisclosures.empty())
+    verdict += "闭合差 " + count(static_cast<int>(f.misclosures.size())) + " 个全部合格";
+  else
+    verdict += "闭合差超限 " + count(static_cast<int>(f.failedMisclosures.size())) + " 个（" +
+               observationNumbers(f.failedMisclosures) + "）";
+  if (!f.misclosures.empty()) {
+    verdict += "；M_W = " + fixed(f.totalError, 2) + " mm";
+    if (f.totalErrorJudged)
+      verdict += f.totalErrorPassed ? " 合格" : " 超限";
+    else if (f.totalErrorLimit > 0.0)
+      verdict += "（N < " + count(kTotalErrorMinimumCount) + "，仅供参考）";
+    else
+      verdict += "（未作检核）";
+  }
+  verdict += f.globalTestDone ? (f.global.passed ? "；χ²检验通过" : "；χ²检验未通过") : "；χ²检验未做";
+  if (a.test == BlunderTest::none)
+    verdict += "；无法检核：多余观测太少，粗差无法发现";
+  else if (a.suspected.size() == 1)
+    verdict += "；第 " + count(a.suspected[0]) + " 个观测值（" + observationName(net, a.suspected[0]) + "）可疑粗差";
+  else if (!a.suspected.empty())
+    verdict += "；可疑粗差（不可区分）：" + observationNumbers(a.suspected) + "观测值，粗差在其中之一";
+  else
+    verdict += "；未发现可疑粗差";
+  if (a.test == BlunderTest::popeTau && a.dof <= kUnreliableTauDof) verdict += "（τ 检验无法可靠检核，仅供参考）";
+  if (!a.suspected.empty()) {
+    // Every test above the critical value, not only the largest: a second
+    // blunder shows here, and is tested again once the first is removed.
+    std::set<int> groups;
+    std::vector<int> above;
+    for (int k = 1; k <= net.observationCount; ++k) {
+      const Residual& r = a.rows[k];
+      if (r.group > 0 && r.standardised && std::fabs(r.w) > a.critical) {
+        groups.insert(r.group);
+        above.push_back(k);
+      }
+    }
+    if (groups.size() > 1)
+      verdict += "；超过临界值的检验共 " + count(static_cast<int>(groups.size())) + " 个（" +
+                 observationNumbers(above) + "观测值）";
+    verdict += a.suspected.size() == 1
+                   ? "；建议剔除第 " + count(a.suspected[0]) + " 个观测值后重新检核"
+                   : "；建议查对" + observationNumbers(a.suspected) + "观测值的记录，剔除有粗差者后重新检核";
+  }
+  // As many as the table's rows say 检核薄弱: a suspected row says so instead.
+  int weak = 0;
+  for (int k = 1; k <= net.observationCount; ++k)
+    weak += f.weaklyChecked[k] != 0 && !a.rows[k].suspected && !a.rows[k].unchecked ? 1 : 0;
+  if (weak > 0) verdict += "；" + count(weak) + " 个观测值检核薄弱";
+  int unchecked = 0;
+  for (int k = 1; k <= net.observationCount; ++k) unchecked += a.rows[k].unchecked ? 1 : 0;
+  if (unchecked > 0) verdict += "；" + count(unchecked) + " 个观测值无法检核";
+  if (!net.duplicateNames.empty())
+    verdict += "；点名重复 " + count(static_cast<int>(net.duplicateNames.size())) + " 处";
+  return verdict;
+}
+
+}  // namespace
+
+std::string writeCheckReport(const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options,
+                             const std::string& fileName) {
+  const int n = net.observationCount, t = net.parameterCount;
+  const std::string terrain = options.terrain.empty() ? "平原" : options.terrain;
+  const bool terrainMatters = options.grade == "三等" || options.grade == "四等";
+  Lines out;
+  out.add("水准网观测数据检核");
+  out.add("文件：" + fileName);
+  out.add("观测值 " + count(n) + " 个，待定点 " + count(t) + " 个，多余观测 " + count(n - t) + " 个");
+  // Duplicate names: every observation refers to the first row, so a point
+  // typed twice (a benchmark with two elevations) silently loses one row.
+  for (const DuplicateName& d : net.duplicateNames) out.add("点名重复：" + duplicateNameWarning(d));
+  if (f.toleranceCoefficient > 0.0)
+    out.add("等级：" + options.grade + (terrainMatters ? "，" + terrain : "") + "；闭合差限差 ±" +
+            numberText(f.toleranceCoefficient) + "√L mm（L 以 km 计）");
+  else
+    out.add("等级：未指定；闭合差只列出 W 与 W/√L，不作限差检核");
+  writeMisclosures(out, net, f, options.grade);
+  writeGlobalTest(out, net, f, options);
+  writeResiduals(out, net, f);
+  out.add("");
+  out.add(conclusion(net, f));
+  return out.take();
+}
+
+void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals) {
+  if (residuals.rows.size() != table.observations.size() + 1)
+    throw InputError("检核结果与成果表的观测值个数不同，无法合并");
+  const bool tested = residuals.test != BlunderTest::none;
+  for (std::size_t k = 1; k < residuals.rows.size(); ++k) {
+    const Residual& r = residuals.rows[k];
+    ObservationResult& o = table.observations[k - 1];
+    o.redundancy = r.redundancy;
+    o.redundancyText = fixed(r.redundancy, 3);
+    if (tested && r.standardised) {
+      o.testStatistic = r.w;
+      o.testStatisticText = signedFixed(r.w, 2);
+    } else {
+      o.testStatistic.reset();
+      o.testStatisticText = kNoValueText;
+    }
+  }
+  table.testStatisticName = residuals.test == BlunderTest::popeTau ? "τ" : "w";
+}
+
+}  // namespace levelnet
