@@ -19,6 +19,7 @@ std::vector<std::string> observationHeader(const ResultsTable& table) {
   if (hasCheckFigures(table)) {
     header.push_back("多余观测分量 r");
     header.push_back("统计量 " + table.testStatisticName);
+    header.push_back("须注意");
   }
   return header;
 }
@@ -30,6 +31,7 @@ std::vector<std::string> observationRow(const ResultsTable& table, const Observa
   if (hasCheckFigures(table)) {
     row.push_back(o.redundancyText);
     row.push_back(o.testStatisticText);
+    row.push_back(o.attention);
   }
   return row;
 }

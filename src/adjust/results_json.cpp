@@ -119,6 +119,7 @@ std::string resultsJson(const ResultsTable& table) {
       o.text("redundancyText", ob.redundancyText);
       o.number("testStatistic", ob.testStatistic);
       o.text("testStatisticText", ob.testStatisticText);
+      o.text("attention", ob.attention);
     }
     o.close();
   }

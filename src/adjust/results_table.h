@@ -47,6 +47,9 @@ struct ObservationResult {
   // "+0.00"; no value and kNoValueText where the observation is not tested).
   std::optional<double> redundancy, testStatistic;
   std::string redundancyText, testStatisticText;
+  // What the check says a surveyor must look at (可疑粗差, 无检核, 检核弱,
+  // 影响超限, 已剔除, joined by "、"); empty for nothing.
+  std::string attention;
 };
 
 struct PrecisionSummary {

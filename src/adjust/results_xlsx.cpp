@@ -243,6 +243,7 @@ std::string resultsXlsx(const ResultsTable& table) {
               worksheet_write_number(observations, row, 8, shownFigure(o.testStatisticText).value_or(0.0), hundredths));
         else
           require(worksheet_write_string(observations, row, 8, kNoValueText, nullptr));
+        require(worksheet_write_string(observations, row, 9, o.attention.c_str(), nullptr));
       }
       ++row;
     }

@@ -235,14 +235,35 @@ void writeGlobalTest(Lines& out, const LevelingNetwork& net, const CheckFindings
   }
 }
 
-// Section 三: the blunder search and every observation's MDB.
-void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings& f) {
+// The observation's number in the file the report is of.
+int fileNumber(const CheckFindings& f, int k) { return f.observationNumbers.empty() ? k : f.observationNumbers[k]; }
+
+std::vector<int> fileNumbers(const CheckFindings& f, const std::vector<int>& ks) {
+  std::vector<int> numbers;
+  for (int k : ks) numbers.push_back(fileNumber(f, k));
+  return numbers;
+}
+
+// "0.1 mm" or "0.1 至 1 mm": the resolution of the observed differences' texts.
+std::string resolutionText(const LevelingNetwork& net) {
+  int finest = -100, coarsest = 100;
+  for (int k = 1; k <= net.observationCount; ++k) {
+    finest = std::max<int>(finest, net.differenceDecimals[k]);
+    coarsest = std::min<int>(coarsest, net.differenceDecimals[k]);
+  }
+  auto mm = [](int decimals) { return numberText(1000.0 * std::pow(10.0, -decimals)) + " mm"; };
+  return finest == coarsest ? mm(finest) : mm(finest) + " 至 " + mm(coarsest);
+}
+
+// Section 三: the blunder search, every observation's MDB and external
+// reliability.
+void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options) {
   const ResidualAnalysis& a = f.residuals;
   const bool hasGrade = f.toleranceCoefficient > 0.0;
   const bool tau = a.test == BlunderTest::popeTau;
   const bool aPriori = a.test == BlunderTest::baardaW;
   out.add("");
-  out.add("三、粗差探测与内部可靠性（v 为未经凑整的改正数；后验单位权中误差 s = " + fixed(a.s, 3) + " mm）");
+  out.add("三、粗差探测与可靠性（v 为未经凑整的改正数；后验单位权中误差 s = " + fixed(a.s, 3) + " mm）");
   if (a.test == BlunderTest::none) {
     if (a.tested == 0)
       out.add("  无法检核：所有观测值的 r 都小于 " + fixed(kUncheckedRedundancy, 2) + "，任何粗差都无法发现");
@@ -275,25 +296,51 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
     out.add(std::string("  可发现的最小粗差 MDB = ") + (aPriori ? "σ0" : "s") +
             " √(λ0 / (p·r))，λ0 = (z(1 − α0/2) + z(0.80))² = " + fixed(a.lambda0, 2) + "（检验功效 80%" +
             (aPriori ? "" : "，以 s 代替 σ0") + "）");
+    out.add(
+        "  外部可靠性 ∇h：大小为 MDB 而未被发现的粗差使平差高程改变的最大值 |p·MDB·Q·aᵀ|，在影响最大的点上；"
+        "BNR = √(λ0 (1 − r) / r)");
+    if (hasGrade)
+      out.add("  点位限差 = ±" + numberText(f.toleranceCoefficient) +
+              "√L mm，L 为影响最大的点到最近已知点的最短路线长度（km）：" + options.grade +
+              "水准一条该长度的路线的限差");
   }
-  std::vector<Column> columns = {numberColumn("序号", 4, 0), numberColumn("v(mm)", 11), numberColumn("r", 8),
-                                 numberColumn(tau ? "学生化残差" : "标准化残差", 12), numberColumn("MDB(mm)", 10)};
-  if (hasGrade) columns.push_back(numberColumn("限差(mm)", 10));
+  if (a.resolutionKnown) {
+    out.add("  观测高差的取位为 " + resolutionText(net) + "；仅由取位的舍入产生的单位权中误差约为 " +
+            fixed(a.roundingS, 3) + " mm" +
+            (a.sFromRounding ? "：s 与之相当，反映的是数据的取位而不是观测精度" +
+                                   std::string(tau ? "，τ 检验不单独判定检核不通过" : "")
+                             : ""));
+  }
+  std::vector<Column> columns = {numberColumn("序号", 4, 0),     numberColumn("v(mm)", 11),
+                                 numberColumn("r", 8),           numberColumn(tau ? "学生化残差" : "标准化残差", 12),
+                                 numberColumn("MDB(mm)", 10),    numberColumn("∇h(mm)", 10),
+                                 textColumn("影响最大的点", 12), numberColumn("BNR", 8)};
+  if (hasGrade) columns.push_back(numberColumn("点位限差(mm)", 13));
   columns.push_back(textColumn("说明", 8));
   columns.push_back(textColumn("起点→终点", 0));
   ReportTable table(std::move(columns));
   const bool tied = a.suspected.size() > 1;
+  bool anyWithinRounding = false;
   for (int k = 1; k <= net.observationCount; ++k) {
     const Residual& r = a.rows[k];
     const bool tested = a.test != BlunderTest::none && !r.unchecked;
-    const std::string note = r.suspected               ? (tied ? "可疑粗差（不可区分）" : "可疑粗差")
-                             : r.unchecked             ? "无法检核"
-                             : f.weaklyChecked[k] != 0 ? "检核薄弱"
-                                                       : "";
-    std::vector<std::string> row = {count(k), signedFixed(r.v, 2), fixed(r.redundancy, 3),
+    std::string note = r.suspected ? (tied ? "可疑粗差（不可区分）" : "可疑粗差") : r.unchecked ? "无法检核" : "";
+    if (r.withinRounding) {
+      note = "在取位误差内";
+      anyWithinRounding = true;
+    }
+    if (!r.unchecked && (f.attention[k] & kLowRedundancy)) note += (note.empty() ? "" : "，") + std::string("检核弱");
+    if (f.attention[k] & kBeyondPointAccuracy) note += (note.empty() ? "" : "，") + std::string("影响超限");
+    const bool effect = tested && r.affectedPoint != 0;
+    std::vector<std::string> row = {count(fileNumber(f, k)),
+                                    signedFixed(r.v, 2),
+                                    fixed(r.redundancy, 3),
                                     r.standardised && a.test != BlunderTest::none ? signedFixed(r.w, 3) : "—",
-                                    tested ? fixed(r.mdb, 1) : "—"};
-    if (hasGrade) row.push_back("±" + fixed(f.toleranceCoefficient * std::sqrt(net.routeLength[k]), 1));
+                                    tested ? fixed(r.mdb, 1) : "—",
+                                    effect ? fixed(r.externalEffect, 1) : "—",
+                                    effect ? net.pointName[r.affectedPoint] : "—",
+                                    tested ? fixed(r.biasToNoise, 2) : "—"};
+    if (hasGrade) row.push_back(effect ? "±" + fixed(f.pointAccuracy[k], 1) : "—");
     row.push_back(note);
     row.push_back(observationName(net, k));
     table.add(std::move(row));
@@ -303,11 +350,66 @@ void writeResiduals(Lines& out, const LevelingNetwork& net, const CheckFindings&
     out.add(
         "  qvv = 1/p − aQaᵀ，r = p·qvv；改正数完全相关（由 Q_vv 算得 |ρ| = 1）的观测值是一个检验，一并列为可疑粗差："
         "同一闭合环或两个结点之间的一串测段，粗差在其中之一，无法区分。");
-  out.add("  不与其他观测值完全相关且 r < " + fixed(kUncheckedRedundancy, 2) + " 的观测值不参加检验，含粗差也无法发现" +
-          (hasGrade ? "；MDB 大于本测段闭合差限差者为检核薄弱：大于限差的粗差在那里也可能发现不了。" : "。"));
+  out.add("  不与其他观测值完全相关且 r < " + fixed(kUncheckedRedundancy, 2) +
+          " 的观测值不参加检验，含粗差也无法发现。");
+  if (anyWithinRounding)
+    out.add(
+        "  在取位误差内：统计量大于临界值，但改正数不超过观测高差取位的舍入所能产生的 Σ|R_kj|·d_j/2"
+        "（R = Q_vv·P，d_j 为第 j 个高差的取位），不作为粗差的证据。");
 }
 
-std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
+// Section 四: the observations a surveyor must look at.
+void writeObservationsToLookAt(Lines& out, const LevelingNetwork& net, const CheckFindings& f,
+                               const CheckOptions& options) {
+  const ResidualAnalysis& a = f.residuals;
+  out.add("");
+  out.add("四、须注意的观测值（无检核；所在检验的 r < " + fixed(options.minRedundancy, 2) +
+          (f.toleranceCoefficient > 0.0 ? "；外部可靠性超过点位限差" : "") + "）");
+  if (f.attentionCount == 0) {
+    out.add("  无");
+    return;
+  }
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const unsigned char mask = f.attention[k];
+    if (mask == 0) continue;
+    const Residual& r = a.rows[k];
+    std::string why;
+    auto add = [&](const std::string& text) { why += (why.empty() ? "" : "；") + text; };
+    if (mask & kNoCheck)
+      add("无检核（r = " + fixed(r.redundancy, 3) + "，不与其他观测值完全相关：支线上的测段，粗差无法发现）");
+    if (mask & kLowRedundancy)
+      add("检核弱（所在检验的 r = " + fixed(r.groupRedundancy, 3) + " < " + fixed(options.minRedundancy, 2) + "）");
+    if (mask & kBeyondPointAccuracy)
+      add("影响超限（∇h = " + fixed(r.externalEffect, 1) + " mm 于 " + net.pointName[r.affectedPoint] + "，点位限差 ±" +
+          fixed(f.pointAccuracy[k], 1) + " mm）");
+    out.add("  第 " + count(fileNumber(f, k)) + " 个（" + observationName(net, k) + "）：" + why);
+  }
+}
+
+// The rounds of iterative data snooping, before the last round's sections.
+void writeRounds(Lines& out, const CheckFindings& f, const CheckOptions& options) {
+  if (!options.iterate) return;
+  out.add("");
+  out.add("迭代数据探测（每轮剔除可疑粗差后重新平差、重新检验）");
+  const std::string statistic = f.residuals.test == BlunderTest::popeTau ? "τ" : "w";
+  int number = 0;
+  for (const IterationRound& round : f.rounds) {
+    std::string names;
+    for (std::size_t i = 0; i < round.removed.size(); ++i) names += (i ? "、" : "") + round.removedNames[i];
+    out.add("  第 " + count(++number) + " 轮：剔除" + observationNumbers(round.removed) + "观测值（" + names + "），" +
+            statistic + " = " + signedFixed(round.statistic, 3) + "；s 由 " + fixed(round.sBefore, 3) + " mm 变为 " +
+            fixed(round.sAfter, 3) + " mm，f = " + count(round.dofAfter));
+  }
+  std::string last = "  第 " + count(++number) + " 轮：";
+  if (f.residuals.suspected.empty())
+    last += "未发现可疑粗差，迭代结束";
+  else
+    last += "仍有可疑粗差，迭代停止：" + f.iterationStop;
+  out.add(last);
+  if (!f.rounds.empty()) out.add("  以下各节为最后一轮的结果（序号为文件中的观测值序号）");
+}
+
+std::string conclusion(const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options) {
   const ResidualAnalysis& a = f.residuals;
   std::string verdict = "结论：";
   if (f.toleranceCoefficient == 0.0)
@@ -327,42 +429,37 @@ std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
       verdict += "（未作检核）";
   }
   verdict += f.globalTestDone ? (f.global.passed ? "；χ²检验通过" : "；χ²检验未通过") : "；χ²检验未做";
+  if (!f.rounds.empty()) {
+    std::vector<int> removed;
+    for (const IterationRound& round : f.rounds)
+      removed.insert(removed.end(), round.removed.begin(), round.removed.end());
+    verdict +=
+        "；迭代剔除 " + count(static_cast<int>(removed.size())) + " 个观测值（" + observationNumbers(removed) + "）";
+  }
+  const std::vector<int> suspected = fileNumbers(f, a.suspected);
   if (a.test == BlunderTest::none)
     verdict += "；无法检核：多余观测太少，粗差无法发现";
-  else if (a.suspected.size() == 1)
-    verdict += "；第 " + count(a.suspected[0]) + " 个观测值（" + observationName(net, a.suspected[0]) + "）可疑粗差";
-  else if (!a.suspected.empty())
-    verdict += "；可疑粗差（不可区分）：" + observationNumbers(a.suspected) + "观测值，粗差在其中之一";
+  else if (suspected.size() == 1)
+    verdict += "；第 " + count(suspected[0]) + " 个观测值（" + observationName(net, a.suspected[0]) + "）可疑粗差";
+  else if (!suspected.empty())
+    verdict += "；可疑粗差（不可区分）：" + observationNumbers(suspected) + "观测值，粗差在其中之一";
   else
-    verdict += "；未发现可疑粗差";
-  if (a.test == BlunderTest::popeTau && a.dof <= kUnreliableTauDof) verdict += "（τ 检验无法可靠检核，仅供参考）";
-  if (!a.suspected.empty()) {
+    verdict += f.rounds.empty() ? "；未发现可疑粗差" : "；剔除后未发现可疑粗差";
+  if (a.test == BlunderTest::popeTau && !f.blunderTestDecides) verdict += "（τ 检验无法可靠检核，仅供参考）";
+  if (!suspected.empty()) {
     // Every test above the critical value, not only the largest: a second
     // blunder shows here, and is tested again once the first is removed.
-    std::set<int> groups;
-    std::vector<int> above;
-    for (int k = 1; k <= net.observationCount; ++k) {
-      const Residual& r = a.rows[k];
-      if (r.group > 0 && r.standardised && std::fabs(r.w) > a.critical) {
-        groups.insert(r.group);
-        above.push_back(k);
-      }
-    }
-    if (groups.size() > 1)
-      verdict += "；超过临界值的检验共 " + count(static_cast<int>(groups.size())) + " 个（" +
-                 observationNumbers(above) + "观测值）";
-    verdict += a.suspected.size() == 1
-                   ? "；建议剔除第 " + count(a.suspected[0]) + " 个观测值后重新检核"
-                   : "；建议查对" + observationNumbers(a.suspected) + "观测值的记录，剔除有粗差者后重新检核";
+    if (a.testsAboveCritical > 1)
+      verdict += "；超过临界值的检验共 " + count(a.testsAboveCritical) + " 个（" +
+                 observationNumbers(fileNumbers(f, a.aboveCritical)) + "观测值）";
+    if (options.iterate && !f.iterationStop.empty())
+      verdict += "；迭代停止：" + f.iterationStop;
+    else
+      verdict += suspected.size() == 1
+                     ? "；建议剔除第 " + count(suspected[0]) + " 个观测值后重新检核"
+                     : "；建议查对" + observationNumbers(suspected) + "观测值的记录，剔除有粗差者后重新检核";
   }
-  // As many as the table's rows say 检核薄弱: a suspected row says so instead.
-  int weak = 0;
-  for (int k = 1; k <= net.observationCount; ++k)
-    weak += f.weaklyChecked[k] != 0 && !a.rows[k].suspected && !a.rows[k].unchecked ? 1 : 0;
-  if (weak > 0) verdict += "；" + count(weak) + " 个观测值检核薄弱";
-  int unchecked = 0;
-  for (int k = 1; k <= net.observationCount; ++k) unchecked += a.rows[k].unchecked ? 1 : 0;
-  if (unchecked > 0) verdict += "；" + count(unchecked) + " 个观测值无法检核";
+  if (f.attentionCount > 0) verdict += "；须注意的观测值 " + count(f.attentionCount) + " 个（见四）";
   if (!net.duplicateNames.empty())
     verdict += "；点名重复 " + count(static_cast<int>(net.duplicateNames.size())) + " 处";
   return verdict;
@@ -372,7 +469,10 @@ std::string conclusion(const LevelingNetwork& net, const CheckFindings& f) {
 
 std::string writeCheckReport(const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options,
                              const std::string& fileName) {
-  const int n = net.observationCount, t = net.parameterCount;
+  // The counts of the file: the last round's network plus what was removed.
+  int n = net.observationCount;
+  for (const IterationRound& round : f.rounds) n += static_cast<int>(round.removed.size());
+  const int t = net.parameterCount;
   const std::string terrain = options.terrain.empty() ? "平原" : options.terrain;
   const bool terrainMatters = options.grade == "三等" || options.grade == "四等";
   Lines out;
@@ -387,23 +487,29 @@ std::string writeCheckReport(const LevelingNetwork& net, const CheckFindings& f,
             numberText(f.toleranceCoefficient) + "√L mm（L 以 km 计）");
   else
     out.add("等级：未指定；闭合差只列出 W 与 W/√L，不作限差检核");
+  writeRounds(out, f, options);
   writeMisclosures(out, net, f, options.grade);
   writeGlobalTest(out, net, f, options);
-  writeResiduals(out, net, f);
+  writeResiduals(out, net, f, options);
+  writeObservationsToLookAt(out, net, f, options);
   out.add("");
-  out.add(conclusion(net, f));
+  out.add(conclusion(net, f, options));
   return out.take();
 }
 
-void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals) {
-  if (residuals.rows.size() != table.observations.size() + 1)
+void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals,
+                     const std::vector<std::string>& attentionText) {
+  if (residuals.rows.size() != table.observations.size() + 1 || attentionText.size() != residuals.rows.size())
     throw InputError("检核结果与成果表的观测值个数不同，无法合并");
   const bool tested = residuals.test != BlunderTest::none;
   for (std::size_t k = 1; k < residuals.rows.size(); ++k) {
     const Residual& r = residuals.rows[k];
     ObservationResult& o = table.observations[k - 1];
-    o.redundancy = r.redundancy;
-    o.redundancyText = fixed(r.redundancy, 3);
+    o.attention = attentionText[k];
+    // An observation the iteration removed has no figures of the check.
+    const bool removed = o.attention == "已剔除";
+    o.redundancy = removed ? std::nullopt : std::optional<double>(r.redundancy);
+    o.redundancyText = removed ? kNoValueText : fixed(r.redundancy, 3);
     if (tested && r.standardised) {
       o.testStatistic = r.w;
       o.testStatisticText = signedFixed(r.w, 2);

@@ -17,6 +17,7 @@ std::string writeCheckReport(const LevelingNetwork& net, const CheckFindings& f,
 // Adds the check's r and w (or τ) of every observation to the 成果表 of the
 // same network, with the texts of the check report. Throws InputError when
 // the table and the analysis are not of the same observations.
-void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals);
+void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals,
+                     const std::vector<std::string>& attentionText);
 
 }  // namespace levelnet

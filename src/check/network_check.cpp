@@ -1,6 +1,9 @@
 #include "check/network_check.h"
 
 #include <cmath>
+#include <functional>
+#include <numeric>
+#include <queue>
 #include <utility>
 
 #include "adjust/adjustment_results.h"
@@ -17,6 +20,57 @@ void requireValidOptions(const CheckOptions& options) {
   toleranceCoefficient(options.grade, options.terrain);
   if (options.sigmaGiven && !(options.sigmaKm > 0.0 && std::isfinite(options.sigmaKm)))
     throw InputError("每公里高差中误差 σ 必须是大于 0 的数", Remedy::sigmaPerKm);
+  if (!(options.minRedundancy >= 0.0 && options.minRedundancy < 1.0))
+    throw InputError("多余观测分量 r 的下限必须在 0 与 1 之间");
+}
+
+// The shortest route length (km) from every point to a known point, by
+// Dijkstra's algorithm over the observations (0 for a known point).
+std::vector<double> distanceFromKnownPoints(const LevelingNetwork& net) {
+  std::vector<std::vector<std::pair<int, double>>> next(static_cast<std::size_t>(net.pointCount) + 1);
+  for (int k = 1; k <= net.observationCount; ++k) {
+    next[net.fromPoint[k]].push_back({net.toPoint[k], net.routeLength[k]});
+    next[net.toPoint[k]].push_back({net.fromPoint[k], net.routeLength[k]});
+  }
+  std::vector<double> distance(next.size(), HUGE_VAL);
+  using Entry = std::pair<double, int>;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
+  for (int p = 1; p <= net.knownCount; ++p) {
+    distance[p] = 0.0;
+    queue.push({0.0, p});
+  }
+  while (!queue.empty()) {
+    const auto [d, p] = queue.top();
+    queue.pop();
+    if (d > distance[p]) continue;
+    for (const auto& [q, length] : next[p])
+      if (d + length < distance[q]) {
+        distance[q] = d + length;
+        queue.push({distance[q], q});
+      }
+  }
+  return distance;
+}
+
+void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& options, CheckFindings& f) {
+  const ResidualAnalysis& a = f.residuals;
+  f.attention.assign(static_cast<std::size_t>(net.observationCount) + 1, 0);
+  f.pointAccuracy.assign(static_cast<std::size_t>(net.observationCount) + 1, 0.0);
+  std::vector<double> distance;
+  if (f.toleranceCoefficient > 0.0 && a.test != BlunderTest::none) distance = distanceFromKnownPoints(net);
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const Residual& r = a.rows[k];
+    unsigned char& mask = f.attention[k];
+    if (r.unchecked)
+      mask |= kNoCheck;
+    else if (r.groupRedundancy < options.minRedundancy)
+      mask |= kLowRedundancy;
+    if (!distance.empty() && !r.unchecked && r.affectedPoint != 0) {
+      f.pointAccuracy[k] = f.toleranceCoefficient * std::sqrt(distance[r.affectedPoint]);
+      if (r.externalEffect > f.pointAccuracy[k]) mask |= kBeyondPointAccuracy;
+    }
+    if (mask != 0) ++f.attentionCount;
+  }
 }
 
 }  // namespace
@@ -91,32 +145,147 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
   }
   f.residuals = analyseResiduals(run, sigma0);
 
-  f.weaklyChecked.assign(static_cast<std::size_t>(net.observationCount) + 1, 0);
-  if (f.toleranceCoefficient > 0.0 && f.residuals.test != BlunderTest::none)
-    for (int k = 1; k <= net.observationCount; ++k) {
-      const Residual& r = f.residuals.rows[k];
-      if (!r.unchecked && r.mdb > f.toleranceCoefficient * std::sqrt(net.routeLength[k])) {
-        f.weaklyChecked[k] = 1;
-        ++f.weaklyCheckedCount;
-      }
-    }
+  listObservationsToLookAt(net, options, f);
 
-  const bool blunderDecides = !(f.residuals.test == BlunderTest::popeTau && f.residuals.dof <= kUnreliableTauDof);
+  const ResidualAnalysis& a = f.residuals;
+  f.blunderTestDecides = !(a.test == BlunderTest::popeTau && (a.dof <= kUnreliableTauDof || a.sFromRounding));
   f.passed = f.failedMisclosures.empty() && f.totalErrorPassed && (!f.globalTestDone || f.global.passed) &&
-             f.residuals.test != BlunderTest::none && (f.residuals.suspected.empty() || !blunderDecides) &&
+             f.residuals.test != BlunderTest::none && (f.residuals.suspected.empty() || !f.blunderTestDecides) &&
              net.duplicateNames.empty();
   return f;
 }
 
+std::string attentionText(unsigned char attention, bool suspected, bool removed) {
+  if (removed) return "已剔除";
+  std::string text;
+  auto add = [&](const char* word) { text += (text.empty() ? "" : "、") + std::string(word); };
+  if (suspected) add("可疑粗差");
+  if (attention & kNoCheck) add("无检核");
+  if (attention & kLowRedundancy) add("检核弱");
+  if (attention & kBeyondPointAccuracy) add("影响超限");
+  return text;
+}
+
+namespace {
+
+// The network without the observations marked in `drop` (1..n), and the
+// numbers the remaining ones had.
+LevelingNetwork withoutObservations(const LevelingNetwork& net, const std::vector<char>& drop,
+                                    const std::vector<int>& numbers, std::vector<int>& kept) {
+  LevelingNetwork reduced = net;
+  const bool decimals = net.differenceDecimals.size() == net.fromPoint.size();
+  kept.assign(1, 0);
+  std::size_t to = 1;
+  for (int k = 1; k <= net.observationCount; ++k) {
+    if (drop[k]) continue;
+    reduced.fromPoint[to] = net.fromPoint[k];
+    reduced.toPoint[to] = net.toPoint[k];
+    reduced.observedDifference[to] = net.observedDifference[k];
+    reduced.routeLength[to] = net.routeLength[k];
+    if (decimals) reduced.differenceDecimals[to] = net.differenceDecimals[k];
+    kept.push_back(numbers[k]);
+    ++to;
+  }
+  reduced.observationCount = static_cast<int>(to) - 1;
+  for (auto* v : {&reduced.fromPoint, &reduced.toPoint}) v->resize(to);
+  reduced.observedDifference.resize(to);
+  reduced.routeLength.resize(to);
+  if (decimals) reduced.differenceDecimals.resize(to);
+  return reduced;
+}
+
+// Points that no observation joins to a known point.
+std::vector<int> unconnectedPoints(const LevelingNetwork& net) {
+  std::vector<int> parent(static_cast<std::size_t>(net.pointCount) + 1);
+  std::iota(parent.begin(), parent.end(), 0);
+  std::function<int(int)> root = [&](int p) { return parent[p] == p ? p : parent[p] = root(parent[p]); };
+  // Point 0 stands for every known point.
+  for (int p = 1; p <= net.knownCount; ++p) parent[p] = 0;
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const int a = root(net.fromPoint[k]), b = root(net.toPoint[k]);
+    if (a != b) parent[std::max(a, b)] = std::min(a, b);
+  }
+  std::vector<int> lonely;
+  for (int p = net.knownCount + 1; p <= net.pointCount; ++p)
+    if (root(p) != 0) lonely.push_back(p);
+  return lonely;
+}
+
+}  // namespace
+
 CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName) {
   requireValidOptions(options);
-  std::vector<Misclosure> misclosures = findMisclosures(net);
-  const AdjustmentResults run = computeSparseAdjustment(net);
-  const CheckFindings findings = assessNetwork(run, std::move(misclosures), options);
+  const int n = net.observationCount;
+  std::vector<int> numbers(static_cast<std::size_t>(n) + 1);
+  std::iota(numbers.begin(), numbers.end(), 0);
+  LevelingNetwork current = net;
+  std::vector<IterationRound> rounds;
+  std::string stop;
+  AdjustmentResults run = computeSparseAdjustment(current);
+  CheckFindings findings = assessNetwork(run, findMisclosures(current), options);
+  while (options.iterate && !findings.residuals.suspected.empty()) {
+    const ResidualAnalysis& a = findings.residuals;
+    if (!findings.blunderTestDecides) {
+      stop = "τ 检验在这里不可靠，不据此剔除观测值";
+      break;
+    }
+    const int removing = static_cast<int>(a.suspected.size());
+    if (a.dof - removing < 1) {
+      stop = "再剔除" + std::string(removing > 1 ? "这一组" : "这个") + "观测值，多余观测就没有了";
+      break;
+    }
+    std::vector<char> drop(static_cast<std::size_t>(current.observationCount) + 1, 0);
+    for (int k : a.suspected) drop[k] = 1;
+    std::vector<int> kept;
+    LevelingNetwork reduced = withoutObservations(current, drop, numbers, kept);
+    const std::vector<int> lonely = unconnectedPoints(reduced);
+    if (!lonely.empty()) {
+      stop = "剔除后点 " + current.pointName[lonely.front()] + (lonely.size() > 1 ? " 等" : "") + " 与已知点不再相连";
+      break;
+    }
+    IterationRound round;
+    for (int k : a.suspected) {
+      round.removed.push_back(numbers[k]);
+      round.removedNames.push_back(current.pointName[current.fromPoint[k]] + "→" +
+                                   current.pointName[current.toPoint[k]]);
+    }
+    round.statistic = a.rows[a.suspected.front()].w;
+    for (int k : a.suspected)
+      if (a.rows[k].redundancy > a.rows[a.suspected.front()].redundancy) round.statistic = a.rows[k].w;
+    round.sBefore = a.s;
+    current = std::move(reduced);
+    numbers = std::move(kept);
+    run = computeSparseAdjustment(current);
+    findings = assessNetwork(run, findMisclosures(current), options);
+    round.sAfter = findings.residuals.s;
+    round.dofAfter = findings.residuals.dof;
+    rounds.push_back(std::move(round));
+  }
+  // The file holds what the iteration removed: its data did not pass.
+  if (!rounds.empty()) findings.passed = false;
+  findings.rounds = std::move(rounds);
+  findings.iterationStop = options.iterate && !findings.residuals.suspected.empty() ? stop : "";
+  if (!findings.rounds.empty()) findings.observationNumbers = numbers;
+
   CheckOutcome outcome;
   outcome.report = writeCheckReport(run.net, findings, options, fileName);
   outcome.passed = findings.passed;
-  outcome.residuals = findings.residuals;
+  // The figures of every observation of the file, in its numbering.
+  ResidualAnalysis& all = outcome.residuals;
+  all = findings.residuals;
+  all.rows.assign(static_cast<std::size_t>(n) + 1, Residual{});
+  outcome.attentionText.assign(static_cast<std::size_t>(n) + 1, "");
+  std::vector<char> present(static_cast<std::size_t>(n) + 1, 0);
+  for (int k = 1; k <= current.observationCount; ++k) {
+    all.rows[numbers[k]] = findings.residuals.rows[k];
+    present[numbers[k]] = 1;
+    outcome.attentionText[numbers[k]] =
+        attentionText(findings.attention[k], findings.residuals.rows[k].suspected, false);
+  }
+  for (int k = 1; k <= n; ++k)
+    if (!present[k]) outcome.attentionText[k] = attentionText(0, false, true);
+  for (int& k : all.suspected) k = numbers[k];
+  for (int& k : all.aboveCritical) k = numbers[k];
   return outcome;
 }
 

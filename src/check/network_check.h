@@ -17,11 +17,20 @@ namespace levelnet {
 struct AdjustmentResults;
 struct ResultsTable;
 
+inline constexpr double kDefaultMinRedundancy = 0.1;
+
 struct CheckOptions {
   std::string grade;    // "", "二等", "三等", "四等", "等外" or "工程二等" … "工程五等"
   std::string terrain;  // "", "平原" or "山区" (for 三等 and 四等; plains when empty)
   bool sigmaGiven = false;
   double sigmaKm = 0.0;  // a-priori standard error per km, mm: an expected value
+  // Observations whose test has a smaller redundancy are listed as weakly
+  // checked: the usual classification of controllability calls r < 0.1
+  // poor (0.01 <= r < 0.1) and r < 0.01 none.
+  double minRedundancy = kDefaultMinRedundancy;
+  // Iterative data snooping: remove the flagged observation (or tied group),
+  // adjust and test again until nothing is flagged.
+  bool iterate = false;
 };
 
 // Tolerance coefficient c of +-c sqrt(L) mm (L in km) for a grade and
@@ -36,6 +45,23 @@ bool withinTolerance(double misclosureMm, double lengthKm, double coefficient);
 // The largest standard error per km (mm) a grade allows, the limit of M_W:
 // 二等 2.0, 三等 6.0, 四等 10.0, 工程二等 … 工程五等 2, 6, 10, 15; 0 where the grade has none.
 double gradeErrorLimitKm(const std::string& grade);
+
+// Why an observation is on the list of those to look at.
+enum AttentionReason : unsigned char {
+  kNoCheck = 1,              // r < kUncheckedRedundancy and tied to none: no blunder there can show
+  kLowRedundancy = 2,        // tested, the redundancy of its test below CheckOptions::minRedundancy
+  kBeyondPointAccuracy = 4,  // with a grade: its external reliability exceeds the point's accuracy
+};
+
+// One round of iterative data snooping: the observations removed (numbers
+// of the file), the statistic that flagged them, and s before and after.
+struct IterationRound {
+  std::vector<int> removed;
+  std::vector<std::string> removedNames;  // "起点→终点" of each
+  double statistic = 0.0;
+  double sBefore = 0.0, sAfter = 0.0;
+  int dofAfter = 0;
+};
 
 // What the check found, before any text is written.
 struct CheckFindings {
@@ -52,10 +78,26 @@ struct CheckFindings {
   GlobalTest global;
 
   ResidualAnalysis residuals;  // w-test with --sigma-km, tau test otherwise
-  // With a grade: tested observations whose MDB exceeds the tolerance of
-  // their own route length, by observation 1..n (element 0 unused).
-  std::vector<char> weaklyChecked;
-  int weaklyCheckedCount = 0;
+  // The observations a surveyor must look at, by observation 1..n (element
+  // 0 unused): a mask of AttentionReason. With a grade, pointAccuracy is
+  // the accuracy the grade gives the point an observation's blunder moves
+  // most: the tolerance c sqrt(L) mm of a line of the grade from the nearest
+  // known point, L its shortest route length (km).
+  std::vector<unsigned char> attention;
+  std::vector<double> pointAccuracy;
+  int attentionCount = 0;
+  // The tau test on rounding noise or on f <= kUnreliableTauDof does not
+  // decide the check alone.
+  bool blunderTestDecides = true;
+
+  // Iterative data snooping (CheckOptions::iterate): the rounds that removed
+  // an observation or a tied group, and why the iteration stopped where
+  // something is still flagged. The findings are those of the last round's
+  // network, whose observation k is observationNumbers[k] of the file
+  // (empty: the same numbers).
+  std::vector<IterationRound> rounds;
+  std::string iterationStop;
+  std::vector<int> observationNumbers;
 
   // Every tolerance and test passed, a blunder could have been found and
   // none is suspected, no point name is duplicated.
@@ -68,10 +110,19 @@ CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure
                             const CheckOptions& options);
 
 struct CheckOutcome {
-  std::string report;          // UTF-8, lines end in "\r\n"
-  bool passed = true;          // CheckFindings::passed
-  ResidualAnalysis residuals;  // r, w and MDB of every observation
+  std::string report;  // UTF-8, lines end in "\r\n"
+  bool passed = true;  // CheckFindings::passed
+  // r, w and MDB of every observation of the file (after iteration, a
+  // removed one has none: not standardised, untested), and what its row of
+  // the 成果表 says about it (attentionText, 1..n).
+  ResidualAnalysis residuals;
+  std::vector<std::string> attentionText;
 };
+
+// The short text of an observation's attention mask and state for the
+// 成果表: "可疑粗差", "无检核", "检核弱", "影响超限", "已剔除", joined by "、";
+// "" for none.
+std::string attentionText(unsigned char attention, bool suspected, bool removed);
 
 // Checks a gathered network (the same network Adjust would run): adjusts
 // it, without writing the adjustment's report, and writes the check report.

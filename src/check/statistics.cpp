@@ -102,7 +102,42 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
   return group;
 }
 
+// One unit of the last decimal of observation k's text, mm.
+double resolutionMm(const LevelingNetwork& net, int k) { return 1000.0 * std::pow(10.0, -net.differenceDecimals[k]); }
+
+// sum_j |R_kj| d_j / 2, R = Q_vv P: R_kj = (delta_kj / p_k - a_k Q a_j^T) p_j.
+double roundingBoundWith(const AdjustmentResults& run, const SparseNormalSolver* solver, int k) {
+  const LevelingNetwork& net = run.net;
+  const int t = net.parameterCount;
+  const ErrorEquation& ak = run.errorEquations[k];
+  std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
+  if (ak.toParameter != 0) column[ak.toParameter] += 1.0;
+  if (ak.fromParameter != 0) column[ak.fromParameter] -= 1.0;
+  const std::vector<double> qa = solver ? solver->solve(column) : column;
+  double bound = 0.0;
+  for (int j = 1; j <= net.observationCount; ++j) {
+    const ErrorEquation& aj = run.errorEquations[j];
+    double aqa = 0.0;
+    if (aj.toParameter != 0) aqa += qa[aj.toParameter];
+    if (aj.fromParameter != 0) aqa -= qa[aj.fromParameter];
+    const double qvv = (j == k ? 1.0 / run.weights[k] : 0.0) - aqa;
+    bound += std::fabs(qvv * run.weights[j]) * resolutionMm(net, j) / 2;
+  }
+  return bound;
+}
+
+// At most this many statistics above the critical value, the largest first,
+// are weighed against the rounding of the data (a solve each); beyond them
+// a network is far from closing within its resolution anyway.
+constexpr int kMaxRoundingBounds = 100;
+
 }  // namespace
+
+double roundingBound(const AdjustmentResults& run, int k) {
+  if (run.net.parameterCount == 0) return roundingBoundWith(run, nullptr, k);
+  SparseNormalSolver solver(run);
+  return roundingBoundWith(run, &solver, k);
+}
 
 double chiSquareQuantile(int dof, double p) { return boost::math::quantile(boost::math::chi_squared(dof), p); }
 
@@ -207,34 +242,98 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   // Each group's statistic is that of its member with the largest
   // redundancy, whose qvv carries the least rounding error.
   std::vector<int> representative(static_cast<std::size_t>(groupCount) + 1, 0);
+  std::vector<double> groupRedundancy(static_cast<std::size_t>(groupCount) + 1, 0.0);
   for (int k = 1; k <= n; ++k) {
     Residual& r = a.rows[k];
     if (r.unchecked) continue;
     r.mdb = a.scale * std::sqrt(a.lambda0 / (r.p * r.redundancy));
+    groupRedundancy[r.group] += r.redundancy;
     int& best = representative[r.group];
     if (best == 0 || r.redundancy > a.rows[best].redundancy) best = k;
   }
-  double largest = 0.0;
-  int flagged = 0;
-  for (int g = 1; g <= groupCount; ++g) {
-    const double w = std::fabs(a.rows[representative[g]].w);
-    if (w > largest) {
-      largest = w;
-      flagged = g;
+  for (int k = 1; k <= n; ++k) {
+    Residual& r = a.rows[k];
+    r.groupRedundancy = r.unchecked ? r.redundancy : groupRedundancy[r.group];
+    if (r.unchecked) continue;
+    // Q a^T (the blunder's effect on the elevations, per unit of p times the
+    // blunder) solves N u = e_to - e_from: away from the two ends every
+    // unknown point's u is a weighted mean of its neighbours' and of the
+    // known points' 0, so |u| is largest at one of the ends.
+    const ErrorEquation& e = run.errorEquations[k];
+    const double qtt = e.toParameter != 0 ? run.pointCofactors[e.toParameter] : 0.0;
+    const double qff = e.fromParameter != 0 ? run.pointCofactors[e.fromParameter] : 0.0;
+    // crossCofactors holds Q(i, j) + Q(j, i).
+    const double qtf = e.toParameter != 0 && e.fromParameter != 0 ? run.crossCofactors[k] / 2 : 0.0;
+    const double atTo = std::fabs(qtt - qtf), atFrom = std::fabs(qtf - qff);
+    const double size = r.p * r.mdb;
+    if (e.toParameter != 0 && atTo >= atFrom) {
+      r.externalEffect = size * atTo;
+      r.affectedPoint = run.net.toPoint[k];
+    } else if (e.fromParameter != 0) {
+      r.externalEffect = size * atFrom;
+      r.affectedPoint = run.net.fromPoint[k];
     }
+    r.biasToNoise = std::sqrt(a.lambda0 * std::max(0.0, 1.0 - r.redundancy) / r.redundancy);
   }
+
+  // The resolution of the data: what rounding the texts alone does to s.
+  a.resolutionKnown = static_cast<int>(run.net.differenceDecimals.size()) == n + 1;
+  if (a.resolutionKnown) {
+    double sum = 0.0;
+    for (int k = 1; k <= n; ++k) {
+      const double d = resolutionMm(run.net, k);
+      sum += a.rows[k].p * a.rows[k].redundancy * d * d / 12;
+    }
+    a.roundingS = std::sqrt(sum / a.dof);
+    a.sFromRounding = a.s * a.s * a.dof <= a.roundingS * a.roundingS * chiSquareQuantile(a.dof, 0.975);
+  }
+
   // Corrections that are all floating-point noise (the data close exactly)
   // are no evidence of a blunder, however their ratios come out.
   bool onlyNoise = true;
   for (int k = 1; k <= n; ++k) onlyNoise = onlyNoise && std::fabs(a.rows[k].v) <= kNoiseCorrection;
-  if (largest > a.critical && !onlyNoise)
-    for (int k = 1; k <= n; ++k) {
-      Residual& r = a.rows[k];
-      if (r.group == flagged) {
-        r.suspected = true;
-        a.suspected.push_back(k);
-      }
+  if (onlyNoise) return a;
+
+  // The tests above the critical value, the largest first; one whose
+  // correction the rounding of the data can explain is no evidence.
+  std::vector<int> above;
+  for (int g = 1; g <= groupCount; ++g)
+    if (std::fabs(a.rows[representative[g]].w) > a.critical) above.push_back(g);
+  std::stable_sort(above.begin(), above.end(), [&](int x, int y) {
+    return std::fabs(a.rows[representative[x]].w) > std::fabs(a.rows[representative[y]].w);
+  });
+  std::unique_ptr<SparseNormalSolver> solver;
+  std::vector<char> evidence(static_cast<std::size_t>(groupCount) + 1, 0);
+  int flagged = 0, weighed = 0;
+  for (int g : above) {
+    const int k = representative[g];
+    bool rounding = false;
+    double bound = 0.0;
+    if (a.resolutionKnown && weighed < kMaxRoundingBounds) {
+      if (!solver && run.net.parameterCount > 0) solver = std::make_unique<SparseNormalSolver>(run);
+      bound = roundingBoundWith(run, solver.get(), k);
+      ++weighed;
+      rounding = std::fabs(a.rows[k].v) <= bound * (1 + 1e-9);
     }
+    for (int m = 1; m <= n; ++m)
+      if (a.rows[m].group == g) {
+        a.rows[m].withinRounding = rounding;
+        a.rows[m].roundingBound = bound * std::fabs(a.rows[m].v / a.rows[k].v);
+      }
+    if (rounding) continue;
+    evidence[g] = 1;
+    ++a.testsAboveCritical;
+    if (flagged == 0) flagged = g;
+  }
+  for (int k = 1; k <= n; ++k) {
+    Residual& r = a.rows[k];
+    if (r.group == 0 || !evidence[r.group]) continue;
+    a.aboveCritical.push_back(k);
+    if (r.group == flagged) {
+      r.suspected = true;
+      a.suspected.push_back(k);
+    }
+  }
   return a;
 }
 

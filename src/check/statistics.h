@@ -100,8 +100,24 @@ struct Residual {
   double w = 0.0;             // v / (scale sqrt(qvv)): Baarda's w or Pope's tau
   bool unchecked = false;     // tied to none and r < kUncheckedRedundancy: takes no part in the search
   int group = 0;              // the test it belongs to, 1..n'; 0 where unchecked
-  bool suspected = false;     // in the flagged group
-  double mdb = 0.0;           // minimal detectable bias, mm; 0 where unchecked
+  // The redundancy of its test: r, or for a tied group the sum of its
+  // members' r (a chain of sections is checked as one observation of its
+  // whole length would be).
+  double groupRedundancy = 0.0;
+  bool suspected = false;  // in the flagged group
+  double mdb = 0.0;        // minimal detectable bias, mm; 0 where unchecked
+  // External reliability, where tested: the largest change of an adjusted
+  // elevation that an undetected blunder of the size of the MDB causes,
+  // |p MDB Q a^T| at its largest (mm), and the point (number) it is at;
+  // the bias-to-noise ratio sqrt(lambda0 (1 - r) / r).
+  double externalEffect = 0.0;
+  int affectedPoint = 0;
+  double biasToNoise = 0.0;
+  // Above the critical value, but the correction lies within what the
+  // rounding of the observed differences' texts alone can cause
+  // (|v| <= roundingBound, mm): no evidence of a blunder.
+  bool withinRounding = false;
+  double roundingBound = 0.0;  // computed only for statistics above the critical value
 };
 
 struct ResidualAnalysis {
@@ -119,9 +135,30 @@ struct ResidualAnalysis {
   double lambda0 = 0.0;        // noncentralityParameter(alpha0, kDetectionPower)
   std::vector<Residual> rows;  // 1..n, element 0 unused
   // The flagged observations in ascending order: the one with the largest
-  // |w| above the critical value and every one tied with it; empty for none.
+  // |w| above the critical value (and outside the rounding of the data) and
+  // every one tied with it; empty for none.
   std::vector<int> suspected;
+  // Every observation whose test lies above the critical value and is
+  // evidence (not within the rounding of the data), ascending, and how many
+  // distinct tests they make.
+  std::vector<int> aboveCritical;
+  int testsAboveCritical = 0;
+  // The resolution of the data: known when the observed differences came
+  // from text. roundingS is the standard error of unit weight (mm) that
+  // the rounding of the texts alone gives on average (uniform rounding
+  // errors, [p r d^2/12] / f); sFromRounding when s lies within what the
+  // rounding alone produces (s^2 f / roundingS^2 below chi-square at 0.975):
+  // s then tells the resolution of the data, not their precision.
+  bool resolutionKnown = false;
+  double roundingS = 0.0;
+  bool sFromRounding = false;
 };
+
+// The largest correction (mm) of observation k that the rounding of the
+// observed differences alone can cause: sum_j |R_kj| d_j / 2 with the
+// redundancy matrix R = Q_vv P and d_j one unit of the last decimal of the
+// j-th difference's text. Needs the network's differenceDecimals.
+double roundingBound(const AdjustmentResults& run, int k);
 
 // Needs a run that has been executed (corrections, weights, Q). With an
 // a-priori standard error of unit weight `sigma0` (mm, > 0) the search is
@@ -130,7 +167,9 @@ struct ResidualAnalysis {
 // |tau| is always 1). Both run at Šidák's level over the n' distinct tests
 // (tied groups counted once) and flag the largest |w| above the critical
 // value together with its tied group. MDB = scale sqrt(lambda0 / (p r)) for
-// every tested observation.
+// every tested observation, with its external reliability. A statistic
+// above the critical value whose correction lies within the rounding of the
+// data is not flagged.
 ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0 = 0.0);
 
 }  // namespace levelnet

@@ -131,6 +131,22 @@ const Option kOptions[] = {
        a.sigmaKm = v;
        a.checkOptionGiven = true;
      }},
+    {"--min-redundancy",
+     "",
+     true,
+     {kCheck, kReport, kResults},
+     [](Arguments& a, const std::string& v, std::string_view) {
+       a.minRedundancy = v;
+       a.checkOptionGiven = true;
+     }},
+    {"--iterate",
+     "",
+     false,
+     {kCheck, kReport, kResults},
+     [](Arguments& a, const std::string&, std::string_view) {
+       a.iterate = true;
+       a.checkOptionGiven = true;
+     }},
 };
 
 // One command: its name, and how many files it takes.

@@ -30,6 +30,8 @@ struct Arguments {
   std::optional<FileEncoding> inputEncoding;  // of the file read, when forced
   std::string output;                         // -o
   std::string grade, terrain, sigmaKm;
+  std::string minRedundancy;      // check: --min-redundancy
+  bool iterate = false;           // check: --iterate
   bool checkOptionGiven = false;  // --grade, --terrain or --sigma-km
   std::string format = "txt";     // results: txt, csv, json or xlsx
   bool formatGiven = false;

@@ -8,7 +8,7 @@ namespace levelnet::cli {
 
 CheckOptions checkOptionsOf(const Arguments& a) {
   try {
-    return session::checkOptions(a.grade, a.terrain, a.sigmaKm);
+    return session::checkOptions(a.grade, a.terrain, a.sigmaKm, a.minRedundancy, a.iterate);
   } catch (const InputError& e) {
     throw UsageError(messageOf(e));
   }

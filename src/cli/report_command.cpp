@@ -14,8 +14,8 @@ namespace levelnet::cli {
 int runReport(const Arguments& a, const Streams& s) {
   if (a.pdf.empty()) throw UsageError("report 需要用 --pdf 指定输出的 PDF 文件");
   if (!a.output.empty()) throw UsageError("report 的输出文件用 --pdf 指定，不接受 -o");
-  if ((!a.terrain.empty() || !a.sigmaKm.empty()) && !a.withCheck)
-    throw UsageError("--terrain 和 --sigma-km 只用于检核：report 须同时给出 --with-check");
+  if ((!a.terrain.empty() || !a.sigmaKm.empty() || !a.minRedundancy.empty() || a.iterate) && !a.withCheck)
+    throw UsageError("--terrain、--sigma-km、--min-redundancy 和 --iterate 只用于检核：report 须同时给出 --with-check");
   const CheckOptions options = checkOptionsOf(a);  // the grade goes into the title block also without a check
   const std::string& path = a.files[0];
   const NetworkText net = openFileToAdjust(path, a, s, kReportLimits);

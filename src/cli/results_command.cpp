@@ -24,7 +24,8 @@ session::ResultsFormat formatOf(const Arguments& a) {
 int runResults(const Arguments& a, const Streams& s) {
   if (a.format == "xlsx" && a.output.empty()) throw UsageError("--format xlsx 需要用 -o 指定输出文件");
   if (a.checkOptionGiven && !a.withCheck)
-    throw UsageError("--grade、--terrain 和 --sigma-km 用于检核：results 须同时给出 --with-check");
+    throw UsageError(
+        "--grade、--terrain、--sigma-km、--min-redundancy 和 --iterate 用于检核：results 须同时给出 --with-check");
   const std::optional<CheckOptions> options = a.withCheck ? std::optional(checkOptionsOf(a)) : std::nullopt;
   const std::string& path = a.files[0];
   const NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);

@@ -31,6 +31,8 @@ const char kUsageText[] =
     "                           json（UTF-8）、xlsx（工作表“点成果”和“观测值”）\n"
     "  --grade 一等|二等|三等|四等|等外|工程二等…工程五等  --terrain 平原|山区  --sigma-km S   "
     "（check）等级、地形、每公里中误差(mm)\n"
+    "  --iterate                （check）迭代数据探测：剔除可疑粗差后重新平差、检核，直到没有可疑粗差\n"
+    "  --min-redundancy R       （check）所在检验的 r 小于 R 的观测值列为检核弱，默认 0.1\n"
     "  --pdf OUT.pdf            （report）PDF 写到 OUT.pdf（安全保存）；OUT 为 - 时写到标准输出\n"
     "  --with-check             （report）PDF 附检核报告（检核选项同 check；--grade 也写入标题栏）；\n"
     "                           （results）观测值附检核的多余观测分量 r 与统计量 w（或 τ）\n"

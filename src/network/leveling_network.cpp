@@ -219,8 +219,10 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     net.toPoint.assign(size, 0);
     net.observedDifference.assign(size, 0.0);
     net.routeLength.assign(size, 0.0);
+    net.differenceDecimals.assign(size, 0);
     for (int j = 1; j <= observationCount; ++j) {
       const std::string diffText = observations.text(j, 3);
+      net.differenceDecimals[j] = static_cast<std::int8_t>(decimalPlaces(diffText));
       const InputPlace diffCell{InputTable::observations, j, 3}, lengthCell{InputTable::observations, j, 4};
       if (const std::optional<double> difference = readRequired(observationCell(j, 3), diffCell, diffText, problems)) {
         if (std::fabs(*difference) > kMaxAbsElevation)

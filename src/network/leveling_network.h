@@ -36,6 +36,10 @@ struct LevelingNetwork {
   std::vector<std::int32_t> toPoint;
   std::vector<double> observedDifference;  // m, elevation of to minus elevation of from
   std::vector<double> routeLength;         // km
+  // The decimals of each observed difference's text (4 for "1.2345": a
+  // resolution of 0.1 mm), for telling rounding from a blunder; empty for a
+  // network not gathered from text.
+  std::vector<std::int8_t> differenceDecimals;
 
   // Point number of a name: exact, case-sensitive, no trimming; with
   // duplicate names the lowest point number wins; 0 when no point matches.

@@ -48,6 +48,23 @@ long long decimalMagnitude(std::string_view t) {
 
 }  // namespace
 
+int decimalPlaces(std::string_view text) {
+  long long fraction = 0, exponent = 0;
+  std::size_t i = 0;
+  while (i < text.size() && text[i] != '.' && text[i] != 'e' && text[i] != 'E') ++i;
+  if (i < text.size() && text[i] == '.')
+    for (++i; i < text.size() && isDigit(text[i]); ++i) ++fraction;
+  while (i < text.size() && text[i] != 'e' && text[i] != 'E') ++i;
+  if (i < text.size()) {
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    for (; i < text.size() && isDigit(text[i]); ++i) exponent = std::min(exponent * 10 + (text[i] - '0'), 1000LL);
+    if (negative) exponent = -exponent;
+  }
+  return static_cast<int>(std::clamp(fraction - exponent, -20LL, 20LL));
+}
+
 std::optional<double> parseNumber(std::string_view text) {
   std::size_t i = 0, n = text.size();
   while (i < n && isBlank(text[i])) ++i;

@@ -17,6 +17,12 @@ namespace levelnet {
 // too small for it reads as 0. Nothing when `text` is not a number.
 std::optional<double> parseNumber(std::string_view text);
 
+// The decimals a number's text gives, counted from its fraction digits and
+// exponent: 4 for "1.2345", 3 for "-0.120", 0 for "12", -2 for "12e2",
+// clamped to -20..20. The resolution of the text is 10^-decimals. Expects a
+// text parseNumber accepts; other text gives 0.
+int decimalPlaces(std::string_view text);
+
 // True when `value` is a whole number from 0 upwards.
 bool isCount(double value);
 

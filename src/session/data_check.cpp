@@ -15,8 +15,16 @@ constexpr double kMaxSigmaKm = 1000.0;
 
 }  // namespace
 
-CheckOptions checkOptions(const std::string& grade, const std::string& terrain, const std::string& sigmaKm) {
+CheckOptions checkOptions(const std::string& grade, const std::string& terrain, const std::string& sigmaKm,
+                          const std::string& minRedundancy, bool iterate) {
   CheckOptions options;
+  options.iterate = iterate;
+  if (!minRedundancy.empty()) {
+    const std::optional<double> r = parseNumber(minRedundancy);
+    if (!r || !(*r >= 0.0 && *r < 1.0))
+      throw InputError("多余观测分量 r 的下限“" + minRedundancy + "”不是 0 到 1 之间（不含 1）的数");
+    options.minRedundancy = *r;
+  }
   options.grade = grade;
   options.terrain = terrain;
   if (!sigmaKm.empty()) {
@@ -38,6 +46,7 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
   run.report = outcome.report;
   run.passed = outcome.passed;
   run.residuals = outcome.residuals;
+  run.attentionText = outcome.attentionText;
   run.options = options;
   if (books != nullptr && !books->empty()) {
     const RecordsCheck records = checkFieldRecords(network, *books, options.grade, options.terrain);
@@ -50,7 +59,7 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
 ResultsTable withCheckFigures(const ResultsTable& table, const CheckRun& check) {
   ResultsTable checked = table;
   try {
-    addCheckFigures(checked, check.residuals);
+    addCheckFigures(checked, check.residuals, check.attentionText);
   } catch (const InputError&) {
     return table;  // not the same observations
   }

@@ -17,14 +17,18 @@ namespace levelnet::session {
 
 // The check's settings from the texts a user gives them: the grade ("" for
 // none, else one of checkGrades()), the terrain ("", 平原 or 山区) and the
-// a-priori standard error per km in mm ("" for none). Throws InputError
-// (remedy sigmaPerKm for σ) naming what cannot be used.
-CheckOptions checkOptions(const std::string& grade, const std::string& terrain, const std::string& sigmaKm);
+// a-priori standard error per km in mm ("" for none), the redundancy below
+// which a test counts as weak ("" for kDefaultMinRedundancy) and whether to
+// iterate the blunder search. Throws InputError (remedy sigmaPerKm for σ)
+// naming what cannot be used.
+CheckOptions checkOptions(const std::string& grade, const std::string& terrain, const std::string& sigmaKm,
+                          const std::string& minRedundancy = "", bool iterate = false);
 
 struct CheckRun {
   std::string report;  // UTF-8, CR LF: the check report, then the field books' checks where given
   bool passed = true;  // the network's check and the books' station checks
   ResidualAnalysis residuals;
+  std::vector<std::string> attentionText;  // the 成果表's 须注意 of every observation, 1..n
   CheckOptions options;
 };
 

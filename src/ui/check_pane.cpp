@@ -1,5 +1,6 @@
 #include "ui/check_pane.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -29,6 +30,8 @@ CheckPane::CheckPane(QWidget* parent) : QWidget(parent) {
   sigmaEdit_ = new QLineEdit(this);
   sigmaEdit_->setPlaceholderText(QStringLiteral("不指定"));
   sigmaEdit_->setMaximumWidth(pixelsX(1000));
+  iterateBox_ = new QCheckBox(QStringLiteral("迭代剔除粗差(&I)"), this);
+  iterateBox_->setToolTip(QStringLiteral("剔除可疑粗差后重新平差、检核，直到没有可疑粗差"));
   checkButton_ = new QPushButton(QStringLiteral("检核"), this);
   checkButton_->setAutoDefault(false);
   gradeBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -45,6 +48,7 @@ CheckPane::CheckPane(QWidget* parent) : QWidget(parent) {
     options->addWidget(label, f.row, f.column, 1, f.row == 1 ? 2 : 1);
     options->addWidget(f.field, f.row, f.row == 1 ? 2 : f.column + 1, 1, f.row == 1 ? 3 : 1, Qt::AlignLeft);
   }
+  options->addWidget(iterateBox_, 1, 4, Qt::AlignRight);
   options->addWidget(checkButton_, 0, 4, Qt::AlignRight);
   options->setColumnStretch(4, 1);
   layout->addLayout(options);
@@ -60,7 +64,7 @@ QString CheckPane::grade() const { return gradeBox_->currentIndex() > 0 ? gradeB
 
 CheckOptions CheckPane::options() const {
   return session::checkOptions(grade().toStdString(), terrainBox_->currentText().toStdString(),
-                               sigmaEdit_->text().trimmed().toStdString());
+                               sigmaEdit_->text().trimmed().toStdString(), "", iterateBox_->isChecked());
 }
 
 void CheckPane::showReport(const std::string& report) { view_->setPlainText(reportViewText(report)); }

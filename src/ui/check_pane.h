@@ -1,4 +1,5 @@
-// The 检核 tab: the check's grade, terrain and a-priori σ per km, the 检核
+// The 检核 tab: the check's grade, terrain and a-priori σ per km, whether
+// to iterate the blunder search, the 检核
 // button, and the check report (with the station checks of the field books
 // the network was imported from).
 #pragma once
@@ -7,6 +8,7 @@
 
 #include "check/network_check.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -23,6 +25,7 @@ class CheckPane : public QWidget {
   QComboBox* gradeBox() const { return gradeBox_; }      // 不指定, then the session's check grades
   QComboBox* terrainBox() const { return terrainBox_; }  // 平原, 山区
   QLineEdit* sigmaEdit() const { return sigmaEdit_; }    // mm; empty: none
+  QCheckBox* iterateBox() const { return iterateBox_; }  // 迭代剔除粗差
   QPushButton* checkButton() const { return checkButton_; }
   QPlainTextEdit* view() const { return view_; }
 
@@ -38,6 +41,7 @@ class CheckPane : public QWidget {
   QComboBox* gradeBox_ = nullptr;
   QComboBox* terrainBox_ = nullptr;
   QLineEdit* sigmaEdit_ = nullptr;
+  QCheckBox* iterateBox_ = nullptr;
   QPushButton* checkButton_ = nullptr;
   QPlainTextEdit* view_ = nullptr;
 };

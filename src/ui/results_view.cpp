@@ -19,7 +19,7 @@ constexpr const char* kObservationHeaders[] = {"序号",         "起点",      
                                                "路线长度(km)", "改正数(mm)", "平差值(m)"};
 // Names read from the left, figures from the right, as in the report: the
 // name columns are 1 and 2 in both tables (点号 and 类型; 起点 and 终点).
-bool isNameColumn(int column) { return column == 1 || column == 2; }
+bool isNameColumn(int column) { return column == 1 || column == 2 || column == 9; }
 
 QTableView* makeView(QAbstractItemModel* model, QWidget* parent) {
   auto* view = new QTableView(parent);
@@ -61,7 +61,7 @@ int ResultRowsModel::columnCount(const QModelIndex& parent) const {
   if (rows_ == Rows::points) return static_cast<int>(std::size(kPointHeaders));
   // The check's r and w (τ), where they were added.
   const bool checked = table_ && !table_->testStatisticName.empty();
-  return static_cast<int>(std::size(kObservationHeaders)) + (checked ? 2 : 0);
+  return static_cast<int>(std::size(kObservationHeaders)) + (checked ? 3 : 0);
 }
 
 QString ResultRowsModel::text(int row, int column) const {
@@ -99,8 +99,10 @@ QString ResultRowsModel::text(int row, int column) const {
       return fromUtf8(o.adjustedDifference.text);
     case 7:
       return fromUtf8(o.redundancyText);
-    default:
+    case 8:
       return fromUtf8(o.testStatisticText);
+    default:
+      return fromUtf8(o.attention);
   }
 }
 
@@ -120,6 +122,7 @@ QVariant ResultRowsModel::headerData(int section, Qt::Orientation orientation, i
   if (rows_ == Rows::points) return stacked(QString::fromUtf8(kPointHeaders[section]));
   if (section == 7) return QStringLiteral("多余观测\n分量 r");
   if (section == 8) return QStringLiteral("统计量\n") + fromUtf8(table_->testStatisticName);
+  if (section == 9) return QStringLiteral("须注意");
   return stacked(QString::fromUtf8(kObservationHeaders[section]));
 }
 

@@ -117,7 +117,8 @@ TEST(Misclosures, TwoLoopsAndASpur) {
   EXPECT_EQ(r.tested, 6);
   EXPECT_EQ(r.testGroups, 2);  // each loop's three observations are one test
   const CheckOutcome outcome = checkNetwork(net, {}, "t.pc");
-  EXPECT_TRUE(contains(outcome.report, "1 个观测值无法检核")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "；须注意的观测值 1 个（见四）")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "第 7 个（C→S）：无检核")) << outcome.report;
 }
 
 TEST(Misclosures, TotalErrorPerKmByHand) {
@@ -523,7 +524,7 @@ TEST(Blunders, AShortSectionBelongsToItsChain) {
   EXPECT_TRUE(contains(outcome.report, "可疑粗差（不可区分）：第 2、3、4 个观测值")) << outcome.report;
 }
 
-TEST(Reliability, MinimalDetectableBiasAndWeakChecks) {
+TEST(Reliability, MinimalDetectableBiasAndExternalReliability) {
   // A clean loop (W = +4 mm): one test at 5 %, lambda0 = (1.960 + 0.842)^2 =
   // 7.849. MDB = sigma0 sqrt(lambda0 / (p r)): observations 1 and 2 have
   // p = 1, r = 1/4, observation 3 p = 1/2, r = 1/2; all three 2 sqrt(4 x
@@ -533,24 +534,247 @@ TEST(Reliability, MinimalDetectableBiasAndWeakChecks) {
   const ResidualAnalysis r = analyseResiduals(run, 2.0);
   EXPECT_NEAR(r.lambda0, 7.849, 0.0005);
   for (int k = 1; k <= 3; ++k) EXPECT_NEAR(r.rows[k].mdb, 11.21, 0.005) << k;
+  // Q = [[0.75, 0.5], [0.5, 1]] for B, C: an undetected 11.21 mm blunder in
+  // A->B moves B by 0.75 x 11.21, one in B->C moves C by 0.5 x 11.21, one in
+  // C->A (p = 1/2) moves C by 0.5 x 1 x 11.21.
+  const struct {
+    double effect;
+    const char* point;
+    double bnr;
+  } expected[] = {{8.405, "B", 4.852}, {5.605, "C", 4.852}, {5.605, "C", 2.802}};
+  for (int k = 1; k <= 3; ++k) {
+    EXPECT_NEAR(r.rows[k].externalEffect, expected[k - 1].effect, 0.005) << k;
+    EXPECT_EQ(net.pointName[r.rows[k].affectedPoint], expected[k - 1].point) << k;
+    EXPECT_NEAR(r.rows[k].biasToNoise, expected[k - 1].bnr, 0.0005) << k;
+    EXPECT_DOUBLE_EQ(r.rows[k].groupRedundancy, 1.0) << "a loop is one condition";
+  }
 
-  // Against 三等's 12 sqrt(L): 12 mm for the 1 km sections, 17.0 mm for the
-  // 2 km one. At 2.5 mm/sqrt km the MDB is 14.0 mm: the short sections are
-  // weakly checked, the long one is not.
+  // Against 三等's point accuracy 12 sqrt(L): 12.0 mm at B (1 km from A),
+  // 17.0 mm at C (2 km). The MDB grows with sigma, and so does its effect.
   struct Row {
     double sigmaKm;
-    std::vector<char> weak;
-  } rows[] = {{2.0, {0, 0, 0, 0}}, {2.5, {0, 1, 1, 0}}, {4.5, {0, 1, 1, 1}}};
+    std::vector<unsigned char> attention;
+  } rows[] = {{2.0, {0, 0, 0, 0}},
+              {4.5, {0, kBeyondPointAccuracy, 0, 0}},
+              {7.0, {0, kBeyondPointAccuracy, kBeyondPointAccuracy, kBeyondPointAccuracy}}};
   for (const Row& row : rows) {
     const CheckFindings f = assessNetwork(run, findMisclosures(net), withSigma(row.sigmaKm, "三等"));
-    EXPECT_EQ(f.weaklyChecked, row.weak) << row.sigmaKm;
+    EXPECT_EQ(f.attention, row.attention) << row.sigmaKm;
+    EXPECT_NEAR(f.pointAccuracy[1], 12.0, 1e-9);
+    EXPECT_NEAR(f.pointAccuracy[2], 12.0 * std::sqrt(2.0), 1e-9);
     EXPECT_TRUE(f.residuals.suspected.empty());
-    EXPECT_TRUE(f.passed) << "a weak check is a property of the network, not a fault of the data";
+    EXPECT_TRUE(f.passed) << "reliability is a property of the network, not a fault of the data";
   }
-  const std::string report = checkNetwork(net, withSigma(2.5, "三等"), "loop.pc").report;
-  EXPECT_TRUE(contains(report, "      14.0    ±12.0  检核薄弱  A→B\r\n")) << report;
-  EXPECT_TRUE(contains(report, "      14.0    ±17.0            C→A\r\n")) << report;
-  EXPECT_TRUE(contains(report, "；2 个观测值检核薄弱")) << report;
+  const std::string report = checkNetwork(net, withSigma(4.5, "三等"), "loop.pc").report;
+  EXPECT_TRUE(contains(report, "第 1 个（A→B）：影响超限（∇h = 18.9 mm 于 B，点位限差 ±12.0 mm）")) << report;
+  EXPECT_TRUE(contains(report, "；须注意的观测值 1 个（见四）")) << report;
+  EXPECT_FALSE(contains(report, "检核薄弱")) << report;
+}
+
+// The largest shift of any adjusted elevation, against Q computed densely:
+// the ends of the observation are where it is largest.
+TEST(Reliability, ExternalReliabilityIsTheLargestShiftOfAnyPoint) {
+  const LevelingNetwork net = gathered(cityNetwork());
+  const AdjustmentResults run = computeAdjustment(net);
+  const ResidualAnalysis a = analyseResiduals(run, 1.0);
+  const int t = net.parameterCount;
+  std::vector<std::vector<double>> normal(t + 1, std::vector<double>(t + 1, 0.0));
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const ErrorEquation& e = run.errorEquations[k];
+    const int ends[] = {e.toParameter, e.fromParameter};
+    const double signs[] = {1.0, -1.0};
+    for (int i = 0; i < 2; ++i)
+      for (int j = 0; j < 2; ++j)
+        if (ends[i] != 0 && ends[j] != 0) normal[ends[i]][ends[j]] += signs[i] * signs[j] * run.weights[k];
+  }
+  // Gauss-Jordan on [N | I].
+  std::vector<std::vector<double>> q(t + 1, std::vector<double>(t + 1, 0.0));
+  for (int i = 1; i <= t; ++i) q[i][i] = 1.0;
+  for (int c = 1; c <= t; ++c) {
+    const double pivot = normal[c][c];
+    for (int j = 1; j <= t; ++j) normal[c][j] /= pivot, q[c][j] /= pivot;
+    for (int i = 1; i <= t; ++i)
+      if (i != c) {
+        const double factor = normal[i][c];
+        for (int j = 1; j <= t; ++j) normal[i][j] -= factor * normal[c][j], q[i][j] -= factor * q[c][j];
+      }
+  }
+  int compared = 0;
+  for (int k = 1; k <= net.observationCount; ++k) {
+    const Residual& r = a.rows[k];
+    if (r.unchecked) continue;
+    const ErrorEquation& e = run.errorEquations[k];
+    double largest = 0.0;
+    int at = 0;
+    for (int i = 1; i <= t; ++i) {
+      double u = 0.0;
+      if (e.toParameter != 0) u += q[i][e.toParameter];
+      if (e.fromParameter != 0) u -= q[i][e.fromParameter];
+      const double shift = std::fabs(r.p * r.mdb * u);
+      if (shift > largest + 1e-12) largest = shift, at = i + net.knownCount;
+    }
+    EXPECT_NEAR(r.externalEffect, largest, 1e-9 * largest) << k;
+    EXPECT_TRUE(at == r.affectedPoint || std::fabs(largest - r.externalEffect) < 1e-9 * largest) << k;
+    ++compared;
+  }
+  EXPECT_GT(compared, 10);
+}
+
+// The short list: a spur has no check, a short route parallel to long
+// ones (r of the chain C-D-A 0.2 / 6.87) is checked poorly; the loop
+// itself is fine.
+TEST(Reliability, TheObservationsToLookAt) {
+  const NetworkText text =
+      enteredNetwork({"1", "4", "6", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}, {"D", ""}, {"E", ""}},
+                     {{"A", "B", "1.000", "10"},
+                      {"B", "C", "0.500", "10"},
+                      {"C", "A", "-1.500", "10"},
+                      {"C", "D", "0.300", "0.1"},
+                      {"D", "A", "-1.800", "0.1"},
+                      {"D", "E", "0.200", "1"}});
+  const LevelingNetwork net = gathered(text);
+  const AdjustmentResults run = computeAdjustment(net);
+  const CheckFindings f = assessNetwork(run, findMisclosures(net), withSigma(1.0));
+  EXPECT_EQ(f.attention, (std::vector<unsigned char>{0, 0, 0, 0, kLowRedundancy, kLowRedundancy, kNoCheck}));
+  EXPECT_NEAR(f.residuals.rows[4].groupRedundancy, f.residuals.rows[4].redundancy + f.residuals.rows[5].redundancy,
+              1e-12);
+  EXPECT_NEAR(f.residuals.rows[4].groupRedundancy, 0.2 / (0.2 + 20.0 / 3), 1e-9);
+  EXPECT_EQ(f.attentionCount, 3);
+  // The threshold is the user's.
+  CheckOptions lower = withSigma(1.0);
+  lower.minRedundancy = 0.01;
+  EXPECT_EQ(assessNetwork(run, findMisclosures(net), lower).attention,
+            (std::vector<unsigned char>{0, 0, 0, 0, 0, 0, kNoCheck}));
+  const std::string report = checkNetwork(net, withSigma(1.0), "spur.pc").report;
+  EXPECT_TRUE(contains(report, "第 6 个（D→E）：无检核")) << report;
+  EXPECT_TRUE(contains(report, "第 5 个（D→A）：检核弱（所在检验的 r = ")) << report;
+}
+
+// Rounding of the data is no evidence: with 0.1 mm data a loop may close by
+// 0.1 mm however precise the leveling, and a tiny sigma must not make that a
+// blunder. A 0.2 mm misclosure over three sections is more than their
+// rounding (3 x 0.05 mm) and is flagged.
+TEST(Resolution, ACorrectionWithinTheRoundingOfTheDataIsNoBlunder) {
+  struct Row {
+    const char* closing;
+    bool flagged;
+  } rows[] = {{"-1.4999", false}, {"-1.4998", true}, {"-1.5000", false}};
+  for (const Row& row : rows) {
+    NetworkText text =
+        enteredNetwork({"1", "2", "3", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}},
+                       {{"A", "B", "1.0000", "1"}, {"B", "C", "0.5000", "1"}, {"C", "A", row.closing, "1"}});
+    const LevelingNetwork net = gathered(text);
+    const AdjustmentResults run = computeAdjustment(net);
+    const ResidualAnalysis a = analyseResiduals(run, 0.01);
+    EXPECT_EQ(!a.suspected.empty(), row.flagged) << row.closing;
+    if (std::string(row.closing) == "-1.4999") {
+      EXPECT_GT(std::fabs(a.rows[1].w), a.critical) << "the statistic alone would flag it";
+      EXPECT_TRUE(a.rows[1].withinRounding);
+      EXPECT_NEAR(a.rows[1].roundingBound, 0.05, 1e-9) << "|R| sums to 1 over the loop, times 0.05 mm";
+      EXPECT_NEAR(roundingBound(run, 1), 0.05, 1e-9);
+      EXPECT_TRUE(a.sFromRounding);
+      const CheckOutcome outcome = checkNetwork(net, withSigma(0.01), "loop.pc");
+      EXPECT_TRUE(contains(outcome.report, "；未发现可疑粗差")) << outcome.report;
+      EXPECT_TRUE(contains(outcome.report, "观测高差的取位为 0.1 mm")) << outcome.report;
+      EXPECT_TRUE(contains(outcome.report, "在取位误差内")) << outcome.report;
+    }
+  }
+  // The decimals of the text set the resolution: 1 mm data close by 1 mm
+  // within their rounding.
+  const LevelingNetwork coarse =
+      gathered(enteredNetwork({"1", "2", "3", "1"}, {{"A", "10"}, {"B", ""}, {"C", ""}},
+                              {{"A", "B", "1.000", "1"}, {"B", "C", "0.500", "1"}, {"C", "A", "-1.499", "1"}}));
+  EXPECT_TRUE(analyseResiduals(computeAdjustment(coarse), 0.01).suspected.empty());
+  EXPECT_EQ(coarse.differenceDecimals, (std::vector<std::int8_t>{0, 3, 3, 3}));
+}
+
+// A 20 x 20 grid: no two observations of different routes are tied,
+// whatever the data. Data symmetric under a half turn give pairs of
+// observations whose |w| agree to the last digits; they stay two tests.
+TEST(Blunders, NearCoincidentStatisticsOfAGridStaySeparateTests) {
+  const int side = 20;
+  auto name = [&](int x, int y) { return "P" + std::to_string(x) + "_" + std::to_string(y); };
+  auto grid = [&](auto differenceOf) {
+    std::vector<std::vector<std::string>> points = {{name(0, 0), "0"}, {name(side - 1, side - 1), "0"}};
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x)
+        if (!((x == 0 && y == 0) || (x == side - 1 && y == side - 1))) points.push_back({name(x, y), ""});
+    std::vector<std::vector<std::string>> observations;
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        if (x + 1 < side) observations.push_back({name(x, y), name(x + 1, y), differenceOf(x, y, true), "1"});
+        if (y + 1 < side) observations.push_back({name(x, y), name(x, y + 1), differenceOf(x, y, false), "1"});
+      }
+    return gathered(enteredNetwork({"2", std::to_string(side * side - 2), std::to_string(observations.size()), "1"},
+                                   points, observations));
+  };
+  // Exactly closing; 3 mm blunders on two edges a half turn apart (x, y) ->
+  // (19 - x - 1, 19 - y) reversed; pseudo-random millimetres.
+  const LevelingNetwork exact = grid([](int, int, bool) { return std::string("0.0000"); });
+  const LevelingNetwork symmetric = grid([&](int x, int y, bool east) {
+    return std::string(east && ((x == 3 && y == 5) || (x == side - 5 && y == side - 6)) ? "0.0030" : "0.0000");
+  });
+  unsigned seed = 12345;
+  const LevelingNetwork noisy = grid([&](int, int, bool) {
+    seed = seed * 1103515245u + 12345u;
+    return fixedText(static_cast<double>(seed >> 16 & 0x7) * 0.0001 - 0.0003, 4);
+  });
+  const ResidualAnalysis a = analyseResiduals(computeAdjustment(exact), 1.0);
+  const ResidualAnalysis b = analyseResiduals(computeAdjustment(symmetric), 1.0);
+  const ResidualAnalysis c = analyseResiduals(computeAdjustment(noisy), 1.0);
+  // 760 observations; the two corners of one connection each are chains of
+  // two sections: 758 tests.
+  EXPECT_EQ(a.testGroups, 758);
+  EXPECT_EQ(b.testGroups, 758);
+  EXPECT_EQ(c.testGroups, 758);
+  int coincident = 0;
+  for (int k = 1; k <= symmetric.observationCount; ++k)
+    for (int j = k + 1; j <= symmetric.observationCount; ++j)
+      if (b.rows[k].group != b.rows[j].group && std::fabs(b.rows[k].w) > 1e-3 &&
+          std::fabs(std::fabs(b.rows[k].w) - std::fabs(b.rows[j].w)) < 1e-6)
+        ++coincident;
+  EXPECT_GT(coincident, 100) << "the data must make coincidences for the test to mean something";
+}
+
+// Iterative data snooping: two 8 sigma blunders in different loops of the
+// city network are both removed, in two rounds, and the rest passes.
+TEST(Iteration, TwoBlundersAreRemovedRoundByRound) {
+  NetworkText text = cityNetwork();
+  const double first = *parseNumber(text.observations.text(3, 3)) + 0.012;
+  const double second = *parseNumber(text.observations.text(9, 3)) - 0.012;
+  text.observations.setText(3, 3, fixedText(first, 4));
+  text.observations.setText(9, 3, fixedText(second, 4));
+  const LevelingNetwork net = gathered(text);
+  CheckOptions options = withSigma(1.5);
+  const CheckOutcome once = checkNetwork(net, options, "city.pc");
+  EXPECT_FALSE(once.passed);
+  EXPECT_TRUE(contains(once.report, "建议剔除第 ")) << once.report;
+  options.iterate = true;
+  const CheckOutcome iterated = checkNetwork(net, options, "city.pc");
+  EXPECT_FALSE(iterated.passed) << "the file still holds both blunders";
+  EXPECT_TRUE(contains(iterated.report, "；剔除后未发现可疑粗差")) << iterated.report;
+  EXPECT_TRUE(contains(iterated.report, "迭代数据探测")) << iterated.report;
+  EXPECT_TRUE(contains(iterated.report, "第 3 轮：未发现可疑粗差，迭代结束")) << iterated.report;
+  EXPECT_TRUE(contains(iterated.report, "迭代剔除 2 个观测值（第 ")) << iterated.report;
+  // The figures are those of the file's observations: the removed ones
+  // have none and say so.
+  ASSERT_EQ(iterated.residuals.rows.size(), static_cast<std::size_t>(net.observationCount) + 1);
+  EXPECT_EQ(iterated.attentionText[3], "已剔除");
+  EXPECT_EQ(iterated.attentionText[9], "已剔除");
+  EXPECT_FALSE(iterated.residuals.rows[3].standardised);
+  EXPECT_TRUE(iterated.residuals.rows[1].standardised);
+}
+
+// The iteration never removes what would leave the network without a check
+// or a point without a connection.
+TEST(Iteration, StopsBeforeFZeroOrALostPoint) {
+  NetworkText loop = singleLoop("-1.476");  // 20 mm in one loop: f = 1
+  CheckOptions options = withSigma(1.0);
+  options.iterate = true;
+  const CheckOutcome outcome = checkNetwork(gathered(loop), options, "loop.pc");
+  EXPECT_FALSE(outcome.passed);
+  EXPECT_TRUE(contains(outcome.report, "迭代停止：")) << outcome.report;
+  EXPECT_FALSE(contains(outcome.report, "第 1 轮：剔除")) << outcome.report;
 }
 
 // Display columns as a terminal shows them: two for a non-ASCII character.
@@ -596,7 +820,7 @@ TEST(CheckReport, ColumnsStayAlignedForAnyWidth) {
     const std::string line = report.substr(start + 2, report.find("\r\n", start + 2) - start - 2);
     int cells = 0;
     for (std::size_t i = 0; i < line.size(); ++i) cells += line[i] != ' ' && (i == 0 || line[i - 1] == ' ');
-    EXPECT_EQ(cells, 8) << "序号, v, r, w, MDB, 限差, 说明, 起点→终点: " << line;
+    EXPECT_EQ(cells, 11) << "序号, v, r, w, MDB, ∇h, 影响最大的点, BNR, 点位限差, 说明, 起点→终点: " << line;
   }
   // Section 一: the route starts under its header.
   const std::vector<std::size_t> route = columnsWhere(report, "A-B-C-A");

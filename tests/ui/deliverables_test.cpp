@@ -3,6 +3,7 @@
 // fit their names, undo, recent files and remembered settings, and the work
 // that runs off the UI thread.
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -153,7 +154,8 @@ class DeliverablesTest : public QObject {
     w.onAdjust();
     w.checkPane().checkButton()->click();
     const QAbstractItemModel& observations = *w.resultsPanel()->observationView->model();
-    QCOMPARE(observations.columnCount(), 9);
+    QCOMPARE(observations.columnCount(), 10);
+    QCOMPARE(observations.headerData(9, Qt::Horizontal).toString(), QStringLiteral("须注意"));
     QCOMPARE(observations.headerData(8, Qt::Horizontal).toString(), QStringLiteral("统计量\nτ"));
     int rows = 0;
     for (const QString& line : expected) {
@@ -173,6 +175,31 @@ class DeliverablesTest : public QObject {
     w.checkPane().checkButton()->click();
     QCOMPARE(f.boxes.warnings(), 1);
     QVERIFY(f.boxes.lastText().contains(QStringLiteral("“abc”")));
+  }
+
+  // 迭代剔除粗差: the check removes the blunder, says so round by round and
+  // fails; the 成果表 marks the removed observation and gives it no figures.
+  void checkTabIteratesOnRequest() {
+    WindowFixture f;
+    QVERIFY(f.window->openFile(kCases + QStringLiteral("/city_blunder.pc")));
+    MainWindow& w = *f.window;
+    w.onAdjust();
+    w.checkPane().sigmaEdit()->setText(QStringLiteral("1.5"));
+    QVERIFY(!w.checkPane().iterateBox()->isChecked());
+    w.checkPane().iterateBox()->click();
+    w.checkPane().checkButton()->click();
+    QCOMPARE(f.boxes.warnings(), 0);
+    const QString report = w.checkPane().view()->toPlainText();
+    QVERIFY2(report.contains(QStringLiteral("第 1 轮：剔除第 9 个观测值（水塔→BM北山），w = -8.051")),
+             qPrintable(report));
+    QVERIFY2(report.contains(QStringLiteral("第 2 轮：未发现可疑粗差，迭代结束")), qPrintable(report));
+    const QAbstractItemModel& observations = *w.resultsPanel()->observationView->model();
+    QCOMPARE(observations.columnCount(), 10);
+    QCOMPARE(observations.index(8, 9).data().toString(), QStringLiteral("已剔除"));
+    QCOMPARE(observations.index(8, 7).data().toString(), QStringLiteral("—"));
+    QCOMPARE(observations.index(8, 8).data().toString(), QStringLiteral("—"));
+    QCOMPARE(observations.index(0, 9).data().toString(), QString());
+    QVERIFY(observations.index(0, 8).data().toString() != QStringLiteral("—"));
   }
 
   // 保存报告 writes the report byte for byte as the command line does, in
