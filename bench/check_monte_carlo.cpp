@@ -1,6 +1,8 @@
 // How often `levelnet check` is right, measured on simulated networks:
 // false blunder alarms on clean data, failed grade tests on data far better
-// than the grade, and the share of planted blunders found in the right place.
+// than the grade, the share of planted blunders found in the right place, how
+// short the list of observations to look at is, and iterative data snooping
+// on two blunders at once.
 //
 //   build/bench/levelnet_check_montecarlo [--networks N] [--seed S]
 //
@@ -140,7 +142,18 @@ struct NetworkResult {
   bool blunderPlanted = false;
   Found w[kBlunderSizeCount] = {}, tau[kBlunderSizeCount] = {};
   bool wTied[kBlunderSizeCount] = {};
+  // The list of observations to look at (--grade --sigma-km), as a share of
+  // n, and its part for external reliability beyond the point accuracy.
+  double listedShare = 0.0, beyondShare = 0.0;
+  // --iterate: anything removed from clean data; two 8 sigma blunders in
+  // different tests, both removed, and nothing else removed.
+  bool iterationFalseAlarm = false;
+  bool twoPlanted = false, bothFound = false, oneFound = false, removedOther = false, bothAlone = false;
 };
+
+int removedCount(const CheckOutcome& outcome) {
+  return static_cast<int>(std::count(outcome.attentionText.begin(), outcome.attentionText.end(), "已剔除"));
+}
 
 NetworkResult simulate(std::uint32_t seed) {
   const SimulatedNetwork s = simulatedNetwork(seed);
@@ -170,6 +183,17 @@ NetworkResult simulate(std::uint32_t seed) {
   result.totalErrorFailed = !graded.totalErrorPassed;
   result.toleranceFailed = !graded.failedMisclosures.empty();
 
+  CheckOptions listing = known;
+  listing.grade = s.grade;
+  const CheckFindings listed = assessNetwork(run, misclosures, listing);
+  int beyond = 0;
+  for (int k = 1; k <= net.observationCount; ++k) beyond += (listed.attention[k] & kBeyondPointAccuracy) != 0;
+  result.listedShare = static_cast<double>(listed.attentionCount) / net.observationCount;
+  result.beyondShare = static_cast<double>(beyond) / net.observationCount;
+  CheckOptions iterating = known;
+  iterating.iterate = true;
+  result.iterationFalseAlarm = removedCount(checkNetwork(net, iterating, "")) > 0;
+
   std::vector<int> candidates;
   for (int k = 1; k <= net.observationCount; ++k)
     if (withSigma.residuals.rows[k].redundancy >= kBlunderRedundancy) candidates.push_back(k);
@@ -188,6 +212,47 @@ NetworkResult simulate(std::uint32_t seed) {
     result.wTied[b] = w.suspected.size() > 1;
     result.tau[b] = judge(analyseResiduals(bad, 0.0), k);
   }
+
+  // A second blunder of 8 sigma in another test, with no point in common
+  // (so in another loop), the first also 8 sigma.
+  std::vector<int> others;
+  for (int j : candidates)
+    if (withSigma.residuals.rows[j].group != withSigma.residuals.rows[k].group &&
+        net.fromPoint[j] != net.fromPoint[k] && net.fromPoint[j] != net.toPoint[k] &&
+        net.toPoint[j] != net.fromPoint[k] && net.toPoint[j] != net.toPoint[k])
+      others.push_back(j);
+  if (others.empty()) return result;
+  const int j = others[std::uniform_int_distribution<std::size_t>(0, others.size() - 1)(rng)];
+  const double secondSign = std::uniform_int_distribution<int>(0, 1)(rng) ? 1.0 : -1.0;
+  LevelingNetwork two = net;
+  two.observedDifference[k] += sign * 8.0 * s.sigmaKm * std::sqrt(net.routeLength[k]) / 1000.0;
+  two.observedDifference[j] += secondSign * 8.0 * s.sigmaKm * std::sqrt(net.routeLength[j]) / 1000.0;
+  const CheckOutcome iterated = checkNetwork(two, iterating, "");
+  result.twoPlanted = true;
+  // Found: the blunder's observation, or one of its tied group, removed.
+  auto removedFrom = [&](int blundered) {
+    for (int m = 1; m <= net.observationCount; ++m)
+      if (iterated.attentionText[m] == "已剔除" &&
+          withSigma.residuals.rows[m].group == withSigma.residuals.rows[blundered].group)
+        return true;
+    return false;
+  };
+  const bool first = removedFrom(k), second = removedFrom(j);
+  result.bothFound = first && second;
+  result.oneFound = first != second;
+  // A tied group removed with a blunder is not counted as another removal.
+  int removedElsewhere = 0;
+  for (int m = 1; m <= net.observationCount; ++m)
+    if (iterated.attentionText[m] == "已剔除" &&
+        withSigma.residuals.rows[m].group != withSigma.residuals.rows[k].group &&
+        withSigma.residuals.rows[m].group != withSigma.residuals.rows[j].group)
+      ++removedElsewhere;
+  result.removedOther = removedElsewhere > 0;
+  // The ceiling: each of the two found when it is the only blunder.
+  LevelingNetwork onlySecond = net;
+  onlySecond.observedDifference[j] = two.observedDifference[j];
+  result.bothAlone =
+      result.w[1] == Found::right && judge(analyseResiduals(computeAdjustment(onlySecond), sigma0), j) == Found::right;
   return result;
 }
 
@@ -260,7 +325,19 @@ int main(int argc, char** argv) {
   int found[2][kBlunderSizeCount][4] = {};  // test (w, tau), size, Found
   int foundByClass[2][4] = {}, plantedByClass[2][4] = {};
   int tiedFinds = 0;
+  int iterationAlarms = 0, twoPlanted = 0, bothFound = 0, oneFound = 0, removedOther = 0, bothAlone = 0;
+  std::vector<double> listedShares, beyondShares;
   for (const NetworkResult& r : results) {
+    iterationAlarms += r.iterationFalseAlarm;
+    listedShares.push_back(r.listedShare);
+    beyondShares.push_back(r.beyondShare);
+    if (r.twoPlanted) {
+      ++twoPlanted;
+      bothFound += r.bothFound;
+      oneFound += r.oneFound;
+      removedOther += r.removedOther;
+      bothAlone += r.bothAlone;
+    }
     minPoints = std::min(minPoints, r.points);
     maxPoints = std::max(maxPoints, r.points);
     sizes.push_back(r.points);
@@ -329,6 +406,25 @@ int main(int argc, char** argv) {
     std::printf("  %s: %.0f %% / %.0f %%", classNames[c], percent(foundByClass[0][c], plantedByClass[0][c]),
                 percent(foundByClass[1][c], plantedByClass[1][c]));
   std::printf("\n  found as one of a tied group (w-test, all sizes): %d\n", tiedFinds);
-  std::printf("  goal: 8 σ_L found in >= 90 %% of cases\n");
+  std::printf("  goal: 8 σ_L found in >= 90 %% of cases\n\n");
+
+  std::printf("Iterative data snooping (--iterate, w-test):\n");
+  falseAlarmLine("clean networks, any removal", iterationAlarms, networks);
+  std::printf(
+      "  two 8 σ_L blunders in different loops (%d networks): both removed %.1f %%, one %.1f %%, "
+      "something else removed as well %.1f %%   goal: both >= 80 %%\n"
+      "  each of the two found when planted alone (the w-test's power, the ceiling): %.1f %%\n\n",
+      twoPlanted, percent(bothFound, twoPlanted), percent(oneFound, twoPlanted), percent(removedOther, twoPlanted),
+      percent(bothAlone, twoPlanted));
+  std::sort(listedShares.begin(), listedShares.end());
+  std::sort(beyondShares.begin(), beyondShares.end());
+  auto quantile = [](const std::vector<double>& v, double q) {
+    return 100 * v[static_cast<std::size_t>(q * (v.size() - 1))];
+  };
+  std::printf("Observations to look at (--grade --sigma-km, sigma a quarter of the grade's), share of n:\n");
+  std::printf("  listed: median %.1f %%, 90th percentile %.1f %%, largest %.1f %%\n", quantile(listedShares, 0.5),
+              quantile(listedShares, 0.9), quantile(listedShares, 1.0));
+  std::printf("  of them 影响超限: median %.1f %%, 90th percentile %.1f %%, largest %.1f %%\n",
+              quantile(beyondShares, 0.5), quantile(beyondShares, 0.9), quantile(beyondShares, 1.0));
   return 0;
 }

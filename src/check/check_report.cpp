@@ -396,9 +396,13 @@ void writeRounds(Lines& out, const CheckFindings& f, const CheckOptions& options
   for (const IterationRound& round : f.rounds) {
     std::string names;
     for (std::size_t i = 0; i < round.removed.size(); ++i) names += (i ? "、" : "") + round.removedNames[i];
-    out.add("  第 " + count(++number) + " 轮：剔除" + observationNumbers(round.removed) + "观测值（" + names + "），" +
-            statistic + " = " + signedFixed(round.statistic, 3) + "；s 由 " + fixed(round.sBefore, 3) + " mm 变为 " +
-            fixed(round.sAfter, 3) + " mm，f = " + count(round.dofAfter));
+    const std::string group = round.group.empty()
+                                  ? ""
+                                  : "，它与" + observationNumbers(round.group) +
+                                        "观测值不可区分，粗差在其中之一：剔除其一，其余成为支线，不再有检核";
+    out.add("  第 " + count(++number) + " 轮：剔除" + observationNumbers(round.removed) + "观测值（" + names + "）" +
+            group + "，" + statistic + " = " + signedFixed(round.statistic, 3) + "；s 由 " + fixed(round.sBefore, 3) +
+            " mm 变为 " + fixed(round.sAfter, 3) + " mm，f = " + count(round.dofAfter));
   }
   std::string last = "  第 " + count(++number) + " 轮：";
   if (f.residuals.suspected.empty())

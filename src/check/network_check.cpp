@@ -229,13 +229,20 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
       stop = "τ 检验在这里不可靠，不据此剔除观测值";
       break;
     }
-    const int removing = static_cast<int>(a.suspected.size());
-    if (a.dof - removing < 1) {
-      stop = "再剔除" + std::string(removing > 1 ? "这一组" : "这个") + "观测值，多余观测就没有了";
+    // Of a tied group one member goes, the one of the largest r: which one
+    // holds the blunder no data can tell, and removing any one of them frees
+    // the rest of the network of it alike (the others are left as spurs,
+    // without a check). Removing the whole group would cut the points of a
+    // chain off.
+    int removing = a.suspected.front();
+    for (int k : a.suspected)
+      if (a.rows[k].redundancy > a.rows[removing].redundancy) removing = k;
+    if (a.dof - 1 < 1) {
+      stop = "再剔除一个观测值，多余观测就没有了";
       break;
     }
     std::vector<char> drop(static_cast<std::size_t>(current.observationCount) + 1, 0);
-    for (int k : a.suspected) drop[k] = 1;
+    drop[removing] = 1;
     std::vector<int> kept;
     LevelingNetwork reduced = withoutObservations(current, drop, numbers, kept);
     const std::vector<int> lonely = unconnectedPoints(reduced);
@@ -244,14 +251,12 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
       break;
     }
     IterationRound round;
-    for (int k : a.suspected) {
-      round.removed.push_back(numbers[k]);
-      round.removedNames.push_back(current.pointName[current.fromPoint[k]] + "→" +
-                                   current.pointName[current.toPoint[k]]);
-    }
-    round.statistic = a.rows[a.suspected.front()].w;
-    for (int k : a.suspected)
-      if (a.rows[k].redundancy > a.rows[a.suspected.front()].redundancy) round.statistic = a.rows[k].w;
+    round.removed.push_back(numbers[removing]);
+    round.removedNames.push_back(current.pointName[current.fromPoint[removing]] + "→" +
+                                 current.pointName[current.toPoint[removing]]);
+    if (a.suspected.size() > 1)
+      for (int k : a.suspected) round.group.push_back(numbers[k]);
+    round.statistic = a.rows[removing].w;
     round.sBefore = a.s;
     current = std::move(reduced);
     numbers = std::move(kept);

@@ -53,11 +53,13 @@ enum AttentionReason : unsigned char {
   kBeyondPointAccuracy = 4,  // with a grade: its external reliability exceeds the point's accuracy
 };
 
-// One round of iterative data snooping: the observations removed (numbers
-// of the file), the statistic that flagged them, and s before and after.
+// One round of iterative data snooping: the observation removed (number of
+// the file), for a tied group the whole group it was one of, the statistic
+// that flagged it, and s before and after.
 struct IterationRound {
   std::vector<int> removed;
   std::vector<std::string> removedNames;  // "起点→终点" of each
+  std::vector<int> group;                 // the tied group's numbers; empty for a single observation
   double statistic = 0.0;
   double sBefore = 0.0, sAfter = 0.0;
   int dofAfter = 0;

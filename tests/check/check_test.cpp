@@ -765,6 +765,26 @@ TEST(Iteration, TwoBlundersAreRemovedRoundByRound) {
   EXPECT_TRUE(iterated.residuals.rows[1].standardised);
 }
 
+// A blunder in a chain between two junctions: the chain is one test, so one
+// of its sections goes (the points stay connected) and the rest of the
+// chain is left without a check, which the report says.
+TEST(Iteration, OneMemberOfATiedGroupGoes) {
+  const LevelingNetwork net = gathered(chainWithShortSection("0.430"));
+  CheckOptions options = withSigma(1.0);
+  options.iterate = true;
+  const CheckOutcome outcome = checkNetwork(net, options, "chain.pc");
+  EXPECT_TRUE(contains(outcome.report, "观测值不可区分，粗差在其中之一：剔除其一")) << outcome.report;
+  EXPECT_TRUE(contains(outcome.report, "第 2 轮：未发现可疑粗差，迭代结束")) << outcome.report;
+  int removed = 0, unchecked = 0;
+  for (int k : {2, 3, 4}) {
+    removed += outcome.attentionText[k] == "已剔除";
+    unchecked += outcome.attentionText[k] == "无检核";
+  }
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(unchecked, 2);
+  EXPECT_FALSE(outcome.passed);
+}
+
 // The iteration never removes what would leave the network without a check
 // or a point without a connection.
 TEST(Iteration, StopsBeforeFZeroOrALostPoint) {
