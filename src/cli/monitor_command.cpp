@@ -42,8 +42,9 @@ int runMonitor(const Arguments& a, const Streams& s) {
   const double attention = a.attention.empty() ? -1.0 : settingOf(a.attention, "--attention", 0.0, 100.0);
   const std::string& path = a.files[0];
   if (path == "-") throw UsageError("monitor 需要监测项目文件名（各期的平差文件相对于它）");
-  session::MonitoringInput input =
-      session::openMonitoringProject(path, a.encodingGiven ? a.inputEncoding : std::nullopt);
+  // --encoding is the tables' encoding: the project file and every epoch
+  // are read in the encoding their bytes show (GBK or plainly UTF-8).
+  session::MonitoringInput input = session::openMonitoringProject(path);
   // No output replaces an epoch's file either.
   for (const std::string& output : {a.output, a.pdf}) refuseOutputOverInput(output, input.inputFiles);
   for (const std::string& note : input.encodingNotes) s.err << "levelnet: " << note << "\n";

@@ -197,9 +197,9 @@ std::vector<OutputTable> monitoringTables(const MonitoringResults& r) {
 
   {  // The congruence tests.
     OutputTable t;
-    t.title = "四、基准点稳定性检验（自由网平差，Σ基准点改正数 = 0；整体检验 T = Ω/(h·s²) 与 F(h, f, 0.95) 比较）";
+    t.title = "四、基准点稳定性检验（自由网平差，Σ基准点改正数 = 0；整体检验 T = Ω/(h·s^2) 与 F(h, f, 0.95) 比较）";
     t.sheet.name = "基准点稳定性检验";
-    t.sheet.header = {"期次", "比较", "Ω(mm²)", "h", "f", "s(mm)", "T", "F0.95", "结论", "说明"};
+    t.sheet.header = {"期次", "比较", "Ω(mm^2)", "h", "f", "s(mm)", "T", "F0.95", "结论", "说明"};
     t.rightAligned = {true, false, true, true, true, true, true, true, false, false};
     for (int i = 1; i < epochs; ++i) {
       const EpochStability& st = r.epochs[static_cast<std::size_t>(i)].stability;
@@ -226,7 +226,7 @@ std::vector<OutputTable> monitoringTables(const MonitoringResults& r) {
       }
     }
     t.sheet.notes.push_back(
-        "未通过时依次去掉对 Ω 贡献最大的基准点再检验（平均间隙法），直到通过；s² 为两期自由网的合并后验方差");
+        "未通过时依次去掉对 Ω 贡献最大的基准点再检验（平均间隙法），直到通过；s^2 为两期自由网的合并后验方差");
     tables.push_back(std::move(t));
   }
 
