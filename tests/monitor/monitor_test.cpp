@@ -247,22 +247,18 @@ TEST(Stability, PlantedFiveSigmaMovementIsFoundAndTheEpochAdjustedOnTheOthers) {
     const std::string moved = kRefs[static_cast<std::size_t>(trial) % kRefs.size()];
     std::vector<EpochNetwork> epochs;
     epochs.push_back(buildingEpoch(buildingHeights(), sigma, random, 0));
-    // The cofactor of the shift: (S Q S^T)_jj for the datum of the others.
+    // The geometry of the first epoch (twice: two independent epochs).
     const FreeNetworkSolution f0 =
         freeNetworkAdjustment(epochs[0].net, {1, 2, 3, 4}, {45.213, 46.0875, 44.962, 45.5}, "e1.pc");
     Matrix twice = f0.referenceCofactors;
     for (auto& row : twice)
       for (double& v : row) v *= 2.0;
     const std::size_t j = static_cast<std::size_t>(trial) % kRefs.size();
-    std::vector<double> unit(4, 0.0);
+    // The cofactor of its shift against the other three, for s = 1:
+    // (S Q S^T)_jj with S = I - 1 e_others^T / 3.
     std::vector<int> others;
     for (int a = 0; a < 4; ++a)
       if (a != static_cast<int>(j)) others.push_back(a);
-    // With d = e_j the shift shows as 1 against the others; its sigma per
-    // unit is what localiseMovement reports for s = 1.
-    unit[j] = 1.0;
-    std::vector<int> all = {0, 1, 2, 3};
-    (void)all;
     double q = 0.0;
     {
       const double m = 3.0;
@@ -371,8 +367,11 @@ TEST(Settlement, FiguresAreDifferencesOfThePrintedHeights) {
   EXPECT_EQ(j3.currentLevel, WarningLevel::warning);
   EXPECT_TRUE(r.anyWarning());
   // The others' 10 mm are far: no level at all.
-  for (std::size_t p = 0; p < r.points.size(); ++p)
-    if (p != 2) EXPECT_EQ(r.points[p].currentLevel, WarningLevel::none) << r.points[p].name;
+  for (std::size_t p = 0; p < r.points.size(); ++p) {
+    if (p != 2) {
+      EXPECT_EQ(r.points[p].currentLevel, WarningLevel::none) << r.points[p].name;
+    }
+  }
   // Stability over the last 100 days: from epoch 2 (30 d) to 130 d.
   EXPECT_EQ(j3.hundredDaysFrom, 1);
   EXPECT_EQ(j3.stability, "未稳定");
