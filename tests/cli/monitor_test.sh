@@ -68,6 +68,23 @@ for name in ["概况", "观测期", "沉降观测成果表", "沉降量明细", 
 PY
 fi
 
+# The curves as PDF, where this build has the PDF writer (levelnet-pdf).
+SOURCE_DATE_EPOCH=1733000000 "$program" monitor --pdf "$work/curves.pdf" "$project" >"$work/stdout" 2>"$work/err"
+pdf_status=$?
+if grep -q "没有编译 PDF" "$work/err"; then
+  check "--pdf without the PDF writer: status 1" status_is "$pdf_status" 1
+  check "--pdf without the PDF writer: nothing written" test ! -e "$work/curves.pdf"
+elif command -v pdftotext >/dev/null; then
+  check "--pdf: status 3 (J7 in 预警)" status_is "$pdf_status" 3
+  check "--pdf: no tables on standard output" test ! -s "$work/stdout"
+  pdftotext "$work/curves.pdf" "$work/curves.txt"
+  check "--pdf: five pages" test "$(pdfinfo "$work/curves.pdf" | awk '/^Pages:/ {print $2}')" = 5
+  for text in "时间-荷载-沉降量曲线" "累计沉降量(mm)" "荷载(层)" "预警值 -20 mm" "末次观测的累计沉降量" \
+    "J7 时间-沉降量曲线（预警）" "J10 时间-沉降量曲线" "2024-11-30" "第 5 页 共 5 页"; do
+    check "--pdf: $text" contains "$work/curves.txt" "$text"
+  done
+fi
+
 # A project without warning values: status 0; options change the verdicts.
 mkdir -p "$work/site"
 cp "$example"/epoch0*.pc "$work/site/"
