@@ -76,11 +76,11 @@ struct Line {
 
 class Painter {
  public:
-  Painter(QPainter& p, const QString& face) : p_(p), face_(face) {}
-  qreal mm(double v) const { return v * kResolution / 25.4; }
+  Painter(QPainter& p, const QString& face, double dpi = kResolution) : p_(p), face_(face), dpi_(dpi) {}
+  qreal mm(double v) const { return v * dpi_ / 25.4; }
   QFont font(double points, bool bold = false) const {
     QFont f(face_);
-    f.setPixelSize(static_cast<int>(std::lround(points * kResolution / 72.0)));
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * dpi_ / 72.0))));
     f.setBold(bold);
     return f;
   }
@@ -161,6 +161,7 @@ class Painter {
  private:
   QPainter& p_;
   QString face_;
+  double dpi_;
 };
 
 bool hasLoads(const MonitoringResults& r) {
@@ -352,6 +353,23 @@ void pageHead(Painter& pt, const QRectF& page, const MonitoringResults& r, const
 }
 
 }  // namespace
+
+void paintSettlementCurves(QPainter& painter, const QRectF& area, const MonitoringResults& results, double dpi) {
+  if (results.epochs.empty() || results.points.empty()) return;
+  Painter pt(painter, chineseFace(), dpi);
+  std::vector<int> all(results.points.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+  settlementChart(pt, area, results, all,
+                  hasLoads(results) || hasStages(results) ? QStringLiteral("时间-荷载-沉降量曲线")
+                                                          : QStringLiteral("时间-沉降量曲线"),
+                  true);
+}
+
+void paintLastEpochBars(QPainter& painter, const QRectF& area, const MonitoringResults& results, double dpi) {
+  if (results.epochs.empty() || results.points.empty()) return;
+  Painter pt(painter, chineseFace(), dpi);
+  barChart(pt, area, results);
+}
 
 std::string monitoringPdf(const MonitoringResults& r, const std::string& date) {
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

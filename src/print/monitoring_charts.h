@@ -13,7 +13,18 @@
 
 #include "monitor/settlement.h"
 
+class QPainter;
+class QRectF;
+
 namespace levelnet::print {
+
+// The charts of the first two pages, painted in `area` of any device of
+// `dpi` dots per inch (the window's 曲线 tab): every point's curve with the
+// load above and the legend; the last epoch's bars. Throws InputError without
+// a Chinese font.
+void paintSettlementCurves(QPainter& painter, const QRectF& area, const monitor::MonitoringResults& results,
+                           double dpi);
+void paintLastEpochBars(QPainter& painter, const QRectF& area, const monitor::MonitoringResults& results, double dpi);
 
 // The document as PDF bytes; `date` goes into the running head. Throws
 // InputError when it cannot be made (no Chinese font, nothing written).
