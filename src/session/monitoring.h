@@ -33,6 +33,10 @@ struct MonitoringInput {
 // OutOfMemoryError.
 MonitoringInput openMonitoringProject(const std::string& path, std::optional<FileEncoding> forced = std::nullopt);
 
+// The same for the project's bytes as they are to be saved (an edit checked
+// before the file is replaced); `path` names it and its folder.
+MonitoringInput openMonitoringProjectBytes(const std::string& path, const std::string& bytes);
+
 // The monitoring of the opened epochs; `progress` as runMonitoring's.
 monitor::MonitoringResults runMonitoring(const MonitoringInput& input,
                                          const std::function<void(int epoch)>& progress = {});
@@ -40,5 +44,19 @@ monitor::MonitoringResults runMonitoring(const MonitoringInput& input,
 // The tables in a format of the 成果表's (text, CSV in UTF-8 or GBK, JSON,
 // XLSX). Throws InputError as resultsFileBytes.
 std::string monitoringFileBytes(const monitor::MonitoringResults& results, ResultsFormat format);
+
+// Editing the epochs of a project file in place: its other lines, comments
+// and encoding kept, line ends as the file has them. The edited bytes are
+// read back as a project before they are returned, so a file that would not
+// read is never saved (InputError naming the line). Epochs stand in time
+// order, so an added epoch goes to the place its date gives it.
+//   `epoch`: "2024-12-01, epoch09.pc[, stage][, note]", the value of a 期 line.
+std::string projectWithEpochAdded(const std::string& bytes, const std::string& file, const std::string& epoch);
+// Without the epoch `index` (0 the first); at least one epoch must remain.
+std::string projectWithEpochRemoved(const std::string& bytes, const std::string& file, int index);
+
+// The project file's bytes, and saving edited bytes through the safe save.
+std::string monitoringProjectBytes(const std::string& path);
+void saveMonitoringProject(const std::string& path, const std::string& bytes);
 
 }  // namespace levelnet::session

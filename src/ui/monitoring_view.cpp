@@ -1,5 +1,6 @@
 #include "ui/monitoring_view.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -79,7 +80,11 @@ MonitoringView::MonitoringView(FileDialogs& dialogs, MessageBoxes& boxes, QWidge
   auto* buttons = new QHBoxLayout;
   auto* open = new QPushButton(QStringLiteral("打开项目(&O)…"), this);
   auto* exportButton = new QPushButton(QStringLiteral("导出(&E)…"), this);
+  auto* add = new QPushButton(QStringLiteral("添加期(&A)…"), this);
+  auto* remove = new QPushButton(QStringLiteral("删除期(&D)"), this);
   buttons->addWidget(open);
+  buttons->addWidget(add);
+  buttons->addWidget(remove);
   buttons->addWidget(exportButton);
   buttons->addStretch();
   layout->addLayout(buttons);
@@ -96,6 +101,8 @@ MonitoringView::MonitoringView(FileDialogs& dialogs, MessageBoxes& boxes, QWidge
   layout->addWidget(splitter, 1);
   connect(open, &QPushButton::clicked, this, [this] { chooseProject(); });
   connect(exportButton, &QPushButton::clicked, this, [this] { exportResults(); });
+  connect(add, &QPushButton::clicked, this, [this] { addEpoch(); });
+  connect(remove, &QPushButton::clicked, this, [this] { removeSelectedEpoch(); });
   resize(1100, 700);
 }
 
@@ -107,23 +114,98 @@ bool MonitoringView::chooseProject() {
   return path && openProject(*path);
 }
 
-bool MonitoringView::openProject(const QString& path) {
+bool MonitoringView::run(const std::function<session::MonitoringInput()>& open) {
   std::optional<session::MonitoringInput> input;
   std::optional<monitor::MonitoringResults> results;
-  const std::string file = path.toStdString();
-  const TaskResult run =
+  const TaskResult task =
       runInBackground(this, QStringLiteral("正在平差各期并检验基准点……"), [&](const CancelFlag& cancel) {
-        input = session::openMonitoringProject(file);
+        input = open();
         stopIfCancelled(cancel);
         results = session::runMonitoring(*input, [&](int) { stopIfCancelled(cancel); });
       });
-  if (run.end == TaskEnd::failed) warn(failureText(run.error, QStringLiteral("沉降监测")));
-  if (run.end != TaskEnd::finished) return false;
-  projectPath_ = path;
+  if (task.end == TaskEnd::failed) warn(failureText(task.error, QStringLiteral("沉降监测")));
+  if (task.end != TaskEnd::finished) return false;
   inputFiles_ = input->inputFiles;
   results_ = std::move(results);
   display(*input);
   return true;
+}
+
+bool MonitoringView::openProject(const QString& path) {
+  const std::string file = path.toStdString();
+  const QString before = projectPath_;
+  projectPath_ = path;
+  if (run([&] { return session::openMonitoringProject(file); })) return true;
+  projectPath_ = before;
+  return false;
+}
+
+bool MonitoringView::applyEdit(const std::string& bytes) {
+  const std::string file = projectPath_.toStdString();
+  if (!run([&] { return session::openMonitoringProjectBytes(file, bytes); })) return false;
+  try {
+    session::saveMonitoringProject(file, bytes);
+    return true;
+  } catch (...) {
+    warn(failureText(std::current_exception(), QStringLiteral("保存监测项目")));
+    openProject(projectPath_);  // what the file holds again
+    return false;
+  }
+}
+
+bool MonitoringView::addEpoch() {
+  if (!results_) {
+    warn(QStringLiteral("还没有打开监测项目"));
+    return false;
+  }
+  const QDir folder = QFileInfo(projectPath_).absoluteDir();
+  const std::optional<QString> pc = dialogs_.openFileName(this, QStringLiteral("平差文件 (*.pc)"), QString());
+  if (!pc) return false;
+  const QString relative = folder.relativeFilePath(*pc);
+  const std::optional<QString> rest = boxes_.askText(
+      this, QStringLiteral("添加观测期"),
+      QStringLiteral("%1 的观测日期（2024-03-01 或 2024-03-01 09:30），可再加“, 荷载或施工阶段, 备注”：").arg(relative),
+      QString());
+  if (!rest || rest->trimmed().isEmpty()) return false;
+  const QString file = relative.contains(QLatin1Char(',')) || relative.contains(QStringLiteral("，"))
+                           ? QStringLiteral("\"") + relative + QStringLiteral("\"")
+                           : relative;
+  // The date first, the file after it, then what the user added.
+  const QString typed = rest->trimmed();
+  const qsizetype a = typed.indexOf(QLatin1Char(',')), b = typed.indexOf(QStringLiteral("，"));
+  const qsizetype comma = a < 0 ? b : b < 0 ? a : std::min(a, b);
+  const QString line = comma < 0 ? typed + QStringLiteral(", ") + file
+                                 : typed.left(comma) + QStringLiteral(", ") + file + typed.mid(comma);
+  try {
+    const std::string project = projectPath_.toStdString();
+    return applyEdit(
+        session::projectWithEpochAdded(session::monitoringProjectBytes(project), project, line.toStdString()));
+  } catch (...) {
+    warn(failureText(std::current_exception(), QStringLiteral("添加观测期")));
+    return false;
+  }
+}
+
+bool MonitoringView::removeSelectedEpoch() {
+  const int row = epochs_->currentRow();
+  if (!results_ || row < 0) {
+    warn(QStringLiteral("请先在左边的列表中选出要删除的一期"));
+    return false;
+  }
+  const std::optional<int> answer =
+      boxes_.askChoice(this, QStringLiteral("删除观测期"),
+                       QStringLiteral("从项目文件中删除第 %1 期（%2）？平差文件本身不删除。")
+                           .arg(row + 1)
+                           .arg(q(results_->epochs[static_cast<std::size_t>(row)].entry.file)),
+                       {QStringLiteral("删除"), QStringLiteral("取消")});
+  if (!answer || *answer != 0) return false;
+  try {
+    const std::string project = projectPath_.toStdString();
+    return applyEdit(session::projectWithEpochRemoved(session::monitoringProjectBytes(project), project, row));
+  } catch (...) {
+    warn(failureText(std::current_exception(), QStringLiteral("删除观测期")));
+    return false;
+  }
 }
 
 void MonitoringView::display(const session::MonitoringInput& input) {

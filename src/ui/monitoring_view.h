@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "monitor/settlement.h"
@@ -48,6 +49,12 @@ class MonitoringView : public QDialog {
   // Reads and runs the project off the window's thread; true when it ran.
   // A refusal is told in a message and leaves what was shown.
   bool openProject(const QString& path);
+  // 添加期…: the epoch's .pc chosen in the file dialog, then its date
+  // (and stage, note) asked; 删除期: the selected epoch, after a question.
+  // The project file is edited through the safe save only once the edited
+  // project has been read and run; true when it was saved.
+  bool addEpoch();
+  bool removeSelectedEpoch();
   // 导出…: the tables or the curves to a file chosen in the dialog.
   bool exportResults();
   // The same to `path` in the format its filter names (0 text, 1 CSV,
@@ -61,6 +68,10 @@ class MonitoringView : public QDialog {
 
  private:
   void display(const session::MonitoringInput& input);
+  // Reads and runs `bytes` as the project, then saves them over it.
+  bool applyEdit(const std::string& bytes);
+  // Runs the reading and the monitoring off the window's thread.
+  bool run(const std::function<session::MonitoringInput()>& open);
   void warn(const QString& text);
 
   FileDialogs& dialogs_;

@@ -528,3 +528,40 @@ TEST_F(ProjectFolder, UnmatchableEpochsAreRefused) {
 
 }  // namespace
 }  // namespace levelnet::monitor
+
+namespace levelnet::monitor {
+namespace {
+
+// Epochs added and removed in the file itself: its other lines, comments,
+// encoding and line ends kept; an edit that would not read is refused.
+TEST(ProjectEdit, EpochsAddedInDateOrderAndRemovedKeepTheRest) {
+  const std::string crlf =
+      "# 注释\r\n基准点 = BM1, BM2\r\n期 = 2024-03-01, a.pc\r\n期 = 2024-04-01, c.pc, 3\r\n# 末尾\r\n";
+  const std::string added = session::projectWithEpochAdded(crlf, "p.mon", "2024-03-15 08:00, b.pc, 2, 雨后");
+  EXPECT_EQ(added,
+            "# 注释\r\n基准点 = BM1, BM2\r\n期 = 2024-03-01, a.pc\r\n期 = 2024-03-15 08:00, b.pc, 2, 雨后\r\n"
+            "期 = 2024-04-01, c.pc, 3\r\n# 末尾\r\n");
+  const std::string last = session::projectWithEpochAdded(crlf, "p.mon", "2024-05-01, d.pc");
+  EXPECT_EQ(last,
+            "# 注释\r\n基准点 = BM1, BM2\r\n期 = 2024-03-01, a.pc\r\n期 = 2024-04-01, c.pc, 3\r\n"
+            "期 = 2024-05-01, d.pc\r\n# 末尾\r\n");
+  EXPECT_EQ(
+      session::projectWithEpochRemoved(added, "p.mon", 0),
+      "# 注释\r\n基准点 = BM1, BM2\r\n期 = 2024-03-15 08:00, b.pc, 2, 雨后\r\n期 = 2024-04-01, c.pc, 3\r\n# 末尾\r\n");
+  // A GBK file stays GBK; no final line end is kept as it was.
+  const std::string gbk = *utf8ToGbk("基准点 = BM1\n期 = 2024-03-01, a.pc");
+  const std::string gbkAdded = session::projectWithEpochAdded(gbk, "p.mon", "2024-03-02, 第二期.pc");
+  EXPECT_EQ(gbkAdded, *utf8ToGbk("基准点 = BM1\n期 = 2024-03-01, a.pc\n期 = 2024-03-02, 第二期.pc\n"));
+  EXPECT_EQ(parseMonitoringProject(gbkAdded, "p.mon").epochs[1].file, "第二期.pc");
+  // Refused: the same date, a file used twice, a bad date, the last epoch, a character GBK lacks.
+  for (const char* bad : {"2024-03-01, x.pc", "2024-03-20, a.pc", "2024-13-01, x.pc", "2024-03-20"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(session::projectWithEpochAdded(crlf, "p.mon", bad), InputError);
+  }
+  EXPECT_THROW(session::projectWithEpochAdded(gbk, "p.mon", "2024-03-02, 😀.pc"), InputError);
+  EXPECT_THROW(session::projectWithEpochRemoved(gbk, "p.mon", 0), InputError);
+  EXPECT_THROW(session::projectWithEpochRemoved(crlf, "p.mon", 2), InputError);
+}
+
+}  // namespace
+}  // namespace levelnet::monitor

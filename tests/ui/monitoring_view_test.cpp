@@ -2,6 +2,7 @@
 // tables and curves; exports byte for byte as `levelnet monitor` writes
 // them; a refused project told with its line and nothing replaced; no
 // export over an epoch's file.
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
@@ -127,6 +128,46 @@ class MonitoringViewTest : public QObject {
     QVERIFY(!view.exportTo(folder.filePath(QStringLiteral("epoch02.pc")), 0));
     QCOMPARE(f.boxes.warnings(), 1);
     QCOMPARE(contentsOf(folder.filePath(QStringLiteral("epoch02.pc"))), before);
+  }
+
+  // 删除期 and 添加期 edit the project file through the safe save, and only
+  // once the edited project has been read and run.
+  void epochsRemovedAndAddedInTheFile() {
+    WindowFixture f;
+    QTemporaryDir folder;
+    const QString examples = QStringLiteral(LEVELNET_EXAMPLES_DIR "/settlement/");
+    for (const QString& name : QDir(examples).entryList(QDir::Files))
+      QVERIFY(QFile::copy(examples + name, folder.filePath(name)));
+    const QString project = folder.filePath(QStringLiteral("settlement.mon"));
+    const QByteArray original = contentsOf(project);
+    MonitoringView view(f.dialogs, f.boxes, f.window.get());
+    QVERIFY(view.openProject(project));
+    view.epochList()->setCurrentRow(7);
+    f.boxes.choiceAnswers = {1};  // 取消
+    QVERIFY(!view.removeSelectedEpoch());
+    QCOMPARE(contentsOf(project), original);
+    f.boxes.choiceAnswers = {0};
+    QVERIFY(view.removeSelectedEpoch());
+    QCOMPARE(view.epochList()->count(), 7);
+    QVERIFY(!contentsOf(project).contains("epoch08.pc"));
+    // Added back with its date and stage: the file as it was.
+    f.dialogs.answers = {folder.filePath(QStringLiteral("epoch08.pc"))};
+    f.boxes.textAnswers = {QStringLiteral("2024-11-16 08:50, 18")};
+    QVERIFY(view.addEpoch());
+    QCOMPARE(view.epochList()->count(), 8);
+    QCOMPARE(contentsOf(project), original);
+    QCOMPARE(f.boxes.warnings(), 0);
+    // An epoch without a benchmark is refused before the file is touched.
+    QFile bad(folder.filePath(QStringLiteral("bad.pc")));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("1,1,2,1\r\nBM1,45.2130\r\nJ1,\r\nBM1,J1,0.6,0.1\r\nJ1,BM1,-0.6,0.1\r\n");
+    bad.close();
+    f.dialogs.answers = {bad.fileName()};
+    f.boxes.textAnswers = {QStringLiteral("2024-12-01")};
+    QVERIFY(!view.addEpoch());
+    QCOMPARE(f.boxes.warnings(), 1);
+    QVERIFY2(f.boxes.lastText().contains(QStringLiteral("没有基准点“BM2”")), qPrintable(f.boxes.lastText()));
+    QCOMPARE(contentsOf(project), original);
   }
 };
 
