@@ -89,10 +89,25 @@ std::vector<std::string> summaryLines(const MonitoringResults& r) {
     for (int m : v.moved) names += (names.empty() ? "" : "、") + r.references[static_cast<std::size_t>(m)];
     moved += (moved.empty() ? "" : "；") + epochLabel(static_cast<int>(i)) + " " + names;
   }
-  lines.push_back(
-      "结论：" + (warned ? std::to_string(warned) + " 个点预警" : std::string("无预警点")) +
-      (attention ? "，" + std::to_string(attention) + " 个点注意" : std::string()) + "；" +
-      (moved.empty() ? std::string("基准点未发现移动") : "基准点移动：" + moved + "（该期按稳定的基准点平差）"));
+  bool anyWarningValue = false;
+  for (const PointSeries& p : r.points) anyWarningValue |= p.warning.cumulative || p.warning.rate;
+  int tested = 0, undetermined = 0;
+  for (std::size_t i = 1; i < r.epochs.size(); ++i) {
+    tested += r.epochs[i].stability.againstFirst.global.done;
+    undetermined += r.epochs[i].stability.againstFirst.undetermined;
+  }
+  std::string warnings = !anyWarningValue ? std::string("未给出预警值")
+                         : warned         ? std::to_string(warned) + " 个点预警"
+                                          : std::string("无预警点");
+  if (attention) warnings += "，" + std::to_string(attention) + " 个点注意";
+  std::string frame = !moved.empty()        ? "基准点移动：" + moved + "（该期按稳定的基准点平差）"
+                      : r.epochs.size() < 2 ? std::string("只有一期，未检验基准点")
+                      : tested == 0         ? std::string("基准点稳定性未能检验（见说明）")
+                                            : std::string("基准点未发现移动");
+  if (undetermined) frame += "；" + std::to_string(undetermined) + " 期基准点不相符但无法确定哪一个移动（见第四表）";
+  if (tested > 0 && tested + 1 < static_cast<int>(r.epochs.size()))
+    frame += "；" + std::to_string(static_cast<int>(r.epochs.size()) - 1 - tested) + " 期未能检验";
+  lines.push_back("结论：" + warnings + "；" + frame);
   for (const std::string& n : r.notes) lines.push_back("说明：" + n);
   return lines;
 }
