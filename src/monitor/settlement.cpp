@@ -173,6 +173,22 @@ MonitoringResults runMonitoring(const MonitoringProject& project, const std::vec
   std::vector<std::string> tabled;
   if (!project.monitoredPoints.empty()) {
     tabled = project.monitoredPoints;
+    // The other points (turning points and the like) are adjusted but not
+    // tabled: said, not dropped silently.
+    std::unordered_map<std::string, bool> listed;
+    for (const std::string& n : project.monitoredPoints) listed[n] = true;
+    for (const std::string& r : project.references) listed[r] = true;
+    std::vector<std::string> others;
+    for (const EpochNetwork& e : epochs)
+      for (int p = 1; p <= e.net.pointCount; ++p)
+        if (listed.emplace(e.net.pointName[static_cast<std::size_t>(p)], true).second)
+          others.push_back(e.net.pointName[static_cast<std::size_t>(p)]);
+    if (!others.empty()) {
+      std::string names;
+      for (std::size_t i = 0; i < others.size() && i < 8; ++i) names += (i ? "、" : "") + others[i];
+      if (others.size() > 8) names += " 等";
+      out.notes.push_back(std::to_string(others.size()) + " 个点不在“监测点”中，参加平差但不列表：" + names);
+    }
   } else {
     std::unordered_map<std::string, bool> listed;
     for (const std::string& r : project.references) listed[r] = true;

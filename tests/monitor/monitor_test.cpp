@@ -384,6 +384,13 @@ TEST(Settlement, FiguresAreDifferencesOfThePrintedHeights) {
   const std::string csv = monitoringCsv(r);
   EXPECT_NE(csv.find("沉降观测成果表\r\n"), std::string::npos);
   EXPECT_NE(monitoringJson(r).find("\"name\":\"J3\""), std::string::npos);
+  // With 监测点 given, the others are adjusted but only named.
+  project.monitoredPoints = {"J3", "J8"};
+  const MonitoringResults listed = runMonitoring(project, epochs);
+  ASSERT_EQ(listed.points.size(), 2u);
+  EXPECT_EQ(listed.points[0].epochs[3].cumulative->text, j3.epochs[3].cumulative->text);
+  ASSERT_FALSE(listed.notes.empty());
+  EXPECT_NE(listed.notes.back().find("6 个点不在“监测点”中"), std::string::npos) << listed.notes.back();
 }
 
 // Bad project files: refused with the file, the line and the text.
