@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "adjust/results_table.h"
 
@@ -55,6 +57,25 @@ bool xlsxAvailable();
 // text shows, formatted with the same decimals. Throws InputError when this
 // build has no XLSX or the workbook cannot be made.
 std::string resultsXlsx(const ResultsTable& table);
+
+// A sheet of a workbook: a header row and rows of cells, text or numbers
+// (a number holds the figure its text shows, formatted with its decimals),
+// then lines of notes below.
+struct XlsxCell {
+  std::string text;
+  std::optional<double> number;
+  int decimals = 0;  // 0 to 4
+};
+struct XlsxSheet {
+  std::string name;  // at most 31 characters
+  std::vector<std::string> header;
+  std::vector<std::vector<XlsxCell>> rows;
+  std::vector<std::string> notes;
+};
+
+// A workbook of the sheets, made as resultsXlsx makes its workbook. Throws as
+// resultsXlsx.
+std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets);
 
 // The columns a monospaced CJK font gives a UTF-8 text: 2 for CJK ideographs,
 // kana, hangul, full-width forms and the symbols of GB 2312 (Greek and

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -272,8 +273,52 @@ std::string resultsXlsx(const ResultsTable& table) {
   return bytes;
 }
 
+std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets) {
+  PrivateTemporaryFolder folder;
+  const std::string target = (folder.path() / "tables.xlsx").string();
+  const QuietStandardError quiet;
+  {
+    Workbook book(target, folder.path().string());
+    lxw_format* bold = book.format(nullptr, true);
+    lxw_format* masks[5];
+    static const char* const kMasks[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
+    for (int k = 0; k < 5; ++k) masks[k] = book.format(kMasks[k]);
+    for (const XlsxSheet& s : sheets) {
+      lxw_worksheet* sheet = book.sheet(s.name.c_str());
+      for (std::size_t c = 0; c < s.header.size(); ++c)
+        require(worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), s.header[c].c_str(), bold));
+      lxw_row_t row = 1;
+      for (const std::vector<XlsxCell>& cells : s.rows) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+          const XlsxCell& cell = cells[c];
+          const lxw_col_t col = static_cast<lxw_col_t>(c);
+          if (cell.number)
+            require(worksheet_write_number(sheet, row, col, *cell.number, masks[std::clamp(cell.decimals, 0, 4)]));
+          else if (!cell.text.empty())
+            require(worksheet_write_string(sheet, row, col, cell.text.c_str(), nullptr));
+        }
+        ++row;
+      }
+      if (!s.notes.empty()) ++row;
+      for (const std::string& note : s.notes) require(worksheet_write_string(sheet, row++, 0, note.c_str(), nullptr));
+      if (!s.header.empty())
+        require(worksheet_set_column(sheet, 0, static_cast<lxw_col_t>(s.header.size() - 1), 12, nullptr));
+    }
+    book.close();
+  }
+  std::ifstream in(target, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw InputError("无法生成 XLSX：无法读回临时工作簿");
+  if (bytes.empty()) throw InputError("无法生成 XLSX：临时工作簿是空的");
+  return bytes;
+}
+
 #else
 bool xlsxAvailable() { return false; }
+
+std::string sheetsXlsx(const std::vector<XlsxSheet>&) {
+  throw InputError("这个版本没有编译 XLSX 导出（需要 libxlsxwriter）：请改用 CSV 格式", Remedy::otherFormat);
+}
 
 std::string resultsXlsx(const ResultsTable&) {
   throw InputError("这个版本没有编译 XLSX 导出（需要 libxlsxwriter）：请改用 CSV 格式", Remedy::otherFormat);

@@ -75,7 +75,8 @@ void addRecords(Arguments& a, const std::string& value, std::string_view) {
 }
 
 constexpr Command kAdjust = Command::adjust, kCheck = Command::check, kResults = Command::results,
-                  kReport = Command::report, kImport = Command::import, kNormalize = Command::normalize;
+                  kReport = Command::report, kImport = Command::import, kNormalize = Command::normalize,
+                  kMonitor = Command::monitor;
 
 const Option kOptions[] = {
     {"--help", "-h", false, {}, [](Arguments& a, const std::string&, std::string_view) { a.help = true; }},
@@ -83,22 +84,32 @@ const Option kOptions[] = {
     {"--output",
      "-o",
      true,
-     {kAdjust, kCheck, kResults, kImport},
+     {kAdjust, kCheck, kResults, kImport, kMonitor},
      [](Arguments& a, const std::string& v, std::string_view) { a.output = v; }},
     {"--encoding", "", true, {}, setEncoding},
-    {"--format", "", true, {kResults}, setFormat},
+    {"--format", "", true, {kResults, kMonitor}, setFormat},
     {"--results",
      "",
      false,
      {kAdjust},
      [](Arguments& a, const std::string&, std::string_view) { a.resultsOnly = true; }},
-    {"--pdf", "", true, {kReport}, [](Arguments& a, const std::string& v, std::string_view) { a.pdf = v; }},
+    {"--pdf", "", true, {kReport, kMonitor}, [](Arguments& a, const std::string& v, std::string_view) { a.pdf = v; }},
     {"--with-check",
      "",
      false,
      {kReport, kResults},
      [](Arguments& a, const std::string&, std::string_view) { a.withCheck = true; }},
     {"--records", "", true, {kCheck}, addRecords},
+    {"--stable-rate",
+     "",
+     true,
+     {kMonitor},
+     [](Arguments& a, const std::string& v, std::string_view) { a.stableRate = v; }},
+    {"--attention",
+     "",
+     true,
+     {kMonitor},
+     [](Arguments& a, const std::string& v, std::string_view) { a.attention = v; }},
     {"--known", "", true, {kImport}, addKnown},
     {"--section-end", "", true, {kImport}, addSectionEnds},
     {"--unit-length",
@@ -164,6 +175,7 @@ const CommandEntry kCommands[] = {
     {"report", kReport, 1, 1, "report 需要一个文件名"},
     {"import", kImport, 1, SIZE_MAX, "import 需要至少一个观测手簿或数据文件"},
     {"normalize", kNormalize, 2, 2, "normalize 需要输入和输出两个文件名"},
+    {"monitor", kMonitor, 1, 1, "monitor 需要一个监测项目文件名"},
 };
 
 const Option* findOption(std::string_view arg) {

@@ -19,7 +19,7 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { none, adjust, check, results, report, import, normalize };
+enum class Command { none, adjust, check, results, report, import, normalize, monitor };
 
 struct Arguments {
   Command command = Command::none;
@@ -43,6 +43,8 @@ struct Arguments {
   std::string unitLength;                // import --unit-length
   std::string weight;                    // import --weight: "", "length" or "stations"
   std::vector<std::string> records;      // check --records
+  std::string stableRate;                // monitor --stable-rate (mm/d)
+  std::string attention;                 // monitor --attention (percent of a warning value)
   bool help = false;
   bool version = false;
 };

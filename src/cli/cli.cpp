@@ -65,6 +65,11 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
         return runImport(a, streams);
       case Command::normalize:
         return runNormalize(a, streams);
+      case Command::monitor:
+#ifndef LEVELNET_WITH_PDF
+        if (!a.pdf.empty()) return handOverToPdfProgram(argc, argv, out, err);
+#endif
+        return runMonitor(a, streams);
       case Command::none:
         break;
     }

@@ -18,6 +18,9 @@ int runResults(const Arguments& a, const Streams& s);
 int runReport(const Arguments& a, const Streams& s);
 int runImport(const Arguments& a, const Streams& s);
 int runNormalize(const Arguments& a, const Streams& s);
+// Tables with --format/-o; the curves with --pdf need the PDF writer, as
+// report does.
+int runMonitor(const Arguments& a, const Streams& s);
 
 // The check's settings from --grade, --terrain and --sigma-km; a value that
 // cannot be used is a usage error.

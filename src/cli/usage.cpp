@@ -22,6 +22,10 @@ const char kUsageText[] =
     "  levelnet import FIELD_FILE ... -o NET.pc [--grade 四等] [--known BM1=12.345 ...]\n"
     "      读入观测手簿（CSV）或电子水准仪数据（Leica GSI-8/16、Trimble DiNi M5），逐站检核，\n"
     "      往返测取平均，写成平差文件 NET.pc；检核报告写到标准输出\n"
+    "  levelnet monitor [--format txt|csv|json|xlsx] [-o OUT] [--pdf OUT.pdf] [--stable-rate R] [--attention P] "
+    "PROJECT\n"
+    "      沉降监测：各期平差（基准点取首期高程）、基准点稳定性检验（自由网平差与整体检验），\n"
+    "      沉降观测成果表、沉降量与速率及其中误差、预警与稳定判定；--pdf 另写时间-沉降曲线\n"
     "  levelnet --version | --help\n"
     "选项:\n"
     "  -o FILE, --output FILE   报告写到 FILE（安全保存），不写标准输出\n"
@@ -41,15 +45,18 @@ const char kUsageText[] =
     "  --unit-length L          （import）单位权长度(km)，默认 1\n"
     "  --weight length|stations （import）按路线长度（默认）或按测站数定权\n"
     "  --grade 一等|二等|三等|四等|工程二等|工程三等|工程四等|工程五等  --terrain 平原|山区   （import）默认四等\n"
+    "  --stable-rate R          （monitor）最后 100 d 的沉降速率小于 R mm/d 为稳定（默认 0.04，JGJ "
+    "8-2016：0.01～0.04）\n"
+    "  --attention P            （monitor）达到预警值的 P% 标为“注意”（默认 70）\n"
     "  -                        作为文件名：标准输入\n"
     "  --                       选项到此为止，其后都是文件名\n"
     "退出码: 0 完成（report 写出了 PDF 即为 0，检核结论见 PDF）; 1 文件或数据无法使用、输出无法写入; 2 用法错误; "
-    "3 检核未通过或无法检核（import：有测站或测段超限，NET.pc 仍已写出）; 多个文件时取最严重者\n";
+    "3 检核未通过或无法检核（import：有测站或测段超限，NET.pc 仍已写出；monitor：有点预警）; 多个文件时取最严重者\n";
 
 // The short usage a usage error ends with.
 const char kShortUsage[] =
     "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet report FILE.pc --pdf "
-    "OUT.pdf | levelnet normalize IN.pc OUT.pc | levelnet import FIELD_FILE ... -o NET.pc（levelnet --help "
-    "显示全部说明）\n";
+    "OUT.pdf | levelnet normalize IN.pc OUT.pc | levelnet import FIELD_FILE ... -o NET.pc | levelnet monitor "
+    "PROJECT（levelnet --help 显示全部说明）\n";
 
 }  // namespace levelnet::cli

@@ -169,6 +169,11 @@ std::string decodeFile(std::string_view bytes, const std::string& name, std::opt
 
 }  // namespace
 
+std::string decodeTextFile(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                           FileEncoding& encoding, bool& ambiguous) {
+  return decodeFile(bytes, name, forced, encoding, ambiguous);
+}
+
 std::string encodingNote(const ProjectData& data, const std::string& name) {
   if (data.encodingAmbiguous)
     return "文件" + quoted(name) + "的字节按 GBK 和按 UTF-8 都读得通，已按平差文件的格式 GBK 读入；" +

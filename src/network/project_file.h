@@ -53,6 +53,14 @@ ProjectData readProjectStream(std::istream& in, const std::string& name,
 ProjectData parseProjectBytes(std::string_view bytes, const std::string& name,
                               std::optional<FileEncoding> forced = std::nullopt, NetworkLimits limits = kReportLimits);
 
+// The text of a file's bytes, decoded as .pc files are: `forced` where
+// given, else GBK unless the bytes are plainly UTF-8 (a UTF-8 byte-order
+// mark is dropped). `encoding` tells what was used and `ambiguous` whether
+// GBK was taken by the rule alone. Throws InputError naming the file, the
+// line and the bytes that are not in the encoding.
+std::string decodeTextFile(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                           FileEncoding& encoding, bool& ambiguous);
+
 // A note for the user when a file was not read as GBK, else "": the file was
 // read as UTF-8 and Save will write it as GBK.
 // A file that read as well in both encodings was read as GBK: the note says

@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "ui/monitoring_view.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -164,6 +165,8 @@ void MainWindow::createMenus() {
       recentMenu_, [this](const QString& path) { openRecent(path); }, this);
   file->addSeparator();
   a.import = action(file, QStringLiteral("导入观测手簿…"), &MainWindow::onImportFieldBook);
+  a.monitoring =
+      action(file, QStringLiteral("沉降监测…"), &MainWindow::onMonitoring, QKeySequence(Qt::CTRL | Qt::Key_M));
   file->addSeparator();
   a.saveReport = action(file, QStringLiteral("保存报告…"), &MainWindow::onSaveReport);
   a.exportResults = action(file, QStringLiteral("导出成果表…"), &MainWindow::onExportResults);
@@ -468,6 +471,14 @@ bool MainWindow::readyForCommand() {
 void MainWindow::onAdjust() { computations_->adjust(); }
 
 void MainWindow::onCheck() { computations_->check(); }
+
+MonitoringView* MainWindow::onMonitoring() {
+  if (!monitoring_) monitoring_ = new MonitoringView(*dialogs_, *boxes_, this);
+  monitoring_->show();
+  monitoring_->raise();
+  monitoring_->activateWindow();
+  return monitoring_;
+}
 
 void MainWindow::onUndo() {
   input_->commitEditors();

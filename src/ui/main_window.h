@@ -27,6 +27,7 @@ namespace levelnet::ui {
 class CheckPane;
 class Computations;
 class InputPane;
+class MonitoringView;
 class RecentFiles;
 class ResultTabs;
 class ResultsPanel;
@@ -79,7 +80,7 @@ class MainWindow : public QMainWindow {
     QAction *newFile = nullptr, *open = nullptr, *save = nullptr, *saveAs = nullptr, *import = nullptr;
     QAction *saveReport = nullptr, *exportResults = nullptr, *exportPdf = nullptr, *print = nullptr;
     QAction *quit = nullptr, *undo = nullptr, *redo = nullptr, *adjust = nullptr, *check = nullptr;
-    QAction *help = nullptr, *about = nullptr;
+    QAction *help = nullptr, *about = nullptr, *monitoring = nullptr;
   };
   const Actions& actions() const { return actions_; }
   QMenu* recentMenu() const { return recentMenu_; }
@@ -107,6 +108,8 @@ class MainWindow : public QMainWindow {
   bool onPrint() { return deliverables_->print(); }
   void onUndo();
   void onRedo();
+  // 沉降监测: the monitoring window (made on first use, kept while the window lives).
+  MonitoringView* onMonitoring();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -155,6 +158,7 @@ class MainWindow : public QMainWindow {
   Deliverables* deliverables_ = nullptr;
   Computations* computations_ = nullptr;
   Actions actions_;
+  MonitoringView* monitoring_ = nullptr;
   QMenu* recentMenu_ = nullptr;
   RecentFiles* recentFiles_ = nullptr;
   QString dialogFileName_;        // the file dialog's remembered name
