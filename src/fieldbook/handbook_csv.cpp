@@ -215,10 +215,14 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
         !(cell(colBackUpper).empty() && at[colBackDistance] >= 0)) {
       // Stadia: the distance is 100 times the difference of the two wires;
       // readings in mm give metres by 0.1.
-      st.back.distance =
-          std::fabs(number(colBackLower, 0, kMaxReadingMm) - number(colBackUpper, 0, kMaxReadingMm)) * 0.1;
-      st.fore.distance =
-          std::fabs(number(colForeLower, 0, kMaxReadingMm) - number(colForeUpper, 0, kMaxReadingMm)) * 0.1;
+      const double backLower = number(colBackLower, 0, kMaxReadingMm),
+                   backUpper = number(colBackUpper, 0, kMaxReadingMm);
+      const double foreLower = number(colForeLower, 0, kMaxReadingMm),
+                   foreUpper = number(colForeUpper, 0, kMaxReadingMm);
+      st.back.distance = std::fabs(backLower - backUpper) * 0.1;
+      st.fore.distance = std::fabs(foreLower - foreUpper) * 0.1;
+      st.back.lowestWire = std::min(backLower, backUpper);
+      st.fore.lowestWire = std::min(foreLower, foreUpper);
     } else {
       st.back.distance = number(colBackDistance, 0, kMaxSightM);
       st.fore.distance = number(colForeDistance, 0, kMaxSightM);

@@ -232,6 +232,15 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     line("    视距累积差        " + limitText(t->maxCumulativeDifference, 1, "m"));
     line("    同尺两读数之差    " + limitText(t->maxReadingDifference, 1, "mm"));
     line("    两次高差之差      " + limitText(t->maxHeightDifference, 1, "mm"));
+    line("    视线高度          " +
+         (t->minLineHeight > 0
+              ? "≥ " + fixed(t->minLineHeight, 2) + " m" +
+                    (t->maxLineHeight > 0 ? "，≤ " + fixed(t->maxLineHeight, 2) + " m" : std::string()) +
+                    (t->shortSight > 0 ? "（视线短于 " + fixed(t->shortSight, 0) + " m 时 ≥ " +
+                                             fixed(t->shortSightMinLineHeight, 2) + " m）"
+                                       : std::string())
+              : std::string("不检核")));
+    line("    测段测站数        " + std::string(t->evenStations ? "偶数" : "不检核"));
   }
   line("  往返测高差不符值  ±" + numberText(optical.roundTripCoefficient) + "√K mm（K 为测段长度，km）" +
        (mountains && optical.mountainCoefficient > 0
@@ -249,8 +258,7 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     for (const Violation& v : reduced.violations)
       line("  " + left(lineLabel(lines, v.line), 16) + right(std::to_string(v.station), 6) +
            right(std::to_string(v.sourceLine), 7) + "  " + left(v.what, 22) +
-           right(fixed(v.value, v.decimals) + " " + v.unit, 10) +
-           right((v.minimum ? "≥ " : "±") + fixed(v.limit, v.minimum ? 1 : v.decimals) + " " + v.unit, 12));
+           right(fixed(v.value, v.decimals) + " " + v.unit, 10) + right(v.limitText, 12));
   }
   line("");
 
