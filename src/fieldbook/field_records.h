@@ -42,6 +42,7 @@ struct FieldStation {
   StationMethod method = StationMethod::singleReading;
   StaffSight back;
   StaffSight fore;
+  std::optional<double> rodTemperature;  // ℃, where the book records it (尺温), for the rod temperature correction
 };
 
 // Where the records came from, for the tolerances: the double-staff
