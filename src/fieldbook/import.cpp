@@ -196,9 +196,12 @@ std::vector<LoopMisclosure> loopMisclosures(const std::vector<CombinedSection>& 
         down.push_back(b);
       }
     }
-    down.pop_back();
-    loop.points = up;
-    loop.points.insert(loop.points.end(), down.rbegin(), down.rend());
+    // Both chains end at the common point. The loop runs from → to (the
+    // section), up from `to` to the common point, and down to `from`.
+    loop.points = {c.from};
+    loop.points.insert(loop.points.end(), down.begin(), down.end());
+    for (std::size_t k = up.size() - 1; k-- > 1;) loop.points.push_back(up[k]);
+    if (loop.points.size() > 1 && loop.points.back() == c.from) loop.points.pop_back();
     loop.lengthKm = length;
     loops.push_back(std::move(loop));
   }
@@ -456,11 +459,12 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     const std::vector<LoopMisclosure> before = loopMisclosures(observed), after = loopMisclosures(combined);
     if (!after.empty()) {
       line("");
-      line("  环闭合差（mm）：" + right("改正前", 10) + right("改正后", 10) + right("环长(km)", 10) + "  环");
+      line("  环闭合差（mm，改正前与改正后）");
+      line("  " + right("序号", 4) + right("改正前", 10) + right("改正后", 10) + right("环长(km)", 10) + "  环");
       for (std::size_t i = 0; i < after.size(); ++i) {
         std::string path;
         for (const std::string& p : after[i].points) path += (path.empty() ? "" : "—") + p;
-        line("  " + right(std::to_string(i + 1), 14) + right(fixed(roundHalfUp(before[i].misclosureMm, 2), 2), 12) +
+        line("  " + right(std::to_string(i + 1), 4) + right(fixed(roundHalfUp(before[i].misclosureMm, 2), 2), 10) +
              right(fixed(roundHalfUp(after[i].misclosureMm, 2), 2), 10) +
              right(fixed(roundHalfUp(after[i].lengthKm, 3), 3), 10) + "  " + path + "—" + after[i].points.front());
       }
@@ -475,8 +479,8 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     if (pairs++ == 0)
       line("  " + left("起点", 10) + left("终点", 10) + right("第一次(m)", 11) + right("第二次(m)", 11) +
            right("Δ(mm)", 9) + right("限差(mm)", 10) + "  结论");
-    const Section& a = reduced.sections[c.runs[0]];
-    const Section& b = reduced.sections[c.runs[1]];
+    const Section& a = corrected[c.runs[0]];
+    const Section& b = corrected[c.runs[1]];
     if (!c.passed) ++failedSections;
     line("  " + left(c.from, 10) + left(c.to, 10) + right(fixed(roundRecorded(a.heightMm, 1) / 1000.0, 4), 11) +
          right(fixed(roundRecorded(b.heightMm, 1) / 1000.0, 4), 11) +

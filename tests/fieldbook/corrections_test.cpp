@@ -200,7 +200,7 @@ TEST(Corrections, LoopMisclosureAfterTheCorrections) {
   const double t = 0.001 * (5.0 * 0.5 + 10.0 * 0.2 + 15.0 * -0.703);
   const double after = -3.0 + e1 + e2 + e3 + t;
   char shown[64];
-  std::snprintf(shown, sizeof shown, "%12.2f%10.2f", -3.0, std::round(after * 100.0) / 100.0);
+  std::snprintf(shown, sizeof shown, "   1%10.2f%10.2f     0.120  B—C—A—B", -3.0, std::round(after * 100.0) / 100.0);
   EXPECT_NE(imported.report.find("环闭合差"), std::string::npos) << imported.report;
   EXPECT_NE(imported.report.find(shown), std::string::npos) << shown << "\n" << imported.report;
 }
