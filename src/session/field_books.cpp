@@ -50,6 +50,40 @@ std::vector<fieldbook::FieldText> textsOf(const std::vector<FieldBook>& books) {
 
 }  // namespace
 
+CorrectionSettings parseCorrectionSettings(std::string_view text) {
+  CorrectionSettings settings;
+  const std::pair<const char*, std::string CorrectionSettings::*> keys[] = {
+      {"尺长", &CorrectionSettings::rodMetreError},
+      {"膨胀系数", &CorrectionSettings::rodExpansion},
+      {"检定温度", &CorrectionSettings::calibrationTemperature},
+      {"尺温文件", &CorrectionSettings::rodTemperaturesFile},
+      {"点位文件", &CorrectionSettings::pointsFile}};
+  std::string rest(text);
+  for (const char* wide : {"，", "；"})
+    for (std::size_t at = rest.find(wide); at != std::string::npos; at = rest.find(wide)) rest.replace(at, 3, ",");
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find_first_of(",;\r\n", start);
+    if (end == std::string::npos) end = rest.size();
+    const std::string piece(fieldbook::trimmed(std::string_view(rest).substr(start, end - start)));
+    start = end + 1;
+    if (piece.empty()) continue;
+    const std::size_t equals = piece.find('=');
+    bool known = false;
+    if (equals != std::string::npos) {
+      const std::string key(fieldbook::trimmed(std::string_view(piece).substr(0, equals)));
+      const std::string value(fieldbook::trimmed(std::string_view(piece).substr(equals + 1)));
+      for (const auto& [name, field] : keys)
+        if (key == name && !value.empty()) {
+          settings.*field = value;
+          known = true;
+        }
+    }
+    if (!known) throw InputError("改正“" + piece + "”应写成 尺长=…、膨胀系数=…、检定温度=…、尺温文件=… 或 点位文件=…");
+  }
+  return settings;
+}
+
 std::vector<std::string> correctionFiles(const CorrectionSettings& settings) {
   std::vector<std::string> files;
   for (const std::string* f : {&settings.rodTemperaturesFile, &settings.pointsFile})

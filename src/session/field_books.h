@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fieldbook/corrections.h"
@@ -47,6 +48,12 @@ struct CorrectionSettings {
   std::string rodTemperaturesFile;     // 起点,终点,尺温 of each run
   std::string pointsFile;              // 点名,纬度[,近似高程][,重力异常]
 };
+
+// The window's syntax of the corrections: "尺长=0.02，膨胀系数=0.001，
+// 检定温度=20，尺温文件=PATH，点位文件=PATH" (any of them; separated by
+// `,` `，` `;` `；` or line ends; blanks around a piece are dropped). Throws
+// InputError naming a piece that is not KEY=VALUE of these keys.
+CorrectionSettings parseCorrectionSettings(std::string_view text);
 
 // The files the corrections read, for the check that no output replaces an
 // input.

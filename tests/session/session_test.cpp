@@ -290,6 +290,28 @@ TEST(FieldRecords, CorrectedSectionsAreFoundWithTheSameCorrections) {
   }
 }
 
+// The window's text of the corrections: every key, wide and narrow
+// separators, blanks around the pieces; anything else refused, named.
+TEST(FieldRecords, CorrectionSettingsFromTheWindowsText) {
+  const CorrectionSettings s =
+      parseCorrectionSettings(" 尺长=0.02，膨胀系数 = 0.001;检定温度=18；尺温文件=/a b/t.csv\n点位文件=p.csv,");
+  EXPECT_EQ(s.rodMetreError, "0.02");
+  EXPECT_EQ(s.rodExpansion, "0.001");
+  EXPECT_EQ(s.calibrationTemperature, "18");
+  EXPECT_EQ(s.rodTemperaturesFile, "/a b/t.csv");
+  EXPECT_EQ(s.pointsFile, "p.csv");
+  EXPECT_EQ(parseCorrectionSettings("").pointsFile, "");
+  for (const char* bad : {"尺长", "尺长=", "长度=0.02", "=0.02"}) {
+    SCOPED_TRACE(bad);
+    try {
+      parseCorrectionSettings(bad);
+      ADD_FAILURE() << "accepted";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("改正“") + bad + "”"), std::string::npos) << e.what();
+    }
+  }
+}
+
 // Every grade the import takes is a grade of the check: its loops judged by
 // the grade's ±k√L, its records by the grade's own field table.
 TEST(FieldRecords, CheckTakesEveryGradeOfTheImport) {
