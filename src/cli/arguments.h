@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "network/gbk.h"
+#include "session/field_books.h"
 #include "session/known_points.h"
 
 namespace levelnet::cli {
@@ -45,6 +46,7 @@ struct Arguments {
   std::vector<std::string> records;      // check --records
   std::string stableRate;                // monitor --stable-rate (mm/d)
   std::string attention;                 // monitor --attention (percent of a warning value)
+  session::CorrectionSettings corrections;  // import, check --records: the corrections of precise leveling
   bool help = false;
   bool version = false;
 };

@@ -18,6 +18,7 @@ int runCheck(const Arguments& a, const Streams& s) {
   const CheckOptions options = checkOptionsOf(a);
   if (!a.records.empty() && a.files.size() != 1) throw UsageError("--records 只能和一个平差文件一起用");
   std::vector<session::FieldBook> books;
+  const fieldbook::CorrectionInputs corrections = session::correctionInputs(a.corrections);
   if (!a.records.empty()) {
     session::FieldBookReading reading = session::readFieldBooks(a.records);
     for (const session::FieldBookRefusal& r : reading.refusals)
@@ -27,8 +28,8 @@ int runCheck(const Arguments& a, const Streams& s) {
   }
   return forEveryFile(a, s, [&](const std::string& path, TextSink& sink) {
     const NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
-    const session::CheckRun run =
-        session::checkNetwork(net, options, displayName(path), kLargeNetworkLimits, books.empty() ? nullptr : &books);
+    const session::CheckRun run = session::checkNetwork(net, options, displayName(path), kLargeNetworkLimits,
+                                                        books.empty() ? nullptr : &books, corrections);
     sink.write(run.report);
     return run.passed ? kDone : kCheckFailed;
   });

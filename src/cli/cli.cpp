@@ -47,6 +47,7 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
       inputs.pop_back();
     }
     inputs.insert(inputs.end(), a.records.begin(), a.records.end());
+    for (const std::string& file : session::correctionFiles(a.corrections)) inputs.push_back(file);
     for (const std::string& output : outputs) refuseOutputOverInput(output, inputs);
     switch (a.command) {
       case Command::adjust:

@@ -27,6 +27,7 @@ int runImport(const Arguments& a, const Streams& s) {
   settings.sectionEnds = a.sectionEnds;
   if (!a.unitLength.empty()) settings.unitLength = a.unitLength;
   settings.weightByStations = a.weight == "stations";
+  settings.corrections = a.corrections;
   session::FieldBookReading reading = session::readFieldBooks(a.files, &s.in);
   for (const session::FieldBookRefusal& r : reading.refusals)
     s.err << "levelnet: " << r.name << ": " << r.message << "\n";

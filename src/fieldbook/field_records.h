@@ -24,6 +24,10 @@ struct StaffSight {
   double first = 0.0;            // mm: the black face, or the first reading
   std::optional<double> second;  // mm: the red face, or the second reading
   double constant = 0.0;         // mm: K of the red face (4687, 4787); 0 for a second reading
+  // mm: the lower of the two stadia wires' readings, where the book gives
+  // them (the height of the line of sight above the ground of an optical
+  // level).
+  std::optional<double> lowestWire;
 };
 
 struct FieldStation {
@@ -38,6 +42,7 @@ struct FieldStation {
   StationMethod method = StationMethod::singleReading;
   StaffSight back;
   StaffSight fore;
+  std::optional<double> rodTemperature;  // ℃, where the book records it (尺温), for the rod temperature correction
 };
 
 // Where the records came from, for the tolerances: the double-staff

@@ -67,6 +67,7 @@ enum Column {
   colForeRed,
   colBackK,
   colForeK,
+  colRodTemperature,
   colRemark,
   columnCount
 };
@@ -77,7 +78,7 @@ const std::map<std::string, Column>& columnNames() {
       {"前视点", colForePoint},   {"后尺上丝", colBackUpper},  {"后尺下丝", colBackLower},  {"前尺上丝", colForeUpper},
       {"前尺下丝", colForeLower}, {"后视距", colBackDistance}, {"前视距", colForeDistance}, {"后视黑面", colBackBlack},
       {"后视红面", colBackRed},   {"前视黑面", colForeBlack},  {"前视红面", colForeRed},    {"后尺K", colBackK},
-      {"前尺K", colForeK},        {"备注", colRemark}};
+      {"前尺K", colForeK},        {"尺温", colRodTemperature}, {"备注", colRemark}};
   return names;
 }
 
@@ -143,7 +144,7 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
           throw InputError(
               placeOf(text.name, row) + "未知的列名" + quotedText(title) +
               "（可用：线路、测站、后视点、前视点、后尺上丝、后尺下丝、前尺上丝、前尺下丝、后视距、前视距、"
-              "后视黑面、后视红面、前视黑面、前视红面、后尺K、前尺K、备注）");
+              "后视黑面、后视红面、前视黑面、前视红面、后尺K、前尺K、尺温、备注）");
         if (at[found->second] >= 0)
           throw InputError(placeOf(text.name, row) + "列名" + quotedText(title) + "出现了两次");
         at[found->second] = static_cast<int>(c);
@@ -215,10 +216,14 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
         !(cell(colBackUpper).empty() && at[colBackDistance] >= 0)) {
       // Stadia: the distance is 100 times the difference of the two wires;
       // readings in mm give metres by 0.1.
-      st.back.distance =
-          std::fabs(number(colBackLower, 0, kMaxReadingMm) - number(colBackUpper, 0, kMaxReadingMm)) * 0.1;
-      st.fore.distance =
-          std::fabs(number(colForeLower, 0, kMaxReadingMm) - number(colForeUpper, 0, kMaxReadingMm)) * 0.1;
+      const double backLower = number(colBackLower, 0, kMaxReadingMm),
+                   backUpper = number(colBackUpper, 0, kMaxReadingMm);
+      const double foreLower = number(colForeLower, 0, kMaxReadingMm),
+                   foreUpper = number(colForeUpper, 0, kMaxReadingMm);
+      st.back.distance = std::fabs(backLower - backUpper) * 0.1;
+      st.fore.distance = std::fabs(foreLower - foreUpper) * 0.1;
+      st.back.lowestWire = std::min(backLower, backUpper);
+      st.fore.lowestWire = std::min(foreLower, foreUpper);
     } else {
       st.back.distance = number(colBackDistance, 0, kMaxSightM);
       st.fore.distance = number(colForeDistance, 0, kMaxSightM);
@@ -247,6 +252,7 @@ std::vector<FieldLine> readHandbookCsv(const FieldText& text) {
                            "”列给出尺常数");
       }
     }
+    if (!cell(colRodTemperature).empty()) st.rodTemperature = number(colRodTemperature, -60, 80);
     if (++total > kMaxFieldStations)
       throw InputError(placeOf(text.name, row) + "测站超过 " + std::to_string(kMaxFieldStations) + " 个的上限");
     stations.push_back(std::move(st));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -62,6 +63,149 @@ const char* methodName(StationMethod m) {
       return "每尺一次读数（BF/aBF）";
   }
   return "";
+}
+
+// Approximate elevations of the sections' points for the normal-surface
+// correction: the points file's where it gives one, else carried from the
+// known points along the observed sections.
+std::map<std::string, double> approximateElevations(const ImportOptions& o, const std::vector<Section>& sections) {
+  std::map<std::string, double> h;
+  for (const auto& [name, p] : o.corrections.points)
+    if (p.elevation) h[name] = *p.elevation;
+  for (const auto& [name, elevation] : o.known)
+    if (!h.count(name)) h[name] = *fieldNumber(elevation);
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (const Section& s : sections) {
+      const bool from = h.count(s.from) > 0, to = h.count(s.to) > 0;
+      if (from && !to) h[s.to] = h[s.from] + s.heightMm / 1000.0;
+      if (to && !from) h[s.from] = h[s.to] - s.heightMm / 1000.0;
+      changed = changed || from != to;
+    }
+  }
+  return h;
+}
+
+// The corrections of every run; throws InputError where the inputs asked
+// for one that a section's points cannot give (a point without latitude or
+// elevation).
+std::vector<SectionCorrections> correctionsOf(const ImportOptions& o, const std::vector<FieldLine>& lines,
+                                              const FieldReduction& reduced) {
+  const CorrectionInputs& in = o.corrections;
+  std::vector<SectionCorrections> out;
+  if (!in.any()) return out;
+  const std::map<std::string, double> elevations = approximateElevations(o, reduced.sections);
+  for (const Section& s : reduced.sections) {
+    SectionCorrections c;
+    if (in.rodMetreError) c.scale = rodScaleCorrection(s.heightMm, *in.rodMetreError);
+    if (in.rodExpansion) {
+      const FieldLine& line = lines[s.line];
+      bool recorded = true;
+      for (std::size_t i = s.firstStation; i <= s.lastStation; ++i)
+        recorded = recorded && line.stations[i].rodTemperature;
+      if (recorded) {
+        double sum = 0.0;
+        for (std::size_t i = s.firstStation; i <= s.lastStation; ++i)
+          sum += rodTemperatureCorrection(reduced.stations[s.line][i].meanHeight, *in.rodExpansion,
+                                          *line.stations[i].rodTemperature, in.calibrationTemperature);
+        c.temperature = sum;
+      } else if (const auto run = in.runTemperatures.find({s.from, s.to}); run != in.runTemperatures.end()) {
+        c.temperature = rodTemperatureCorrection(s.heightMm, *in.rodExpansion, run->second, in.calibrationTemperature);
+      }
+    }
+    if (!in.points.empty()) {
+      const auto a = in.points.find(s.from), b = in.points.find(s.to);
+      for (const auto& [name, found] : {std::pair{&s.from, a}, std::pair{&s.to, b}})
+        if (found == in.points.end())
+          throw InputError("点位文件中没有测段端点“" + *name + "”的纬度（正常水准面不平行改正需要每个端点的纬度）");
+      for (const std::string* name : {&s.from, &s.to})
+        if (!elevations.count(*name))
+          throw InputError("点“" + *name + "”没有近似高程：请在点位文件中给出“近似高程”，或给出与它相连的已知点");
+      const double meanElevation = (elevations.at(s.from) + elevations.at(s.to)) / 2.0;
+      c.normal = normalSurfaceCorrection(*a->second.latitude, *b->second.latitude, meanElevation);
+      if (a->second.gravityAnomaly && b->second.gravityAnomaly)
+        c.gravity = gravityAnomalyCorrection(s.heightMm, *a->second.gravityAnomaly, *b->second.gravityAnomaly,
+                                             *a->second.latitude, *b->second.latitude, meanElevation);
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+// Loop misclosures of the combined sections: a spanning tree of their
+// graph, and each section outside it closes one loop (its height difference
+// plus the tree's path back). W in mm, with the loop's length.
+struct LoopMisclosure {
+  std::vector<std::string> points;
+  double misclosureMm = 0.0;
+  double lengthKm = 0.0;
+};
+
+std::vector<LoopMisclosure> loopMisclosures(const std::vector<CombinedSection>& combined) {
+  // Tree by breadth-first search from each component's first point: the
+  // parent's section and the height from the root.
+  std::map<std::string, std::vector<std::size_t>> at;
+  for (std::size_t i = 0; i < combined.size(); ++i) {
+    at[combined[i].from].push_back(i);
+    at[combined[i].to].push_back(i);
+  }
+  struct Node {
+    std::string parent;
+    std::size_t section = 0;
+    double heightMm = 0.0, lengthKm = 0.0;
+    int depth = 0;
+  };
+  std::map<std::string, Node> tree;
+  std::vector<bool> inTree(combined.size(), false);
+  for (const CombinedSection& root : combined) {
+    if (tree.count(root.from)) continue;
+    tree[root.from] = Node{};
+    std::vector<std::string> queue{root.from};
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+      const std::string p = queue[q];
+      for (std::size_t i : at[p]) {
+        const CombinedSection& c = combined[i];
+        const std::string& other = c.from == p ? c.to : c.from;
+        if (tree.count(other)) continue;
+        const double h = c.from == p ? c.heightMm : -c.heightMm;
+        tree[other] = Node{p, i, tree[p].heightMm + h, tree[p].lengthKm + c.lengthKm, tree[p].depth + 1};
+        inTree[i] = true;
+        queue.push_back(other);
+      }
+    }
+  }
+  std::vector<LoopMisclosure> loops;
+  for (std::size_t i = 0; i < combined.size(); ++i) {
+    if (inTree[i]) continue;
+    const CombinedSection& c = combined[i];
+    LoopMisclosure loop;
+    // W = H(from) + h − H(to) along the tree: the section closes the tree's
+    // path from `to` back to `from`.
+    loop.misclosureMm = tree[c.from].heightMm + c.heightMm - tree[c.to].heightMm;
+    std::vector<std::string> up{c.from}, down{c.to};
+    double length = c.lengthKm;
+    std::string a = c.from, b = c.to;
+    while (a != b) {
+      if (tree[a].depth >= tree[b].depth) {
+        length += combined[tree[a].section].lengthKm;
+        a = tree[a].parent;
+        up.push_back(a);
+      } else {
+        length += combined[tree[b].section].lengthKm;
+        b = tree[b].parent;
+        down.push_back(b);
+      }
+    }
+    // Both chains end at the common point. The loop runs from → to (the
+    // section), up from `to` to the common point, and down to `from`.
+    loop.points = {c.from};
+    loop.points.insert(loop.points.end(), down.begin(), down.end());
+    for (std::size_t k = up.size() - 1; k-- > 1;) loop.points.push_back(up[k]);
+    if (loop.points.size() > 1 && loop.points.back() == c.from) loop.points.pop_back();
+    loop.lengthKm = length;
+    loops.push_back(std::move(loop));
+  }
+  return loops;
 }
 
 void validate(const ImportOptions& o) {
@@ -150,7 +294,13 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
 
   const FieldReduction reduced = reduceField(lines, sectionEnds, options.grade);
   const bool mountains = options.terrain == "山区";
-  const std::vector<CombinedSection> combined = combineRuns(lines, reduced.sections, options.grade, mountains);
+  // The corrections go on every run's height difference before the runs
+  // are combined: Δ and M_Δ are of the corrected runs, and the network holds
+  // the corrected differences.
+  const std::vector<SectionCorrections> corrections = correctionsOf(options, lines, reduced);
+  std::vector<Section> corrected = reduced.sections;
+  for (std::size_t i = 0; i < corrections.size(); ++i) corrected[i].heightMm += corrections[i].total();
+  const std::vector<CombinedSection> combined = combineRuns(lines, corrected, options.grade, mountains);
   const std::optional<double> randomError = randomErrorPerKm(combined);
 
   // Points: the known ones first, in the order given, then the others as
@@ -232,6 +382,15 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     line("    视距累积差        " + limitText(t->maxCumulativeDifference, 1, "m"));
     line("    同尺两读数之差    " + limitText(t->maxReadingDifference, 1, "mm"));
     line("    两次高差之差      " + limitText(t->maxHeightDifference, 1, "mm"));
+    line("    视线高度          " +
+         (t->minLineHeight > 0
+              ? "≥ " + fixed(t->minLineHeight, 2) + " m" +
+                    (t->maxLineHeight > 0 ? "，≤ " + fixed(t->maxLineHeight, 2) + " m" : std::string()) +
+                    (t->shortSight > 0 ? "（视线短于 " + fixed(t->shortSight, 0) + " m 时 ≥ " +
+                                             fixed(t->shortSightMinLineHeight, 2) + " m）"
+                                       : std::string())
+              : std::string("不检核")));
+    line("    测段测站数        " + std::string(t->evenStations ? "偶数" : "不检核"));
   }
   line("  往返测高差不符值  ±" + numberText(optical.roundTripCoefficient) + "√K mm（K 为测段长度，km）" +
        (mountains && optical.mountainCoefficient > 0
@@ -249,8 +408,7 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     for (const Violation& v : reduced.violations)
       line("  " + left(lineLabel(lines, v.line), 16) + right(std::to_string(v.station), 6) +
            right(std::to_string(v.sourceLine), 7) + "  " + left(v.what, 22) +
-           right(fixed(v.value, v.decimals) + " " + v.unit, 10) +
-           right((v.minimum ? "≥ " : "±") + fixed(v.limit, v.minimum ? 1 : v.decimals) + " " + v.unit, 12));
+           right(fixed(v.value, v.decimals) + " " + v.unit, 10) + right(v.limitText, 12));
   }
   line("");
 
@@ -264,6 +422,54 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
          right(fixed(roundRecorded(s.heightMm, 1) / 1000.0, 4), 11) + "  " +
          methodName(lines[s.line].stations[s.firstStation].method));
   }
+  if (!corrections.empty()) {
+    line("");
+    line("  测段改正（mm，加在观测高差上；— 未作）");
+    line("  " + right("序号", 4) + "  " + left("起点", 10) + left("终点", 10) + right("观测高差(m)", 12) +
+         right("尺长改正", 10) + right("尺温改正", 10) + right("水准面不平行", 13) + right("重力异常", 10) +
+         right("改正后(m)", 12));
+    auto cell = [](const std::optional<double>& v) { return v ? fixed(roundHalfUp(*v, 2), 2) : std::string("—"); };
+    SectionCorrections sum;
+    auto add = [](std::optional<double>& total, const std::optional<double>& v) {
+      if (v) total = total.value_or(0.0) + *v;
+    };
+    for (std::size_t i = 0; i < corrections.size(); ++i) {
+      const Section& s = reduced.sections[i];
+      const SectionCorrections& c = corrections[i];
+      add(sum.scale, c.scale);
+      add(sum.temperature, c.temperature);
+      add(sum.normal, c.normal);
+      add(sum.gravity, c.gravity);
+      line("  " + right(std::to_string(i + 1), 4) + "  " + left(s.from, 10) + left(s.to, 10) +
+           right(fixed(roundRecorded(s.heightMm, 1) / 1000.0, 4), 12) + right(cell(c.scale), 10) +
+           right(cell(c.temperature), 10) + right(cell(c.normal), 13) + right(cell(c.gravity), 10) +
+           right(fixed(roundRecorded(corrected[i].heightMm, 1) / 1000.0, 4), 12));
+    }
+    line("  " + right("合计", 4) + "  " + left("", 20) + right("", 12) + right(cell(sum.scale), 10) +
+         right(cell(sum.temperature), 10) + right(cell(sum.normal), 13) + right(cell(sum.gravity), 10));
+    const CorrectionInputs& in = options.corrections;
+    if (in.rodMetreError)
+      line("  尺长改正 δ = f·h，f = " + numberText(*in.rodMetreError) + " mm/m（一对标尺的平均米长误差）");
+    if (in.rodExpansion)
+      line("  尺温改正 δ = α(t − t₀)·h，α = " + numberText(*in.rodExpansion) +
+           " mm/(m·℃)，t₀ = " + numberText(in.calibrationTemperature) + " ℃");
+    if (!in.points.empty())
+      line("  正常水准面不平行改正 ε = −(γ终 − γ起)/γm·Hm；重力异常改正 λ = (g − γ)m/γm·h（两端都有重力异常时）");
+    const std::vector<CombinedSection> observed = combineRuns(lines, reduced.sections, options.grade, mountains);
+    const std::vector<LoopMisclosure> before = loopMisclosures(observed), after = loopMisclosures(combined);
+    if (!after.empty()) {
+      line("");
+      line("  环闭合差（mm，改正前与改正后）");
+      line("  " + right("序号", 4) + right("改正前", 10) + right("改正后", 10) + right("环长(km)", 10) + "  环");
+      for (std::size_t i = 0; i < after.size(); ++i) {
+        std::string path;
+        for (const std::string& p : after[i].points) path += (path.empty() ? "" : "—") + p;
+        line("  " + right(std::to_string(i + 1), 4) + right(fixed(roundHalfUp(before[i].misclosureMm, 2), 2), 10) +
+             right(fixed(roundHalfUp(after[i].misclosureMm, 2), 2), 10) +
+             right(fixed(roundHalfUp(after[i].lengthKm, 3), 3), 10) + "  " + path + "—" + after[i].points.front());
+      }
+    }
+  }
   line("");
 
   line("四、往返测高差不符值");
@@ -273,8 +479,8 @@ FieldImport importFieldTexts(const std::vector<FieldText>& texts, const ImportOp
     if (pairs++ == 0)
       line("  " + left("起点", 10) + left("终点", 10) + right("第一次(m)", 11) + right("第二次(m)", 11) +
            right("Δ(mm)", 9) + right("限差(mm)", 10) + "  结论");
-    const Section& a = reduced.sections[c.runs[0]];
-    const Section& b = reduced.sections[c.runs[1]];
+    const Section& a = corrected[c.runs[0]];
+    const Section& b = corrected[c.runs[1]];
     if (!c.passed) ++failedSections;
     line("  " + left(c.from, 10) + left(c.to, 10) + right(fixed(roundRecorded(a.heightMm, 1) / 1000.0, 4), 11) +
          right(fixed(roundRecorded(b.heightMm, 1) / 1000.0, 4), 11) +

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "fieldbook/corrections.h"
 #include "fieldbook/field_file.h"
 #include "fieldbook/field_records.h"
 #include "network/project_file.h"
@@ -25,6 +26,9 @@ struct ImportOptions {
   std::vector<std::string> sectionEnds;
   std::string unitLength = "1";   // km, the .pc's 单位权长度
   bool weightByStations = false;  // route lengths in proportion to the number of stations
+  // The corrections of precise leveling, applied to every run of a section
+  // before the runs are combined (none by default).
+  CorrectionInputs corrections;
 };
 
 struct FieldImport {

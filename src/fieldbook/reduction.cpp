@@ -1,5 +1,6 @@
 #include "fieldbook/reduction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -38,37 +39,86 @@ int readingDecimals(StationMethod method) { return method == StationMethod::redB
 
 bool beyond(double value, double limit, int decimals) { return roundRecorded(std::fabs(value), decimals) > limit; }
 
+namespace {
+
+std::string bound(const char* sign, double limit, int decimals, const std::string& unit) {
+  return sign + fixedText(limit, decimals) + " " + unit;
+}
+
+}  // namespace
+
 std::vector<Violation> checkStation(const FieldStation& s, const StationReduction& r, const GradeTolerances& t,
                                     std::size_t line) {
   std::vector<Violation> out;
   auto add = [&](const std::string& what, double value, double limit, int decimals, const char* unit,
-                 bool minimum = false) {
-    out.push_back({line, s.number, s.sourceLine, what, value, limit, decimals, unit, minimum});
+                 std::string limitText) {
+    out.push_back({line, s.number, s.sourceLine, what, value, limit, decimals, unit, std::move(limitText)});
   };
   for (const auto& [what, d] : {std::pair{"后视距", s.back.distance}, std::pair{"前视距", s.fore.distance}}) {
-    if (beyond(d, t.maxSight, 1)) add(std::string(what) + "（视线长度）", d, t.maxSight, 1, "m");
+    if (beyond(d, t.maxSight, 1))
+      add(std::string(what) + "（视线长度）", d, t.maxSight, 1, "m", bound("±", t.maxSight, 1, "m"));
     if (t.minSight > 0 && roundRecorded(d, 1) < t.minSight)
-      add(std::string(what) + "（视线长度）", d, t.minSight, 1, "m", true);
+      add(std::string(what) + "（视线长度）", d, t.minSight, 1, "m", bound("≥ ", t.minSight, 1, "m"));
   }
   if (t.maxSightDifference > 0 && beyond(r.sightDifference, t.maxSightDifference, 1))
-    add("前后视距差", r.sightDifference, t.maxSightDifference, 1, "m");
+    add("前后视距差", r.sightDifference, t.maxSightDifference, 1, "m", bound("±", t.maxSightDifference, 1, "m"));
   if (t.maxCumulativeDifference > 0 && beyond(r.cumulativeDifference, t.maxCumulativeDifference, 1))
-    add("视距累积差", r.cumulativeDifference, t.maxCumulativeDifference, 1, "m");
+    add("视距累积差", r.cumulativeDifference, t.maxCumulativeDifference, 1, "m",
+        bound("±", t.maxCumulativeDifference, 1, "m"));
   const int decimals = readingDecimals(s.method);
   const bool redBlack = s.method == StationMethod::redBlack;
   if (t.maxReadingDifference > 0) {
     if (r.backReadingDifference && beyond(*r.backReadingDifference, t.maxReadingDifference, decimals))
       add(redBlack ? "后尺黑红面读数差" : "后尺两次读数差", *r.backReadingDifference, t.maxReadingDifference, decimals,
-          "mm");
+          "mm", bound("±", t.maxReadingDifference, decimals, "mm"));
     if (r.foreReadingDifference && beyond(*r.foreReadingDifference, t.maxReadingDifference, decimals))
       add(redBlack ? "前尺黑红面读数差" : "前尺两次读数差", *r.foreReadingDifference, t.maxReadingDifference, decimals,
-          "mm");
+          "mm", bound("±", t.maxReadingDifference, decimals, "mm"));
   }
   if (t.maxHeightDifference > 0 && r.heightDifferenceDifference &&
       beyond(*r.heightDifferenceDifference, t.maxHeightDifference, decimals))
     add(redBlack ? "黑红面高差之差" : "两次高差之差", *r.heightDifferenceDifference, t.maxHeightDifference, decimals,
-        "mm");
+        "mm", bound("±", t.maxHeightDifference, decimals, "mm"));
+  // The height of the line of sight: an optical level's lower stadia wire
+  // (where the book gives the wires), a digital level's readings; in metres
+  // to the readings' own resolution (0.1 mm in the handbook, 0.01 mm in a
+  // digital level's file).
+  const int metreDecimals = decimals + 3;
+  for (const auto& [title, sight] : {std::pair{"后尺", &s.back}, std::pair{"前尺", &s.fore}}) {
+    std::optional<double> lowest, highest;
+    if (s.method == StationMethod::redBlack) {
+      lowest = sight->lowestWire;
+    } else {
+      lowest = highest = sight->first;
+      if (sight->second) {
+        lowest = std::min(*lowest, *sight->second);
+        highest = std::max(*highest, *sight->second);
+      }
+    }
+    const double least =
+        t.shortSight > 0 && sight->distance < t.shortSight ? t.shortSightMinLineHeight : t.minLineHeight;
+    if (least > 0 && lowest && roundRecorded(*lowest / 1000.0, metreDecimals) < least)
+      add(std::string(title) + (redBlack ? "视线高度（下丝读数）" : "视线高度（最低读数）"), *lowest / 1000.0, least,
+          metreDecimals, "m", bound("≥ ", least, 2, "m"));
+    if (t.maxLineHeight > 0 && highest && roundRecorded(*highest / 1000.0, metreDecimals) > t.maxLineHeight)
+      add(std::string(title) + "视线高度（最高读数）", *highest / 1000.0, t.maxLineHeight, metreDecimals, "m",
+          bound("≤ ", t.maxLineHeight, 2, "m"));
+  }
   return out;
+}
+
+std::optional<Violation> checkSectionStations(const FieldLine& line, const Section& section, const GradeTolerances& t) {
+  if (!t.evenStations || section.stations % 2 == 0) return std::nullopt;
+  const FieldStation& last = line.stations[section.lastStation];
+  return Violation{section.line,
+                   last.number,
+                   last.sourceLine,
+                   "测段测站数（" + section.from + "—" + section.to + "）",
+                   static_cast<double>(section.stations),
+                   2.0,
+                   0,
+                   "站",
+                   "偶数"};
 }
 
 FieldReduction reduceField(const std::vector<FieldLine>& lines, const std::set<std::string>& sectionEnds,
@@ -101,6 +151,8 @@ FieldReduction reduceField(const std::vector<FieldLine>& lines, const std::set<s
       if (end || i + 1 == line.stations.size()) {
         section.to = s.forePoint;
         section.lastStation = i;
+        if (std::optional<Violation> odd = checkSectionStations(line, section, tolerances))
+          out.violations.push_back(std::move(*odd));
         out.sections.push_back(section);
         section = Section{};
         section.line = l;

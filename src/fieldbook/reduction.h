@@ -38,8 +38,8 @@ struct Violation {
   double value = 0.0;
   double limit = 0.0;
   int decimals = 1;
-  std::string unit;      // "m", "mm"
-  bool minimum = false;  // the value is below a least value
+  std::string unit;       // "m", "mm", "站"
+  std::string limitText;  // the limit as the report shows it: "±3.0 m", "≥ 0.55 m", "≤ 2.80 m", "偶数"
 };
 
 // The decimals values of a station are shown and compared to: 0.1 m for
@@ -68,6 +68,11 @@ struct FieldReduction {
   std::vector<Violation> violations;
   std::vector<Section> sections;
 };
+
+// The check of a section's number of stations where the grade demands an
+// even number: a violation at its last station, or nothing.
+std::optional<Violation> checkSectionStations(const FieldLine& line, const Section& section,
+                                              const GradeTolerances& tolerances);
 
 // Reduces and checks every station and forms the sections. A digital
 // level's station ends a section where its foresight point is one of

@@ -39,7 +39,8 @@ CheckOptions checkOptions(const std::string& grade, const std::string& terrain, 
 }
 
 CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
-                      NetworkLimits limits, const std::vector<FieldBook>* books) {
+                      NetworkLimits limits, const std::vector<FieldBook>* books,
+                      const fieldbook::CorrectionInputs& corrections) {
   const CheckOutcome outcome = levelnet::checkNetwork(
       gatherNetwork(network.fields, network.points, network.observations, limits), options, fileName);
   CheckRun run;
@@ -49,7 +50,7 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
   run.attentionText = outcome.attentionText;
   run.options = options;
   if (books != nullptr && !books->empty()) {
-    const RecordsCheck records = checkFieldRecords(network, *books, options.grade, options.terrain);
+    const RecordsCheck records = checkFieldRecords(network, *books, options.grade, options.terrain, corrections);
     run.report += records.text;
     run.passed = run.passed && records.passed;
   }

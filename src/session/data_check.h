@@ -37,7 +37,8 @@ struct CheckRun {
 // of those field books follow (checkFieldRecords). Throws as the
 // adjustment and InputError for bad options.
 CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
-                      NetworkLimits limits = kLargeNetworkLimits, const std::vector<FieldBook>* books = nullptr);
+                      NetworkLimits limits = kLargeNetworkLimits, const std::vector<FieldBook>* books = nullptr,
+                      const fieldbook::CorrectionInputs& corrections = {});
 
 // The 成果表 with the check's r and w (τ) of every observation, when the check
 // is of the same observations; the table unchanged otherwise.

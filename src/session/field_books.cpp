@@ -50,6 +50,69 @@ std::vector<fieldbook::FieldText> textsOf(const std::vector<FieldBook>& books) {
 
 }  // namespace
 
+CorrectionSettings parseCorrectionSettings(std::string_view text) {
+  CorrectionSettings settings;
+  const std::pair<const char*, std::string CorrectionSettings::*> keys[] = {
+      {"尺长", &CorrectionSettings::rodMetreError},
+      {"膨胀系数", &CorrectionSettings::rodExpansion},
+      {"检定温度", &CorrectionSettings::calibrationTemperature},
+      {"尺温文件", &CorrectionSettings::rodTemperaturesFile},
+      {"点位文件", &CorrectionSettings::pointsFile}};
+  std::string rest(text);
+  for (const char* wide : {"，", "；"})
+    for (std::size_t at = rest.find(wide); at != std::string::npos; at = rest.find(wide)) rest.replace(at, 3, ",");
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find_first_of(",;\r\n", start);
+    if (end == std::string::npos) end = rest.size();
+    const std::string piece(fieldbook::trimmed(std::string_view(rest).substr(start, end - start)));
+    start = end + 1;
+    if (piece.empty()) continue;
+    const std::size_t equals = piece.find('=');
+    bool known = false;
+    if (equals != std::string::npos) {
+      const std::string key(fieldbook::trimmed(std::string_view(piece).substr(0, equals)));
+      const std::string value(fieldbook::trimmed(std::string_view(piece).substr(equals + 1)));
+      for (const auto& [name, field] : keys)
+        if (key == name && !value.empty()) {
+          settings.*field = value;
+          known = true;
+        }
+    }
+    if (!known) throw InputError("改正“" + piece + "”应写成 尺长=…、膨胀系数=…、检定温度=…、尺温文件=… 或 点位文件=…");
+  }
+  return settings;
+}
+
+std::vector<std::string> correctionFiles(const CorrectionSettings& settings) {
+  std::vector<std::string> files;
+  for (const std::string* f : {&settings.rodTemperaturesFile, &settings.pointsFile})
+    if (!f->empty()) files.push_back(*f);
+  return files;
+}
+
+fieldbook::CorrectionInputs correctionInputs(const CorrectionSettings& settings) {
+  fieldbook::CorrectionInputs in;
+  auto number = [](const std::string& text, const char* what, double low, double high) -> std::optional<double> {
+    if (text.empty()) return std::nullopt;
+    const std::optional<double> v = fieldbook::fieldNumber(text);
+    if (!v || *v < low || *v > high)
+      throw InputError(std::string(what) + "“" + text + "”不是 " + numberText(low) + " 至 " + numberText(high) +
+                       " 之间的数");
+    return v;
+  };
+  in.rodMetreError = number(settings.rodMetreError, "标尺平均米长误差(mm/m)", -1.0, 1.0);
+  in.rodExpansion = number(settings.rodExpansion, "标尺膨胀系数(mm/(m·℃))", -0.1, 0.1);
+  in.calibrationTemperature = number(settings.calibrationTemperature, "标尺检定温度(℃)", -60.0, 80.0).value_or(20.0);
+  if (!settings.rodTemperaturesFile.empty()) {
+    if (!in.rodExpansion) throw InputError("给了尺温文件，但没有给出标尺的膨胀系数");
+    in.runTemperatures = fieldbook::readRunTemperatures(fieldbook::readFieldFile(settings.rodTemperaturesFile));
+  }
+  if (!settings.pointsFile.empty())
+    in.points = fieldbook::readPointsFile(fieldbook::readFieldFile(settings.pointsFile));
+  return in;
+}
+
 FieldImportRun importFieldBooks(const std::vector<FieldBook>& books, const ImportSettings& settings) {
   fieldbook::ImportOptions options;
   options.grade = fieldGradeFor(settings.grade);
@@ -58,6 +121,7 @@ FieldImportRun importFieldBooks(const std::vector<FieldBook>& books, const Impor
   options.sectionEnds = settings.sectionEnds;
   options.unitLength = settings.unitLength;
   options.weightByStations = settings.weightByStations;
+  options.corrections = correctionInputs(settings.corrections);
   const fieldbook::FieldImport imported = fieldbook::importFieldTexts(textsOf(books), options);
   FieldImportRun run;
   NetworkText& net = run.network;
@@ -68,8 +132,10 @@ FieldImportRun importFieldBooks(const std::vector<FieldBook>& books, const Impor
 }
 
 RecordsCheck checkFieldRecords(const NetworkText& network, const std::vector<FieldBook>& books,
-                               const std::string& grade, const std::string& terrain) {
+                               const std::string& grade, const std::string& terrain,
+                               const fieldbook::CorrectionInputs& corrections) {
   fieldbook::ImportOptions options;
+  options.corrections = corrections;
   options.grade = fieldGradeFor(grade);
   options.terrain = terrain;
   // The network's known points, as the import was given them, and every

@@ -5,8 +5,10 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "fieldbook/corrections.h"
 #include "fieldbook/field_file.h"
 #include "network/text_table.h"
 #include "session/known_points.h"
@@ -37,6 +39,30 @@ struct FieldBookReading {
 // refused when there is none.
 FieldBookReading readFieldBooks(const std::vector<std::string>& paths, std::istream* standardInput = nullptr);
 
+// The corrections of precise leveling as the user gives them (texts, file
+// names; empty: not given). correctionInputs reads the numbers and files.
+struct CorrectionSettings {
+  std::string rodMetreError;           // mm per m, the rod pair's mean metre error
+  std::string rodExpansion;            // mm per m and ℃
+  std::string calibrationTemperature;  // ℃; "" is 20
+  std::string rodTemperaturesFile;     // 起点,终点,尺温 of each run
+  std::string pointsFile;              // 点名,纬度[,近似高程][,重力异常]
+};
+
+// The window's syntax of the corrections: "尺长=0.02，膨胀系数=0.001，
+// 检定温度=20，尺温文件=PATH，点位文件=PATH" (any of them; separated by
+// `,` `，` `;` `；` or line ends; blanks around a piece are dropped). Throws
+// InputError naming a piece that is not KEY=VALUE of these keys.
+CorrectionSettings parseCorrectionSettings(std::string_view text);
+
+// The files the corrections read, for the check that no output replaces an
+// input.
+std::vector<std::string> correctionFiles(const CorrectionSettings& settings);
+
+// Reads the settings: numbers in their ranges, the files whole. Throws
+// InputError naming the setting, or the file, line and text.
+fieldbook::CorrectionInputs correctionInputs(const CorrectionSettings& settings);
+
 struct ImportSettings {
   std::string grade;    // a field grade, or a data check's grade (fieldGradeFor); "" is 四等
   std::string terrain;  // "", 平原 or 山区
@@ -44,6 +70,7 @@ struct ImportSettings {
   std::vector<std::string> sectionEnds;
   std::string unitLength = "1";  // km
   bool weightByStations = false;
+  CorrectionSettings corrections;
 };
 
 struct FieldImportRun {
@@ -69,7 +96,10 @@ struct RecordsCheck {
 // as the import cut them), and how many of their sections are observations
 // of the network: the same ends (either way) and the same height difference
 // as the .pc carries it (0.1 mm).
+// `corrections`: those the import applied (the network holds the corrected
+// differences), so that the books give the same observations again.
 RecordsCheck checkFieldRecords(const NetworkText& network, const std::vector<FieldBook>& books,
-                               const std::string& grade, const std::string& terrain);
+                               const std::string& grade, const std::string& terrain,
+                               const fieldbook::CorrectionInputs& corrections = {});
 
 }  // namespace levelnet::session

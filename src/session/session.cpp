@@ -86,9 +86,10 @@ std::shared_ptr<const ResultsTable> Session::resultsTable() const {
   return checkedTable_ ? checkedTable_ : adjustment_->table;
 }
 
-void Session::setFieldBooks(std::vector<FieldBook> books, std::string importReport) {
+void Session::setFieldBooks(std::vector<FieldBook> books, std::string importReport, CorrectionSettings corrections) {
   fieldBooks_ = std::move(books);
   importReport_ = std::move(importReport);
+  importCorrections_ = std::move(corrections);
 }
 
 std::string Session::whyNoCurrentResults() const {
@@ -107,6 +108,7 @@ ReportDocument Session::reportDocument(const std::string& fileName, const std::s
 std::vector<std::string> Session::fieldBookFiles() const {
   std::vector<std::string> files;
   for (const FieldBook& book : fieldBooks_) files.push_back(book.name);
+  for (const std::string& file : correctionFiles(importCorrections_)) files.push_back(file);
   return files;
 }
 

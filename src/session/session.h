@@ -72,9 +72,13 @@ class Session {
   // The network just put in place (replaceNetwork) came from these field
   // books: they and their import report are kept for the station checks of
   // every later check, until the network is replaced again.
-  void setFieldBooks(std::vector<FieldBook> books, std::string importReport);
+  // `corrections`: those the import applied, for the checks to reduce the
+  // books in the same way.
+  void setFieldBooks(std::vector<FieldBook> books, std::string importReport, CorrectionSettings corrections = {});
   const std::vector<FieldBook>& fieldBooks() const { return fieldBooks_; }
-  // The files the work was read from (the network's file, the field books):
+  const CorrectionSettings& importCorrections() const { return importCorrections_; }
+  // The files the work was read from (the network's file, the field books
+  // and the files of their corrections):
   // no output may replace one of them; the network itself may replace only
   // its own file, never a field book.
   std::vector<std::string> inputFiles() const;
@@ -110,6 +114,7 @@ class Session {
   std::shared_ptr<const ResultsTable> checkedTable_;  // the adjustment's table with the check's figures
   std::vector<FieldBook> fieldBooks_;
   std::string importReport_;
+  CorrectionSettings importCorrections_;
 };
 
 }  // namespace levelnet::session

@@ -70,10 +70,12 @@ void Computations::check() {
   const NetworkText network = session_.network();
   const std::uint64_t revision = session_.revision();
   const std::vector<session::FieldBook> books = session_.fieldBooks();
+  const session::CorrectionSettings corrections = session_.importCorrections();
   const std::string name = documentName_().toStdString();
   std::optional<session::CheckRun> run;
   if (!hooks_.runBusy(QStringLiteral("正在检核……"), QStringLiteral("检核"), [&](const CancelFlag&) {
-        run = session::checkNetwork(network, options, name, kReportLimits, &books);
+        run = session::checkNetwork(network, options, name, kReportLimits, &books,
+                                    session::correctionInputs(corrections));
       }))
     return;
   tabs_.checkPane()->showReport(run->report);

@@ -12,7 +12,8 @@
 namespace levelnet::ui {
 
 std::optional<FieldBookImportRequest> FieldBookImportDialogs::ask(const QString& startName, const QString& lastKnown,
-                                                                  const QString& grade, const QString& terrain) {
+                                                                  const QString& grade, const QString& terrain,
+                                                                  const QString& lastCorrections) {
   const std::optional<QStringList> files =
       dialogs_.openFileNames(parent_, QStringLiteral("观测手簿和电子水准仪数据 (*.csv *.gsi *.dat *.txt)"), startName);
   if (!files || files->isEmpty()) return std::nullopt;
@@ -29,6 +30,24 @@ std::optional<FieldBookImportRequest> FieldBookImportDialogs::ask(const QString&
     boxes_.warn(parent_, QStringLiteral("Vantrel水准网平差"),
                 failureText(std::current_exception(), QStringLiteral("导入观测手簿")));
     return std::nullopt;
+  }
+  if (grade == QStringLiteral("一等") || grade == QStringLiteral("二等")) {
+    const std::optional<QString> corrections = boxes_.askText(
+        parent_, QStringLiteral("导入观测手簿：精密水准改正"),
+        QStringLiteral(
+            "一、二等水准的改正（可留空，不作改正），如：\n"
+            "尺长=0.02（一对标尺的平均米长误差，mm/m），膨胀系数=0.001（mm/(m·℃)），检定温度=20，\n"
+            "尺温文件=各测段尺温.csv（起点,终点,尺温），点位文件=点位.csv（点名,纬度[,近似高程][,重力异常]）"),
+        lastCorrections);
+    if (!corrections) return std::nullopt;
+    try {
+      request.settings.corrections = session::parseCorrectionSettings(corrections->toStdString());
+    } catch (const std::exception&) {
+      boxes_.warn(parent_, QStringLiteral("Vantrel水准网平差"),
+                  failureText(std::current_exception(), QStringLiteral("导入观测手簿")));
+      return std::nullopt;
+    }
+    request.correctionsText = *corrections;
   }
   for (const QString& f : *files) request.files << QFileInfo(f).absoluteFilePath();
   request.knownText = *typed;

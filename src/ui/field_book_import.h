@@ -17,8 +17,9 @@ class FileDialogs;
 class MessageBoxes;
 
 struct FieldBookImportRequest {
-  QStringList files;  // full paths
-  QString knownText;  // as typed: "BM1=50.000, BM2=51.668"
+  QStringList files;        // full paths
+  QString knownText;        // as typed: "BM1=50.000, BM2=51.668"
+  QString correctionsText;  // 一、二等: as typed, "尺长=0.02，点位文件=…"; empty: none
   session::ImportSettings settings;
 };
 
@@ -28,11 +29,12 @@ class FieldBookImportDialogs {
       : dialogs_(dialogs), boxes_(boxes), parent_(parent) {}
 
   // Asks for the field files (starting at `startName`) and the known points
-  // (starting with `lastKnown`); the 检核 tab's grade and terrain are the
-  // import's. Nothing when the user cancelled or the known points cannot be
+  // (starting with `lastKnown`), and at 一等 and 二等 the corrections of
+  // precise leveling (starting with `lastCorrections`; may be left empty);
+  // the 检核 tab's grade and terrain are the import's. Nothing when the user cancelled or the known points cannot be
   // read (told in a message).
   std::optional<FieldBookImportRequest> ask(const QString& startName, const QString& lastKnown, const QString& grade,
-                                            const QString& terrain);
+                                            const QString& terrain, const QString& lastCorrections = {});
 
  private:
   FileDialogs& dialogs_;

@@ -402,15 +402,17 @@ bool MainWindow::onImportFieldBook() {
   if (!readyForCommand() || !offerToSave(SaveQuestion::replacing)) return false;
   FieldBookImportDialogs import(*dialogs_, *boxes_, this);
   const std::optional<FieldBookImportRequest> request =
-      import.ask(dialogFileName_, lastKnownPoints_, checkPane_->grade(), checkPane_->terrainBox()->currentText());
+      import.ask(dialogFileName_, lastKnownPoints_, checkPane_->grade(), checkPane_->terrainBox()->currentText(),
+                 lastCorrections_);
   if (!request) return false;
   lastKnownPoints_ = request->knownText;
+  if (!request->correctionsText.isEmpty()) lastCorrections_ = request->correctionsText;
   std::optional<FieldBookImported> imported;
   if (!runBusy(QStringLiteral("正在导入观测手簿……"), QStringLiteral("导入观测手簿"),
                [&](const CancelFlag&) { imported = importFieldBooks(*request); }))
     return false;
   input_->showNetwork(std::move(imported->run.network));
-  session_.setFieldBooks(std::move(imported->books), imported->run.report);
+  session_.setFieldBooks(std::move(imported->books), imported->run.report, request->settings.corrections);
   clearOutputs();
   // A new network, not yet in a file: Save asks for a name, closing asks first.
   currentFile_.clear();

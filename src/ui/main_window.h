@@ -167,6 +167,7 @@ class MainWindow : public QMainWindow {
   bool busy_ = false;
   QPointer<QWidget> focusBeforeBusy_;
   QString lastKnownPoints_;  // what the import's question was last answered
+  QString lastCorrections_;  // and its question of the corrections (一、二等)
 };
 
 }  // namespace levelnet::ui

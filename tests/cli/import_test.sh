@@ -44,6 +44,24 @@ check "gsi: status 0" status_is "$?" 0
 "$program" import "$cases/line_bffb.dat" -o "$work/dini.pc" --known BM1=50 --grade 二等 >/dev/null
 check "gsi and dini: the same .pc" cmp -s "$work/gsi.pc" "$work/dini.pc"
 
+# The corrections of precise leveling: the .pc holds the corrected
+# difference (1011.025 mm + 0.05 mm/m × 1.011 m + ε 2.01 + λ 0.03 = 1.0131 m), the
+# report lists them, check --records finds the sections again with the same
+# options, and the points file is an input no output may replace.
+"$program" import "$cases/line_bffb.gsi" -o "$work/corr.pc" --known BM1=50 --grade 二等 --rod-metre-error 0.05 \
+  --points "$cases/line_bffb_points.csv" >"$work/out" 2>"$work/err"
+check "corrections: status 0" status_is "$?" 0
+check "corrections: the corrected difference" grep -q "^BM1,P2,1.0131," "$work/corr.pc"
+check "corrections: listed per section" contains "$work/out" "测段改正"
+check "corrections: the scale correction's rule" contains "$work/out" "f = 0.05 mm/m"
+"$program" import "$cases/line_bffb.gsi" -o "$cases/line_bffb_points.csv" --points "$cases/line_bffb_points.csv" \
+  >/dev/null 2>"$work/err"
+check "corrections: the points file is not overwritten" status_is "$?" 1
+"$program" import "$cases/line_bffb.gsi" -o "$work/bad.pc" --rod-metre-error x >/dev/null 2>"$work/err"
+check "corrections: a bad figure refused" status_is "$?" 1
+check "corrections: a bad figure named" contains "$work/err" "标尺平均米长误差"
+check "corrections: nothing written" test ! -e "$work/bad.pc"
+
 # A station beyond its tolerance: the .pc is written, exit status 3.
 "$program" import "$example" -o "$work/strict.pc" --grade 工程二等 --known BM1=50 >"$work/out" 2>"$work/err"
 check "tolerance broken: status 3" status_is "$?" 3

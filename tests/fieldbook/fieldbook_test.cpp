@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -131,9 +132,12 @@ TEST(FieldbookChecks, EveryGradeAtAndBeyondItsLimits) {
                   6187 + backError, 6287 + foreError);
     return csvLines(row);
   };
+  // The one-station section is odd, which 一等 and 二等 refuse: that check
+  // has its own test (LineHeightAndEvenStations).
   auto violations = [](const std::vector<FieldLine>& lines, const char* grade) {
     std::vector<std::string> what;
-    for (const Violation& v : reduceField(lines, {}, grade).violations) what.push_back(v.what);
+    for (const Violation& v : reduceField(lines, {}, grade).violations)
+      if (v.what.rfind("测段测站数", 0) != 0) what.push_back(v.what);
     return what;
   };
   using Names = std::vector<std::string>;
@@ -156,6 +160,154 @@ TEST(FieldbookChecks, EveryGradeAtAndBeyondItsLimits) {
       EXPECT_EQ(violations(station(20, 20, r, -(h - r) - 0.1), g.grade), Names{"黑红面高差之差"});
     }
   }
+}
+
+// A digital level's line in GSI-16 (readings in 0.01 mm, distances in
+// 0.01 mm too): each station BF (one reading a staff) or BFFB (two).
+struct DigitalStation {
+  long long back1, fore1;  // 0.01 mm
+  std::optional<long long> back2, fore2;
+};
+
+std::vector<FieldLine> gsiLine(const std::vector<DigitalStation>& stations) {
+  std::string text;
+  int word = 1;
+  auto block = [&](const std::string& point, const char* code, long long reading) {
+    std::string name(16, '0');
+    name.replace(16 - point.size(), point.size(), point);
+    char row[160];
+    std::snprintf(row, sizeof row, "*11%04d+%s 32...8+%016lld %s.08+%016lld\n", word++, name.c_str(), 2000000LL, code,
+                  reading);
+    text += row;
+  };
+  for (std::size_t i = 0; i < stations.size(); ++i) {
+    const DigitalStation& s = stations[i];
+    const std::string back = i == 0 ? "A" : std::to_string(100 + i);
+    const std::string fore = i + 1 == stations.size() ? "B" : std::to_string(101 + i);
+    block(back, "331", s.back1);
+    block(fore, "332", s.fore1);
+    if (s.fore2) block(fore, "336", *s.fore2);
+    if (s.back2) block(back, "335", *s.back2);
+  }
+  return readFieldLines(decodeFieldBytes(text, "line.gsi"));
+}
+
+std::vector<std::string> namesOf(const FieldReduction& reduced) {
+  std::vector<std::string> what;
+  for (const Violation& v : reduced.violations) what.push_back(v.what);
+  return what;
+}
+
+// The height of the line of sight, at and just beyond each grade's limit:
+// the handbook's lower stadia wire (1 mm below fails), a digital level's
+// lowest and highest reading (0.01 mm beyond fails); and the grades whose
+// table has no such figure (三等, 四等: 三丝能读数; 工程五等) take a wire at 0.
+TEST(FieldbookChecks, LineHeightAtAndBeyondItsLimits) {
+  using Names = std::vector<std::string>;
+  // One handbook station A → B, 20 m sights: the back staff's wires at
+  // `low` and low + 200 mm, the fore staff's well up.
+  auto optical = [](double low, double sight) {
+    char row[200];
+    std::snprintf(row, sizeof row, "A,B,%.0f,%.0f,2000,%.0f,%.0f,%.0f,1500,6287\n", low + sight * 10, low,
+                  2000 - sight * 10, low + sight * 5, low + sight * 5 + 4687);
+    return csvLines(row);
+  };
+  struct OpticalCase {
+    const char* grade;
+    double least;  // mm; 0: no figure
+    double sight;  // m
+  };
+  const OpticalCase opticalCases[] = {
+      {"一等", 500, 20},     {"二等", 300, 20}, {"工程二等", 500, 20}, {"工程二等", 300, 19}, {"工程三等", 300, 20},
+      {"工程四等", 200, 20}, {"三等", 0, 20},   {"四等", 0, 20},       {"工程五等", 0, 20},
+  };
+  for (const OpticalCase& c : opticalCases) {
+    SCOPED_TRACE(std::string(c.grade) + " sight " + std::to_string(c.sight));
+    auto odd = [&](double low) {
+      Names n = namesOf(reduceField(optical(low, c.sight), {}, c.grade));
+      std::erase_if(n, [](const std::string& w) { return w.rfind("测段测站数", 0) == 0; });
+      return n;
+    };
+    EXPECT_EQ(odd(c.least), Names{});
+    if (c.least > 0) {
+      EXPECT_EQ(odd(c.least - 1), Names{"后尺视线高度（下丝读数）"});
+      const FieldReduction r = reduceField(optical(c.least - 1, c.sight), {}, c.grade);
+      EXPECT_NEAR(r.violations[0].value, (c.least - 1) / 1000.0, 1e-12);
+      EXPECT_EQ(r.violations[0].sourceLine, 2);
+    }
+  }
+  // A book without the wires (distances given) has no line height to check.
+  const std::string distances =
+      "后视点,前视点,后视距,前视距,后视黑面,后视红面,前视黑面,前视红面\nA,B,20,20,100,4787,1500,6287\n";
+  EXPECT_TRUE(reduceField(readHandbookCsv(decodeFieldBytes(distances, "d.csv")), {}, "工程四等").violations.empty());
+
+  struct DigitalCase {
+    const char* grade;
+    long long least, most;  // 0.01 mm; 0: no figure
+  };
+  const DigitalCase digitalCases[] = {
+      {"一等", 65000, 280000}, {"二等", 55000, 280000}, {"工程二等", 50000, 0}, {"工程三等", 30000, 0}, {"三等", 0, 0}};
+  for (const DigitalCase& c : digitalCases) {
+    SCOPED_TRACE(c.grade);
+    // Two stations (an even section), the second's back readings at the
+    // limits; its first station's readings in the middle of the staff.
+    auto line = [&](long long low, long long high) {
+      return gsiLine({{150000, 150000, 150000, 150000}, {low, high, low, high}});
+    };
+    const long long low = c.least > 0 ? c.least : 100, high = c.most > 0 ? c.most : 300000;
+    EXPECT_EQ(namesOf(reduceField(line(low, high), {}, c.grade)), Names{}) << low << " " << high;
+    if (c.least > 0) {
+      const FieldReduction r = reduceField(line(low - 1, high), {}, c.grade);
+      EXPECT_EQ(namesOf(r), Names{"后尺视线高度（最低读数）"});
+      EXPECT_EQ(r.violations[0].station, 2);
+    }
+    if (c.most > 0)
+      EXPECT_EQ(namesOf(reduceField(line(low, high + 1), {}, c.grade)), Names{"前尺视线高度（最高读数）"});
+  }
+}
+
+// 一等 and 二等 want an even number of stations in every section (the
+// staffs' zero-point difference then cancels); the other grades do not.
+// A digital level's two readings of one staff have no limit at 一、二等;
+// their two height differences are held to the 基辅分划 limit, which for
+// 三等 with a DS1-class level is 1.5 mm.
+TEST(FieldbookChecks, EvenStationsAndDigitalStationLimits) {
+  using Names = std::vector<std::string>;
+  const DigitalStation plain{150000, 140000, 150000, 140000};
+  for (const char* grade : {"一等", "二等", "三等", "工程二等"}) {
+    SCOPED_TRACE(grade);
+    const bool even = std::string(grade) == "一等" || std::string(grade) == "二等";
+    EXPECT_EQ(namesOf(reduceField(gsiLine({plain, plain}), {}, grade)), Names{});
+    const FieldReduction three = reduceField(gsiLine({plain, plain, plain}), {}, grade);
+    if (even) {
+      ASSERT_EQ(three.violations.size(), 1u);
+      const Violation& v = three.violations[0];
+      EXPECT_EQ(v.what, "测段测站数（A—B）");
+      EXPECT_EQ(v.station, 3);
+      EXPECT_EQ(v.value, 3.0);
+      EXPECT_EQ(v.limitText, "偶数");
+      EXPECT_EQ(v.sourceLine, 9);  // the third station's first record
+    } else {
+      EXPECT_TRUE(three.violations.empty());
+    }
+  }
+  // A section ended inside a line by a known point is judged on its own.
+  const FieldReduction cut = reduceField(gsiLine({plain, plain, plain}), {"101"}, "二等");
+  ASSERT_EQ(cut.violations.size(), 1u);
+  EXPECT_EQ(cut.violations[0].what, "测段测站数（A—101）");  // 1 station; 101—B has 2
+
+  // Two readings of the fore staff 1 mm apart, both height differences
+  // agreeing within 0.5 mm: no limit on the readings.
+  const DigitalStation apart{150000, 140000, 150050, 140050 + 100};
+  EXPECT_EQ(namesOf(reduceField(gsiLine({apart, plain}), {}, "二等")), Names{"两次高差之差"});
+  const DigitalStation readings{150000, 140000, 150100, 140100};
+  EXPECT_EQ(namesOf(reduceField(gsiLine({readings, plain}), {}, "二等")), Names{});
+  EXPECT_EQ(namesOf(reduceField(gsiLine({readings, plain}), {}, "一等")), Names{});
+  // 三等 digital: 1.50 mm passes, 1.51 mm fails.
+  const DigitalStation atLimit{150000, 140000, 150150, 140000};
+  const DigitalStation beyondLimit{150000, 140000, 150151, 140000};
+  EXPECT_EQ(namesOf(reduceField(gsiLine({atLimit}), {}, "三等")), Names{});
+  EXPECT_EQ(namesOf(reduceField(gsiLine({beyondLimit}), {}, "三等")), Names{"两次高差之差"});
 }
 
 // Without K columns the pair's constants are taken once for the line (they

@@ -252,6 +252,66 @@ TEST(FieldRecords, SectionsCutInsideALineAreFoundAgain) {
   }
 }
 
+// With the corrections of precise leveling the network holds corrected
+// differences: the records give them again only with the same corrections,
+// which checkFieldRecords takes as the import did.
+TEST(FieldRecords, CorrectedSectionsAreFoundWithTheSameCorrections) {
+  const FieldBookReading reading = readFieldBooks({LEVELNET_CASES_DIR "/fieldbook/line_bffb.gsi"});
+  ImportSettings settings;
+  settings.grade = "二等";
+  settings.known = parseKnownPoints("BM1=50");
+  settings.sectionEnds = {"1001"};
+  settings.corrections.rodMetreError = "0.05";
+  settings.corrections.pointsFile = LEVELNET_CASES_DIR "/fieldbook/line_bffb_points.csv";
+  const FieldImportRun imported = importFieldBooks(reading.books, settings);
+  const FieldImportRun plain = importFieldBooks(reading.books, ImportSettings{"二等", "", settings.known, {"1001"}});
+  ASSERT_EQ(imported.network.observations.rows() - 1, 2);
+  EXPECT_NE(imported.network.observations.text(1, 3), plain.network.observations.text(1, 3));
+  EXPECT_EQ(
+      checkFieldRecords(imported.network, reading.books, "二等", "", correctionInputs(settings.corrections)).matched,
+      2);
+  EXPECT_EQ(checkFieldRecords(imported.network, reading.books, "二等", "").matched, 0);
+  EXPECT_EQ(correctionFiles(settings.corrections), std::vector<std::string>{settings.corrections.pointsFile});
+  // Settings out of range are refused, naming them.
+  for (const auto& [field, value, shown] :
+       {std::tuple{&CorrectionSettings::rodMetreError, "abc", "标尺平均米长误差"},
+        std::tuple{&CorrectionSettings::rodExpansion, "1", "标尺膨胀系数"},
+        std::tuple{&CorrectionSettings::calibrationTemperature, "nan", "标尺检定温度"},
+        std::tuple{&CorrectionSettings::rodTemperaturesFile, LEVELNET_CASES_DIR "/fieldbook/line_bffb_points.csv",
+                   "没有给出标尺的膨胀系数"}}) {
+    CorrectionSettings bad;
+    bad.*field = value;
+    try {
+      correctionInputs(bad);
+      ADD_FAILURE() << shown;
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(shown), std::string::npos) << e.what();
+    }
+  }
+}
+
+// The window's text of the corrections: every key, wide and narrow
+// separators, blanks around the pieces; anything else refused, named.
+TEST(FieldRecords, CorrectionSettingsFromTheWindowsText) {
+  const CorrectionSettings s =
+      parseCorrectionSettings(" 尺长=0.02，膨胀系数 = 0.001;检定温度=18；尺温文件=/a b/t.csv\n点位文件=p.csv,");
+  EXPECT_EQ(s.rodMetreError, "0.02");
+  EXPECT_EQ(s.rodExpansion, "0.001");
+  EXPECT_EQ(s.calibrationTemperature, "18");
+  EXPECT_EQ(s.rodTemperaturesFile, "/a b/t.csv");
+  EXPECT_EQ(s.pointsFile, "p.csv");
+  EXPECT_EQ(parseCorrectionSettings("").pointsFile, "");
+  for (const char* bad : {"尺长", "尺长=", "长度=0.02", "=0.02"}) {
+    SCOPED_TRACE(bad);
+    try {
+      parseCorrectionSettings(bad);
+      ADD_FAILURE() << "accepted";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("改正“") + bad + "”"), std::string::npos) << e.what();
+    }
+  }
+}
+
 // Every grade the import takes is a grade of the check: its loops judged by
 // the grade's ±k√L, its records by the grade's own field table.
 TEST(FieldRecords, CheckTakesEveryGradeOfTheImport) {

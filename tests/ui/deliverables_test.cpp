@@ -411,6 +411,40 @@ class DeliverablesTest : public QObject {
     QCOMPARE(fileBytes(path("window_fifth.pc")), fileBytes(path("fifth.pc")));
   }
 
+  // At 二等 the import also asks for the corrections of precise leveling:
+  // the tables hold the corrected differences (as levelnet import --points
+  // writes them), and 检核 reduces the books with the same corrections, so
+  // it finds every observation again.
+  void importAsksForTheCorrectionsAtSecondOrder() {
+    const QString book = QStringLiteral(LEVELNET_CASES_DIR "/fieldbook/line_bffb.gsi");
+    const QString points = QStringLiteral(LEVELNET_CASES_DIR "/fieldbook/line_bffb_points.csv");
+    WindowFixture f;
+    MainWindow& w = *f.window;
+    w.checkPane().gradeBox()->setCurrentText(QStringLiteral("二等"));
+    f.dialogs.answers.push_back(book);
+    f.boxes.textAnswers.push_back(QStringLiteral("BM1=50, 1001=50.5"));
+    f.boxes.textAnswers.push_back(QStringLiteral("尺长=0.05，点位文件=") + points);
+    QVERIFY(w.onImportFieldBook());
+    QProcess cli;
+    cli.start(QStringLiteral(LEVELNET_CLI),
+              {QStringLiteral("import"), book, QStringLiteral("-o"), path("corrected.pc"), QStringLiteral("--grade"),
+               QStringLiteral("二等"), QStringLiteral("--known"), QStringLiteral("BM1=50, 1001=50.5"),
+               QStringLiteral("--rod-metre-error"), QStringLiteral("0.05"), QStringLiteral("--points"), points});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 3);  // sections of one station each: 二等 wants an even number; the .pc is written
+    QVERIFY(w.checkPane().view()->toPlainText().contains(QStringLiteral("测段改正")));
+    f.dialogs.answers.push_back(path("window_corrected.pc"));
+    QVERIFY(w.saveWithDialog());
+    QCOMPARE(fileBytes(path("window_corrected.pc")), fileBytes(path("corrected.pc")));
+    w.checkPane().checkButton()->click();
+    QVERIFY(w.checkPane().view()->toPlainText().contains(QStringLiteral("2 个观测值中 2 个与平差文件的观测值相同")));
+    // A wrong piece is told and nothing is imported.
+    f.dialogs.answers.push_back(book);
+    f.boxes.textAnswers.push_back(QStringLiteral("BM1=50"));
+    f.boxes.textAnswers.push_back(QStringLiteral("尺长"));
+    QVERIFY(!w.onImportFieldBook());
+  }
+
   // 导入观测手簿 fills the tables with the reduced sections and the known
   // points asked for, as a new unsaved network that adjusts at once; the
   // station report goes to the 检核 tab. The command line's import of the
