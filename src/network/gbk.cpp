@@ -1,66 +1,103 @@
 #include "network/gbk.h"
 
-#include <iconv.h>
+#include <mutex>
+#include <vector>
 
-#include <cerrno>
-#include <stdexcept>
+#include "network/gbk_table.h"
 
 namespace levelnet {
 namespace {
 
-// Converts all of `in`; returns false at the first input that cannot be
-// converted, with its offset.
-bool convert(const char* to, const char* from, std::string_view in, std::string& out, std::size_t& badOffset) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-  out.clear();
-  out.resize(in.size() * 2 + 16);
-  char* inPtr = const_cast<char*>(in.data());
-  std::size_t inLeft = in.size();
-  std::size_t used = 0;
-  bool ok = true;
-  while (inLeft > 0) {
-    char* outPtr = out.data() + used;
-    std::size_t outLeft = out.size() - used;
-    std::size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    used = out.size() - outLeft;
-    if (r != static_cast<std::size_t>(-1)) break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    // EILSEQ (bytes or character not in the target) or EINVAL (input ends
-    // inside a character).
-    ok = false;
-    badOffset = static_cast<std::size_t>(inPtr - in.data());
-    break;
+// Decodes the UTF-8 sequence at bytes[i]; returns its length (0 when it is
+// not well-formed) and sets `codePoint`.
+std::size_t decodeUtf8(std::string_view bytes, std::size_t i, char32_t& codePoint);
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {  // GBK holds the basic plane only
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
-  if (ok) {
-    // Flush any shift state (none for these encodings, but iconv asks for it).
-    char* outPtr = out.data() + used;
-    std::size_t outLeft = out.size() - used;
-    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-    used = out.size() - outLeft;
-  }
-  iconv_close(cd);
-  out.resize(used);
-  return ok;
+}
+
+// The two-byte GBK code of each character of the basic plane (0: none),
+// the table read the other way, made once on first use.
+const std::vector<std::uint16_t>& unicodeToGbk() {
+  static std::vector<std::uint16_t> table;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    table.assign(0x10000, 0);
+    for (int lead = 0; lead < kGbkLeadCount; ++lead)
+      for (int trail = 0; trail < kGbkTrailCount; ++trail) {
+        const std::uint16_t c = kGbkDoubleByteTable[lead * kGbkTrailCount + trail];
+        if (c != 0) table[c] = static_cast<std::uint16_t>(((kGbkFirstLead + lead) << 8) | (kGbkFirstTrail + trail));
+      }
+  });
+  return table;
 }
 
 }  // namespace
 
 DecodedText gbkToUtf8(std::string_view gbk) {
   DecodedText decoded;
-  std::size_t bad = 0;
-  if (!convert("UTF-8", "GBK", gbk, decoded.text, bad)) decoded.badOffset = bad;
+  decoded.text.reserve(gbk.size() + gbk.size() / 2);
+  for (std::size_t i = 0; i < gbk.size();) {
+    const auto lead = static_cast<unsigned char>(gbk[i]);
+    if (lead < 0x80) {
+      decoded.text += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    if (lead == kGbkEuroByte) {
+      appendUtf8(decoded.text, kEuroSign);
+      ++i;
+      continue;
+    }
+    // A lead byte: 0x81-0xFE with a trail byte 0x40-0xFE after it. A lead
+    // at the end, a trail out of range or a code that is none stops here.
+    char32_t c = 0;
+    if (lead <= 0xFE && i + 1 < gbk.size()) {
+      const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+      if (trail >= kGbkFirstTrail && trail <= 0xFE)
+        c = kGbkDoubleByteTable[(lead - kGbkFirstLead) * kGbkTrailCount + (trail - kGbkFirstTrail)];
+    }
+    if (c == 0) {
+      decoded.badOffset = i;
+      return decoded;
+    }
+    appendUtf8(decoded.text, c);
+    i += 2;
+  }
   return decoded;
 }
 
 std::optional<std::string> utf8ToGbk(std::string_view utf8) {
   std::string gbk;
-  std::size_t bad = 0;
-  if (!convert("GBK", "UTF-8", utf8, gbk, bad)) return std::nullopt;
+  gbk.reserve(utf8.size());
+  const std::vector<std::uint16_t>& table = unicodeToGbk();
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(utf8, i, c);
+    if (length == 0) return std::nullopt;
+    i += length;
+    if (c < 0x80) {
+      gbk += static_cast<char>(c);
+    } else if (c == kEuroSign) {
+      gbk += static_cast<char>(kGbkEuroByte);
+    } else {
+      // Beyond the basic plane, or a character GBK has not (the language
+      // tags U+E0000-E007F included, which would otherwise vanish unsaid).
+      const std::uint16_t code = c <= 0xFFFF ? table[c] : 0;
+      if (code == 0) return std::nullopt;
+      gbk += static_cast<char>(code >> 8);
+      gbk += static_cast<char>(code & 0xFF);
+    }
+  }
   return gbk;
 }
 

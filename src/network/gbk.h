@@ -1,5 +1,6 @@
 // Conversion between the engine's UTF-8 text and code page 936 (GBK), the
-// encoding of .pc files, through the C library's iconv.
+// encoding of .pc files, through the program's own table (gbk_table.*), so
+// that every platform converts alike.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,26 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (the POSIX
+# threads flavour, whose libstdc++ has std::thread and std::mutex).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(LEVELNET_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${LEVELNET_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${LEVELNET_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${LEVELNET_MINGW_TRIPLE}-windres)
+set(CMAKE_AR ${LEVELNET_MINGW_TRIPLE}-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB ${LEVELNET_MINGW_TRIPLE}-gcc-ranlib-posix CACHE FILEPATH "")
+
+# Libraries and headers come from the MinGW sysroot and from the prefixes
+# given in CMAKE_PREFIX_PATH (Qt, libxlsxwriter, GoogleTest built for
+# Windows); programs (moc, uic, rcc) from the build machine.
+set(CMAKE_FIND_ROOT_PATH /usr/${LEVELNET_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs built here run under Wine (try_run, gtest_discover_tests, tests).
+find_program(LEVELNET_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+if(LEVELNET_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${LEVELNET_WINE})
+endif()
