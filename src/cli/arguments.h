@@ -36,16 +36,16 @@ struct Arguments {
   bool checkOptionGiven = false;  // --grade, --terrain or --sigma-km
   std::string format = "txt";     // results: txt, csv, json or xlsx
   bool formatGiven = false;
-  bool resultsOnly = false;              // adjust --results
-  std::string pdf;                       // report --pdf
-  bool withCheck = false;                // report and results --with-check
-  session::KnownPoints known;            // import --known
-  std::vector<std::string> sectionEnds;  // import --section-end
-  std::string unitLength;                // import --unit-length
-  std::string weight;                    // import --weight: "", "length" or "stations"
-  std::vector<std::string> records;      // check --records
-  std::string stableRate;                // monitor --stable-rate (mm/d)
-  std::string attention;                 // monitor --attention (percent of a warning value)
+  bool resultsOnly = false;                 // adjust --results
+  std::string pdf;                          // report --pdf
+  bool withCheck = false;                   // report and results --with-check
+  session::KnownPoints known;               // import --known
+  std::vector<std::string> sectionEnds;     // import --section-end
+  std::string unitLength;                   // import --unit-length
+  std::string weight;                       // import --weight: "", "length" or "stations"
+  std::vector<std::string> records;         // check --records
+  std::string stableRate;                   // monitor --stable-rate (mm/d)
+  std::string attention;                    // monitor --attention (percent of a warning value)
   session::CorrectionSettings corrections;  // import, check --records: the corrections of precise leveling
   bool help = false;
   bool version = false;
