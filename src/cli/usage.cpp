@@ -48,7 +48,7 @@ const char kUsageText[] =
     "  --rod-expansion A        （import）标尺膨胀系数(mm/(m·℃))：按手簿的“尺温”列或 --rod-temperatures 加尺温改正\n"
     "  --rod-calibration-temperature T （import）标尺检定温度(℃)，默认 20\n"
     "  --rod-temperatures FILE  （import）各测段的平均尺温（列：起点,终点,尺温）\n"
-    "  --points FILE            （import）点位文件（列：点名,纬度[,近似高程][,重力异常]）：\n"
+    "  --points FILE            （import）点位文件（列：点名,纬度 或 X,Y[,近似高程][,重力异常]）：\n"
     "                           加正常水准面不平行改正，有重力异常时加重力异常改正\n"
     "                           以上改正选项也用于 check --records，使手簿得出与导入时相同的观测值\n"
     "  --grade 一等|二等|三等|四等|工程二等|工程三等|工程四等|工程五等  --terrain 平原|山区   （import）默认四等\n"

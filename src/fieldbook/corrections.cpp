@@ -80,19 +80,73 @@ std::optional<double> cellNumber(const FieldText& text, int line, const std::str
 
 constexpr double kDegree = std::numbers::pi / 180.0;
 
+// CGCS2000: a = 6378137 m, f = 1/298.257222101.
+constexpr double kSemiMajor = 6378137.0;
+constexpr double kFlattening = 1.0 / 298.257222101;
+constexpr double kE2 = kFlattening * (2.0 - kFlattening);
+
+}  // namespace
+
+double meridianArc(double latitudeDegrees) {
+  const double e2 = kE2, e4 = e2 * e2, e6 = e4 * e2, e8 = e6 * e2;
+  const double a0 = 1.0 + 3.0 / 4 * e2 + 45.0 / 64 * e4 + 175.0 / 256 * e6 + 11025.0 / 16384 * e8;
+  const double a2 = 3.0 / 4 * e2 + 15.0 / 16 * e4 + 525.0 / 512 * e6 + 2205.0 / 2048 * e8;
+  const double a4 = 15.0 / 64 * e4 + 105.0 / 256 * e6 + 2205.0 / 4096 * e8;
+  const double a6 = 35.0 / 512 * e6 + 315.0 / 2048 * e8;
+  const double b = latitudeDegrees * kDegree;
+  return kSemiMajor * (1.0 - kE2) *
+         (a0 * b - a2 / 2.0 * std::sin(2.0 * b) + a4 / 4.0 * std::sin(4.0 * b) - a6 / 6.0 * std::sin(6.0 * b));
+}
+
+double gaussKrugerLatitude(double x, double y) {
+  // The footpoint latitude by Newton's method on the meridian arc, whose
+  // derivative is the meridian's radius of curvature M.
+  double b = x / kSemiMajor / kDegree;
+  for (int i = 0; i < 20; ++i) {
+    const double s = std::sin(b * kDegree);
+    const double m = kSemiMajor * (1.0 - kE2) / std::pow(1.0 - kE2 * s * s, 1.5);
+    const double step = (meridianArc(b) - x) / m / kDegree;
+    b -= step;
+    if (std::fabs(step) < 1e-12) break;
+  }
+  const double s = std::sin(b * kDegree);
+  const double w2 = 1.0 - kE2 * s * s;
+  const double m = kSemiMajor * (1.0 - kE2) / std::pow(w2, 1.5), n = kSemiMajor / std::sqrt(w2);
+  return b - std::tan(b * kDegree) / (2.0 * m * n) * y * y / kDegree;
+}
+
+namespace {
+
+// The offset from the central meridian of a Y coordinate: the zone number
+// before its 500 km false easting dropped (Y of 7 digits before the point
+// carries none).
+double offsetFromMeridian(double y) { return std::fmod(y, 1000000.0) - 500000.0; }
+
 }  // namespace
 
 std::map<std::string, PointGeodesy> readPointsFile(const FieldText& text) {
   std::map<std::string, PointGeodesy> points;
-  readTable<4>(text, {"点名", "纬度", "近似高程", "重力异常"}, 2, [&](int line, const std::array<std::string, 4>& v) {
-    if (v[0].empty()) throw InputError(placeOf(text.name, line) + "“点名”为空");
-    PointGeodesy p;
-    p.latitude = cellNumber(text, line, v[1], "纬度", -90.0, 90.0);
-    if (!p.latitude) throw InputError(placeOf(text.name, line) + "“纬度”为空");
-    p.elevation = cellNumber(text, line, v[2], "近似高程", -1000.0, 9000.0);
-    p.gravityAnomaly = cellNumber(text, line, v[3], "重力异常", -1000.0, 1000.0);
-    if (!points.emplace(v[0], p).second) throw InputError(placeOf(text.name, line) + "点“" + v[0] + "”出现了两次");
-  });
+  readTable<6>(text, {"点名", "纬度", "X", "Y", "近似高程", "重力异常"}, 1,
+               [&](int line, const std::array<std::string, 6>& row) {
+                 const std::array<std::string, 4> v = {row[0], row[1], row[4], row[5]};
+                 if (v[0].empty()) throw InputError(placeOf(text.name, line) + "“点名”为空");
+                 PointGeodesy p;
+                 p.latitude = cellNumber(text, line, v[1], "纬度", -90.0, 90.0);
+                 const std::optional<double> x = cellNumber(text, line, row[2], "X", -10002000.0, 10002000.0);
+                 const std::optional<double> y = cellNumber(text, line, row[3], "Y", 0.0, 100000000.0);
+                 if (!p.latitude && x && y) {
+                   const double offset = offsetFromMeridian(*y);
+                   if (std::fabs(offset) > 400000.0)
+                     throw InputError(placeOf(text.name, line) + "“Y”" + quotedText(row[3]) +
+                                      "离中央子午线超过 400 km：应是带 500 km 东移（可带带号）的高斯坐标");
+                   p.latitude = gaussKrugerLatitude(*x, offset);
+                 }
+                 if (!p.latitude) throw InputError(placeOf(text.name, line) + "“纬度”为空（或给出高斯坐标 X、Y）");
+                 p.elevation = cellNumber(text, line, v[2], "近似高程", -1000.0, 9000.0);
+                 p.gravityAnomaly = cellNumber(text, line, v[3], "重力异常", -1000.0, 1000.0);
+                 if (!points.emplace(v[0], p).second)
+                   throw InputError(placeOf(text.name, line) + "点“" + v[0] + "”出现了两次");
+               });
   return points;
 }
 

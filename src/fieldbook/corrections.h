@@ -42,14 +42,25 @@ struct SectionCorrections {
   }
 };
 
-// The points file: a header naming the columns 点名 and 纬度 (decimal
-// degrees), optionally 近似高程 (m) and 重力异常 (mGal), in any order; one
-// point a line, "#" starts a comment. Throws InputError naming the file, the
-// line and the text of anything else.
+// The points file: a header naming the columns 点名 and either 纬度
+// (decimal degrees) or the Gauss-Krüger plane coordinates X and Y (m, CGCS2000,
+// Y with its 500 km false easting and an optional zone number in front),
+// optionally 近似高程 (m) and 重力异常 (mGal), in any order; one point a
+// line, "#" starts a comment. Throws InputError naming the file, the line
+// and the text of anything else.
 std::map<std::string, PointGeodesy> readPointsFile(const FieldText& text);
 
 // The run temperatures file: the columns 起点, 终点 and 尺温 (℃).
 std::map<std::pair<std::string, std::string>, double> readRunTemperatures(const FieldText& text);
+
+// The length of the meridian arc of CGCS2000 from the equator to latitude
+// B (degrees), m: a(1 − e²)(A₀B − A₂/2 sin 2B + A₄/4 sin 4B − A₆/6 sin 6B).
+double meridianArc(double latitudeDegrees);
+
+// The latitude (degrees) of a point of the Gauss-Krüger plane, x north and
+// y from the central meridian (m): the footpoint latitude B_f of x, less
+// t_f / (2 M_f N_f) · y² (enough for the corrections: 0.1″ at 150 km).
+double gaussKrugerLatitude(double x, double y);
 
 // δ = f · h: f the rod pair's mean metre error (mm per m), h in m.
 double rodScaleCorrection(double heightMm, double metreError);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -51,6 +52,37 @@ TEST(Corrections, NormalGravityAgreesWithGrs80) {
   // Along the normal line gravity falls by 0.3086 mGal a metre: the mean to
   // 1000 m is 154.3 mGal below γ₀.
   EXPECT_NEAR(meanNormalGravity(45.0, 1000.0), normalGravity(45.0) - 154.3, 1e-9);
+}
+
+// The meridian arc against the published quarter meridian of GRS80 (whose
+// a and f CGCS2000 shares), 10,001,965.729 m; the latitude of Gauss-Krüger
+// coordinates against the forward projection's series to the fourth order,
+// up to 2° from the central meridian.
+TEST(Corrections, LatitudeFromPlaneCoordinates) {
+  EXPECT_NEAR(meridianArc(90.0), 10001965.729, 0.001);
+  EXPECT_NEAR(meridianArc(-45.0), -meridianArc(45.0), 1e-6);
+  const double a = 6378137.0, f = 1.0 / 298.257222101, e2 = f * (2 - f), ep2 = e2 / (1 - e2);
+  for (const double lat : {20.0, 35.0, 47.5}) {
+    for (const double lon : {0.0, 0.7, -1.5, 2.0}) {
+      SCOPED_TRACE(std::to_string(lat) + " " + std::to_string(lon));
+      const double b = lat * std::numbers::pi / 180, l = lon * std::numbers::pi / 180;
+      const double n = a / std::sqrt(1 - e2 * std::sin(b) * std::sin(b)), t = std::tan(b),
+                   eta2 = ep2 * std::cos(b) * std::cos(b), c = std::cos(b);
+      const double x = meridianArc(lat) + n / 2 * t * c * c * l * l +
+                       n / 24 * t * std::pow(c, 4) * (5 - t * t + 9 * eta2) * std::pow(l, 4);
+      const double y = n * c * l + n / 6 * std::pow(c, 3) * (1 - t * t + eta2) * std::pow(l, 3);
+      EXPECT_NEAR(gaussKrugerLatitude(x, y), lat, 1e-5);  // 0.04″
+    }
+  }
+  // A points file in plane coordinates: Y with the zone number 38 and the
+  // 500 km false easting.
+  const double x = meridianArc(35.0);
+  char file[200];
+  std::snprintf(file, sizeof file, "点名,X,Y\nA,%.3f,38500000\nB,%.3f,38512000.5\n", x, x);
+  const auto points = readPointsFile(decodeFieldBytes(file, "xy.csv"));
+  EXPECT_NEAR(*points.at("A").latitude, 35.0, 1e-8);  // x to the mm
+  EXPECT_NEAR(*points.at("B").latitude, gaussKrugerLatitude(x, 12000.5), 1e-8);
+  EXPECT_LT(*points.at("B").latitude, 35.0);
 }
 
 // ε against the textbooks' form −A·H_m·Δφ′, A = β sin 2φ / ρ′ (β of the
@@ -105,7 +137,8 @@ TEST(Corrections, FilesRefusedWithFileLineAndText) {
       {"empty latitude", "点名,纬度,近似高程\nBM1,,12\n", false, "第 2 行", "“纬度”为空"},
       {"point twice", "点名,纬度\nBM1,30\nBM1,31\n", false, "第 3 行", "出现了两次"},
       {"unknown column", "点名,纬度,经度\n", false, "第 1 行", "未知的列名“经度”"},
-      {"no latitude column", "点名,近似高程\nBM1,3\n", false, "第 1 行", "缺少“纬度”列"},
+      {"no latitude column", "点名,近似高程\nBM1,3\n", false, "第 2 行", "“纬度”为空（或给出高斯坐标 X、Y）"},
+      {"Y without its false easting", "点名,X,Y\nBM1,3300000,38000\n", false, "第 2 行", "离中央子午线超过 400 km"},
       {"more cells than the header", "点名,纬度\nBM1,30,5\n", false, "第 2 行", "列数多于表头"},
       {"gravity anomaly", "点名,纬度,重力异常\nBM1,30,inf\n", false, "第 2 行", "不是数"},
       {"temperature", "起点,终点,尺温\nA,B,120\n", true, "第 2 行", "“尺温”“120”超出合理范围"},
