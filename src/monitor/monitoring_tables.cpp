@@ -255,8 +255,9 @@ std::vector<OutputTable> monitoringTables(const MonitoringResults& r) {
       const EpochResult& e = r.epochs[static_cast<std::size_t>(i)];
       const StabilityVerdict& v = e.stability.againstFirst;
       for (std::size_t j = 0; j < r.references.size(); ++j) {
-        std::vector<XlsxCell> row = {numberCell(std::to_string(i + 1), 0), textCell(r.references[j]),
-                                     numberCell(fixedText(e.free.referenceHeights[j], 4), 4)};
+        std::vector<XlsxCell> row = {
+            numberCell(std::to_string(i + 1), 0), textCell(r.references[j]),
+            e.free.available ? numberCell(fixedText(e.free.referenceHeights[j], 4), 4) : textCell(kNone)};
         if (i == 0 || v.shifts.empty()) {
           row.push_back(textCell(kNone));
           row.push_back(textCell(kNone));
@@ -531,7 +532,10 @@ std::string monitoringJson(const MonitoringResults& r) {
     for (std::size_t k = 0; k < r.references.size(); ++k) {
       j.open('{');
       j.text("name", r.references[k]);
-      j.number("freeHeight", e.free.referenceHeights[k]);
+      if (e.free.available)
+        j.number("freeHeight", e.free.referenceHeights[k]);
+      else
+        j.null("freeHeight");
       if (!e.stability.againstFirst.shifts.empty() && i > 0) {
         j.number("shift", e.stability.againstFirst.shifts[k].shift);
         j.number("shiftStandardError", e.stability.againstFirst.shifts[k].sigma);

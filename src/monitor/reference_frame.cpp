@@ -124,10 +124,14 @@ FreeNetworkSolution freeNetworkAdjustment(const LevelingNetwork& net, const std:
   FreeNetworkSolution s;
   const int k = static_cast<int>(references.size());
   s.redundancy = net.observationCount - (net.pointCount - 1);
-  if (s.redundancy < 1)
-    throw InputError("平差文件" + inQuotes(file) + "：作为自由网没有多余观测（观测值 " +
-                     std::to_string(net.observationCount) + " 个，点 " + std::to_string(net.pointCount) +
-                     " 个），无法检验基准点的稳定性");
+  if (s.redundancy < 1) {
+    // Every point must still be tied to a benchmark for the epoch's own
+    // adjustment; that is checked there.
+    s.available = false;
+    s.referenceHeights = firstHeights;
+    s.referenceCofactors.assign(references.size(), std::vector<double>(references.size(), 0.0));
+    return s;
+  }
   // One reference point held: a minimal constraint.
   const LevelingNetwork minimal = withKnownPoints(net, {references[0]}, {firstHeights[0]}, file);
   const AdjustmentResults r = computeSparseAdjustment(minimal);

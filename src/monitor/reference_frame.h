@@ -32,6 +32,10 @@ struct FreeNetworkSolution {
   Matrix referenceCofactors;
   double pvv = 0.0;    // mm², from the unrounded corrections
   int redundancy = 0;  // f = n - (points - 1)
+  // False when the epoch has no redundant observation as a free network:
+  // then nothing above but `redundancy` holds, and the benchmarks of the
+  // epoch cannot be tested (the epoch is still adjusted on them).
+  bool available = true;
 };
 
 // The network with `known` (point numbers of `net`) as its known points at
@@ -42,9 +46,9 @@ LevelingNetwork withKnownPoints(const LevelingNetwork& net, const std::vector<in
 
 // The free-network adjustment of `net` on the reference points `references`
 // (point numbers of `net`, at least one) with their first-epoch heights.
-// Throws InputError naming `file` when the epoch has no redundant
-// observation as a free network or a point is tied to no reference point,
-// AdjustmentError as the pipeline.
+// Without a redundant observation as a free network the solution is not
+// available (see above). Throws InputError naming `file` when a point is
+// tied to no reference point, AdjustmentError as the pipeline.
 FreeNetworkSolution freeNetworkAdjustment(const LevelingNetwork& net, const std::vector<int>& references,
                                           const std::vector<double>& firstHeights, const std::string& file);
 

@@ -260,9 +260,24 @@ MonitoringResults runMonitoring(const MonitoringProject& project, const std::vec
         }
         return std::pair(d, Q);
       };
-      const auto [d, Q] = compare(out.epochs.front());
-      st.againstFirst = localiseMovement(d, Q, result.free.pvv + out.epochs.front().free.pvv,
-                                         result.free.redundancy + out.epochs.front().free.redundancy);
+      // An epoch without redundancy as a free network cannot be compared.
+      auto untestable = [&](const EpochResult& other, int otherNumber) {
+        CongruenceTest t;
+        if (!result.free.available)
+          t.notDone = "本期作为自由网没有多余观测（观测值 " + std::to_string(net.observationCount) + " 个，点 " +
+                      std::to_string(net.pointCount) + " 个）";
+        else if (!other.free.available)
+          t.notDone = "第 " + std::to_string(otherNumber) + " 期作为自由网没有多余观测";
+        return t;
+      };
+      const CongruenceTest noFirst = untestable(out.epochs.front(), 1);
+      if (!noFirst.notDone.empty()) {
+        st.againstFirst.global = noFirst;
+      } else {
+        const auto [d, Q] = compare(out.epochs.front());
+        st.againstFirst = localiseMovement(d, Q, result.free.pvv + out.epochs.front().free.pvv,
+                                           result.free.redundancy + out.epochs.front().free.redundancy);
+      }
       const StabilityVerdict& v = st.againstFirst;
       if (!v.global.done) {
         st.note = "未检验：" + v.global.notDone + "；按全部基准点平差";
@@ -276,7 +291,11 @@ MonitoringResults runMonitoring(const MonitoringProject& project, const std::vec
         for (int m : v.moved) names += (names.empty() ? "" : "、") + project.references[static_cast<std::size_t>(m)];
         st.note = "基准点 " + names + " 移动，本期按其余稳定的基准点平差";
       }
-      if (i > 1) {
+      const CongruenceTest noPrevious = untestable(out.epochs.back(), i);
+      if (i > 1 && !noPrevious.notDone.empty()) {
+        st.againstPrevious = noPrevious;
+        st.previousTested = true;
+      } else if (i > 1) {
         const auto [dp, Qp] = compare(out.epochs.back());
         std::vector<int> all(static_cast<std::size_t>(k));
         for (int j = 0; j < k; ++j) all[static_cast<std::size_t>(j)] = j;

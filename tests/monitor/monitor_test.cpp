@@ -308,6 +308,29 @@ TEST(Stability, MovementFoundOnDataRoundedToTenthsOfAMillimetre) {
   EXPECT_NEAR((r.epochs[1].referenceHeights[2] - 44.962) * 1000.0, -5.0, 0.3);
 }
 
+TEST(Stability, AnEpochWithoutRedundancyAsAFreeNetworkIsSaidNotTested) {
+  // A line from BM1 to BM2: redundant only with both held.
+  std::mt19937 random(9);
+  const std::vector<Section> line = {{"BM1", "J1", 0.1}, {"J1", "J2", 0.1}, {"J2", "BM2", 0.1}};
+  const std::map<std::string, double> h = {{"BM1", 45.0}, {"BM2", 46.0}, {"J1", 45.3}, {"J2", 45.6}};
+  MonitoringProject project = buildingProject(3);
+  project.references = {"BM1", "BM2"};
+  std::vector<EpochNetwork> epochs;
+  for (int i = 0; i < 3; ++i)
+    epochs.push_back({"e.pc", networkOf({{"BM1", 45.0}, {"BM2", 46.0}}, {"J1", "J2"}, line, h, 1.0, random)});
+  const MonitoringResults r = runMonitoring(project, epochs);
+  for (int i = 1; i < 3; ++i) {
+    const EpochStability& st = r.epochs[static_cast<std::size_t>(i)].stability;
+    EXPECT_FALSE(st.againstFirst.global.done);
+    EXPECT_NE(st.againstFirst.global.notDone.find("没有多余观测"), std::string::npos);
+    EXPECT_NE(st.note.find("未检验"), std::string::npos) << st.note;
+    EXPECT_EQ(st.heldReferences.size(), 2u);
+  }
+  EXPECT_FALSE(r.epochs[0].free.available);
+  EXPECT_TRUE(r.points[0].epochs[2].present);
+  EXPECT_NE(monitoringText(r).find("基准点稳定性未能检验"), std::string::npos);
+}
+
 TEST(Settlement, FiguresAreDifferencesOfThePrintedHeights) {
   std::mt19937 random(5);
   MonitoringProject project = buildingProject(4);
