@@ -722,7 +722,7 @@ class DeliverablesTest : public QObject {
     for (QAction* a : w.menuBar()->actions()[0]->menu()->actions())
       if (!a->isSeparator()) fileItems << a->text();
     QCOMPARE(fileItems, (QStringList{"新建", "打开…", "保存…", "另存为…", "最近打开的文件", "导入观测手簿…",
-                                     "保存报告…", "导出成果表…", "导出 PDF…", "打印…", "退出"}));
+                                     "沉降监测…", "保存报告…", "导出成果表…", "导出 PDF…", "打印…", "退出"}));
   }
 
   // The report view keeps the head and the tail of a long report, whole
