@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,9 +55,13 @@ bool xlsxAvailable();
 
 // An XLSX workbook with two sheets, 点成果 and 观测值 (the precision figures
 // below the observations), numbers as numbers: each cell holds the figure its
-// text shows, formatted with the same decimals. Throws InputError when this
-// build has no XLSX or the workbook cannot be made.
-std::string resultsXlsx(const ResultsTable& table);
+// text shows, formatted with the same decimals. The workbook's creation time
+// (its document properties) is `created`, seconds since 1970 UTC, when given
+// (from 1970-01-01 00:00:01 to 9999-12-31 23:59:59; the container's member
+// times are always 1980-01-01), so the same table and time give the same
+// bytes; else the moment it is made. Throws InputError when this build has
+// no XLSX or the workbook cannot be made.
+std::string resultsXlsx(const ResultsTable& table, std::optional<std::int64_t> created = std::nullopt);
 
 // A sheet of a workbook: a header row and rows of cells, text or numbers
 // (a number holds the figure its text shows, formatted with its decimals),
@@ -73,9 +78,9 @@ struct XlsxSheet {
   std::vector<std::string> notes;
 };
 
-// A workbook of the sheets, made as resultsXlsx makes its workbook. Throws as
-// resultsXlsx.
-std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets);
+// A workbook of the sheets, made as resultsXlsx makes its workbook (with its
+// creation time `created` as there). Throws as resultsXlsx.
+std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets, std::optional<std::int64_t> created = std::nullopt);
 
 // The columns a monospaced CJK font gives a UTF-8 text: 2 for CJK ideographs,
 // kana, hangul, full-width forms and the symbols of GB 2312 (Greek and

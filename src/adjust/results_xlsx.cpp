@@ -139,13 +139,24 @@ double figureOf(const ResultNumber& r) { return shownFigure(r.text).value_or(r.v
 
 class Workbook {
  public:
-  Workbook(const std::string& path, const std::string& scratch) : scratch_(scratch) {
+  Workbook(const std::string& path, const std::string& scratch, std::optional<std::int64_t> created)
+      : scratch_(scratch) {
     gScratchFolder = std::filesystem::path(scratch).parent_path().string();
     lxw_workbook_options options = {};
     options.constant_memory = LXW_FALSE;
     options.tmpdir = scratch_.data();
     book_ = workbook_new_opt(path.c_str(), &options);
     if (!book_) throw InputError("无法生成 XLSX：无法建立工作簿");
+    if (created) {
+      // The library takes a creation time of 0 for "now", and one beyond
+      // the year 9999 does not fit its date text (or crashes its gmtime):
+      // the time is kept within the first second after 1970 and the end of
+      // 9999, so every value gives the same workbook on every run.
+      constexpr std::int64_t kLatest = 253402300799;  // 9999-12-31 23:59:59 UTC
+      lxw_doc_properties properties = {};
+      properties.created = static_cast<time_t>(std::clamp<std::int64_t>(*created, 1, kLatest));
+      require(workbook_set_properties(book_, &properties));
+    }
   }
   ~Workbook() {
     if (book_) workbook_close(book_);
@@ -187,12 +198,12 @@ void writeHeader(lxw_worksheet* sheet, lxw_row_t row, std::initializer_list<cons
 
 bool xlsxAvailable() { return true; }
 
-std::string resultsXlsx(const ResultsTable& table) {
+std::string resultsXlsx(const ResultsTable& table, std::optional<std::int64_t> created) {
   PrivateTemporaryFolder folder;
   const std::string target = (folder.path() / "results.xlsx").string();
   const QuietStandardError quiet;
   {
-    Workbook book(target, folder.path().string());
+    Workbook book(target, folder.path().string(), created);
     lxw_format* bold = book.format(nullptr, true);
     lxw_format* whole = book.format("0");
     const auto decimals = [&](int k) -> lxw_format* {
@@ -273,12 +284,12 @@ std::string resultsXlsx(const ResultsTable& table) {
   return bytes;
 }
 
-std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets) {
+std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets, std::optional<std::int64_t> created) {
   PrivateTemporaryFolder folder;
   const std::string target = (folder.path() / "tables.xlsx").string();
   const QuietStandardError quiet;
   {
-    Workbook book(target, folder.path().string());
+    Workbook book(target, folder.path().string(), created);
     lxw_format* bold = book.format(nullptr, true);
     lxw_format* masks[5];
     static const char* const kMasks[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
@@ -316,11 +327,11 @@ std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets) {
 #else
 bool xlsxAvailable() { return false; }
 
-std::string sheetsXlsx(const std::vector<XlsxSheet>&) {
+std::string sheetsXlsx(const std::vector<XlsxSheet>&, std::optional<std::int64_t>) {
   throw InputError("这个版本没有编译 XLSX 导出（需要 libxlsxwriter）：请改用 CSV 格式", Remedy::otherFormat);
 }
 
-std::string resultsXlsx(const ResultsTable&) {
+std::string resultsXlsx(const ResultsTable&, std::optional<std::int64_t>) {
   throw InputError("这个版本没有编译 XLSX 导出（需要 libxlsxwriter）：请改用 CSV 格式", Remedy::otherFormat);
 }
 #endif

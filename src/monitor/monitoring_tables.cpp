@@ -599,7 +599,7 @@ std::string monitoringJson(const MonitoringResults& r) {
   return out;
 }
 
-std::string monitoringXlsx(const MonitoringResults& r) {
+std::string monitoringXlsx(const MonitoringResults& r, std::optional<std::int64_t> created) {
   std::vector<XlsxSheet> sheets;
   XlsxSheet summary;
   summary.name = "概况";
@@ -607,7 +607,7 @@ std::string monitoringXlsx(const MonitoringResults& r) {
   for (const std::string& line : summaryLines(r)) summary.rows.push_back({XlsxCell{line, std::nullopt, 0}});
   sheets.push_back(std::move(summary));
   for (OutputTable& t : monitoringTables(r)) sheets.push_back(std::move(t.sheet));
-  return sheetsXlsx(sheets);
+  return sheetsXlsx(sheets, created);
 }
 
 }  // namespace levelnet::monitor

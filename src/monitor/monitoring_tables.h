@@ -34,6 +34,6 @@ std::string monitoringCsv(const MonitoringResults& results, ResultsEncoding enco
 // points with every epoch's figures (values unrounded and as tabled).
 std::string monitoringJson(const MonitoringResults& results);
 // One sheet per table.
-std::string monitoringXlsx(const MonitoringResults& results);
+std::string monitoringXlsx(const MonitoringResults& results, std::optional<std::int64_t> created = std::nullopt);
 
 }  // namespace levelnet::monitor

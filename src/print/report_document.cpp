@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHashSeed>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -15,12 +16,16 @@
 #include <QStringList>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "network/errors.h"
+#include "print/pdf_creation_date.h"
 #include "print/report_layout.h"
 #include "print/text_cells.h"
+#include "session/source_date.h"
 
 namespace levelnet::print {
 
@@ -366,7 +371,12 @@ std::string reportDocumentPdf(const ReportDocument& document) {
   }
   const QByteArray& bytes = buffer.data();
   if (bytes.isEmpty()) throw InputError("无法生成 PDF：没有写出任何内容");
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  std::string pdf(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  // Qt stamps the current time; with SOURCE_DATE_EPOCH the document made
+  // again is the same file.
+  if (const std::optional<std::int64_t> epoch = session::sourceDateEpochFromEnvironment())
+    pdf = withCreationDate(pdf, *epoch);
+  return pdf;
 }
 
 namespace {
@@ -391,6 +401,10 @@ std::string reportDocumentPdfWithoutDisplay(const ReportDocument& document) {
     ~RestoreHandler() { qInstallMessageHandler(previousHandler); }
   } restore;
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt embeds the fonts in the order of a hash table whose seed is random in
+  // each process; with SOURCE_DATE_EPOCH the seed is fixed, before Qt makes
+  // any hash table, so that the PDF is the same file on every run.
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) QHashSeed::setDeterministicGlobalSeed();
   static int argc = 1;
   static char name[] = "levelnet";
   static char* argv[] = {name, nullptr};

@@ -22,8 +22,11 @@ using session::ReportDocument;
 // Throws InputError when the device cannot be painted on.
 int paintReportDocument(QPagedPaintDevice& device, const ReportDocument& document);
 
-// The document as the bytes of a PDF file, fonts embedded. Throws InputError
-// when it cannot be made.
+// The document as the bytes of a PDF file, fonts embedded. With
+// SOURCE_DATE_EPOCH set its creation date is that moment (withCreationDate),
+// so the same document gives the same bytes on every run and in every time
+// zone. Throws InputError when it cannot be made (a bad SOURCE_DATE_EPOCH
+// too).
 std::string reportDocumentPdf(const ReportDocument& document);
 
 // reportDocumentPdf for a program without a window (the command line): when

@@ -5,6 +5,7 @@
 #include "network/gbk.h"
 #include "network/safe_file.h"
 #include "session/network_files.h"
+#include "session/source_date.h"
 
 namespace levelnet::session {
 
@@ -142,7 +143,7 @@ std::string monitoringFileBytes(const monitor::MonitoringResults& results, Resul
     case ResultsFormat::csvGbk:
       return monitor::monitoringCsv(results, ResultsEncoding::gbk);
     case ResultsFormat::xlsx:
-      return monitor::monitoringXlsx(results);
+      return monitor::monitoringXlsx(results, sourceDateEpochFromEnvironment());
     case ResultsFormat::json:
       return monitor::monitoringJson(results);
     case ResultsFormat::text:

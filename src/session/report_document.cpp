@@ -6,6 +6,7 @@
 
 #include "network/errors.h"
 #include "session/adjustment.h"
+#include "session/source_date.h"
 
 namespace levelnet::session {
 
@@ -25,22 +26,13 @@ ReportDocument makeReportDocument(const std::string& fileName, const std::string
   return document;
 }
 
-std::string documentDate(const std::optional<std::string>& sourceDateEpoch) {
+std::string documentDate(const std::optional<std::string>& sourceDateEpochText) {
   int year = 0, month = 0, day = 0;
-  if (sourceDateEpoch && !sourceDateEpoch->empty()) {
-    const std::string& text = *sourceDateEpoch;
-    if (text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos)
-      throw InputError("环境变量 SOURCE_DATE_EPOCH 的值“" + text + "”不是自 1970 年 1 月 1 日起的秒数");
-    // Days since 1970-01-01 to the civil date (proleptic Gregorian calendar).
-    const long long z = std::stoll(text) / 86400 + 719468;
-    const long long era = z / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  if (const std::optional<std::int64_t> epoch = sourceDateEpoch(sourceDateEpochText)) {
+    const CivilTime t = civilTimeOf(*epoch);
+    year = t.year;
+    month = t.month;
+    day = t.day;
   } else {
     const std::time_t now = std::time(nullptr);
     std::tm local{};

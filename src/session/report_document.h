@@ -33,7 +33,7 @@ ReportDocument makeReportDocument(const std::string& fileName, const std::string
 // `sourceDateEpoch` (seconds since 1970, as the SOURCE_DATE_EPOCH of
 // reproducible builds) when given, so that a document made again carries the
 // same date; else today, local time. Throws InputError for an epoch that is
-// not a plain count of seconds.
+// not a plain count of seconds or lies beyond the year 9999 (sourceDateEpoch).
 std::string documentDate(const std::optional<std::string>& sourceDateEpoch);
 
 // documentDate with the process's SOURCE_DATE_EPOCH, where it is set.

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "session/source_date.h"
+
 namespace levelnet::session {
 
 std::string resultsFileBytes(const ResultsTable& table, ResultsFormat format) {
@@ -11,7 +13,7 @@ std::string resultsFileBytes(const ResultsTable& table, ResultsFormat format) {
     case ResultsFormat::csvGbk:
       return resultsCsv(table, ResultsEncoding::gbk);
     case ResultsFormat::xlsx:
-      return resultsXlsx(table);
+      return resultsXlsx(table, sourceDateEpochFromEnvironment());
     case ResultsFormat::json:
       return resultsJson(table);
     case ResultsFormat::text:

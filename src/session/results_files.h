@@ -20,8 +20,11 @@ enum class ResultsFormat {
   textGbk,  // fixed-width text, GBK
 };
 
-// The bytes of the table in `format`. Throws InputError (a name GBK cannot
-// hold: remedy utf8Encoding; no XLSX in this build: remedy otherFormat).
+// The bytes of the table in `format`. A workbook is created at the moment
+// of SOURCE_DATE_EPOCH where it is set (see source_date.h), so that it is
+// the same file on every run. Throws InputError (a name GBK cannot hold:
+// remedy utf8Encoding; no XLSX in this build: remedy otherFormat; a bad
+// SOURCE_DATE_EPOCH for a workbook).
 std::string resultsFileBytes(const ResultsTable& table, ResultsFormat format);
 
 // The suffix of a format's files, with its dot: ".csv", ".xlsx", ".json", ".txt".

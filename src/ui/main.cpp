@@ -8,12 +8,14 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
+#include <QHashSeed>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -89,6 +91,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Qt embeds a PDF's fonts in the order of a hash table whose seed is
+  // random in each process; with SOURCE_DATE_EPOCH the seed is fixed before
+  // Qt makes any hash table, so that an exported PDF is the same file on
+  // every run.
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) QHashSeed::setDeterministicGlobalSeed();
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fputs(kUsage, stderr);

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include "adjust/adjustment_results.h"
@@ -708,6 +710,25 @@ TEST(ResultsXlsx, WritesAWorkbookAndLeavesNoTemporaryFiles) {
   fs::remove_all(scratch);
   ASSERT_GT(bytes.size(), 1000u);
   EXPECT_EQ(bytes.substr(0, 4), std::string("PK\x03\x04", 4)) << "a zip container";
+}
+
+// A workbook made again at the same creation time is the same file: the
+// library would otherwise stamp the moment it is made.
+TEST(ResultsXlsx, TheSameCreationTimeGivesTheSameBytes) {
+  if (!xlsxAvailable()) GTEST_SKIP() << "built without libxlsxwriter";
+  const ResultsTable t = makeResultsTable(adjustedFile(std::string(LEVELNET_EXAMPLES_DIR) + "/city_network.pc"));
+  const std::string first = resultsXlsx(t, 951782400);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(resultsXlsx(t, 951782400), first);
+  EXPECT_NE(resultsXlsx(t, 951782401), first) << "the time given is the one written";
+  // The library takes 0 for "now": the first second after 1970 stands in.
+  const std::string epoch = resultsXlsx(t, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(resultsXlsx(t, 0), epoch);
+  EXPECT_EQ(resultsXlsx(t, 1), epoch);
+  // Beyond the year 9999 the library's date text (and its gmtime) fail:
+  // the last second of 9999 stands in.
+  EXPECT_EQ(resultsXlsx(t, 999999999999999999), resultsXlsx(t, 253402300799));
 }
 
 TEST(ResultsXlsx, AnUnusableTemporaryFolderIsAMessageNotACrash) {

@@ -264,6 +264,55 @@ SOURCE_DATE_EPOCH=yesterday "$program" report "$city" --pdf "$work/x.pdf" 2>"$wo
 check "a bad SOURCE_DATE_EPOCH: status 1" status_is "$?" 1
 check "a bad SOURCE_DATE_EPOCH: said" contains "$work/err" "SOURCE_DATE_EPOCH"
 check "a bad SOURCE_DATE_EPOCH: no PDF" test ! -e "$work/x.pdf"
+SOURCE_DATE_EPOCH=253402300800 "$program" report "$city" --pdf "$work/x.pdf" 2>"$work/err"
+check "a SOURCE_DATE_EPOCH beyond the year 9999: status 1" status_is "$?" 1
+check "a SOURCE_DATE_EPOCH beyond the year 9999: no PDF" test ! -e "$work/x.pdf"
+
+# Reproducible: with SOURCE_DATE_EPOCH the PDF is the same file on every run
+# and in every time zone (Qt writes the local offset into the creation date,
+# which changes its length), its creation date is that moment, and the
+# cross-reference table still points at every object.
+TZ=UTC "$program" report "$city" --pdf "$work/first.pdf" --with-check 2>/dev/null
+sleep 1.1
+TZ=Asia/Shanghai "$program" report "$city" --pdf "$work/second.pdf" --with-check 2>/dev/null
+TZ=America/St_Johns "$program" report "$city" --pdf "$work/third.pdf" --with-check 2>/dev/null
+check "reproducible: a second later, another time zone, the same bytes" cmp -s "$work/first.pdf" "$work/second.pdf"
+check "reproducible: a time zone with half hours, the same bytes" cmp -s "$work/first.pdf" "$work/third.pdf"
+# The fonts were once embedded in an order that changed from run to run: a
+# few more runs.
+same_runs=1
+for run in 1 2 3 4; do
+  "$program" report "$city" --pdf "$work/again.pdf" --with-check 2>/dev/null
+  cmp -s "$work/first.pdf" "$work/again.pdf" || same_runs=0
+done
+check "reproducible: four runs more, the same bytes" test "$same_runs" = 1
+check "reproducible: the creation date is SOURCE_DATE_EPOCH's moment" \
+  contains "$work/second.pdf" "/CreationDate (D:$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M%S)Z)"
+xref_sound() {
+  python3 - "$1" <<'EOF2'
+import re, sys
+pdf = open(sys.argv[1], "rb").read()
+xref = int(re.findall(rb"startxref\s+(\d+)", pdf)[-1])
+assert pdf[xref:xref + 4] == b"xref", "startxref points at the table"
+at = xref + 4
+first, count = map(int, re.match(rb"\s*(\d+) (\d+)\s*", pdf[at:]).groups())
+at += re.match(rb"\s*\d+ \d+\s*", pdf[at:]).end()
+for n in range(first, first + count):
+    entry = pdf[at:at + 20]
+    at += 20
+    if entry[17:18] != b"n":
+        continue
+    offset = int(entry[:10])
+    assert pdf[offset:].startswith(b"%d 0 obj" % n), "object %d at %d" % (n, offset)
+EOF2
+}
+check "reproducible: every object where the table says (UTC)" xref_sound "$work/first.pdf"
+check "reproducible: every object where the table says (UTC+8)" xref_sound "$work/second.pdf"
+unset SOURCE_DATE_EPOCH
+TZ=Asia/Shanghai "$program" report "$city" --pdf "$work/today.pdf" 2>/dev/null
+check "without SOURCE_DATE_EPOCH: the table is sound as Qt wrote it" xref_sound "$work/today.pdf"
+check "without SOURCE_DATE_EPOCH: Qt's own date, local time" grep -aq "/CreationDate (D:[0-9]*+08'00')" "$work/today.pdf"
+export SOURCE_DATE_EPOCH=1765000000
 "$program" --help >"$work/out"
 check "--help: report" contains "$work/out" "levelnet report [选项] FILE.pc --pdf OUT.pdf [--with-check]"
 

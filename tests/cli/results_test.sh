@@ -110,6 +110,28 @@ for row, line in enumerate(open(sys.argv[2], encoding="utf-8"), start=2):
 styles = z.read("xl/styles.xml").decode("utf-8")
 assert 'formatCode="0.0000"' in styles and 'formatCode="0.000"' in styles, "the report's decimals as formats"
 EOF
+  # Reproducible: with SOURCE_DATE_EPOCH the workbook is created at that
+  # moment and is the same file a second later; without it, it carries the
+  # moment it was made.
+  SOURCE_DATE_EPOCH=951782400 "$program" results --format xlsx -o "$work/first.xlsx" --with-check "$city"
+  sleep 1.1
+  SOURCE_DATE_EPOCH=951782400 "$program" results --format xlsx -o "$work/second.xlsx" --with-check "$city"
+  check "xlsx with SOURCE_DATE_EPOCH: the same bytes a second later" cmp -s "$work/first.xlsx" "$work/second.xlsx"
+  created() {
+    python3 -c 'import re, sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+core = z.read("docProps/core.xml").decode("utf-8")
+print(re.search(r"<dcterms:created[^>]*>([^<]*)<", core).group(1))
+assert {i.date_time for i in z.infolist()} == {(1980, 1, 1, 0, 0, 0)}, "member times"' "$1"
+  }
+  check "xlsx with SOURCE_DATE_EPOCH: created at that moment" test "$(created "$work/first.xlsx")" = "2000-02-29T00:00:00Z"
+  check "xlsx without SOURCE_DATE_EPOCH: created now" test "$(created "$work/out.xlsx")" \> "2020"
+  SOURCE_DATE_EPOCH=253402300800 "$program" results --format xlsx -o "$work/late.xlsx" "$city" 2>"$work/err"
+  check "xlsx, SOURCE_DATE_EPOCH beyond 9999: status 1" status_is "$?" 1
+  check "xlsx, SOURCE_DATE_EPOCH beyond 9999: said" contains "$work/err" "SOURCE_DATE_EPOCH"
+  check "xlsx, SOURCE_DATE_EPOCH beyond 9999: nothing written" test ! -e "$work/late.xlsx"
+  SOURCE_DATE_EPOCH=yesterday "$program" results --format csv "$city" >/dev/null
+  check "csv does not read SOURCE_DATE_EPOCH" status_is "$?" 0
   echo "old" >"$work/readonly.xlsx"
   chmod 444 "$work/readonly.xlsx"
   TMPDIR="$work/tmp" "$program" results --format xlsx -o "$work/readonly.xlsx" "$city" 2>"$work/err"

@@ -3,9 +3,12 @@
 // header row atop every page of a table, every row and line placed once).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "network/errors.h"
+#include "print/pdf_creation_date.h"
 #include "print/report_layout.h"
 #include "print/text_cells.h"
 
@@ -190,6 +193,88 @@ TEST(ReportLayout, LongNamesWrapInTheirCells) {
       if (item.kind == PageItem::Kind::tableRow && item.table == 0 && !item.header)
         for (const std::u32string& line : item.cellLines[1]) nameCells += line.size();
   EXPECT_EQ(nameCells, 20000u + 2 * 2);  // the long name and "P1", "P2"
+}
+
+// ---- The creation date of a PDF made again ----
+
+// A PDF in the form Qt writes: the document information first, a table of
+// twenty-byte entries, the trailer and startxref.
+std::string qtLikePdf(const std::string& date) {
+  std::vector<std::string> objects = {"1 0 obj\n<<\n/Creator (levelnet)\n/CreationDate (" + date + ")\n>>\nendobj\n",
+                                      "2 0 obj\n<<\n/Type /Catalog\n/Pages 3 0 R\n>>\nendobj\n",
+                                      "3 0 obj\n<<\n/Type /Pages\n/Count 0\n/Kids []\n>>\nendobj\n"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (const std::string& o : objects) {
+    offsets.push_back(pdf.size());
+    pdf += o;
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 4\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+    pdf += entry;
+  }
+  pdf += "trailer\n<<\n/Size 4 \n/Info 1 0 R\n/Root 2 0 R\n>>\nstartxref\n" + std::to_string(xref) + " \n%%EOF\n";
+  return pdf;
+}
+
+// Every in-use entry of the table points at its object, and startxref at
+// the table.
+bool tableIsSound(const std::string& pdf) {
+  const std::size_t key = pdf.rfind("startxref\n");
+  const std::size_t xref = std::stoul(pdf.substr(key + 10));
+  if (pdf.compare(xref, 10, "xref\n0 4\n0") != 0) return false;
+  for (int n = 1; n < 4; ++n) {
+    const std::size_t offset = std::stoul(pdf.substr(xref + 9 + 20 * n, 10));
+    const std::string object = std::to_string(n) + " 0 obj\n";
+    if (pdf.compare(offset, object.size(), object) != 0) return false;
+  }
+  return true;
+}
+
+TEST(PdfCreationDate, TheSameBytesWhateverTheTimeZone) {
+  const std::string utc = qtLikePdf("D:20261208101806Z");
+  const std::string east = qtLikePdf("D:20261208181806+08'00'");
+  const std::string west = qtLikePdf("D:20261208064806-03'30'");
+  ASSERT_TRUE(tableIsSound(utc));
+  ASSERT_TRUE(tableIsSound(east));
+  const std::string fixed = withCreationDate(east, 951782400);
+  EXPECT_EQ(fixed, qtLikePdf("D:20000229000000Z"));
+  EXPECT_TRUE(tableIsSound(fixed));
+  EXPECT_EQ(withCreationDate(utc, 951782400), fixed);
+  EXPECT_EQ(withCreationDate(west, 951782400), fixed);
+  EXPECT_EQ(withCreationDate(fixed, 951782400), fixed);
+}
+
+TEST(PdfCreationDate, TheMomentToTheSecond) {
+  const std::string pdf = qtLikePdf("D:20261208181806+08'00'");
+  EXPECT_NE(withCreationDate(pdf, 0).find("/CreationDate (D:19700101000000Z)"), std::string::npos);
+  EXPECT_NE(withCreationDate(pdf, 1765000000).find("/CreationDate (D:20251206054640Z)"), std::string::npos);
+  EXPECT_NE(withCreationDate(pdf, 253402300799).find("/CreationDate (D:99991231235959Z)"), std::string::npos);
+  EXPECT_THROW(withCreationDate(pdf, 253402300800), InputError);
+}
+
+TEST(PdfCreationDate, APdfWithoutADateIsLeftAlone) {
+  std::string pdf = qtLikePdf("D:20261208181806+08'00'");
+  pdf.replace(pdf.find("/CreationDate"), 13, "/Producer    ");
+  EXPECT_EQ(withCreationDate(pdf, 951782400), pdf);
+  // A date in a later object is not the document information's.
+  std::string later = qtLikePdf("x");
+  later.replace(later.find("/CreationDate (x)"), 17, "/Title (x)       ");
+  later.replace(later.find("/Count 0"), 8, "/CreationDate (D:1)");
+  EXPECT_EQ(withCreationDate(later, 951782400), later);
+}
+
+TEST(PdfCreationDate, AnUnexpectedFormIsRefusedNotCorrupted) {
+  EXPECT_THROW(withCreationDate(qtLikePdf("20261208"), 951782400), InputError);
+  std::string noTable = qtLikePdf("D:20261208181806+08'00'");
+  noTable.replace(noTable.find("xref\n0 4"), 4, "xrfe");
+  EXPECT_THROW(withCreationDate(noTable, 951782400), InputError);
+  std::string shortEntry = qtLikePdf("D:20261208181806+08'00'");
+  shortEntry.replace(shortEntry.find(" 00000 n \n"), 10, "0 0 n \n   ");
+  EXPECT_THROW(withCreationDate(shortEntry, 951782400), InputError);
 }
 
 }  // namespace

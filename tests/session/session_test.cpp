@@ -4,6 +4,7 @@
 // which outcomes are still of the data shown.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "network/errors.h"
@@ -16,6 +17,7 @@
 #include "session/report_document.h"
 #include "session/results_files.h"
 #include "session/session.h"
+#include "session/source_date.h"
 #include "support/network_text.h"
 
 namespace levelnet::session {
@@ -84,13 +86,45 @@ TEST(CheckSettings, SigmaIsAPositiveMillimetreFigure) {
   EXPECT_THROW(checkOptions("三等", "丘陵", ""), InputError);
 }
 
+TEST(SourceDate, SecondsOrNothing) {
+  EXPECT_FALSE(sourceDateEpoch(std::nullopt).has_value());
+  EXPECT_FALSE(sourceDateEpoch(std::string()).has_value());
+  EXPECT_EQ(sourceDateEpoch(std::string("0")), 0);
+  EXPECT_EQ(sourceDateEpoch(std::string("000951782400")), 951782400);
+  EXPECT_EQ(sourceDateEpoch(std::string("253402300799")), kLatestSourceDate);
+  for (const char* bad : {" 1", "1 ", "+1", "-1", "0x10", "253402300800", "18446744073709551617"}) {
+    try {
+      sourceDateEpoch(std::string(bad));
+      ADD_FAILURE() << bad << " was taken";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("SOURCE_DATE_EPOCH"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(SourceDate, TheCalendarOfUtc) {
+  const auto text = [](std::int64_t s) {
+    const CivilTime t = civilTimeOf(s);
+    char out[40];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return std::string(out);
+  };
+  EXPECT_EQ(text(0), "1970-01-01T00:00:00");
+  EXPECT_EQ(text(951782399), "2000-02-28T23:59:59");
+  EXPECT_EQ(text(951782400), "2000-02-29T00:00:00");
+  EXPECT_EQ(text(1765000000), "2025-12-06T05:46:40");
+  EXPECT_EQ(text(4107542400), "2100-03-01T00:00:00");  // 2100 is no leap year
+  EXPECT_EQ(text(kLatestSourceDate), "9999-12-31T23:59:59");
+}
+
 TEST(DocumentDate, TheDayOfTheEpochOrToday) {
   EXPECT_EQ(documentDate(std::string("0")), "1970-01-01");
   EXPECT_EQ(documentDate(std::string("86399")), "1970-01-01");
   EXPECT_EQ(documentDate(std::string("86400")), "1970-01-02");
   EXPECT_EQ(documentDate(std::string("951782400")), "2000-02-29");
   EXPECT_EQ(documentDate(std::string("1796688000")), "2026-12-08");
-  for (const char* bad : {"12a", "-5", "1e9", "1234567890123456"})
+  EXPECT_EQ(documentDate(std::string("253402300799")), "9999-12-31");
+  for (const char* bad : {"12a", "-5", "1e9", "1234567890123456", "253402300800", "99999999999999999999999"})
     EXPECT_THROW(documentDate(std::string(bad)), InputError);
   EXPECT_EQ(documentDate(std::nullopt).size(), 10u);
   ::setenv("SOURCE_DATE_EPOCH", "951782400", 1);
