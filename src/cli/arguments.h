@@ -19,7 +19,7 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { none, adjust, check, results, report, import, normalize };
+enum class Command { none, adjust, check, results, report, import, normalize, plot, design };
 
 struct Arguments {
   Command command = Command::none;
@@ -41,6 +41,10 @@ struct Arguments {
   std::string unitLength;                // import --unit-length
   std::string weight;                    // import --weight: "", "length" or "stations"
   std::vector<std::string> records;      // check --records
+  std::string coordinates;               // plot --coordinates
+  std::vector<std::string> additions;    // design --add FROM,TO,L
+  std::vector<std::string> removals;     // design --remove N
+  std::string pointLimit;                // design --point-limit
   bool help = false;
   bool version = false;
 };

@@ -47,6 +47,7 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
       inputs.pop_back();
     }
     inputs.insert(inputs.end(), a.records.begin(), a.records.end());
+    if (!a.coordinates.empty()) inputs.push_back(a.coordinates);
     for (const std::string& output : outputs) refuseOutputOverInput(output, inputs);
     switch (a.command) {
       case Command::adjust:
@@ -65,6 +66,13 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
         return runImport(a, streams);
       case Command::normalize:
         return runNormalize(a, streams);
+      case Command::plot:
+#ifndef LEVELNET_WITH_PDF
+        if (plotNeedsQt(a)) return handOverToPdfProgram(argc, argv, out, err);
+#endif
+        return runPlot(a, streams);
+      case Command::design:
+        return runDesign(a, streams);
       case Command::none:
         break;
     }
