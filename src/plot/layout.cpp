@@ -71,8 +71,10 @@ PointPlacement layoutByGraph(const LevelingNetwork& net) {
   g.graph = agopen(text("levelnet"), Agundirected, nullptr);
   if (g.graph == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
   const bool small = net.pointCount <= kNeatoLimit;
-  agattr(g.graph, AGRAPH, text("start"), text("1"));  // a fixed seed: the same network, the same picture
-  agattr(g.graph, AGRAPH, text("overlap"), text(small ? "false" : "true"));
+  agattr(g.graph, AGRAPH, text("start"), text("regular"));  // no random start: the same network, the same picture
+  // No overlap removal: its prism pass draws random numbers of its own, so
+  // two layouts of the same network in one process would differ.
+  agattr(g.graph, AGRAPH, text("overlap"), text("true"));
   agattr(g.graph, AGRAPH, text("splines"), text("false"));
   Agsym_t* length = agattr(g.graph, AGEDGE, text("len"), text("100"));
 
