@@ -67,9 +67,6 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
       case Command::normalize:
         return runNormalize(a, streams);
       case Command::plot:
-#ifndef LEVELNET_WITH_PDF
-        if (plotNeedsQt(a)) return handOverToPdfProgram(argc, argv, out, err);
-#endif
         return runPlot(a, streams);
       case Command::design:
         return runDesign(a, streams);

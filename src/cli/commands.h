@@ -18,11 +18,8 @@ int runResults(const Arguments& a, const Streams& s);
 int runReport(const Arguments& a, const Streams& s);
 int runImport(const Arguments& a, const Streams& s);
 int runNormalize(const Arguments& a, const Streams& s);
-// SVG and DXF here; PNG and PDF need Qt Gui: levelnet-pdf draws them, and
-// levelnet hands such a call over to it.
+// The 网图 as SVG or DXF (the format from the suffix of -o).
 int runPlot(const Arguments& a, const Streams& s);
-// Whether the plot's output (-o) is PNG or PDF.
-bool plotNeedsQt(const Arguments& a);
 int runDesign(const Arguments& a, const Streams& s);
 
 // The check's settings from --grade, --terrain and --sigma-km; a value that

@@ -1,30 +1,22 @@
-// levelnet plot: the 网图 of one file as SVG or DXF (PNG and PDF through
-// levelnet-pdf, which has Qt's painter).
+// levelnet plot: the 网图 of one file as SVG or DXF.
 #include "cli/commands.h"
 #include "network/safe_file.h"
 #include "session/network_plot.h"
-
-#ifdef LEVELNET_WITH_PDF
-#include "print/plot_painting.h"
-#endif
 
 namespace levelnet::cli {
 
 namespace {
 
 session::PlotFormat formatOf(const Arguments& a) {
-  if (a.output.empty()) throw UsageError("plot 需要用 -o 指定输出文件（.svg、.dxf、.png 或 .pdf）");
+  if (a.output.empty()) throw UsageError("plot 需要用 -o 指定输出文件（.svg 或 .dxf）");
   const std::optional<session::PlotFormat> format = session::plotFormatOf(a.output);
-  if (!format) throw UsageError("网图文件“" + a.output + "”的扩展名应为 .svg、.dxf、.png 或 .pdf");
+  if (!format) throw UsageError("网图文件“" + a.output + "”的扩展名应为 .svg 或 .dxf");
+  if (*format == session::PlotFormat::png || *format == session::PlotFormat::pdf)
+    throw UsageError("网图暂时只能写成 SVG 或 DXF（PNG、PDF 尚未提供）");
   return *format;
 }
 
 }  // namespace
-
-bool plotNeedsQt(const Arguments& a) {
-  const std::optional<session::PlotFormat> format = session::plotFormatOf(a.output);
-  return format == session::PlotFormat::png || format == session::PlotFormat::pdf;
-}
 
 int runPlot(const Arguments& a, const Streams& s) {
   const session::PlotFormat format = formatOf(a);
@@ -46,13 +38,6 @@ int runPlot(const Arguments& a, const Streams& s) {
       s.err << (i == 0 ? "" : "、") << outcome.extraCoordinates[i];
     s.err << (outcome.extraCoordinates.size() > 20 ? "等\n" : "\n");
   }
-#ifdef LEVELNET_WITH_PDF
-  if (format == session::PlotFormat::png || format == session::PlotFormat::pdf) {
-    saveFileSafely(a.output, format == session::PlotFormat::png ? print::plotPng(outcome.drawing)
-                                                                : print::plotPdf(outcome.drawing));
-    return kDone;
-  }
-#endif
   saveFileSafely(a.output, session::plotFileBytes(outcome.drawing, format));
   return kDone;
 }
