@@ -59,8 +59,10 @@ namespace {
 // The phases every adjustment runs, with `solve` between the normal
 // constants and the adjusted observations: it fills the parameter
 // corrections and the cofactors the precision needs.
+enum class Precision { assessed, leftOut };
+
 template <class Solve>
-AdjustmentResults adjustWith(LevelingNetwork network, Solve&& solve) {
+AdjustmentResults adjustWith(LevelingNetwork network, Solve&& solve, Precision precision = Precision::assessed) {
   const int t = network.parameterCount;
   try {
     AdjustmentResults r(std::move(network));
@@ -69,7 +71,7 @@ AdjustmentResults adjustWith(LevelingNetwork network, Solve&& solve) {
     formNormalConstants(r);
     solve(r);
     adjustObservations(r);
-    assessPrecision(r);
+    if (precision == Precision::assessed) assessPrecision(r);
     requireFiniteResults(r);
     return r;
   } catch (const std::bad_alloc&) {
@@ -126,6 +128,10 @@ void solveTextbook(AdjustmentResults& r) {
 
 AdjustmentResults computeSparseAdjustment(LevelingNetwork network) {
   return adjustWith(std::move(network), solveSparse);
+}
+
+AdjustmentResults computeSparseCofactors(LevelingNetwork network) {
+  return adjustWith(std::move(network), solveSparse, Precision::leftOut);
 }
 
 AdjustmentResults computeAdjustment(LevelingNetwork network) { return adjustWith(std::move(network), solveTextbook); }

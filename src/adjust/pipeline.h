@@ -19,4 +19,12 @@ AdjustmentResults computeAdjustment(LevelingNetwork network);
 // digits it gives is results_mode.h's matter. Throws as computeAdjustment.
 AdjustmentResults computeSparseAdjustment(LevelingNetwork network);
 
+// The geometry of a network without its precision: every phase of
+// computeSparseAdjustment but the last, so the weights, the cofactors
+// (Q(i, i), the observed pairs) and the condition number are those the
+// check reads, bit for bit, whatever the observed differences. mu, mu per km
+// and M stay 0: a planned network has no measured corrections, and may have
+// no redundant observation. Throws as computeAdjustment.
+AdjustmentResults computeSparseCofactors(LevelingNetwork network);
+
 }  // namespace levelnet

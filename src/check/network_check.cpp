@@ -52,6 +52,8 @@ std::vector<double> distanceFromKnownPoints(const LevelingNetwork& net) {
   return distance;
 }
 
+}  // namespace
+
 void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& options, CheckFindings& f) {
   const ResidualAnalysis& a = f.residuals;
   f.attention.assign(static_cast<std::size_t>(net.observationCount) + 1, 0);
@@ -73,7 +75,7 @@ void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& op
   }
 }
 
-}  // namespace
+namespace {}  // namespace
 
 double toleranceCoefficient(const std::string& grade, const std::string& terrain) {
   if (terrain != "" && terrain != "平原" && terrain != "山区")

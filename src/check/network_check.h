@@ -106,6 +106,10 @@ struct CheckFindings {
   bool passed = true;
 };
 
+// Fills f.attention, f.pointAccuracy and f.attentionCount from f.residuals
+// and f.toleranceCoefficient: the observations a surveyor must look at.
+void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& options, CheckFindings& f);
+
 // Judges an executed adjustment of the gathered network, with the network's
 // misclosures (findMisclosures). Throws InputError for bad options.
 CheckFindings assessNetwork(const AdjustmentResults& run, std::vector<Misclosure> misclosures,

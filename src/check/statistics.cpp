@@ -191,7 +191,8 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   const int n = run.net.observationCount;
   ResidualAnalysis a;
   a.dof = n - run.net.parameterCount;
-  a.s = std::sqrt(unroundedPvv(run) / a.dof);
+  // Without a redundant observation (a planned network) there is no s.
+  a.s = a.dof > 0 ? std::sqrt(unroundedPvv(run) / a.dof) : 0.0;
   const bool aPriori = sigma0 > 0.0;
   a.scale = aPriori ? sigma0 : a.s;
   a.rows.assign(static_cast<std::size_t>(n) + 1, Residual{});

@@ -76,7 +76,7 @@ void addRecords(Arguments& a, const std::string& value, std::string_view) {
 
 constexpr Command kAdjust = Command::adjust, kCheck = Command::check, kResults = Command::results,
                   kReport = Command::report, kImport = Command::import, kNormalize = Command::normalize,
-                  kMonitor = Command::monitor;
+                  kMonitor = Command::monitor, kPlot = Command::plot, kDesign = Command::design;
 
 const Option kOptions[] = {
     {"--help", "-h", false, {}, [](Arguments& a, const std::string&, std::string_view) { a.help = true; }},
@@ -84,7 +84,7 @@ const Option kOptions[] = {
     {"--output",
      "-o",
      true,
-     {kAdjust, kCheck, kResults, kImport, kMonitor},
+     {kAdjust, kCheck, kResults, kImport, kMonitor, kPlot, kDesign},
      [](Arguments& a, const std::string& v, std::string_view) { a.output = v; }},
     {"--encoding", "", true, {}, setEncoding},
     {"--format", "", true, {kResults, kMonitor}, setFormat},
@@ -97,8 +97,28 @@ const Option kOptions[] = {
     {"--with-check",
      "",
      false,
-     {kReport, kResults},
+     {kReport, kResults, kPlot},
      [](Arguments& a, const std::string&, std::string_view) { a.withCheck = true; }},
+    {"--coordinates",
+     "",
+     true,
+     {kPlot},
+     [](Arguments& a, const std::string& v, std::string_view) { a.coordinates = v; }},
+    {"--add",
+     "",
+     true,
+     {kDesign},
+     [](Arguments& a, const std::string& v, std::string_view) { a.additions.push_back(v); }},
+    {"--remove",
+     "",
+     true,
+     {kDesign},
+     [](Arguments& a, const std::string& v, std::string_view) { a.removals.push_back(v); }},
+    {"--point-limit",
+     "",
+     true,
+     {kDesign},
+     [](Arguments& a, const std::string& v, std::string_view) { a.pointLimit = v; }},
     {"--records", "", true, {kCheck}, addRecords},
     {"--stable-rate",
      "",
@@ -146,7 +166,7 @@ const Option kOptions[] = {
     {"--grade",
      "",
      true,
-     {kCheck, kReport, kResults, kImport},
+     {kCheck, kReport, kResults, kImport, kPlot, kDesign},
      [](Arguments& a, const std::string& v, std::string_view) {
        a.grade = v;
        a.checkOptionGiven = true;
@@ -154,7 +174,7 @@ const Option kOptions[] = {
     {"--terrain",
      "",
      true,
-     {kCheck, kReport, kResults, kImport},
+     {kCheck, kReport, kResults, kImport, kPlot, kDesign},
      [](Arguments& a, const std::string& v, std::string_view) {
        a.terrain = v;
        a.checkOptionGiven = true;
@@ -162,7 +182,7 @@ const Option kOptions[] = {
     {"--sigma-km",
      "",
      true,
-     {kCheck, kReport, kResults},
+     {kCheck, kReport, kResults, kPlot, kDesign},
      [](Arguments& a, const std::string& v, std::string_view) {
        a.sigmaKm = v;
        a.checkOptionGiven = true;
@@ -201,6 +221,8 @@ const CommandEntry kCommands[] = {
     {"import", kImport, 1, SIZE_MAX, "import 需要至少一个观测手簿或数据文件"},
     {"normalize", kNormalize, 2, 2, "normalize 需要输入和输出两个文件名"},
     {"monitor", kMonitor, 1, 1, "monitor 需要一个监测项目文件名"},
+    {"plot", kPlot, 1, 1, "plot 需要一个文件名"},
+    {"design", kDesign, 1, 1, "design 需要一个文件名"},
 };
 
 const Option* findOption(std::string_view arg) {

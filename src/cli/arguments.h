@@ -20,7 +20,7 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { none, adjust, check, results, report, import, normalize, monitor };
+enum class Command { none, adjust, check, results, report, import, normalize, monitor, plot, design };
 
 struct Arguments {
   Command command = Command::none;
@@ -47,6 +47,10 @@ struct Arguments {
   std::string stableRate;                   // monitor --stable-rate (mm/d)
   std::string attention;                    // monitor --attention (percent of a warning value)
   session::CorrectionSettings corrections;  // import, check --records: the corrections of precise leveling
+  std::string coordinates;                  // plot --coordinates
+  std::vector<std::string> additions;       // design --add FROM,TO,L
+  std::vector<std::string> removals;        // design --remove N
+  std::string pointLimit;                   // design --point-limit
   bool help = false;
   bool version = false;
 };

@@ -48,6 +48,7 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
     }
     inputs.insert(inputs.end(), a.records.begin(), a.records.end());
     for (const std::string& file : session::correctionFiles(a.corrections)) inputs.push_back(file);
+    if (!a.coordinates.empty()) inputs.push_back(a.coordinates);
     for (const std::string& output : outputs) refuseOutputOverInput(output, inputs);
     switch (a.command) {
       case Command::adjust:
@@ -71,6 +72,10 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
         if (!a.pdf.empty()) return handOverToPdfProgram(argc, argv, out, err);
 #endif
         return runMonitor(a, streams);
+      case Command::plot:
+        return runPlot(a, streams);
+      case Command::design:
+        return runDesign(a, streams);
       case Command::none:
         break;
     }

@@ -21,6 +21,9 @@ int runNormalize(const Arguments& a, const Streams& s);
 // Tables with --format/-o; the curves with --pdf need the PDF writer, as
 // report does.
 int runMonitor(const Arguments& a, const Streams& s);
+// The 网图 as SVG or DXF (the format from the suffix of -o).
+int runPlot(const Arguments& a, const Streams& s);
+int runDesign(const Arguments& a, const Streams& s);
 
 // The check's settings from --grade, --terrain and --sigma-km; a value that
 // cannot be used is a usage error.

@@ -26,6 +26,13 @@ const char kUsageText[] =
     "PROJECT\n"
     "      沉降监测：各期平差（基准点取首期高程）、基准点稳定性检验（自由网平差与整体检验），\n"
     "      沉降观测成果表、沉降量与速率及其中误差、预警与稳定判定；--pdf 另写时间-沉降曲线\n"
+    "  levelnet plot FILE.pc -o NET.svg|NET.dxf [--coordinates PTS.csv] [--with-check [检核选项]]\n"
+    "      画出网图（已知点、待定点、水准路线；能平差时附平差高程与中误差，--with-check 时按检核结果着色）；\n"
+    "      --coordinates 给出点的平面坐标（点名,X,Y 或 点名,编码,Y,X,H），否则自动布局\n"
+    "  levelnet design FILE.pc [--sigma-km S] [--grade G] [--add 起点,终点,长度]... [--remove N]... "
+    "[--point-limit MM]\n"
+    "      精度预估：不用观测高差（可不填），给出待定点的预估中误差、最弱点、各路线的 r、MDB 与外部可靠性、\n"
+    "      无法检核的路线；--add/--remove 试加或去掉路线，比较最弱点\n"
     "  levelnet --version | --help\n"
     "选项:\n"
     "  -o FILE, --output FILE   报告写到 FILE（安全保存），不写标准输出\n"
@@ -64,6 +71,7 @@ const char kUsageText[] =
 const char kShortUsage[] =
     "用法: levelnet adjust|check FILE.pc ... | levelnet results [--format F] FILE.pc | levelnet report FILE.pc --pdf "
     "OUT.pdf | levelnet normalize IN.pc OUT.pc | levelnet import FIELD_FILE ... -o NET.pc | levelnet monitor "
-    "PROJECT（levelnet --help 显示全部说明）\n";
+    "PROJECT | levelnet plot FILE.pc -o NET.svg | levelnet design FILE.pc --sigma-km S（levelnet --help "
+    "显示全部说明）\n";
 
 }  // namespace levelnet::cli

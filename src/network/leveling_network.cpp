@@ -126,7 +126,8 @@ class Components {
 }  // namespace
 
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations,
-                              NetworkLimits limits) {
+                              NetworkLimits limits, GatherMode mode) {
+  const bool planned = mode == GatherMode::plannedNetwork;
   Problems problems;
   const std::optional<double> knownField = readCount("已知点", 0, fields.known, problems);
   const std::optional<double> unknownField = readCount("待定点", 1, fields.unknown, problems);
@@ -224,7 +225,11 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
       const std::string diffText = observations.text(j, 3);
       net.differenceDecimals[j] = static_cast<std::int8_t>(decimalPlaces(diffText));
       const InputPlace diffCell{InputTable::observations, j, 3}, lengthCell{InputTable::observations, j, 4};
-      if (const std::optional<double> difference = readRequired(observationCell(j, 3), diffCell, diffText, problems)) {
+      // A planned network's routes are not yet leveled: an empty difference counts as 0.
+      if (planned && diffText.empty()) {
+        net.plannedRows.push_back(j);
+      } else if (const std::optional<double> difference =
+                     readRequired(observationCell(j, 3), diffCell, diffText, problems)) {
         if (std::fabs(*difference) > kMaxAbsElevation)
           problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange, diffCell);
         else
@@ -268,7 +273,7 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
                      " 倍，超过 1000000 倍：权相差太悬殊，法方程无法准确求解",
                  {InputTable::observations, longest, 4});
 
-  if (unknownOk && countOk && count <= unknown)
+  if (!planned && unknownOk && countOk && count <= unknown)
     problems.add("观测值 " + numberText(count) + " 个，不多于待定点 " + numberText(unknown) +
                      " 个：没有多余观测，无法平差和评定精度",
                  {InputTable::fields, 0, 2});

@@ -54,6 +54,9 @@ struct LevelingNetwork {
   // Points (rows of the points table) whose elevation cell was empty and
   // counts as 0.
   std::vector<int> emptyElevationRows;
+  // A planned network only: rows of the observation table whose observed
+  // difference was empty and counts as 0.
+  std::vector<int> plannedRows;
 
  private:
   std::unordered_map<std::string, std::int32_t> nameIndex_;
@@ -98,7 +101,13 @@ std::string duplicateNameWarning(const DuplicateName& duplicate);
 // Duplicate names are not refused (the first row counts) but listed in
 // duplicateNames. More points than `limits` allow are refused. The caller
 // handles an empty known-point field before calling.
+//
+// A planned network (GatherMode::plannedNetwork: a design before the routes
+// are leveled, or a drawing) may leave observed differences empty (they
+// count as 0 and are listed in plannedRows) and may have no redundant
+// observation; everything else is checked as for an adjustment.
+enum class GatherMode { adjustment, plannedNetwork };
 LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& points, const TextTable& observations,
-                              NetworkLimits limits = kReportLimits);
+                              NetworkLimits limits = kReportLimits, GatherMode mode = GatherMode::adjustment);
 
 }  // namespace levelnet

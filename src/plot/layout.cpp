@@ -1,0 +1,123 @@
+#include "plot/layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "network/errors.h"
+
+#ifdef LEVELNET_WITH_GRAPHVIZ
+#include <graphviz/gvc.h>
+#endif
+
+namespace levelnet::plot {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+PointPlacement circleLayout(const LevelingNetwork& net) {
+  PointPlacement placement;
+  placement.east.assign(static_cast<std::size_t>(net.pointCount) + 1, 0.0);
+  placement.north.assign(static_cast<std::size_t>(net.pointCount) + 1, 0.0);
+  const double radius = 36.0 * std::max(1, net.pointCount) / kPi;
+  for (int p = 1; p <= net.pointCount; ++p) {
+    const double angle = 2.0 * kPi * (p - 1) / std::max(1, net.pointCount);
+    placement.east[p] = radius * std::sin(angle);
+    placement.north[p] = radius * std::cos(angle);
+  }
+  return placement;
+}
+
+#ifdef LEVELNET_WITH_GRAPHVIZ
+
+// Graphviz takes attribute names and values as char*, never writing them.
+char* text(const char* s) { return const_cast<char*>(s); }
+
+struct GraphvizLayout {
+  GVC_t* context = nullptr;
+  Agraph_t* graph = nullptr;
+  bool laidOut = false;
+  ~GraphvizLayout() {
+    if (laidOut) gvFreeLayout(context, graph);
+    if (graph != nullptr) agclose(graph);
+    if (context != nullptr) gvFreeContext(context);
+  }
+};
+
+#endif
+
+}  // namespace
+
+bool graphLayoutAvailable() {
+#ifdef LEVELNET_WITH_GRAPHVIZ
+  return true;
+#else
+  return false;
+#endif
+}
+
+PointPlacement layoutByGraph(const LevelingNetwork& net) {
+#ifndef LEVELNET_WITH_GRAPHVIZ
+  return circleLayout(net);
+#else
+  if (net.pointCount <= 1) return circleLayout(net);
+  // Graphviz's own messages (warnings about the layout) are not the user's.
+  agseterr(AGMAX);
+  GraphvizLayout g;
+  g.context = gvContext();
+  if (g.context == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
+  g.graph = agopen(text("levelnet"), Agundirected, nullptr);
+  if (g.graph == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
+  const bool small = net.pointCount <= kNeatoLimit;
+  agattr(g.graph, AGRAPH, text("start"), text("regular"));  // no random start: the same network, the same picture
+  // No overlap removal: its prism pass draws random numbers of its own, so
+  // two layouts of the same network in one process would differ.
+  agattr(g.graph, AGRAPH, text("overlap"), text("true"));
+  agattr(g.graph, AGRAPH, text("splines"), text("false"));
+  Agsym_t* length = agattr(g.graph, AGEDGE, text("len"), text("100"));
+
+  // Route lengths relative to their median, as edge lengths of 0.5 to 4
+  // (square roots: a 9 km route is drawn three times as long as 1 km), given
+  // in hundredths as whole numbers: Graphviz reads them with the C library,
+  // whose decimal separator the window's locale may make a comma.
+  std::vector<double> lengths(net.routeLength.begin() + 1, net.routeLength.end());
+  double median = 1.0;
+  if (!lengths.empty()) {
+    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+    median = lengths[lengths.size() / 2];
+  }
+  // Nodes in point order: the known points first, as the tables have them.
+  std::vector<Agnode_t*> nodes(static_cast<std::size_t>(net.pointCount) + 1, nullptr);
+  for (int p = 1; p <= net.pointCount; ++p) {
+    const std::string name = "p" + std::to_string(p);
+    nodes[p] = agnode(g.graph, text(name.c_str()), 1);
+    if (nodes[p] == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
+  }
+  for (int k = 1; k <= net.observationCount; ++k) {
+    Agnode_t* a = nodes[net.fromPoint[k]];
+    Agnode_t* b = nodes[net.toPoint[k]];
+    if (a == nullptr || b == nullptr || a == b) continue;
+    // Parallel routes are one edge of the layout; the drawing gives each its arc.
+    if (agedge(g.graph, a, b, nullptr, 0) != nullptr || agedge(g.graph, b, a, nullptr, 0) != nullptr) continue;
+    Agedge_t* e = agedge(g.graph, a, b, nullptr, 1);
+    if (e == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
+    const double relative = median > 0.0 ? net.routeLength[k] / median : 1.0;
+    const std::string len = std::to_string(std::lround(100.0 * std::clamp(std::sqrt(relative), 0.5, 4.0)));
+    agxset(e, length, text(len.c_str()));
+  }
+  if (gvLayout(g.context, g.graph, small ? "neato" : "sfdp") != 0) return circleLayout(net);
+  g.laidOut = true;
+  PointPlacement placement;
+  placement.east.assign(static_cast<std::size_t>(net.pointCount) + 1, 0.0);
+  placement.north.assign(static_cast<std::size_t>(net.pointCount) + 1, 0.0);
+  for (int p = 1; p <= net.pointCount; ++p) {
+    placement.east[p] = ND_coord(nodes[p]).x;
+    placement.north[p] = ND_coord(nodes[p]).y;
+  }
+  return placement;
+#endif
+}
+
+}  // namespace levelnet::plot

@@ -1,0 +1,98 @@
+#include "session/network_plot.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "adjust/adjustment_results.h"
+#include "adjust/pipeline.h"
+#include "check/misclosures.h"
+#include "network/errors.h"
+#include "plot/drawing_files.h"
+#include "plot/layout.h"
+#include "plot/plane_points.h"
+#include "session/adjustment.h"
+
+namespace levelnet::session {
+
+plot::DrawingFacts checkFacts(const LevelingNetwork& net, const CheckFindings& findings) {
+  plot::DrawingFacts facts;
+  facts.marks.assign(static_cast<std::size_t>(net.observationCount) + 1, plot::RouteMark::plain);
+  const ResidualAnalysis& a = findings.residuals;
+  for (int k = 1; k <= net.observationCount && k < static_cast<int>(a.rows.size()); ++k) {
+    if (a.rows[k].suspected)
+      facts.marks[k] = plot::RouteMark::suspected;
+    else if (a.rows[k].unchecked || a.test == BlunderTest::none)
+      facts.marks[k] = plot::RouteMark::unchecked;
+    else if (k < static_cast<int>(findings.attention.size()) &&
+             (findings.attention[k] & (kLowRedundancy | kBeyondPointAccuracy)) != 0)
+      facts.marks[k] = plot::RouteMark::weak;
+  }
+  for (const int i : findings.failedMisclosures) {
+    const Misclosure& m = findings.misclosures[static_cast<std::size_t>(i) - 1];
+    if (!m.route) facts.failedLoops.push_back(m.points);
+  }
+  return facts;
+}
+
+PlotOutcome plotNetwork(const NetworkText& network, const PlotSettings& settings, NetworkLimits limits) {
+  const LevelingNetwork net =
+      gatherNetwork(network.fields, network.points, network.observations, limits, GatherMode::plannedNetwork);
+  const bool measured = net.plannedRows.empty() && net.observationCount > net.parameterCount;
+  if (settings.withCheck && !measured)
+    throw InputError(net.plannedRows.empty() ? "没有多余观测，无法检核"
+                                             : "观测表第 " + std::to_string(net.plannedRows.front()) + " 行等 " +
+                                                   std::to_string(net.plannedRows.size()) +
+                                                   " 个观测值的观测高差没有填写：未观测的网无法检核");
+  PlotOutcome outcome;
+  outcome.duplicateNames = net.duplicateNames;
+
+  plot::PointPlacement where;
+  const bool real = !settings.coordinatesFile.empty();
+  if (real) {
+    const plot::PlanePointsFile file = plot::readPlanePoints(settings.coordinatesFile);
+    if (file.encoding == FileEncoding::utf8) outcome.encodingNote = "坐标文件按 UTF-8 编码读入";
+    where = plot::placeByCoordinates(net, file, &outcome.extraCoordinates);
+  } else {
+    where = plot::layoutByGraph(net);
+  }
+
+  plot::DrawingFacts facts;
+  AdjustmentRun run;
+  if (measured) {
+    run = adjustForResultsTable(network, limits);
+    facts.adjustedElevations = &run.results->adjustedElevations;
+    facts.pointErrors = &run.results->pointErrors;
+    outcome.adjusted = true;
+  }
+  if (settings.withCheck) {
+    // The check's own path, so the marks are those `levelnet check` reports.
+    const AdjustmentResults checked = computeSparseAdjustment(net);
+    const CheckFindings findings = assessNetwork(checked, findMisclosures(net), settings.check);
+    plot::DrawingFacts marks = checkFacts(net, findings);
+    facts.marks = std::move(marks.marks);
+    facts.failedLoops = std::move(marks.failedLoops);
+  }
+  outcome.drawing = plot::drawNetwork(net, where, real, facts, settings.title);
+  return outcome;
+}
+
+std::optional<PlotFormat> plotFormatOf(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return std::nullopt;
+  std::string suffix = path.substr(dot + 1);
+  std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+  if (suffix == "svg") return PlotFormat::svg;
+  if (suffix == "dxf") return PlotFormat::dxf;
+  if (suffix == "png") return PlotFormat::png;
+  if (suffix == "pdf") return PlotFormat::pdf;
+  return std::nullopt;
+}
+
+std::string plotFileBytes(const plot::NetworkDrawing& drawing, PlotFormat format) {
+  if (format == PlotFormat::dxf) return plot::dxfDocument(drawing);
+  if (format == PlotFormat::svg) return plot::svgDocument(drawing);
+  throw InputError("PNG 和 PDF 的网图由 Qt 绘制，这里只写 SVG 和 DXF");
+}
+
+}  // namespace levelnet::session
