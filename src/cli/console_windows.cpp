@@ -1,10 +1,11 @@
 // Windows: the arguments from the UTF-16 command line (the char argv holds
 // them in the ANSI code page, where a Chinese file name may be lost), the
 // standard streams in binary mode.
+#include <windows.h>
+// after windows.h, whose types it uses
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 
