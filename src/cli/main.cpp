@@ -2,7 +2,11 @@
 #include <cstdio>
 #include <iostream>
 
+#include <string>
+#include <vector>
+
 #include "cli/cli.h"
+#include "cli/console.h"
 #include "network/safe_file.h"
 
 // Standard output is flushed and closed before the exit status is given, so
@@ -10,7 +14,13 @@
 // that reports errors on close) still ends in exit status 1, never 0.
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  int status = levelnet::runCommandLine(argc, argv, std::cin, std::cout, std::cerr);
+  levelnet::cli::prepareStandardStreams();
+  const std::vector<std::string> arguments = levelnet::cli::commandLineArguments(argc, argv);
+  std::vector<const char*> args;
+  for (const std::string& argument : arguments) args.push_back(argument.c_str());
+  args.push_back(nullptr);
+  int status =
+      levelnet::runCommandLine(static_cast<int>(arguments.size()), args.data(), std::cin, std::cout, std::cerr);
   if (!std::cout) return status != 0 ? status : 1;  // a failed write, reported where it happened
   errno = 0;
   std::cout.flush();

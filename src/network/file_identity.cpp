@@ -1,16 +1,20 @@
 #include "network/file_identity.h"
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include "network/errors.h"
+#include "network/file_path.h"
 
 namespace levelnet {
 
 bool sameExistingFile(const std::string& a, const std::string& b) {
-  struct stat first {
-  }, second{};
-  if (a.empty() || b.empty() || ::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  // The same device and inode on POSIX, the same volume and file index on
+  // Windows; an error (a name that does not exist) is no match.
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  const bool same = std::filesystem::equivalent(fileSystemPath(a), fileSystemPath(b), ec);
+  return !ec && same;
 }
 
 void refuseOutputOverInput(const std::string& output, const std::vector<std::string>& inputs) {

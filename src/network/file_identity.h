@@ -7,7 +7,8 @@
 namespace levelnet {
 
 // Whether two names are one existing file (through any path, symbolic or
-// hard link): the same device and inode. A name that does not exist is no
+// hard link): the same device and inode (on Windows the same volume and
+// file index). A name that does not exist is no
 // file yet, so it is the same as nothing.
 bool sameExistingFile(const std::string& a, const std::string& b);
 

@@ -13,7 +13,15 @@ set(CMAKE_RANLIB ${LEVELNET_MINGW_TRIPLE}-gcc-ranlib-posix CACHE FILEPATH "")
 # Libraries and headers come from the MinGW sysroot and from the prefixes
 # given in CMAKE_PREFIX_PATH (Qt, libxlsxwriter, GoogleTest built for
 # Windows); programs (moc, uic, rcc) from the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${LEVELNET_MINGW_TRIPLE})
+# LEVELNET_WINDOWS_PREFIXES lists the prefixes built for Windows (Qt,
+# GoogleTest, libxlsxwriter); they are searched like the sysroot.
+set(LEVELNET_WINDOWS_PREFIXES "" CACHE STRING "Prefixes of libraries built for Windows")
+set(CMAKE_FIND_ROOT_PATH /usr/${LEVELNET_MINGW_TRIPLE} ${LEVELNET_WINDOWS_PREFIXES})
+list(APPEND CMAKE_PREFIX_PATH ${LEVELNET_WINDOWS_PREFIXES})
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LEVELNET_WINDOWS_PREFIXES)
+# pkg-config sees the Windows libraries only, never the build machine's.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${LEVELNET_MINGW_TRIPLE}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,3 +1,4 @@
+// POSIX: levelnet-pdf replaces this process (execv) with the same arguments.
 #include "cli/pdf_handover.h"
 
 #include <unistd.h>
