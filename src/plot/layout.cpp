@@ -77,6 +77,12 @@ PointPlacement layoutByGraph(const LevelingNetwork& net) {
   agattr(g.graph, AGRAPH, text("overlap"), text("true"));
   agattr(g.graph, AGRAPH, text("splines"), text("false"));
   Agsym_t* length = agattr(g.graph, AGEDGE, text("len"), text("100"));
+  // Nodes without labels, drawn as points: the layout needs no text sizes,
+  // so Graphviz never measures text (its Pango text plugin reads freed
+  // memory when it does, as AddressSanitizer shows), and the positions do
+  // not depend on the fonts installed.
+  agattr(g.graph, AGNODE, text("label"), text(""));
+  agattr(g.graph, AGNODE, text("shape"), text("point"));
 
   // Route lengths relative to their median, as edge lengths of 0.5 to 4
   // (square roots: a 9 km route is drawn three times as long as 1 km), given
