@@ -198,6 +198,15 @@ void writeHeader(lxw_worksheet* sheet, lxw_row_t row, std::initializer_list<cons
 
 bool xlsxAvailable() { return true; }
 
+// The bytes of a finished workbook, read back from its temporary file.
+std::string workbookBytes(const std::string& target) {
+  std::ifstream in(target, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw InputError("无法生成 XLSX：无法读回临时工作簿");
+  if (bytes.empty()) throw InputError("无法生成 XLSX：临时工作簿是空的");
+  return bytes;
+}
+
 std::string resultsXlsx(const ResultsTable& table, std::optional<std::int64_t> created) {
   PrivateTemporaryFolder folder;
   const std::string target = (folder.path() / "results.xlsx").string();
@@ -277,11 +286,7 @@ std::string resultsXlsx(const ResultsTable& table, std::optional<std::int64_t> c
     require(worksheet_set_column(observations, 3, hasCheckFigures(table) ? 8 : 6, 13, nullptr));
     book.close();
   }
-  std::ifstream in(target, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) throw InputError("无法生成 XLSX：无法读回临时工作簿");
-  if (bytes.empty()) throw InputError("无法生成 XLSX：临时工作簿是空的");
-  return bytes;
+  return workbookBytes(target);
 }
 
 std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets, std::optional<std::int64_t> created) {
@@ -317,11 +322,7 @@ std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets, std::optional<std::
     }
     book.close();
   }
-  std::ifstream in(target, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) throw InputError("无法生成 XLSX：无法读回临时工作簿");
-  if (bytes.empty()) throw InputError("无法生成 XLSX：临时工作簿是空的");
-  return bytes;
+  return workbookBytes(target);
 }
 
 #else

@@ -7,6 +7,7 @@
 #include "check/network_check.h"
 #include "cli/arguments.h"
 #include "cli/output.h"
+#include "session/results_files.h"
 
 namespace levelnet::cli {
 
@@ -28,5 +29,9 @@ int runDesign(const Arguments& a, const Streams& s);
 // The check's settings from --grade, --terrain and --sigma-km; a value that
 // cannot be used is a usage error.
 CheckOptions checkOptionsOf(const Arguments& a);
+// The format of --format for the tables of results and monitor: CSV is UTF-8
+// with its byte-order mark unless GBK is asked for; text follows the
+// report's rule (GBK also on a GBK terminal); JSON and XLSX are always UTF-8.
+session::ResultsFormat tablesFormatOf(const Arguments& a);
 
 }  // namespace levelnet::cli

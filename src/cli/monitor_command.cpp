@@ -15,14 +15,6 @@ namespace levelnet::cli {
 
 namespace {
 
-session::ResultsFormat formatOf(const Arguments& a) {
-  if (a.format == "csv")
-    return a.encodingGiven && a.encoding == "gbk" ? session::ResultsFormat::csvGbk : session::ResultsFormat::csv;
-  if (a.format == "json") return session::ResultsFormat::json;
-  if (a.format == "xlsx") return session::ResultsFormat::xlsx;
-  return a.encoding == "gbk" ? session::ResultsFormat::textGbk : session::ResultsFormat::text;
-}
-
 double settingOf(const std::string& text, const char* option, double low, double high) {
   const std::optional<double> v = parseNumber(text);
   if (!v || !(*v > low) || !(*v < high))
@@ -55,7 +47,7 @@ int runMonitor(const Arguments& a, const Streams& s) {
   // Everything is made before anything is written.
   std::string tables;
   const bool wantTables = a.pdf.empty() || a.formatGiven || !a.output.empty();
-  if (wantTables) tables = session::monitoringFileBytes(results, formatOf(a));
+  if (wantTables) tables = session::monitoringFileBytes(results, tablesFormatOf(a));
   if (!a.pdf.empty()) {
 #ifdef LEVELNET_WITH_PDF
     const std::string pdf = print::monitoringPdfWithoutDisplay(results, session::documentDateFromEnvironment());

@@ -6,20 +6,13 @@
 
 namespace levelnet::cli {
 
-namespace {
-
-// CSV is UTF-8 with its byte-order mark unless GBK is asked for; text
-// follows the report's rule (GBK also on a GBK terminal); JSON and XLSX are
-// always UTF-8.
-session::ResultsFormat formatOf(const Arguments& a) {
+session::ResultsFormat tablesFormatOf(const Arguments& a) {
   if (a.format == "csv")
     return a.encodingGiven && a.encoding == "gbk" ? session::ResultsFormat::csvGbk : session::ResultsFormat::csv;
   if (a.format == "json") return session::ResultsFormat::json;
   if (a.format == "xlsx") return session::ResultsFormat::xlsx;
   return a.encoding == "gbk" ? session::ResultsFormat::textGbk : session::ResultsFormat::text;
 }
-
-}  // namespace
 
 int runResults(const Arguments& a, const Streams& s) {
   if (a.format == "xlsx" && a.output.empty()) throw UsageError("--format xlsx 需要用 -o 指定输出文件");
@@ -29,7 +22,7 @@ int runResults(const Arguments& a, const Streams& s) {
   const std::optional<CheckOptions> options = a.withCheck ? std::optional(checkOptionsOf(a)) : std::nullopt;
   const std::string& path = a.files[0];
   const NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
-  const session::ResultsFormat format = formatOf(a);
+  const session::ResultsFormat format = tablesFormatOf(a);
   if (format == session::ResultsFormat::csvGbk || format == session::ResultsFormat::textGbk) requireGbkNames(net);
   const session::AdjustmentRun run = session::adjustForResultsTable(net, kLargeNetworkLimits);
   warnOfDuplicates(path, run.duplicateNames, s.err);
