@@ -1,7 +1,6 @@
-// The check report as text, and the check's figures in the 成果表: every
-// number formatted once here, never "inf" or "nan".
+// The check report as text, and the check's figures in the 成果表, written
+// with report_text.h (never "inf" or "nan").
 #include "check/check_report.h"
-#include "check/network_design.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,137 +10,16 @@
 
 #include "adjust/adjustment_results.h"
 #include "adjust/results_table.h"
+#include "check/report_text.h"
 #include "network/errors.h"
 #include "network/gbk.h"
 #include "network/number_text.h"
 
 namespace levelnet {
 
+using namespace report_text;
+
 namespace {
-
-// Columns on a terminal or in a fixed-width font: a Chinese character (or
-// any other non-ASCII one) takes two cells, an ASCII character one.
-std::size_t displayWidth(const std::string& text) {
-  std::size_t width = 0;
-  for (unsigned char c : text) {
-    if (c < 0x80)
-      width += 1;
-    else if ((c & 0xC0) != 0x80)
-      width += 2;
-  }
-  return width;
-}
-
-std::string right(const std::string& text, std::size_t width) {
-  const std::size_t n = displayWidth(text);
-  return n >= width ? text : std::string(width - n, ' ') + text;
-}
-
-std::string left(const std::string& text, std::size_t width) {
-  const std::size_t n = displayWidth(text);
-  return n >= width ? text : text + std::string(width - n, ' ');
-}
-
-constexpr const char* kTask = "检核未完成";
-
-// Numbers of the check report; one that is not finite refuses the check
-// rather than show "inf" or "nan".
-std::string fixed(double v, int decimals) {
-  requireFinite(v, kTask);
-  return fixedText(v, decimals);
-}
-
-std::string signedFixed(double v, int decimals) {
-  std::string t = fixed(v, decimals);
-  return t[0] == '-' ? t : "+" + t;
-}
-
-// A small positive level such as 0.00270 or 0.0000128: `digits` significant
-// digits, never in exponent form.
-std::string significant(double v, int digits) {
-  requireFinite(v, kTask);
-  if (!(v > 0.0)) return "0";
-  const int decimals = std::clamp(digits - 1 - static_cast<int>(std::floor(std::log10(v))), 0, 30);
-  char buf[64];
-  const auto result = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, result.ptr);
-}
-
-std::string count(int n) { return std::to_string(n); }
-
-class Lines {
- public:
-  void add(const std::string& line) { text_ += line + "\r\n"; }
-  std::string take() { return std::move(text_); }
-
- private:
-  std::string text_;
-};
-
-// A table whose columns widen to their longest cell, so that numbers of any
-// size stay aligned. A right-aligned column keeps `gap` blanks before its
-// longest cell; `before` is written ahead of a column; the last column is
-// never padded.
-struct Column {
-  std::string header;
-  std::size_t width = 0;  // at least
-  bool rightAligned = true;
-  std::size_t gap = 2;
-  std::string before;
-};
-
-Column numberColumn(std::string header, std::size_t width, std::size_t gap = 2) {
-  return {std::move(header), width, true, gap, ""};
-}
-
-Column textColumn(std::string header, std::size_t width) { return {std::move(header), width, false, 0, "  "}; }
-
-class ReportTable {
- public:
-  explicit ReportTable(std::vector<Column> columns) : columns_(std::move(columns)) {}
-  void add(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
-
-  void writeTo(Lines& out) const {
-    std::vector<std::size_t> widths;
-    for (std::size_t c = 0; c < columns_.size(); ++c) {
-      const Column& column = columns_[c];
-      const std::size_t gap = column.rightAligned ? column.gap : 0;
-      std::size_t width = std::max(column.width, displayWidth(column.header) + gap);
-      for (const auto& row : rows_) width = std::max(width, displayWidth(row[c]) + gap);
-      widths.push_back(width);
-    }
-    auto line = [&](const auto& cellOf) {
-      std::string text;
-      for (std::size_t c = 0; c < columns_.size(); ++c) {
-        const Column& column = columns_[c];
-        const std::string& cell = cellOf(c);
-        text += column.before;
-        if (c + 1 == columns_.size())
-          text += cell;
-        else
-          text += column.rightAligned ? right(cell, widths[c]) : left(cell, widths[c]);
-      }
-      out.add(text);
-    };
-    line([&](std::size_t c) -> const std::string& { return columns_[c].header; });
-    for (const auto& row : rows_) line([&](std::size_t c) -> const std::string& { return row[c]; });
-  }
-
- private:
-  std::vector<Column> columns_;
-  std::vector<std::vector<std::string>> rows_;
-};
-
-std::string observationName(const LevelingNetwork& net, int k) {
-  return net.pointName[net.fromPoint[k]] + "→" + net.pointName[net.toPoint[k]];
-}
-
-// "第 13、22 个"
-std::string observationNumbers(const std::vector<int>& numbers) {
-  std::string text = "第 ";
-  for (std::size_t i = 0; i < numbers.size(); ++i) text += (i ? "、" : "") + count(numbers[i]);
-  return text + " 个";
-}
 
 // Section 一: the loops and routes, their tolerances and M_W.
 void writeMisclosures(Lines& out, const LevelingNetwork& net, const CheckFindings& f, const std::string& grade) {
@@ -524,94 +402,6 @@ void addCheckFigures(ResultsTable& table, const ResidualAnalysis& residuals,
     }
   }
   table.testStatisticName = residuals.test == BlunderTest::popeTau ? "τ" : "w";
-}
-
-std::string writeDesignReport(const LevelingNetwork& net, const DesignFindings& f, const DesignOptions& options,
-                              const std::string& fileName) {
-  Lines out;
-  const int n = net.observationCount, t = net.parameterCount;
-  const ResidualAnalysis& a = f.residuals;
-  out.add("水准网精度预估（未观测，由路线长度、已知点与每公里高差中误差计算）");
-  out.add("文件：" + fileName);
-  out.add("观测值 " + count(n) + " 个（观测高差未填写的 " + count(static_cast<int>(net.plannedRows.size())) +
-          " 个），待定点 " + count(t) + " 个，多余观测 " + count(f.dof) + " 个");
-  for (const DuplicateName& d : net.duplicateNames) out.add("点名重复：" + duplicateNameWarning(d));
-  out.add("每公里高差中误差 σ = " + fixed(options.sigmaKm, 3) +
-          " mm/√km，单位权中误差 σ0 = σ × √(单位权长度) = " + fixed(f.sigma0, 3) + " mm");
-  if (f.toleranceCoefficient > 0.0)
-    out.add("等级：" + options.grade + "；测段闭合差限差 ±" + numberText(f.toleranceCoefficient) + "√L mm");
-  out.add("");
-  out.add("一、待定点高程的预估中误差 M = σ0 √Q(i,i)（相对于已知点）");
-  {
-    ReportTable table({numberColumn("序号", 4, 0), textColumn("点号", 8), numberColumn("M(mm)", 10)});
-    for (int i = 1; i <= t; ++i) table.add({count(i), net.pointName[net.knownCount + i], fixed(f.pointErrors[i], 2)});
-    table.writeTo(out);
-  }
-  if (f.weakestPoint != 0)
-    out.add("  最弱点：" + net.pointName[f.weakestPoint] + "，M = " + fixed(f.weakestError, 2) + " mm");
-  if (f.pointLimit > 0.0)
-    out.add("  最弱点高程中误差限值 " + fixed(f.pointLimit, 1) + " mm：" + (f.pointLimitMet ? "满足" : "不满足"));
-  out.add("");
-  out.add("二、可靠性（与检核的 w 检验相同：σ0 为先验单位权中误差）");
-  if (a.test == BlunderTest::none) {
-    out.add("  无法检核：没有 r ≥ " + fixed(kUncheckedRedundancy, 2) + " 的观测值，任何粗差都无法发现");
-  } else {
-    out.add("  参加检验的观测值 " + count(a.tested) + " 个，共 n' = " + count(a.testGroups) +
-            " 个检验；全网的总显著水平 α = 5%，α0 = " + significant(a.alpha0, 3) +
-            "（Šidák），临界值 k = " + fixed(a.critical, 3));
-    out.add("  可发现的最小粗差 MDB = σ0 √(λ0 / (p·r))，λ0 = (z(1 − α0/2) + z(0.80))² = " + fixed(a.lambda0, 2) +
-            "（检验功效 80%）");
-    out.add(
-        "  外部可靠性 ∇h：大小为 MDB 而未被发现的粗差使平差高程改变的最大值 |p·MDB·Q·aᵀ|，在影响最大的点上；"
-        "BNR = √(λ0 (1 − r) / r)");
-  }
-  {
-    const bool hasGrade = f.toleranceCoefficient > 0.0;
-    std::vector<Column> columns = {
-        numberColumn("序号", 4, 0), numberColumn("L(km)", 9),       numberColumn("r", 8),  numberColumn("MDB(mm)", 10),
-        numberColumn("∇h(mm)", 10), textColumn("影响最大的点", 12), numberColumn("BNR", 8)};
-    if (hasGrade) columns.push_back(numberColumn("点位限差(mm)", 13));
-    columns.push_back(textColumn("说明", 8));
-    columns.push_back(textColumn("起点→终点", 0));
-    ReportTable table(std::move(columns));
-    for (int k = 1; k <= n; ++k) {
-      const Residual& r = a.rows[k];
-      const bool tested = a.test != BlunderTest::none && !r.unchecked;
-      const bool effect = tested && r.affectedPoint != 0;
-      std::vector<std::string> row = {count(k),
-                                      numberText(net.routeLength[k]),
-                                      fixed(r.redundancy, 3),
-                                      tested ? fixed(r.mdb, 1) : "—",
-                                      effect ? fixed(r.externalEffect, 1) : "—",
-                                      effect ? net.pointName[r.affectedPoint] : "—",
-                                      tested ? fixed(r.biasToNoise, 2) : "—"};
-      if (hasGrade) row.push_back(effect ? "±" + fixed(f.pointAccuracy[k], 1) : "—");
-      row.push_back(!tested ? "无法检核" : attentionText(f.attention[k], false, false));
-      row.push_back(observationName(net, k));
-      table.add(std::move(row));
-    }
-    table.writeTo(out);
-  }
-  out.add("");
-  out.add("三、没有检核的路线");
-  if (f.uncheckedRoutes.empty())
-    out.add("  没有：每条路线都在闭合环或附合路线中");
-  else
-    out.add("  " + observationNumbers(f.uncheckedRoutes) + "观测值（r < " + fixed(kUncheckedRedundancy, 2) +
-            "，支线或没有多余观测）：其中的粗差无法发现，应加测使其构成闭合环或附合路线");
-  out.add("");
-  std::string verdict = "结论：";
-  if (f.weakestPoint != 0)
-    verdict += "最弱点 " + net.pointName[f.weakestPoint] + "，M = " + fixed(f.weakestError, 2) + " mm";
-  else
-    verdict += "没有待定点";
-  if (f.pointLimit > 0.0) verdict += f.pointLimitMet ? "，满足限值 " : "，超过限值 ";
-  if (f.pointLimit > 0.0) verdict += fixed(f.pointLimit, 1) + " mm";
-  verdict += "；" + (f.uncheckedRoutes.empty() ? std::string("每条路线都有检核")
-                                               : count(static_cast<int>(f.uncheckedRoutes.size())) + " 条路线无法检核");
-  if (f.attentionCount > 0) verdict += "；须注意的路线 " + count(f.attentionCount) + " 条（无检核、检核弱或影响超限）";
-  out.add(verdict);
-  return out.take();
 }
 
 }  // namespace levelnet
