@@ -106,6 +106,10 @@ TEST(Corrections, NormalSurfacesAgainstTheFirstOrderForm) {
     const double firstOrder = -beta * std::sin(2.0 * phiM) / rhoMinutes * c.heightM * deltaMinutes * 1000.0;
     const double e = normalSurfaceCorrection(c.latA, c.latB, c.heightM);
     EXPECT_NEAR(e, firstOrder, 0.005 * std::fabs(firstOrder));
+    // The constant geodesy textbooks print for the same form, with γe/γm
+    // folded in: ε = −0.0000015395·H_m·Δφ′·sin 2φ_m (m, ′).
+    const double printed = -0.0000015395 * c.heightM * deltaMinutes * std::sin(2.0 * phiM) * 1000.0;
+    EXPECT_NEAR(e, printed, 0.005 * std::fabs(printed));
     EXPECT_DOUBLE_EQ(normalSurfaceCorrection(c.latB, c.latA, c.heightM), -e);
   }
   // 1′ north at 35° and 1000 m: about −1.45 mm.

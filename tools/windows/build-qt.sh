@@ -36,6 +36,9 @@ if [ -z "$src" ]; then
   src="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
 fi
 
+# An unfinished build from an earlier call starts again from nothing: its
+# cache may name another toolchain file or other features.
+rm -rf "$work/build"
 say "configuring Qt $qt_version for Windows in $work/build (log: $work/configure.log)"
 start=$(date +%s)
 # Only what the window, the PDF helper and their tests use: Core, Gui,
@@ -52,7 +55,7 @@ cmake -S "$src" -B "$work/build" -G Ninja \
   -DQT_HOST_PATH="$host" -DQT_HOST_PATH_CMAKE_DIR="${QT_HOST_PATH_CMAKE_DIR:-$host/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/cmake}" \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
   -DBUILD_WITH_PCH=OFF \
-  -DFEATURE_tabletevent=OFF \
+  -DFEATURE_tabletevent=OFF -DFEATURE_opengl=ON \
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
   -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
   -DFEATURE_system_zlib=OFF -DFEATURE_png=ON -DFEATURE_system_png=OFF \
