@@ -17,6 +17,7 @@
 #include "monitor/monitoring_tables.h"
 #include "network/errors.h"
 #include "network/number_text.h"
+#include "print/bundled_fonts.h"
 
 namespace levelnet::print {
 
@@ -457,10 +458,12 @@ std::string monitoringPdfWithoutDisplay(const MonitoringResults& r, const std::s
     ~RestoreHandler() { qInstallMessageHandler(previousHandler); }
   } restore;
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  prepareBundledFonts();
   static int argc = 1;
   static char name[] = "levelnet";
   static char* argv[] = {name, nullptr};
   QGuiApplication application(argc, argv);
+  addBundledFonts();
   return monitoringPdf(r, date);
 }
 

@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "network/errors.h"
+#include "print/bundled_fonts.h"
 #include "print/pdf_creation_date.h"
 #include "print/report_layout.h"
 #include "print/text_cells.h"
@@ -401,6 +402,7 @@ std::string reportDocumentPdfWithoutDisplay(const ReportDocument& document) {
     ~RestoreHandler() { qInstallMessageHandler(previousHandler); }
   } restore;
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  prepareBundledFonts();
   // Qt embeds the fonts in the order of a hash table whose seed is random in
   // each process; with SOURCE_DATE_EPOCH the seed is fixed, before Qt makes
   // any hash table, so that the PDF is the same file on every run.
@@ -409,6 +411,7 @@ std::string reportDocumentPdfWithoutDisplay(const ReportDocument& document) {
   static char name[] = "levelnet";
   static char* argv[] = {name, nullptr};
   QGuiApplication application(argc, argv);
+  addBundledFonts();
   return reportDocumentPdf(document);
 }
 

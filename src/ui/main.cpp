@@ -19,8 +19,10 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "network/safe_file.h"
+#include "print/bundled_fonts.h"
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
 #include "ui/dialogs.h"
@@ -54,6 +56,16 @@ struct Options {
   int width = 0, height = 0;
   std::string file;
 };
+
+// A file name from the command line: the system's encoding, or UTF-8 on
+// Windows, where the names come from the wide command line.
+QString fileArgument(const std::string& name) {
+#ifdef _WIN32
+  return QString::fromStdString(name);
+#else
+  return QString::fromLocal8Bit(name.c_str());
+#endif
+}
 
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -105,7 +117,22 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
   levelnet::ui::preferChineseSystemLocale();
+  levelnet::print::prepareBundledFonts();
   QApplication app(argc, argv);
+  levelnet::print::addBundledFonts();
+#ifdef _WIN32
+  // argv holds the arguments in the ANSI code page, which has no room for
+  // many a Chinese file name; Qt reads them from the wide command line. The
+  // names are then UTF-8, as the program's file functions take them.
+  {
+    std::vector<std::string> wide;
+    for (const QString& argument : QCoreApplication::arguments()) wide.push_back(argument.toStdString());
+    std::vector<char*> pointers;
+    for (std::string& argument : wide) pointers.push_back(argument.data());
+    Options reread;
+    if (static_cast<int>(pointers.size()) == argc && parseOptions(argc, pointers.data(), reread)) options = reread;
+  }
+#endif
   QCoreApplication::setOrganizationName(QStringLiteral("levelnet"));
   QCoreApplication::setApplicationName(QStringLiteral("levelnet"));
   levelnet::ui::installChineseTranslations(app);
@@ -116,7 +143,7 @@ int main(int argc, char** argv) {
   if (options.screenshot.empty()) {
     levelnet::ui::MainWindow window;
     window.show();
-    if (!options.file.empty()) window.openFile(QString::fromLocal8Bit(options.file.c_str()));
+    if (!options.file.empty()) window.openFile(fileArgument(options.file));
     return app.exec();
   }
 
@@ -127,7 +154,7 @@ int main(int argc, char** argv) {
   ConsoleMessageBoxes boxes;
   levelnet::ui::MainWindow window(nullptr, &boxes);
   if (options.width != 0) window.resize(options.width, options.height);
-  if (!options.file.empty() && !window.openFile(QString::fromLocal8Bit(options.file.c_str()))) return 1;
+  if (!options.file.empty() && !window.openFile(fileArgument(options.file))) return 1;
   if (options.adjust) {
     window.onAdjust();
     if (window.reportView()->toPlainText().isEmpty()) return 1;  // refused; the message went to standard error

@@ -1,5 +1,6 @@
 # Runs one command of the command line and checks what it did.
 #   PROGRAM, ARGS        the program and its arguments, joined by "|"
+#   EMULATOR             what runs a cross-built PROGRAM (Wine); empty natively
 #   EXPECT_STATUS        exit status
 #   EXPECT_STDOUT_FILE   standard output must equal this file byte for byte
 #   EXPECT_STDERR        standard error must contain this text
@@ -20,7 +21,7 @@ if(DEFINED OUTPUT_FILE)
   file(REMOVE "${OUTPUT_FILE}")
 endif()
 string(REPLACE "|" ";" argList "${ARGS}")
-execute_process(COMMAND "${PROGRAM}" ${argList} RESULT_VARIABLE status OUTPUT_FILE "${out}" ERROR_FILE "${err}")
+execute_process(COMMAND ${EMULATOR} "${PROGRAM}" ${argList} RESULT_VARIABLE status OUTPUT_FILE "${out}" ERROR_FILE "${err}")
 file(READ "${err}" errText)
 if(NOT status EQUAL EXPECT_STATUS)
   message(FATAL_ERROR "exit status ${status}, expected ${EXPECT_STATUS}\nstderr: ${errText}")

@@ -299,7 +299,7 @@ class ProjectFileOnDisk : public ::testing::Test {
 
 TEST_F(ProjectFileOnDisk, SaveReplacesTheFileAndLeavesNoTemporaryBehind) {
   const fs::path target = dir_ / "net";  // no extension: used as typed
-  std::ofstream(target) << "old";
+  std::ofstream(target, std::ios::binary) << "old";
   NetworkText net = openBytes(kNineLines);
   writeProjectFile(target.string(), net.fields, net.points, net.observations);
   EXPECT_EQ(read(target), saveBytes(net));
@@ -336,7 +336,7 @@ TEST_F(ProjectFileOnDisk, FailedWriteLeavesTheOldFileIntact) {
 // device that never ends (/dev/zero) is read only up to the limit.
 TEST_F(ProjectFileOnDisk, FilesBeyondTheSizeLimitAreRefusedWithTheirName) {
   const fs::path large = dir_ / "large.pc";
-  std::ofstream(large) << "1,0,0,1\r\n";
+  std::ofstream(large, std::ios::binary) << "1,0,0,1\r\n";
   fs::resize_file(large, kMaxProjectFileBytes + 1);  // sparse: costs no disk
   std::vector<std::string> paths = {large.string()};
   if (fs::exists("/dev/zero")) paths.push_back("/dev/zero");

@@ -28,7 +28,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Programs built here run under Wine (try_run, gtest_discover_tests, tests).
+# wine-run.sh chooses the Wine prefix and silences Wine's own diagnostics.
 find_program(LEVELNET_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(LEVELNET_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${LEVELNET_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 endif()
