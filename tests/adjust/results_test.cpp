@@ -16,6 +16,7 @@
 #include <thread>
 #include <variant>
 
+#include "support/environment.h"
 #include "adjust/adjustment_results.h"
 #include "adjust/pipeline.h"
 #include "adjust/report_writer.h"
@@ -697,16 +698,16 @@ TEST(ResultsXlsx, WritesAWorkbookAndLeavesNoTemporaryFiles) {
   const fs::path scratch = fs::temp_directory_path() / ("levelnet-results-test-" + std::to_string(::getpid()));
   fs::remove_all(scratch);
   fs::create_directory(scratch);
-  const char* old = std::getenv("TMPDIR");
+  const char* old = std::getenv(levelnet::test::kTemporaryFolderVariable);
   const std::string saved = old ? old : "";
-  ::setenv("TMPDIR", scratch.c_str(), 1);
+  levelnet::test::setEnvironment(levelnet::test::kTemporaryFolderVariable, scratch.string().c_str());
   std::string bytes;
   EXPECT_NO_THROW(bytes = resultsXlsx(t));
   EXPECT_TRUE(fs::is_empty(scratch)) << "the private folder is removed with its files";
   if (old)
-    ::setenv("TMPDIR", saved.c_str(), 1);
+    levelnet::test::setEnvironment(levelnet::test::kTemporaryFolderVariable, saved.c_str());
   else
-    ::unsetenv("TMPDIR");
+    levelnet::test::unsetEnvironment(levelnet::test::kTemporaryFolderVariable);
   fs::remove_all(scratch);
   ASSERT_GT(bytes.size(), 1000u);
   EXPECT_EQ(bytes.substr(0, 4), std::string("PK\x03\x04", 4)) << "a zip container";
@@ -734,14 +735,14 @@ TEST(ResultsXlsx, TheSameCreationTimeGivesTheSameBytes) {
 TEST(ResultsXlsx, AnUnusableTemporaryFolderIsAMessageNotACrash) {
   if (!xlsxAvailable()) GTEST_SKIP() << "built without libxlsxwriter";
   const ResultsTable t = makeResultsTable(adjustedFile(std::string(LEVELNET_EXAMPLES_DIR) + "/one_unknown.pc"));
-  const char* old = std::getenv("TMPDIR");
+  const char* old = std::getenv(levelnet::test::kTemporaryFolderVariable);
   const std::string saved = old ? old : "";
-  ::setenv("TMPDIR", "/proc/self/no-such-folder-here", 1);
+  levelnet::test::setEnvironment(levelnet::test::kTemporaryFolderVariable, "/proc/self/no-such-folder-here");
   EXPECT_THROW(resultsXlsx(t), InputError);
   if (old)
-    ::setenv("TMPDIR", saved.c_str(), 1);
+    levelnet::test::setEnvironment(levelnet::test::kTemporaryFolderVariable, saved.c_str());
   else
-    ::unsetenv("TMPDIR");
+    levelnet::test::unsetEnvironment(levelnet::test::kTemporaryFolderVariable);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/environment.h"
 #include "network/errors.h"
 #include "session/adjustment.h"
 #include "session/data_check.h"
@@ -127,9 +128,9 @@ TEST(DocumentDate, TheDayOfTheEpochOrToday) {
   for (const char* bad : {"12a", "-5", "1e9", "1234567890123456", "253402300800", "99999999999999999999999"})
     EXPECT_THROW(documentDate(std::string(bad)), InputError);
   EXPECT_EQ(documentDate(std::nullopt).size(), 10u);
-  ::setenv("SOURCE_DATE_EPOCH", "951782400", 1);
+  levelnet::test::setEnvironment("SOURCE_DATE_EPOCH", "951782400");
   EXPECT_EQ(documentDateFromEnvironment(), "2000-02-29");
-  ::unsetenv("SOURCE_DATE_EPOCH");
+  levelnet::test::unsetEnvironment("SOURCE_DATE_EPOCH");
 }
 
 TEST(ResultsFiles, TheSuffixNamesTheFormat) {
