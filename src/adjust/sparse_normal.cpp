@@ -156,6 +156,11 @@ double SparseNormalSolver::cofactor(int i, int j) const {
   return f.below[static_cast<std::size_t>(found - row)];
 }
 
+void SparseNormalSolver::releaseSelectedInverse() {
+  std::vector<double>().swap(factor_->below);
+  std::vector<double>().swap(factor_->diagonal);
+}
+
 std::size_t SparseNormalSolver::factorNonZeros() const {
   return static_cast<std::size_t>(factor_->ldlt.matrixL().nestedExpression().nonZeros());
 }

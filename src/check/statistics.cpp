@@ -35,6 +35,29 @@ double upperNormalQuantile(double alpha) {
   return boost::math::quantile(boost::math::complement(boost::math::normal(), alpha));
 }
 
+// The factorisation of the adjustment's own sparse path, or (for results of
+// the textbook solver) a new one of the same N.
+std::shared_ptr<const SparseNormalSolver> solverOf(const AdjustmentResults& run) {
+  if (run.sparseSolver) return run.sparseSolver;
+  return std::make_shared<const SparseNormalSolver>(run);
+}
+
+// ||N|| ||N^-1|| as the sparse path computes it (pipeline.cpp): the same
+// solve and product, so the same number; the sparse path's results carry it.
+double conditionWith(const AdjustmentResults& run, const SparseNormalSolver& solver) {
+  if (run.sparseSolver && run.normalCondition > 0.0) return run.normalCondition;
+  const int t = run.net.parameterCount;
+  std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
+  ones[0] = 0.0;
+  const std::vector<double> inverseRows = solver.solve(ones), norms = solver.multiplyAbsolute(ones);
+  double inverseNorm = 0.0, norm = 0.0;
+  for (int i = 1; i <= t; ++i) {
+    inverseNorm = std::max(inverseNorm, inverseRows[i]);
+    norm = std::max(norm, norms[i]);
+  }
+  return norm * inverseNorm;
+}
+
 // Observations whose corrections are perfectly correlated, |rho(v_i, v_j)| = 1,
 // cannot be told apart by any data: the sections of a chain between two
 // junctions, the parallel observations of a loop of two. Their columns of the
@@ -51,7 +74,7 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     if (rows[k].standardised) order.push_back(k);
   auto key = [&](int k) { return rows[k].p * rows[k].p * rows[k].qvv; };
   std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
-  std::unique_ptr<SparseNormalSolver> solver;
+  std::shared_ptr<const SparseNormalSolver> solver;
   double condition = 0.0;
   const int t = run.net.parameterCount;
   int groups = 0;
@@ -60,16 +83,8 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     while (end < order.size() && key(order[end]) - key(order[end - 1]) <= 1e-3 * key(order[end])) ++end;
     if (end - begin >= 2) {
       if (!solver) {
-        solver = std::make_unique<SparseNormalSolver>(run);
-        std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
-        ones[0] = 0.0;
-        const std::vector<double> inverseRows = solver->solve(ones), norms = solver->multiplyAbsolute(ones);
-        double inverseNorm = 0.0, norm = 0.0;
-        for (int i = 1; i <= t; ++i) {
-          inverseNorm = std::max(inverseNorm, inverseRows[i]);
-          norm = std::max(norm, norms[i]);
-        }
-        condition = norm * inverseNorm;
+        solver = solverOf(run);
+        condition = conditionWith(run, *solver);
       }
       for (std::size_t x = begin; x < end; ++x) {
         const int j = order[x];
@@ -135,8 +150,7 @@ constexpr int kMaxRoundingBounds = 100;
 
 double roundingBound(const AdjustmentResults& run, int k) {
   if (run.net.parameterCount == 0) return roundingBoundWith(run, nullptr, k);
-  SparseNormalSolver solver(run);
-  return roundingBoundWith(run, &solver, k);
+  return roundingBoundWith(run, solverOf(run).get(), k);
 }
 
 double chiSquareQuantile(int dof, double p) { return boost::math::quantile(boost::math::chi_squared(dof), p); }
@@ -303,7 +317,7 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   std::stable_sort(above.begin(), above.end(), [&](int x, int y) {
     return std::fabs(a.rows[representative[x]].w) > std::fabs(a.rows[representative[y]].w);
   });
-  std::unique_ptr<SparseNormalSolver> solver;
+  std::shared_ptr<const SparseNormalSolver> solver;
   std::vector<char> evidence(static_cast<std::size_t>(groupCount) + 1, 0);
   int flagged = 0, weighed = 0;
   for (int g : above) {
@@ -311,7 +325,7 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
     bool rounding = false;
     double bound = 0.0;
     if (a.resolutionKnown && weighed < kMaxRoundingBounds) {
-      if (!solver && run.net.parameterCount > 0) solver = std::make_unique<SparseNormalSolver>(run);
+      if (!solver && run.net.parameterCount > 0) solver = solverOf(run);
       bound = roundingBoundWith(run, solver.get(), k);
       ++weighed;
       rounding = std::fabs(a.rows[k].v) <= bound * (1 + 1e-9);
