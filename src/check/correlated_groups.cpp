@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <queue>
 #include <utility>
 
 #include "adjust/sparse_normal.h"
@@ -58,9 +57,11 @@ class CycleFinder {
     via_.assign(static_cast<std::size_t>(t) + 1, 0);
   }
 
-  // The shortest cycle through observation k avoiding observation `avoid`
-  // (0: none) whose length is at most `limit`: its other observations in
-  // `path`; false where none is found within the budget.
+  // A cycle through observation k avoiding observation `avoid` (0: none)
+  // whose length is at most `limit`: its other observations in `path`; false
+  // where none is found within the budget. Any such cycle decides the pairs;
+  // the one of fewest observations is looked for first (the cheapest
+  // search), the shortest by length where that one is too long.
   bool cycle(int k, int avoid, double limit, std::vector<int>* path) {
     const int a = end(k, 1), b = end(k, 0);
     const double own = 1.0 / run_.weights[k];
@@ -68,16 +69,66 @@ class CycleFinder {
       if (path) path->clear();
       return own <= limit;
     }
-    using Item = std::pair<double, int>;
-    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> queue;
+    if (fewestObservations(k, avoid, limit, path)) return true;
+    return shortest(k, avoid, limit, path);
+  }
+
+ private:
+  // Breadth first from the from point's vertex to the to point's.
+  bool fewestObservations(int k, int avoid, double limit, std::vector<int>* path) {
+    const int a = end(k, 1), b = end(k, 0);
+    frontier_.clear();
+    frontier_.push_back(a);
     distance_[a] = 0.0;
     touched_.push_back(a);
-    queue.push({0.0, a});
+    bool found = false;
+    for (std::size_t head = 0; head < frontier_.size() && !found && head < kSearchBudget; ++head) {
+      const int v = frontier_[head];
+      for (int e = start_[v]; e < start_[v + 1]; ++e) {
+        const int m = incident_[e];
+        if (m == k || m == avoid) continue;
+        const int w = end(m, 0) == v ? end(m, 1) : end(m, 0);
+        if (distance_[w] != kUnreached) continue;
+        distance_[w] = 0.0;
+        via_[w] = m;
+        touched_.push_back(w);
+        if (w == b) {
+          found = true;
+          break;
+        }
+        frontier_.push_back(w);
+      }
+    }
+    double length = 1.0 / run_.weights[k];
+    if (found) {
+      if (path) path->clear();
+      for (int v = b; v != a;) {
+        const int m = via_[v];
+        if (path) path->push_back(m);
+        length += 1.0 / run_.weights[m];
+        v = end(m, 0) == v ? end(m, 1) : end(m, 0);
+      }
+    }
+    for (int v : touched_) distance_[v] = kUnreached;
+    touched_.clear();
+    return found && length <= limit;
+  }
+
+  // Dijkstra's search, bounded by `limit`.
+  bool shortest(int k, int avoid, double limit, std::vector<int>* path) {
+    const int a = end(k, 1), b = end(k, 0);
+    const double own = 1.0 / run_.weights[k];
+    std::vector<Item>& queue = queue_;  // a binary heap, its memory kept from call to call
+    queue.clear();
+    distance_[a] = 0.0;
+    touched_.push_back(a);
+    queue.push_back({0.0, a});
     bool found = false;
     int settled = 0;
     while (!queue.empty()) {
-      const auto [d, v] = queue.top();
-      queue.pop();
+      std::pop_heap(queue.begin(), queue.end(), std::greater<Item>());
+      const auto [d, v] = queue.back();
+      queue.pop_back();
       if (d > distance_[v]) continue;
       if (v == b) {
         found = true;
@@ -93,7 +144,8 @@ class CycleFinder {
         if (distance_[w] == kUnreached) touched_.push_back(w);
         distance_[w] = next;
         via_[w] = m;
-        queue.push({next, w});
+        queue.push_back({next, w});
+        std::push_heap(queue.begin(), queue.end(), std::greater<Item>());
       }
     }
     if (found && path) {
@@ -109,7 +161,6 @@ class CycleFinder {
     return found;
   }
 
- private:
   static constexpr double kUnreached = std::numeric_limits<double>::infinity();
   // End 0: the to point's vertex, end 1: the from point's.
   int end(int k, int which) const {
@@ -117,10 +168,12 @@ class CycleFinder {
     return which == 0 ? e.toParameter : e.fromParameter;
   }
 
+  using Item = std::pair<double, int>;
   const AdjustmentResults& run_;
+  std::vector<Item> queue_;
   std::vector<int> start_, incident_;
   std::vector<double> distance_;
-  std::vector<int> via_, touched_;
+  std::vector<int> via_, touched_, frontier_;
 };
 
 }  // namespace
