@@ -4,6 +4,7 @@
 // read it.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "adjust/normal_matrix_inverse.h"
@@ -23,6 +24,8 @@ struct ErrorEquation {
 
 // n = observationCount, t = parameterCount, by point p = 1..pointCount;
 // every array runs 0..n, 0..t or 0..pointCount with element 0 unused.
+class SparseNormalSolver;
+
 struct AdjustmentResults {
   explicit AdjustmentResults(LevelingNetwork network) : net(std::move(network)) {}
 
@@ -48,6 +51,11 @@ struct AdjustmentResults {
   // N^-1 has no negative element and ||N^-1|| is the largest element of
   // N^-1 times a vector of ones. 0 from the textbook solver.
   double normalCondition = 0.0;
+  // The sparse path only: its factorisation of N, kept for the solves the
+  // check makes with it (N^-1 a^T of an observation), so that they are the
+  // solves of this very factor and no second one is computed. Null from the
+  // textbook solver.
+  std::shared_ptr<const SparseNormalSolver> sparseSolver;
   std::vector<double> parameterCorrections;  // x = -Q W, mm
   std::vector<double> adjustedElevations;    // m, by point
   std::vector<double> adjustedDifferences;   // m

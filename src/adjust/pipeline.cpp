@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -86,7 +87,8 @@ AdjustmentResults adjustWith(LevelingNetwork network, Solve&& solve, Precision p
 // the selected inverse (Q on the diagonal and on every observed pair).
 void solveSparse(AdjustmentResults& r) {
   const int t = r.net.parameterCount;
-  SparseNormalSolver solver(r);
+  auto kept = std::make_shared<SparseNormalSolver>(r);
+  SparseNormalSolver& solver = *kept;
   const std::vector<double> solved = solver.solve(r.normalConstants);
   r.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
   for (int i = 1; i <= t; ++i) r.parameterCorrections[i] = -solved[i];
@@ -112,6 +114,8 @@ void solveSparse(AdjustmentResults& r) {
       r.crossCofactors[k] = q + q;
     }
   }
+  solver.releaseSelectedInverse();
+  r.sparseSolver = std::move(kept);
 }
 
 // The textbook path: N inverted in the file's order, Q kept for the report.

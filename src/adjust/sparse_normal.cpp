@@ -117,19 +117,50 @@ void SparseNormalSolver::invertSelected() {
   std::vector<double> sum;
   for (int j = t - 1; j >= 0; --j) {
     const int begin = start[j], count = start[j + 1] - begin;
+    const int* rowsJ = row + begin;
+    const double* lj = value + begin;
     sum.assign(static_cast<std::size_t>(count), 0.0);
-    for (int b = 0; b < count; ++b) {
-      const int k = row[begin + b];
-      const double lkj = value[begin + b];
-      sum[b] += f.diagonal[k] * lkj;  // Z(k, k) L(k, j)
+    double* s = sum.data();
+    // Element a of `sum` receives Z(i_a, k) L(k, j) for the rows k of column
+    // j in ascending order, and the diagonal term at its own row. Rows b
+    // and b + 1 are taken together: each element still gets its terms in
+    // that order, while the two sums along the column, s[b] and s[b + 1],
+    // are added up side by side instead of one after the other.
+    int b = 0;
+    for (; b + 1 < count; b += 2) {
+      const int k0 = rowsJ[b], k1 = rowsJ[b + 1];
+      const double l0 = lj[b], l1 = lj[b + 1];
+      s[b] += f.diagonal[k0] * l0;  // Z(k0, k0) L(k0, j)
+      int p0 = start[k0];
+      while (row[p0] < k1) ++p0;
+      const double z01 = f.below[p0];  // Z(k1, k0)
+      s[b + 1] += z01 * l0;
+      s[b] += z01 * lj[b + 1];
+      s[b + 1] += f.diagonal[k1] * l1;  // Z(k1, k1) L(k1, j)
+      int p1 = start[k1];
+      for (int a = b + 2; a < count; ++a) {
+        const int i = rowsJ[a];
+        while (row[p0] < i) ++p0;
+        while (row[p1] < i) ++p1;
+        const double z0 = f.below[p0], z1 = f.below[p1];  // Z(i, k0), Z(i, k1)
+        s[a] += z0 * l0;
+        s[a] += z1 * l1;
+        s[b] += z0 * lj[a];
+        s[b + 1] += z1 * lj[a];
+      }
+    }
+    for (; b < count; ++b) {
+      const int k = rowsJ[b];
+      const double lkj = lj[b];
+      s[b] += f.diagonal[k] * lkj;  // Z(k, k) L(k, j)
       // Rows i > k of column j, found along column k (both ascending).
       int p = start[k];
       for (int a = b + 1; a < count; ++a) {
-        const int i = row[begin + a];
+        const int i = rowsJ[a];
         while (row[p] < i) ++p;
         const double zik = f.below[p];
-        sum[a] += zik * lkj;               // Z(i, k) L(k, j)
-        sum[b] += zik * value[begin + a];  // Z(k, i) L(i, j)
+        s[a] += zik * lkj;    // Z(i, k) L(k, j)
+        s[b] += zik * lj[a];  // Z(k, i) L(i, j)
       }
     }
     double diagonal = 1.0 / d[j];
@@ -154,6 +185,11 @@ double SparseNormalSolver::cofactor(int i, int j) const {
   const int* found = std::lower_bound(first, last, target);
   if (found == last || *found != target) throw std::logic_error("cofactor asked for off the factor's pattern");
   return f.below[static_cast<std::size_t>(found - row)];
+}
+
+void SparseNormalSolver::releaseSelectedInverse() {
+  std::vector<double>().swap(factor_->below);
+  std::vector<double>().swap(factor_->diagonal);
 }
 
 std::size_t SparseNormalSolver::factorNonZeros() const {

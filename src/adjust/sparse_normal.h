@@ -44,6 +44,9 @@ class SparseNormalSolver {
   // Q(i, j) for i != j joined by an observation (any pair on the factor's
   // pattern).
   double cofactor(int i, int j) const;
+  // Gives the selected inverse's memory back; the factor and the solves
+  // stay.
+  void releaseSelectedInverse();
 
   // Non-zeros of the factor L below its diagonal.
   std::size_t factorNonZeros() const;

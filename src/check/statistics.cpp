@@ -10,6 +10,7 @@
 
 #include "adjust/adjustment_results.h"
 #include "adjust/sparse_normal.h"
+#include "check/correlated_groups.h"
 
 namespace levelnet {
 
@@ -33,73 +34,6 @@ double unroundedPvv(const AdjustmentResults& run) {
 // large network, 1 - alpha would lose the digits that matter.
 double upperNormalQuantile(double alpha) {
   return boost::math::quantile(boost::math::complement(boost::math::normal(), alpha));
-}
-
-// Observations whose corrections are perfectly correlated, |rho(v_i, v_j)| = 1,
-// cannot be told apart by any data: the sections of a chain between two
-// junctions, the parallel observations of a loop of two. Their columns of the
-// condition equations agree up to sign, so p_i^2 qvv_ii = p_j^2 qvv_jj, which
-// picks the candidates cheaply; rho from Q_vv decides, within a tolerance set
-// by the rounding error of Q (eps times the condition number of N, amplified
-// where qvv is a small difference). Returns the group of every observation
-// (0 where tied to none); depends on the geometry and weights only.
-std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows) {
-  const int n = static_cast<int>(rows.size()) - 1;
-  std::vector<int> group(rows.size(), 0);
-  std::vector<int> order;
-  for (int k = 1; k <= n; ++k)
-    if (rows[k].standardised) order.push_back(k);
-  auto key = [&](int k) { return rows[k].p * rows[k].p * rows[k].qvv; };
-  std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
-  std::unique_ptr<SparseNormalSolver> solver;
-  double condition = 0.0;
-  const int t = run.net.parameterCount;
-  int groups = 0;
-  for (std::size_t begin = 0; begin < order.size();) {
-    std::size_t end = begin + 1;
-    while (end < order.size() && key(order[end]) - key(order[end - 1]) <= 1e-3 * key(order[end])) ++end;
-    if (end - begin >= 2) {
-      if (!solver) {
-        solver = std::make_unique<SparseNormalSolver>(run);
-        std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
-        ones[0] = 0.0;
-        const std::vector<double> inverseRows = solver->solve(ones), norms = solver->multiplyAbsolute(ones);
-        double inverseNorm = 0.0, norm = 0.0;
-        for (int i = 1; i <= t; ++i) {
-          inverseNorm = std::max(inverseNorm, inverseRows[i]);
-          norm = std::max(norm, norms[i]);
-        }
-        condition = norm * inverseNorm;
-      }
-      for (std::size_t x = begin; x < end; ++x) {
-        const int j = order[x];
-        if (group[j] != 0) continue;
-        const ErrorEquation& aj = run.errorEquations[j];
-        std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
-        if (aj.toParameter != 0) column[aj.toParameter] += 1.0;
-        if (aj.fromParameter != 0) column[aj.fromParameter] -= 1.0;
-        const std::vector<double> qa = solver->solve(column);
-        for (std::size_t y = x + 1; y < end; ++y) {
-          const int i = order[y];
-          if (group[i] != 0) continue;
-          const ErrorEquation& ai = run.errorEquations[i];
-          double aqa = 0.0;
-          if (ai.toParameter != 0) aqa += qa[ai.toParameter];
-          if (ai.fromParameter != 0) aqa -= qa[ai.fromParameter];
-          const double rho = -aqa / std::sqrt(rows[i].qvv * rows[j].qvv);
-          const double eps = std::numeric_limits<double>::epsilon();
-          const double tolerance = std::clamp(
-              1e3 * eps * std::max(condition, 1.0) / std::min(rows[i].redundancy, rows[j].redundancy), 1e-10, 1e-4);
-          if (std::fabs(rho) >= 1.0 - tolerance) {
-            if (group[j] == 0) group[j] = ++groups;
-            group[i] = group[j];
-          }
-        }
-      }
-    }
-    begin = end;
-  }
-  return group;
 }
 
 // One unit of the last decimal of observation k's text, mm.
@@ -135,8 +69,7 @@ constexpr int kMaxRoundingBounds = 100;
 
 double roundingBound(const AdjustmentResults& run, int k) {
   if (run.net.parameterCount == 0) return roundingBoundWith(run, nullptr, k);
-  SparseNormalSolver solver(run);
-  return roundingBoundWith(run, &solver, k);
+  return roundingBoundWith(run, solverOf(run).get(), k);
 }
 
 double chiSquareQuantile(int dof, double p) { return boost::math::quantile(boost::math::chi_squared(dof), p); }
@@ -303,7 +236,7 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
   std::stable_sort(above.begin(), above.end(), [&](int x, int y) {
     return std::fabs(a.rows[representative[x]].w) > std::fabs(a.rows[representative[y]].w);
   });
-  std::unique_ptr<SparseNormalSolver> solver;
+  std::shared_ptr<const SparseNormalSolver> solver;
   std::vector<char> evidence(static_cast<std::size_t>(groupCount) + 1, 0);
   int flagged = 0, weighed = 0;
   for (int g : above) {
@@ -311,7 +244,7 @@ ResidualAnalysis analyseResiduals(const AdjustmentResults& run, double sigma0) {
     bool rounding = false;
     double bound = 0.0;
     if (a.resolutionKnown && weighed < kMaxRoundingBounds) {
-      if (!solver && run.net.parameterCount > 0) solver = std::make_unique<SparseNormalSolver>(run);
+      if (!solver && run.net.parameterCount > 0) solver = solverOf(run);
       bound = roundingBoundWith(run, solver.get(), k);
       ++weighed;
       rounding = std::fabs(a.rows[k].v) <= bound * (1 + 1e-9);

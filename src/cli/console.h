@@ -16,4 +16,12 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // Sets standard input and output up for bytes.
 void prepareStandardStreams();
 
+// Keeps memory the program frees for its next allocations instead of giving
+// it back to the system at once. A large network's solver allocates and
+// frees blocks of megabytes one after another; given back, each new one is
+// mapped again page by page (a fifth of the results mode's time at
+// t = 10^5 on a virtual machine). No effect where the C library has no
+// such setting.
+void keepFreedMemoryForReuse();
+
 }  // namespace levelnet::cli

@@ -30,4 +30,6 @@ void prepareStandardStreams() {
   ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
+void keepFreedMemoryForReuse() {}
+
 }  // namespace levelnet::cli

@@ -15,6 +15,7 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   levelnet::cli::prepareStandardStreams();
+  levelnet::cli::keepFreedMemoryForReuse();
   const std::vector<std::string> arguments = levelnet::cli::commandLineArguments(argc, argv);
   std::vector<const char*> args;
   for (const std::string& argument : arguments) args.push_back(argument.c_str());

@@ -79,7 +79,7 @@ struct NetworkLimits {
   int observations = kMaxObservations;
 };
 inline constexpr NetworkLimits kReportLimits{kMaxPoints, kMaxObservations};
-inline constexpr NetworkLimits kLargeNetworkLimits{500000, 1000000};
+inline constexpr NetworkLimits kLargeNetworkLimits{1048576, 2097152};
 
 // Bounds no real network comes near. Beyond them the values would destroy
 // the result (an elevation of 1e13 m leaves no digits for millimetres; a

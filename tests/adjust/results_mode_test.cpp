@@ -157,7 +157,7 @@ TEST(ResultsMode, LargeNetworkLimitsGoBeyondTheReportsButNotWithoutEnd) {
   EXPECT_NE(refusalOf(text, kReportLimits).find("共 32801 个，超过 32767 个"), std::string::npos);
   EXPECT_EQ(refusalOf(text, kLargeNetworkLimits), "");
   text.fields.observations = std::to_string(kLargeNetworkLimits.observations + 1);
-  EXPECT_NE(refusalOf(text, kLargeNetworkLimits).find("超过 1000000 个"), std::string::npos);
+  EXPECT_NE(refusalOf(text, kLargeNetworkLimits).find("超过 2097152 个"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,316 @@
+#include "check/correlated_groups.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <utility>
+
+#include "adjust/sparse_normal.h"
+
+namespace levelnet {
+
+// Why a cycle decides a pair without rho. With S = P^1/2 Q_vv P^1/2, the
+// orthogonal projection onto the (weighted) cycle space of the network (the
+// known points taken as one vertex, so that a route from one known point to
+// another is a cycle too), rho(v_i, v_j) is the cosine of the columns s_i and
+// s_j of S, and |s_i|^2 = r_i. A cycle C through observation i that avoids j
+// gives the unit vector g of the cycle space with g_k = +-1 / sqrt(p_k R_C)
+// on C (R_C the sum of 1 / p_k over C) and 0 elsewhere; since s_k . g = g_k,
+//   2 (1 - |rho|) = |s_i / |s_i| -+ s_j / |s_j||^2 >= g_i^2 / r_i,
+// so 1 - |rho| >= 1 / (2 p_i r_i R_C): exactly. A pair so decided has
+// 1 - |rho| >= kCertificateGap, ten times the largest tolerance of the
+// test. Its computed rho would need a rounding error of nine tolerances to
+// pass, while the tolerance is the bound of that error where it is not
+// clamped at its largest, that is where both redundancies are at least
+// kRoundingModelled; pairs of an observation below it are always computed.
+// An observation on every cycle with i (a chain with it) has no such cycle:
+// its pairs are computed, and those are the ties.
+
+namespace {
+
+constexpr double kEps = std::numeric_limits<double>::epsilon();
+constexpr double kCertificateGap = 10 * kMaxTieTolerance;
+// A cycle is looked for among this many nearest vertices at most; beyond,
+// the pair gets rho.
+constexpr int kSearchBudget = 2000;
+
+// The network as a graph: vertex 0 every known point, vertex i unknown
+// point i (its parameter), edge k observation k with the length 1 / p_k.
+class CycleFinder {
+ public:
+  explicit CycleFinder(const AdjustmentResults& run) : run_(run) {
+    const int t = run.net.parameterCount, n = run.net.observationCount;
+    start_.assign(static_cast<std::size_t>(t) + 2, 0);
+    for (int k = 1; k <= n; ++k) {
+      ++start_[end(k, 0) + 1];
+      ++start_[end(k, 1) + 1];
+    }
+    for (int v = 0; v <= t; ++v) start_[v + 1] += start_[v];
+    incident_.assign(start_[t + 1], 0);
+    std::vector<int> fill(start_.begin(), start_.end() - 1);
+    for (int k = 1; k <= n; ++k) {
+      incident_[fill[end(k, 0)]++] = k;
+      incident_[fill[end(k, 1)]++] = k;
+    }
+    distance_.assign(static_cast<std::size_t>(t) + 1, kUnreached);
+    via_.assign(static_cast<std::size_t>(t) + 1, 0);
+  }
+
+  // A cycle through observation k avoiding observation `avoid` (0: none)
+  // whose length is at most `limit`: its other observations in `path`; false
+  // where none is found within the budget. Any such cycle decides the pairs;
+  // the one of fewest observations is looked for first (the cheapest
+  // search), the shortest by length where that one is too long.
+  bool cycle(int k, int avoid, double limit, std::vector<int>* path) {
+    const int a = end(k, 1), b = end(k, 0);
+    const double own = 1.0 / run_.weights[k];
+    if (a == b) {  // between two known points: a cycle of its own
+      if (path) path->clear();
+      return own <= limit;
+    }
+    if (fewestObservations(k, avoid, limit, path)) return true;
+    return shortest(k, avoid, limit, path);
+  }
+
+ private:
+  // Breadth first from the from point's vertex to the to point's.
+  bool fewestObservations(int k, int avoid, double limit, std::vector<int>* path) {
+    const int a = end(k, 1), b = end(k, 0);
+    frontier_.clear();
+    frontier_.push_back(a);
+    distance_[a] = 0.0;
+    touched_.push_back(a);
+    bool found = false;
+    for (std::size_t head = 0; head < frontier_.size() && !found && head < kSearchBudget; ++head) {
+      const int v = frontier_[head];
+      for (int e = start_[v]; e < start_[v + 1]; ++e) {
+        const int m = incident_[e];
+        if (m == k || m == avoid) continue;
+        const int w = end(m, 0) == v ? end(m, 1) : end(m, 0);
+        if (distance_[w] != kUnreached) continue;
+        distance_[w] = 0.0;
+        via_[w] = m;
+        touched_.push_back(w);
+        if (w == b) {
+          found = true;
+          break;
+        }
+        frontier_.push_back(w);
+      }
+    }
+    double length = 1.0 / run_.weights[k];
+    if (found) {
+      if (path) path->clear();
+      for (int v = b; v != a;) {
+        const int m = via_[v];
+        if (path) path->push_back(m);
+        length += 1.0 / run_.weights[m];
+        v = end(m, 0) == v ? end(m, 1) : end(m, 0);
+      }
+    }
+    for (int v : touched_) distance_[v] = kUnreached;
+    touched_.clear();
+    return found && length <= limit;
+  }
+
+  // Dijkstra's search, bounded by `limit`.
+  bool shortest(int k, int avoid, double limit, std::vector<int>* path) {
+    const int a = end(k, 1), b = end(k, 0);
+    const double own = 1.0 / run_.weights[k];
+    std::vector<Item>& queue = queue_;  // a binary heap, its memory kept from call to call
+    queue.clear();
+    distance_[a] = 0.0;
+    touched_.push_back(a);
+    queue.push_back({0.0, a});
+    bool found = false;
+    int settled = 0;
+    while (!queue.empty()) {
+      std::pop_heap(queue.begin(), queue.end(), std::greater<Item>());
+      const auto [d, v] = queue.back();
+      queue.pop_back();
+      if (d > distance_[v]) continue;
+      if (v == b) {
+        found = true;
+        break;
+      }
+      if (++settled > kSearchBudget) break;
+      for (int e = start_[v]; e < start_[v + 1]; ++e) {
+        const int m = incident_[e];
+        if (m == k || m == avoid) continue;
+        const int w = end(m, 0) == v ? end(m, 1) : end(m, 0);
+        const double next = d + 1.0 / run_.weights[m];
+        if (own + next > limit || !(next < distance_[w])) continue;
+        if (distance_[w] == kUnreached) touched_.push_back(w);
+        distance_[w] = next;
+        via_[w] = m;
+        queue.push_back({next, w});
+        std::push_heap(queue.begin(), queue.end(), std::greater<Item>());
+      }
+    }
+    if (found && path) {
+      path->clear();
+      for (int v = b; v != a;) {
+        const int m = via_[v];
+        path->push_back(m);
+        v = end(m, 0) == v ? end(m, 1) : end(m, 0);
+      }
+    }
+    for (int v : touched_) distance_[v] = kUnreached;
+    touched_.clear();
+    return found;
+  }
+
+  static constexpr double kUnreached = std::numeric_limits<double>::infinity();
+  // End 0: the to point's vertex, end 1: the from point's.
+  int end(int k, int which) const {
+    const ErrorEquation& e = run_.errorEquations[k];
+    return which == 0 ? e.toParameter : e.fromParameter;
+  }
+
+  using Item = std::pair<double, int>;
+  const AdjustmentResults& run_;
+  std::vector<Item> queue_;
+  std::vector<int> start_, incident_;
+  std::vector<double> distance_;
+  std::vector<int> via_, touched_, frontier_;
+};
+
+}  // namespace
+
+// The factorisation of the adjustment's own sparse path, or (for results of
+// the textbook solver) a new one of the same N.
+std::shared_ptr<const SparseNormalSolver> solverOf(const AdjustmentResults& run) {
+  if (run.sparseSolver) return run.sparseSolver;
+  return std::make_shared<const SparseNormalSolver>(run);
+}
+
+// ||N|| ||N^-1|| as the sparse path computes it (pipeline.cpp): the same
+// solve and product, so the same number; the sparse path's results carry it.
+double conditionWith(const AdjustmentResults& run, const SparseNormalSolver& solver) {
+  if (run.sparseSolver && run.normalCondition > 0.0) return run.normalCondition;
+  const int t = run.net.parameterCount;
+  std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
+  ones[0] = 0.0;
+  const std::vector<double> inverseRows = solver.solve(ones), norms = solver.multiplyAbsolute(ones);
+  double inverseNorm = 0.0, norm = 0.0;
+  for (int i = 1; i <= t; ++i) {
+    inverseNorm = std::max(inverseNorm, inverseRows[i]);
+    norm = std::max(norm, norms[i]);
+  }
+  return norm * inverseNorm;
+}
+
+double tieTolerance(double condition, double redundancyI, double redundancyJ) {
+  return std::clamp(1e3 * kEps * std::max(condition, 1.0) / std::min(redundancyI, redundancyJ), 1e-10,
+                    kMaxTieTolerance);
+}
+
+std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows) {
+  const int n = static_cast<int>(rows.size()) - 1;
+  std::vector<int> group(rows.size(), 0);
+  std::vector<int> order;
+  for (int k = 1; k <= n; ++k)
+    if (rows[k].standardised) order.push_back(k);
+  auto key = [&](int k) { return rows[k].p * rows[k].p * rows[k].qvv; };
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+  std::shared_ptr<const SparseNormalSolver> solver;
+  double condition = 0.0;
+  const int t = run.net.parameterCount;
+  int groups = 0;
+
+  // What is known of each observation: whether its redundancy lies where the
+  // tolerance bounds the rounding error of rho, and the short cycle through
+  // it that decides its pairs with every observation off that cycle.
+  enum State : unsigned char { kUnknown, kRoundingNotModelled, kNoCycle, kCycle };
+  std::vector<unsigned char> state(rows.size(), kUnknown);
+  std::vector<std::vector<int>> cycleOf(rows.size());
+  std::unique_ptr<CycleFinder> finder;
+  double modelledRedundancy = 0.0;
+  auto limitOf = [&](int k) { return 1.0 / (2 * rows[k].p * rows[k].redundancy * kCertificateGap); };
+  auto onCycle = [&](int k, int m) {
+    const std::vector<int>& c = cycleOf[k];
+    return std::find(c.begin(), c.end(), m) != c.end();
+  };
+  // Whether |rho(v_i, v_j)| < 1 - kCertificateGap is certain without rho.
+  auto decided = [&](int i, int j) {
+    if (state[i] == kRoundingNotModelled || state[j] == kRoundingNotModelled) return false;
+    if (state[i] == kCycle && !onCycle(i, j)) return true;
+    if (state[j] == kCycle && !onCycle(j, i)) return true;
+    // Without a cycle of its own, none that avoids more is found either.
+    return (state[i] == kCycle && finder->cycle(i, j, limitOf(i), nullptr)) ||
+           (state[j] == kCycle && finder->cycle(j, i, limitOf(j), nullptr));
+  };
+
+  std::vector<int> bucketOf(rows.size(), -1), positionOf(rows.size(), 0), unmodelled, candidates;
+  for (std::size_t begin = 0; begin < order.size();) {
+    std::size_t end = begin + 1;
+    while (end < order.size() && key(order[end]) - key(order[end - 1]) <= 1e-3 * key(order[end])) ++end;
+    if (end - begin >= 2) {
+      if (!solver) {
+        solver = solverOf(run);
+        condition = conditionWith(run, *solver);
+        finder = std::make_unique<CycleFinder>(run);
+        modelledRedundancy = 1e3 * kEps * std::max(condition, 1.0) / kMaxTieTolerance;
+      }
+      unmodelled.clear();
+      for (std::size_t x = begin; x < end; ++x) {
+        const int k = order[x];
+        bucketOf[k] = static_cast<int>(begin);
+        positionOf[k] = static_cast<int>(x);
+        if (!(rows[k].redundancy >= modelledRedundancy)) {
+          state[k] = kRoundingNotModelled;
+          unmodelled.push_back(static_cast<int>(x));
+        } else {
+          state[k] = finder->cycle(k, 0, limitOf(k), &cycleOf[k]) ? kCycle : kNoCycle;
+        }
+      }
+      for (std::size_t x = begin; x < end; ++x) {
+        const int j = order[x];
+        if (group[j] != 0) continue;
+        // The later observations whose pair with j is not decided by j's
+        // cycle: those on it and those whose rounding the tolerance does not
+        // bound; all of them where j has no cycle.
+        candidates.clear();
+        if (state[j] == kCycle) {
+          for (int m : cycleOf[j])
+            if (bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
+              candidates.push_back(positionOf[m]);
+          for (int y : unmodelled)
+            if (y > static_cast<int>(x)) candidates.push_back(y);
+          std::sort(candidates.begin(), candidates.end());
+          candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        } else {
+          for (std::size_t y = x + 1; y < end; ++y) candidates.push_back(static_cast<int>(y));
+        }
+        const ErrorEquation& aj = run.errorEquations[j];
+        std::vector<double> qa;
+        for (int y : candidates) {
+          const int i = order[y];
+          if (group[i] != 0) continue;
+          if (decided(j, i)) continue;
+          if (qa.empty()) {
+            std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
+            if (aj.toParameter != 0) column[aj.toParameter] += 1.0;
+            if (aj.fromParameter != 0) column[aj.fromParameter] -= 1.0;
+            qa = solver->solve(column);
+          }
+          const ErrorEquation& ai = run.errorEquations[i];
+          double aqa = 0.0;
+          if (ai.toParameter != 0) aqa += qa[ai.toParameter];
+          if (ai.fromParameter != 0) aqa -= qa[ai.fromParameter];
+          const double rho = -aqa / std::sqrt(rows[i].qvv * rows[j].qvv);
+          const double tolerance = tieTolerance(condition, rows[i].redundancy, rows[j].redundancy);
+          if (std::fabs(rho) >= 1.0 - tolerance) {
+            if (group[j] == 0) group[j] = ++groups;
+            group[i] = group[j];
+          }
+        }
+      }
+    }
+    begin = end;
+  }
+  return group;
+}
+
+}  // namespace levelnet
