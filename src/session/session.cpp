@@ -101,8 +101,11 @@ std::string Session::whyNoCurrentResults() const {
 ReportDocument Session::reportDocument(const std::string& fileName, const std::string& date) const {
   if (!adjustmentCurrent()) throw InputError(whyNoCurrentResults());
   const bool checked = checkCurrent();
-  return makeReportDocument(fileName, date, *adjustment_->results, *resultsTable(),
-                            checked ? check_->options.grade : std::string(), checked ? check_->report : std::string());
+  ReportDocument document =
+      makeReportDocument(fileName, date, *adjustment_->results, *resultsTable(),
+                         checked ? check_->options.grade : std::string(), checked ? check_->report : std::string());
+  addNetworkDrawing(document, *adjustment_->results, checked ? &*check_ : nullptr);
+  return document;
 }
 
 std::vector<std::string> Session::fieldBookFiles() const {

@@ -1,0 +1,35 @@
+#include "print/without_display.h"
+
+#include <QGuiApplication>
+#include <QHashSeed>
+
+#include <cstdlib>
+
+namespace levelnet::print {
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if ((type == QtCriticalMsg || type == QtFatalMsg) && previousHandler) previousHandler(type, context, message);
+}
+
+}  // namespace
+
+std::string withoutDisplay(const std::function<std::string()>& make) {
+  if (QCoreApplication::instance()) return make();
+  previousHandler = qInstallMessageHandler(quietMessages);
+  struct RestoreHandler {
+    ~RestoreHandler() { qInstallMessageHandler(previousHandler); }
+  } restore;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) QHashSeed::setDeterministicGlobalSeed();
+  static int argc = 1;
+  static char name[] = "levelnet";
+  static char* argv[] = {name, nullptr};
+  QGuiApplication application(argc, argv);
+  return make();
+}
+
+}  // namespace levelnet::print
