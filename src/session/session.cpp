@@ -48,6 +48,8 @@ void Session::replaceNetwork(NetworkText network) {
   adjustment_.reset();
   check_.reset();
   checkedTable_.reset();
+  design_.reset();
+  ++outcomes_;
   fieldBooks_.clear();
   importReport_.clear();
   if (networkReplaced) networkReplaced();
@@ -55,6 +57,7 @@ void Session::replaceNetwork(NetworkText network) {
 
 void Session::adoptAdjustment(AdjustmentRun run, std::uint64_t revision) {
   if (!run.results) return;  // nothing was adjusted
+  ++outcomes_;
   const bool current = revision == revision_;
   if (current) {
     // The run took these empty elevations as 0; the table shows it. Writing
@@ -74,11 +77,44 @@ void Session::adoptAdjustment(AdjustmentRun run, std::uint64_t revision) {
 }
 
 void Session::adoptCheck(CheckRun run, std::uint64_t revision) {
+  ++outcomes_;
   check_ = std::move(run);
   checkRevision_ = revision;
   checkedTable_.reset();
   if (adjustment_ && adjustment_->table && adjustmentRevision_ == revision)
     checkedTable_ = std::make_shared<const ResultsTable>(withCheckFigures(*adjustment_->table, *check_));
+}
+
+void Session::adoptDesign(DesignRun run, std::uint64_t revision) {
+  ++outcomes_;
+  design_ = std::move(run);
+  designRevision_ = revision;
+}
+
+plot::NetworkDrawing Session::networkDrawing() const {
+  if (designCurrent()) {
+    DrawingSources sources;
+    sources.design = &design_->findings;
+    return drawGathered(design_->net, sources, "");
+  }
+  DrawingSources sources;
+  if (adjustmentCurrent()) sources.adjusted = adjustment_->results.get();
+  if (checkCurrent()) sources.check = &*check_;
+  return drawNetworkText(network_, sources, "");
+}
+
+int Session::observationRowOf(int route) const {
+  if (!designCurrent()) return route;
+  const std::vector<int>& rows = design_->observationRows;
+  return route >= 1 && route < static_cast<int>(rows.size()) ? rows[route] : 0;
+}
+
+int Session::routeOfObservationRow(int row) const {
+  if (!designCurrent()) return row;
+  const std::vector<int>& rows = design_->observationRows;
+  for (std::size_t k = 1; k < rows.size(); ++k)
+    if (rows[k] == row) return static_cast<int>(k);
+  return 0;
 }
 
 std::shared_ptr<const ResultsTable> Session::resultsTable() const {

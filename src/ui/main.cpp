@@ -1,6 +1,6 @@
 // levelnet-gui: the window.
 //   levelnet-gui [FILE.pc]                       opens the window, FILE loaded as by Open
-//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check]
+//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot]
 //                [--size WIDTHxHEIGHT] [FILE.pc]
 //                                                builds the window off-screen, optionally
 //                                                runs Adjust and the check, shows a tab,
@@ -25,12 +25,13 @@
 #include "ui/chinese_ui.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/network_view.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: levelnet-gui [FILE.pc]\n"
-    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check]\n"
+    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot]\n"
     "                    [--size WIDTHxHEIGHT] [FILE.pc]\n";
 
 // Off-screen nobody can answer a message box: its text goes to standard
@@ -50,7 +51,7 @@ struct Options {
   std::string screenshot;
   bool adjust = false;
   std::string checkGrade;  // run the check with this grade
-  int tab = 0;             // 0 报告, 1 成果表, 2 检核
+  int tab = 0;             // 0 报告, 1 成果表, 2 检核, 3 网图
   int width = 0, height = 0;
   std::string file;
 };
@@ -72,6 +73,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.tab = 1;
       else if (tab == "check")
         options.tab = 2;
+      else if (tab == "plot")
+        options.tab = 3;
       else
         return false;
     } else if (std::strcmp(arg, "--size") == 0 && i + 1 < argc) {
@@ -145,6 +148,11 @@ int main(int argc, char** argv) {
   window.resultTabs()->setCurrentIndex(options.tab);
   window.show();
   QApplication::processEvents();
+  // The 网图 is fitted to its tab once the window has its size.
+  if (options.tab == 3) {
+    window.networkView().fitToWindow();
+    QApplication::processEvents();
+  }
   const QPixmap shot = window.grab();
   QByteArray png;
   QBuffer buffer(&png);

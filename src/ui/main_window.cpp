@@ -32,6 +32,7 @@
 #include "ui/help_dialogs.h"
 #include "ui/input_pane.h"
 #include "ui/keyed_line_edit.h"
+#include "ui/network_view.h"
 #include "ui/recent_files.h"
 #include "ui/report_preview.h"
 #include "ui/result_tabs.h"
@@ -102,11 +103,12 @@ void MainWindow::createParts() {
   setCentralWidget(mainSplitter_);
   input_ = new InputPane(session_, *boxes_, mainSplitter_);
 
-  auto* resultPane = new ResultTabs(mainSplitter_);
+  auto* resultPane = new ResultTabs(session_, mainSplitter_);
   resultTabs_ = resultPane->tabs();
   reportView_ = resultPane->reportView();
   resultsPanel_ = resultPane->resultsPanel();
   checkPane_ = resultPane->checkPane();
+  networkView_ = resultPane->networkView();
   resultPane_ = resultPane;
   // The tabs' controls may be squeezed so the input can take the room its
   // columns need; the report stays readable.
@@ -192,7 +194,7 @@ void MainWindow::createMenus() {
       help, QStringLiteral("使用说明"), [this] { showHelp(this); }, QKeySequence(Qt::Key_F1));
   a.about = action(help, QStringLiteral("关于"), [this] { showAbout(this); });
 
-  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表 and 检核
+  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表, 检核 and 网图
   // wherever the focus is.
   for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
                                    std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
@@ -212,6 +214,7 @@ void MainWindow::connectSignals() {
   connect(input_->adjustButton(), &QPushButton::clicked, this, &MainWindow::onAdjust);
   connect(checkPane_->checkButton(), &QPushButton::clicked, this, &MainWindow::onCheck);
   connect(input_, &InputPane::edited, this, &MainWindow::dataEdited);
+  connectNetworkView();
   // The splitter has its sizes only once the window is shown and laid out:
   // the width is given after the events now pending.
   connect(input_, &InputPane::widthWanted, this, [this](int pixels) {
@@ -219,6 +222,24 @@ void MainWindow::connectSignals() {
       if (isVisible()) giveInputWidth(pixels);
     });
   });
+}
+
+void MainWindow::connectNetworkView() {
+  connect(networkView_, &NetworkView::pointClicked, this, [this](int point) {
+    CellGrid* table = input_->pointTable();
+    if (point < table->rows()) table->setCurrentRow(point);
+  });
+  connect(networkView_, &NetworkView::routeClicked, this, [this](int route) {
+    CellGrid* table = input_->observationTable();
+    const int row = session_.observationRowOf(route);
+    if (row >= 1 && row < table->rows()) table->setCurrentRow(row);
+  });
+  connect(input_->pointTable(), &CellGrid::currentCellChanged, this,
+          [this] { networkView_->highlightPoint(input_->pointTable()->currentRow()); });
+  connect(input_->observationTable(), &CellGrid::currentCellChanged, this, [this] {
+    networkView_->highlightRoute(session_.routeOfObservationRow(input_->observationTable()->currentRow()));
+  });
+  connect(input_, &InputPane::edited, networkView_, &NetworkView::networkChanged);
 }
 
 // Gives the input pane the width its tables' columns need, as far as the
@@ -313,6 +334,7 @@ void MainWindow::clearOutputs() {
   reportView_->setPlainText(QString());
   resultsPanel_->setTable(nullptr);
   checkPane_->clear();
+  networkView_->networkChanged();
 }
 
 void MainWindow::onNew() {
@@ -470,9 +492,16 @@ bool MainWindow::readyForCommand() {
   return true;
 }
 
-void MainWindow::onAdjust() { computations_->adjust(); }
+// The 网图 shows the outcomes at once when it is in view.
+void MainWindow::onAdjust() {
+  computations_->adjust();
+  if (networkView_->isVisible()) networkView_->refresh();
+}
 
-void MainWindow::onCheck() { computations_->check(); }
+void MainWindow::onCheck() {
+  computations_->check();
+  if (networkView_->isVisible()) networkView_->refresh();
+}
 
 MonitoringView* MainWindow::onMonitoring() {
   if (!monitoring_) monitoring_ = new MonitoringView(*dialogs_, *boxes_, this);

@@ -28,6 +28,7 @@ class CheckPane;
 class Computations;
 class InputPane;
 class MonitoringView;
+class NetworkView;
 class RecentFiles;
 class ResultTabs;
 class ResultsPanel;
@@ -69,6 +70,7 @@ class MainWindow : public QMainWindow {
   // The parts, for the screenshot mode and the tests.
   InputPane& input() const { return *input_; }
   CheckPane& checkPane() const { return *checkPane_; }
+  NetworkView& networkView() const { return *networkView_; }
   ResultsPanel* resultsPanel() const { return resultsPanel_; }
   QPlainTextEdit* reportView() const { return reportView_; }
   QTabWidget* resultTabs() const { return resultTabs_; }
@@ -121,6 +123,8 @@ class MainWindow : public QMainWindow {
   void createParts();
   void createMenus();
   void connectSignals();
+  // The 网图 and the tables select each other's points and routes.
+  void connectNetworkView();
   void giveInputWidth(int pixels);
   void restoreSettings();
   void saveSettings() const;
@@ -155,6 +159,7 @@ class MainWindow : public QMainWindow {
   QPlainTextEdit* reportView_ = nullptr;
   ResultsPanel* resultsPanel_ = nullptr;
   CheckPane* checkPane_ = nullptr;
+  NetworkView* networkView_ = nullptr;
   Deliverables* deliverables_ = nullptr;
   Computations* computations_ = nullptr;
   Actions actions_;

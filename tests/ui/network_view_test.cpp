@@ -1,0 +1,160 @@
+// The 网图 tab through the real widgets: a click on a point or route selects
+// its row, a row selected is highlighted, an edit of a cell redraws the
+// picture, 平差 and 检核 put their figures and colours on it, a network
+// that cannot be gathered is told in the tab and the window goes on.
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "ui/network_view.h"
+#include "window_fixture.h"
+
+using namespace levelnet::ui;
+using namespace levelnet::ui::testing;
+
+namespace {
+
+const QString kCityNetwork = QStringLiteral(LEVELNET_EXAMPLES_DIR "/city_network.pc");
+
+int pointIndex(const levelnet::plot::NetworkDrawing& d, const std::string& name) {
+  for (const levelnet::plot::DrawnPoint& p : d.points)
+    if (p.name == name) return p.point;
+  return 0;
+}
+
+}  // namespace
+
+class NetworkViewTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // The city network open and its 网图 tab shown.
+  static void openCity(WindowFixture& f) {
+    QVERIFY(f.ready());
+    QVERIFY(f.window->openFile(kCityNetwork));
+    f.window->resultTabs()->setCurrentWidget(&f.window->networkView());
+    QTRY_VERIFY(f.window->networkView().drawing() != nullptr);
+    f.window->networkView().fitToWindow();
+  }
+
+ private slots:
+  void clickingAPointOrRouteSelectsItsRow() {
+    WindowFixture f;
+    openCity(f);
+    NetworkView& view = f.window->networkView();
+    QCOMPARE(int(view.drawing()->points.size()), 12);
+    QCOMPARE(int(view.drawing()->routes.size()), 19);
+    struct Case {
+      int point;  // or 0
+      int route;  // or 0
+    };
+    for (const Case c : {Case{5, 0}, Case{1, 0}, Case{12, 0}, Case{0, 7}, Case{0, 13}}) {
+      const QPoint at = c.point ? view.pointPosition(c.point) : view.routeMiddle(c.route);
+      QTest::mouseClick(view.view()->viewport(), Qt::LeftButton, {}, at);
+      if (c.point)
+        QCOMPARE(f.window->input().pointTable()->currentRow(), c.point);
+      else
+        QCOMPARE(f.window->input().observationTable()->currentRow(), c.route);
+    }
+    // A click on empty ground selects nothing new.
+    f.window->input().pointTable()->setCurrentRow(2);
+    QTest::mouseClick(view.view()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(f.window->input().pointTable()->currentRow(), 2);
+  }
+
+  void aRowSelectedIsHighlighted() {
+    WindowFixture f;
+    openCity(f);
+    NetworkView& view = f.window->networkView();
+    f.window->input().pointTable()->setCurrentRow(4);
+    QCOMPARE(view.highlightedPoint(), 4);
+    f.window->input().observationTable()->setCurrentRow(9);
+    QCOMPARE(view.highlightedRoute(), 9);
+    QCOMPARE(view.highlightedPoint(), 0);
+  }
+
+  void editingACellRedrawsThePicture() {
+    WindowFixture f;
+    openCity(f);
+    NetworkView& view = f.window->networkView();
+    const int before = view.drawing()->routes[0].to;
+    CellGrid* table = f.window->input().observationTable();
+    table->setCurrentRow(1);
+    table->setCurrentColumn(2);  // 终点
+    table->setFocus();
+    WindowFixture::type(QStringLiteral("渡口"));
+    WindowFixture::enter();
+    QCOMPARE(table->cellText(1, 2), QStringLiteral("渡口"));
+    const int ferry = pointIndex(*view.drawing(), "渡口") - 1;
+    QVERIFY(ferry != before);
+    QTRY_COMPARE(view.drawing()->routes[0].to, ferry);
+  }
+
+  void adjustAndCheckPutTheirFiguresOnIt() {
+    WindowFixture f;
+    openCity(f);
+    NetworkView& view = f.window->networkView();
+    const int ferry = pointIndex(*view.drawing(), "渡口") - 1;
+    QVERIFY(view.drawing()->points[ferry].error.empty());
+    f.window->onAdjust();
+    QCOMPARE(view.drawing()->points[ferry].error, std::string("M=1.4mm"));
+    QCOMPARE(view.drawing()->points[ferry].elevation, std::string("H=50.6003"));
+    // The blunder case: the check marks its flagged route in red.
+    QVERIFY(f.window->openFile(QStringLiteral(LEVELNET_CASES_DIR "/city_blunder.pc")));
+    f.window->checkPane().gradeBox()->setCurrentIndex(
+        f.window->checkPane().gradeBox()->findText(QStringLiteral("三等")));
+    f.window->onCheck();
+    f.window->resultTabs()->setCurrentWidget(&f.window->networkView());
+    QTRY_VERIFY(view.drawing() != nullptr);
+    int suspected = 0;
+    for (const levelnet::plot::DrawnRoute& r : view.drawing()->routes)
+      if (r.mark == levelnet::plot::RouteMark::suspected) ++suspected;
+    QVERIFY(suspected >= 1);
+  }
+
+  void aNetworkThatCannotBeDrawnIsToldAndTheWindowGoesOn() {
+    WindowFixture f;
+    openCity(f);
+    NetworkView& view = f.window->networkView();
+    CellGrid* table = f.window->input().observationTable();
+    table->setCurrentRow(2);
+    table->setCurrentColumn(4);  // 水准路线长度
+    table->setFocus();
+    WindowFixture::type(QStringLiteral("x"));
+    WindowFixture::enter();
+    QTRY_VERIFY(view.drawing() == nullptr);
+    QVERIFY(view.messageLabel()->isVisible());
+    QVERIFY(view.messageLabel()->text().contains(QStringLiteral("第 2 行")));
+    QVERIFY(view.messageLabel()->text().contains(QStringLiteral("“x”")));
+    // Mended, it draws again.
+    table->setCurrentRow(2);
+    table->setCurrentColumn(4);
+    table->setFocus();
+    WindowFixture::type(QStringLiteral("2.1"));
+    WindowFixture::enter();
+    QTRY_VERIFY(view.drawing() != nullptr);
+    QVERIFY(!view.messageLabel()->isVisible());
+  }
+
+  void labelsShowOnlyWhenTheyFit() {
+    WindowFixture f;
+    openCity(f);
+    NetworkView& view = f.window->networkView();
+    f.window->resize(1400, 900);
+    view.fitToWindow();
+    QVERIFY(view.labelsShown());
+    // Zoomed far out, the routes are too short for labels.
+    for (int i = 0; i < 12; ++i) {
+      QWheelEvent wheel(QPointF(50, 50), view.view()->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                        QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(view.view()->viewport(), &wheel);
+    }
+    QVERIFY(!view.labelsShown());
+    view.fitButton()->click();
+    QVERIFY(view.labelsShown());
+  }
+};
+
+QTEST_MAIN(NetworkViewTest)
+#include "network_view_test.moc"
