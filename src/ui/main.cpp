@@ -1,6 +1,6 @@
 // levelnet-gui: the window.
 //   levelnet-gui [FILE.pc]                       opens the window, FILE loaded as by Open
-//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot]
+//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot|design]
 //                [--size WIDTHxHEIGHT] [FILE.pc]
 //                                                builds the window off-screen, optionally
 //                                                runs Adjust and the check, shows a tab,
@@ -31,7 +31,7 @@ namespace {
 
 const char* const kUsage =
     "usage: levelnet-gui [FILE.pc]\n"
-    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot]\n"
+    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot|design]\n"
     "                    [--size WIDTHxHEIGHT] [FILE.pc]\n";
 
 // Off-screen nobody can answer a message box: its text goes to standard
@@ -51,7 +51,7 @@ struct Options {
   std::string screenshot;
   bool adjust = false;
   std::string checkGrade;  // run the check with this grade
-  int tab = 0;             // 0 报告, 1 成果表, 2 检核, 3 网图
+  int tab = 0;             // 0 报告, 1 成果表, 2 检核, 3 网图, 4 设计
   int width = 0, height = 0;
   std::string file;
 };
@@ -75,6 +75,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.tab = 2;
       else if (tab == "plot")
         options.tab = 3;
+      else if (tab == "design")
+        options.tab = 4;
       else
         return false;
     } else if (std::strcmp(arg, "--size") == 0 && i + 1 < argc) {

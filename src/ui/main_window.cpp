@@ -27,6 +27,7 @@
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
 #include "ui/computations.h"
+#include "ui/design_pane.h"
 #include "ui/error_text.h"
 #include "ui/field_book_import.h"
 #include "ui/help_dialogs.h"
@@ -109,6 +110,7 @@ void MainWindow::createParts() {
   resultsPanel_ = resultPane->resultsPanel();
   checkPane_ = resultPane->checkPane();
   networkView_ = resultPane->networkView();
+  designPane_ = resultPane->designPane();
   resultPane_ = resultPane;
   // The tabs' controls may be squeezed so the input can take the room its
   // columns need; the report stays readable.
@@ -188,13 +190,14 @@ void MainWindow::createMenus() {
   QMenu* adjust = menuBar()->addMenu(QStringLiteral("平差(&A)"));
   a.adjust = action(adjust, QStringLiteral("平差"), &MainWindow::onAdjust, QKeySequence(Qt::Key_F5));
   a.check = action(adjust, QStringLiteral("检核"), &MainWindow::onCheck, QKeySequence(Qt::Key_F6));
+  a.design = action(adjust, QStringLiteral("设计（精度预估）"), &MainWindow::onDesign, QKeySequence(Qt::Key_F7));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
   a.help = action(
       help, QStringLiteral("使用说明"), [this] { showHelp(this); }, QKeySequence(Qt::Key_F1));
   a.about = action(help, QStringLiteral("关于"), [this] { showAbout(this); });
 
-  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表, 检核 and 网图
+  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表, 检核, 网图 and 设计
   // wherever the focus is.
   for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
                                    std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
@@ -213,6 +216,11 @@ void MainWindow::connectSignals() {
   connect(input_->saveButton(), &QPushButton::clicked, this, &MainWindow::onSave);
   connect(input_->adjustButton(), &QPushButton::clicked, this, &MainWindow::onAdjust);
   connect(checkPane_->checkButton(), &QPushButton::clicked, this, &MainWindow::onCheck);
+  connect(designPane_->designButton(), &QPushButton::clicked, this, &MainWindow::onDesign);
+  // The 设计 tab lists the routes as the table holds them when it is shown.
+  connect(resultTabs_, &QTabWidget::currentChanged, this, [this] {
+    if (resultTabs_->currentWidget() == designPane_) designPane_->listRoutes(session_.network());
+  });
   connect(input_, &InputPane::edited, this, &MainWindow::dataEdited);
   connectNetworkView();
   // The splitter has its sizes only once the window is shown and laid out:
@@ -334,6 +342,7 @@ void MainWindow::clearOutputs() {
   reportView_->setPlainText(QString());
   resultsPanel_->setTable(nullptr);
   checkPane_->clear();
+  designPane_->clear();
   networkView_->networkChanged();
 }
 
@@ -460,7 +469,7 @@ void MainWindow::setBusy(bool busy) {
   for (QAction* a : menuBar()->actions()) a->setEnabled(!busy);
   const Actions& a = actions_;
   for (QAction* command : {a.newFile, a.open, a.save, a.saveAs, a.import, a.saveReport, a.exportResults, a.exportPdf,
-                           a.print, a.quit, a.adjust, a.check, a.help, a.about})
+                           a.print, a.quit, a.adjust, a.check, a.design, a.help, a.about})
     command->setEnabled(!busy);
   a.undo->setEnabled(!busy && input_->undoStack()->canUndo());
   a.redo->setEnabled(!busy && input_->undoStack()->canRedo());
@@ -502,6 +511,8 @@ void MainWindow::onCheck() {
   computations_->check();
   if (networkView_->isVisible()) networkView_->refresh();
 }
+
+void MainWindow::onDesign() { computations_->design(); }
 
 MonitoringView* MainWindow::onMonitoring() {
   if (!monitoring_) monitoring_ = new MonitoringView(*dialogs_, *boxes_, this);

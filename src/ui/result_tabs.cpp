@@ -9,6 +9,7 @@
 
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
+#include "ui/design_pane.h"
 #include "ui/network_view.h"
 #include "ui/results_view.h"
 #include "ui/twips.h"
@@ -46,6 +47,8 @@ ResultTabs::ResultTabs(const session::Session& session, QWidget* parent) : QWidg
   tabs_->addTab(checkPane_, QStringLiteral("检核"));
   networkView_ = new NetworkView(session, tabs_);
   tabs_->addTab(networkView_, QStringLiteral("网图"));
+  designPane_ = new DesignPane(tabs_);
+  tabs_->addTab(designPane_, QStringLiteral("设计"));
   layout->addWidget(new QLabel(QStringLiteral("输入数值后按回车逐格前进；输完后按“平差”计算。"), this));
 }
 

@@ -1,5 +1,5 @@
 // The right side of the window: the tabs 报告 (the report, read-only, to
-// select and copy), 成果表, 检核 and 网图, and the typing hint under them.
+// select and copy), 成果表, 检核, 网图 and 设计, and the typing hint under them.
 #pragma once
 
 #include <QWidget>
@@ -14,6 +14,7 @@ class Session;
 namespace levelnet::ui {
 
 class CheckPane;
+class DesignPane;
 class NetworkView;
 class ResultsPanel;
 
@@ -29,6 +30,7 @@ class ResultTabs : public QWidget {
   ResultsPanel* resultsPanel() const { return resultsPanel_; }
   CheckPane* checkPane() const { return checkPane_; }
   NetworkView* networkView() const { return networkView_; }
+  DesignPane* designPane() const { return designPane_; }
 
   // Shows the report's text from its start.
   void showReport(const QString& text);
@@ -39,6 +41,7 @@ class ResultTabs : public QWidget {
   ResultsPanel* resultsPanel_ = nullptr;
   CheckPane* checkPane_ = nullptr;
   NetworkView* networkView_ = nullptr;
+  DesignPane* designPane_ = nullptr;
 };
 
 }  // namespace levelnet::ui

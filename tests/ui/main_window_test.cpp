@@ -121,9 +121,11 @@ class MainWindowTest : public QObject {
     f.key(Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(tabs->currentIndex(), 3);  // 网图
     f.key(Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs->currentIndex(), 4);  // 设计
+    f.key(Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(tabs->currentIndex(), 0);
     f.key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(tabs->currentIndex(), 3);
+    QCOMPARE(tabs->currentIndex(), 4);
   }
 
   // Undoing every edit back to the saved state leaves nothing unsaved: the

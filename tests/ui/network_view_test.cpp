@@ -7,6 +7,13 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <QListWidget>
+#include <QTemporaryDir>
+
+#include "network/number_text.h"
+#include "session/network_design.h"
+#include "session/network_files.h"
+#include "ui/design_pane.h"
 #include "ui/network_view.h"
 #include "window_fixture.h"
 
@@ -135,6 +142,70 @@ class NetworkViewTest : public QObject {
     WindowFixture::enter();
     QTRY_VERIFY(view.drawing() != nullptr);
     QVERIFY(!view.messageLabel()->isVisible());
+  }
+
+  // A network planned, not yet leveled: its observed differences empty.
+  void designWithEmptyObservedValuesGivesTheDesignsFigures() {
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("planned.pc"));
+    QVERIFY(writeBytes(file, QByteArray("2,2,4,1\r\nBM1,10.000\r\nBM2,12.500\r\nP1,\r\nP2,\r\n"
+                                        "BM1,P1,,1.2\r\nP1,P2,,0.8\r\nP2,BM2,,1.5\r\nBM1,P2,,2.0\r\n")));
+    WindowFixture f;
+    QVERIFY(f.ready());
+    QVERIFY(f.window->openFile(file));
+    DesignPane& pane = f.window->designPane();
+    pane.sigmaEdit()->setText(QStringLiteral("2"));
+    f.window->onDesign();
+    QCOMPARE(f.boxes.warnings(), 0);
+    const levelnet::session::DesignRun* run = f.window->session().design();
+    QVERIFY(run != nullptr);
+    // The figures `levelnet design --sigma-km 2` gives for the same file.
+    const levelnet::NetworkText network = levelnet::session::openNetwork(file.toStdString()).network;
+    const levelnet::session::DesignRun expected = levelnet::session::designNetwork(
+        network, levelnet::session::designOptions("", "平原", "2", ""), {}, "planned.pc");
+    QCOMPARE(run->findings.pointErrors, expected.findings.pointErrors);
+    QCOMPARE(run->findings.weakestPoint, expected.findings.weakestPoint);
+    QVERIFY(pane.view()->toPlainText().contains(QStringLiteral("最弱点")));
+    QCOMPARE(f.window->resultTabs()->currentWidget(), &pane);
+    // The 网图: circles scaled by the expected M, which the labels give.
+    NetworkView& view = f.window->networkView();
+    f.window->resultTabs()->setCurrentWidget(&view);
+    QTRY_VERIFY(view.drawing() != nullptr);
+    const levelnet::plot::DrawnPoint& p1 = view.drawing()->points[2];
+    QCOMPARE(p1.error, "预估M=" + levelnet::fixedText(expected.findings.pointErrors[1], 1) + "mm");
+    const levelnet::plot::DrawnPoint& p2 = view.drawing()->points[3];
+    QVERIFY((p1.radius < p2.radius) == (expected.findings.pointErrors[1] < expected.findings.pointErrors[2]));
+
+    // Routes 2 and 3 unticked: designed without them, no redundancy is
+    // left and both routes are unchecked; the rows left out are no route of
+    // the picture, row 4 is its second route.
+    f.window->resultTabs()->setCurrentWidget(&pane);
+    QCOMPARE(pane.routeList()->count(), 4);
+    pane.routeList()->item(1)->setCheckState(Qt::Unchecked);
+    pane.routeList()->item(2)->setCheckState(Qt::Unchecked);
+    pane.designButton()->click();
+    QCOMPARE(f.window->session().design()->net.observationCount, 2);
+    QVERIFY(pane.view()->toPlainText().contains(QStringLiteral("去掉原第 2 个观测值")));
+    f.window->resultTabs()->setCurrentWidget(&view);
+    QTRY_COMPARE(int(view.drawing()->routes.size()), 2);
+    for (const levelnet::plot::DrawnRoute& r : view.drawing()->routes)
+      QCOMPARE(int(r.mark), int(levelnet::plot::RouteMark::unchecked));
+    f.window->input().observationTable()->setCurrentRow(3);
+    QCOMPARE(view.highlightedRoute(), 0);
+    f.window->input().observationTable()->setCurrentRow(4);
+    QCOMPARE(view.highlightedRoute(), 2);
+    QTest::mouseClick(view.view()->viewport(), Qt::LeftButton, {}, view.routeMiddle(1));
+    QCOMPARE(f.window->input().observationTable()->currentRow(), 1);
+    // An edit of the tables: the design is no longer of them; the picture
+    // is the tables' network again.
+    CellGrid* table = f.window->input().observationTable();
+    table->setCurrentRow(1);
+    table->setCurrentColumn(4);
+    table->setFocus();
+    WindowFixture::type(QStringLiteral("1.3"));
+    WindowFixture::enter();
+    QTRY_COMPARE(int(view.drawing()->routes.size()), 4);
+    QVERIFY(view.drawing()->points[2].error.empty());
   }
 
   void labelsShowOnlyWhenTheyFit() {
