@@ -126,12 +126,15 @@ NetworkView::NetworkView(const session::Session& session, QWidget* parent) : QWi
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(4, 2, 4, 2);
   bar->addWidget(fit_);
-  bar->addWidget(new QLabel(QStringLiteral("滚轮缩放，拖动平移；点击点或路线选中表格中的行。"), this), 1);
+  bar->addWidget(new QLabel(QStringLiteral("滚轮缩放，拖动平移，点击选中"), this), 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addLayout(bar);
   layout->addWidget(message_);
   layout->addWidget(view_, 1);
+  legend_ = new QLabel(this);
+  legend_->setTextFormat(Qt::RichText);
+  layout->addWidget(legend_);
   message_->hide();
 
   auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this);
@@ -177,10 +180,41 @@ void NetworkView::refresh() {
   rebuild();
 }
 
+// The drawing's legend as a line of coloured symbols and their texts.
+static QString legendText(const plot::NetworkDrawing& d) {
+  QString html;
+  for (const plot::LegendEntry& e : d.legend) {
+    QString symbol;
+    switch (e.symbol) {
+      case plot::LegendSymbol::benchmark:
+        symbol = QStringLiteral("▲");
+        break;
+      case plot::LegendSymbol::unknown:
+        symbol = QStringLiteral("○");
+        break;
+      case plot::LegendSymbol::failedLoop:
+        symbol = QStringLiteral("<span style=\"color:%1\">┅┅</span>").arg(print::loopColour().name());
+        break;
+      default: {
+        const plot::RouteMark mark = e.symbol == plot::LegendSymbol::suspectedRoute   ? plot::RouteMark::suspected
+                                     : e.symbol == plot::LegendSymbol::uncheckedRoute ? plot::RouteMark::unchecked
+                                     : e.symbol == plot::LegendSymbol::weakRoute      ? plot::RouteMark::weak
+                                                                                      : plot::RouteMark::plain;
+        symbol = QStringLiteral("<span style=\"color:%1\"><b>%2</b></span>")
+                     .arg(print::routeColour(mark).name(),
+                          print::routeDashed(mark) ? QStringLiteral("╍╍") : QStringLiteral("━━"));
+      }
+    }
+    html += symbol + QStringLiteral(" ") + q(e.text).toHtmlEscaped() + QStringLiteral("&nbsp;&nbsp;&nbsp;");
+  }
+  return html;
+}
+
 void NetworkView::rebuild() {
   scene_->clear();
   labels_.clear();
   highlight_ = nullptr;
+  legend_->setText(drawing_ ? legendText(*drawing_) : QString());
   if (!drawing_) return;
   const plot::NetworkDrawing& d = *drawing_;
   const double line = 1.3;  // pixels, whatever the zoom

@@ -63,6 +63,7 @@ class NetworkView : public QWidget {
   NetworkGraphicsView* view() const { return view_; }
   QPushButton* fitButton() const { return fit_; }
   QLabel* messageLabel() const { return message_; }
+  QLabel* legendLabel() const { return legend_; }
   // The drawing shown; null before the first or after a failed one.
   const plot::NetworkDrawing* drawing() const { return drawing_ ? &*drawing_ : nullptr; }
   // Whether point and route labels show at the present zoom.
@@ -102,6 +103,7 @@ class NetworkView : public QWidget {
   NetworkGraphicsView* view_ = nullptr;
   QPushButton* fit_ = nullptr;
   QLabel* message_ = nullptr;
+  QLabel* legend_ = nullptr;
   QTimer* pending_ = nullptr;
   std::optional<plot::NetworkDrawing> drawing_;
   // The session's revision and count of outcomes the picture shows.
