@@ -91,17 +91,30 @@ void Session::adoptDesign(DesignRun run, std::uint64_t revision) {
   designRevision_ = revision;
 }
 
-plot::NetworkDrawing Session::networkDrawing() const {
+Session::DrawingJob Session::drawingJob() const {
+  DrawingJob job;
   if (designCurrent()) {
-    DrawingSources sources;
-    sources.design = &design_->findings;
-    return drawGathered(design_->net, sources, "");
+    job.design = design_;
+    return job;
   }
-  DrawingSources sources;
-  if (adjustmentCurrent()) sources.adjusted = adjustment_->results.get();
-  if (checkCurrent()) sources.check = &*check_;
-  return drawNetworkText(network_, sources, "");
+  job.network = network_;
+  if (adjustmentCurrent()) job.adjusted = adjustment_->results;
+  if (checkCurrent()) job.check = check_;
+  return job;
 }
+
+plot::NetworkDrawing Session::DrawingJob::draw() const {
+  DrawingSources sources;
+  if (design) {
+    sources.design = &design->findings;
+    return drawGathered(design->net, sources, "");
+  }
+  sources.adjusted = adjusted.get();
+  if (check) sources.check = &*check;
+  return drawNetworkText(network, sources, "");
+}
+
+plot::NetworkDrawing Session::networkDrawing() const { return drawingJob().draw(); }
 
 int Session::observationRowOf(int route) const {
   if (!designCurrent()) return route;

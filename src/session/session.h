@@ -87,6 +87,16 @@ class Session {
   // M of a current adjustment and the colours of a current check. Throws
   // InputError naming what cannot be gathered.
   plot::NetworkDrawing networkDrawing() const;
+  // What networkDrawing() draws, as values, to be drawn on another thread
+  // (a large network's layout takes seconds).
+  struct DrawingJob {
+    NetworkText network;
+    std::shared_ptr<const AdjustmentResults> adjusted;  // current only
+    std::optional<CheckRun> check;                      // current only
+    std::optional<DesignRun> design;                    // current only
+    plot::NetworkDrawing draw() const;
+  };
+  DrawingJob drawingJob() const;
   // The row of the observation table of a route of networkDrawing(); 0 for
   // a route the design added.
   int observationRowOf(int route) const;

@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   // The 网图 is fitted to its tab once the window has its size.
   if (options.tab == 3) {
+    // A large network is laid out on a worker thread: the shot waits for it.
+    while (window.networkView().drawingInProgress()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     window.networkView().fitToWindow();
     QApplication::processEvents();
   }

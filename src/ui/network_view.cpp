@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -151,7 +152,13 @@ NetworkView::NetworkView(const session::Session& session, QWidget* parent) : QWi
   });
 }
 
-NetworkView::~NetworkView() = default;
+// A layout under way cannot be stopped: the view waits for it.
+NetworkView::~NetworkView() {
+  if (worker_) {
+    worker_->wait();
+    delete worker_;
+  }
+}
 
 void NetworkView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -166,16 +173,56 @@ void NetworkView::refresh() {
   pending_->stop();
   const std::pair<std::uint64_t, std::uint64_t> key{session_.revision(), session_.outcomeCount()};
   if (drawn_ && *drawn_ == key) return;
+  if (worker_) {  // drawn again once the drawing under way is done
+    again_ = true;
+    return;
+  }
   drawn_ = key;
-  try {
-    drawing_ = session_.networkDrawing();
-    message_->hide();
-  } catch (const std::exception&) {
+  session::Session::DrawingJob job = session_.drawingJob();
+  const int points = job.design ? job.design->net.pointCount : job.network.points.rows() - 1;
+  if (points <= kDrawInlinePoints) {
+    try {
+      adopt(job.draw(), nullptr);
+    } catch (const std::exception&) {
+      adopt(std::nullopt, std::current_exception());
+    }
+    return;
+  }
+  struct Outcome {
+    std::optional<plot::NetworkDrawing> drawing;
+    std::exception_ptr error;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  worker_ = QThread::create([job = std::move(job), outcome] {
+    try {
+      outcome->drawing = job.draw();
+    } catch (...) {
+      outcome->error = std::current_exception();
+    }
+  });
+  connect(worker_, &QThread::finished, this, [this, outcome] {
+    worker_->deleteLater();
+    worker_ = nullptr;
+    adopt(std::move(outcome->drawing), outcome->error);
+    if (again_) {
+      again_ = false;
+      refresh();
+    }
+  });
+  message_->setText(QStringLiteral("正在绘制网图……"));
+  message_->show();
+  worker_->start();
+}
+
+void NetworkView::adopt(std::optional<plot::NetworkDrawing> drawing, const std::exception_ptr& error) {
+  drawing_ = std::move(drawing);
+  if (error) {
     // A network half typed cannot be drawn: the reason is shown, the
     // window goes on.
-    drawing_.reset();
-    message_->setText(QStringLiteral("网图：") + failureText(std::current_exception(), QStringLiteral("绘制网图")));
+    message_->setText(QStringLiteral("网图：") + failureText(error, QStringLiteral("绘制网图")));
     message_->show();
+  } else {
+    message_->hide();
   }
   rebuild();
 }
@@ -213,6 +260,8 @@ static QString legendText(const plot::NetworkDrawing& d) {
 void NetworkView::rebuild() {
   scene_->clear();
   labels_.clear();
+  symbols_.clear();
+  symbolScale_ = 1.0;
   highlight_ = nullptr;
   legend_->setText(drawing_ ? legendText(*drawing_) : QString());
   if (!drawing_) return;
@@ -247,6 +296,7 @@ void NetworkView::rebuild() {
     item->setFlag(QGraphicsItem::ItemIgnoresTransformations);
     item->setPos(scenePoint(p));
     item->setZValue(2);
+    symbols_.append(item);
     std::string tip = p.name;
     if (!p.elevation.empty()) tip += "  " + p.elevation;
     if (!p.error.empty()) tip += "  " + p.error;
@@ -313,6 +363,13 @@ void NetworkView::updateLevelOfDetail() {
   if (!drawing_) return;
   // A typical route is about symbolSize / 0.12 long (the drawing model's rule).
   const double typical = drawing_->symbolSize / 0.12 * view_->zoom();
+  // Symbols at most a sixth of a typical route on screen (down to a fifth
+  // of their size), so a dense network stays a network, not a blot.
+  const double scale = std::clamp(std::round(typical / 6.0 / kSymbolPixels * 10.0) / 10.0, 0.2, 1.0);
+  if (scale != symbolScale_) {
+    symbolScale_ = scale;
+    for (QGraphicsItem* symbol : symbols_) symbol->setScale(scale);
+  }
   const bool show = typical >= kLabelRoutePixels;
   if (show == labelsShown_ && !labels_.isEmpty() && labels_.front()->isVisible() == show) return;
   labelsShown_ = show;
@@ -364,7 +421,8 @@ void NetworkView::onClick(QPointF at, double pixelsPerUnit) {
   double best = 0.0;
   for (const plot::DrawnPoint& p : d.points) {
     const double distance = std::hypot(at.x() - p.x, at.y() + p.y);
-    if (distance <= symbolPixels(d, p) / pixelsPerUnit + slack && (nearestPoint == 0 || distance < best)) {
+    if (distance <= symbolPixels(d, p) * symbolScale_ / pixelsPerUnit + slack &&
+        (nearestPoint == 0 || distance < best)) {
       nearestPoint = p.point;
       best = distance;
     }

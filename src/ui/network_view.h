@@ -5,12 +5,15 @@
 // point or route tells which (pointClicked, routeClicked); highlight()
 // marks the one selected in the tables. The picture is drawn again when
 // the session's network or its outcomes changed (refresh), shortly after an
-// edit, and only while the tab is shown.
+// edit, and only while the tab is shown; a network of more than
+// kDrawInlinePoints points is drawn on a worker thread (its layout takes
+// seconds) and shown when done.
 #pragma once
 
 #include <QGraphicsView>
 #include <QWidget>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -20,6 +23,7 @@ class QGraphicsPathItem;
 class QGraphicsScene;
 class QLabel;
 class QPushButton;
+class QThread;
 class QTimer;
 
 namespace levelnet::session {
@@ -52,6 +56,8 @@ class NetworkGraphicsView : public QGraphicsView {
   bool pressed_ = false;
 };
 
+inline constexpr int kDrawInlinePoints = 1500;
+
 class NetworkView : public QWidget {
   Q_OBJECT
 
@@ -72,6 +78,8 @@ class NetworkView : public QWidget {
   // Draws the network again when it or its outcomes changed since the
   // picture shown (now, whether shown or not).
   void refresh();
+  // Whether a drawing is being made on the worker thread.
+  bool drawingInProgress() const { return worker_ != nullptr; }
   // The network was edited: drawn again shortly while the tab is shown.
   void networkChanged();
   // Fits the whole network in the view.
@@ -95,6 +103,8 @@ class NetworkView : public QWidget {
 
  private:
   void rebuild();
+  // Shows a drawing made, or the reason it could not be.
+  void adopt(std::optional<plot::NetworkDrawing> drawing, const std::exception_ptr& error);
   void updateLevelOfDetail();
   void onClick(QPointF at, double pixelsPerUnit);
 
@@ -105,10 +115,15 @@ class NetworkView : public QWidget {
   QLabel* message_ = nullptr;
   QLabel* legend_ = nullptr;
   QTimer* pending_ = nullptr;
+  // A large network is drawn on this thread; the window goes on meanwhile.
+  QThread* worker_ = nullptr;
+  bool again_ = false;  // the session changed while the worker drew
   std::optional<plot::NetworkDrawing> drawing_;
   // The session's revision and count of outcomes the picture shows.
   std::optional<std::pair<std::uint64_t, std::uint64_t>> drawn_;
   QList<QGraphicsItem*> labels_;
+  QList<QGraphicsItem*> symbols_;
+  double symbolScale_ = 1.0;  // symbols shrink where routes are short on screen
   QGraphicsPathItem* highlight_ = nullptr;
   int highlightedPoint_ = 0, highlightedRoute_ = 0;  // kept over a redraw
   bool labelsShown_ = false;

@@ -9,6 +9,7 @@
 
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "network/number_text.h"
 #include "session/network_design.h"
@@ -206,6 +207,43 @@ class NetworkViewTest : public QObject {
     WindowFixture::enter();
     QTRY_COMPARE(int(view.drawing()->routes.size()), 4);
     QVERIFY(view.drawing()->points[2].error.empty());
+  }
+
+  // A network beyond kDrawInlinePoints is drawn on a worker thread: the
+  // window's event loop goes on meanwhile, and the picture comes when done.
+  void aLargeNetworkIsDrawnOffTheWindowsThread() {
+    const int n = 40;  // 1600 points
+    QByteArray file = QByteArray::number(2) + "," + QByteArray::number(n * n - 2) + "," +
+                      QByteArray::number(2 * n * (n - 1)) + ",1\r\n";
+    auto name = [](int i, int j) { return "P" + QByteArray::number(i) + "_" + QByteArray::number(j); };
+    file += name(0, 0) + ",10\r\n" + name(n - 1, n - 1) + ",11\r\n";
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j)
+        if (!((i == 0 && j == 0) || (i == n - 1 && j == n - 1))) file += name(i, j) + ",\r\n";
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) {
+        if (j + 1 < n) file += name(i, j) + "," + name(i, j + 1) + ",0.01,1\r\n";
+        if (i + 1 < n) file += name(i, j) + "," + name(i + 1, j) + ",0.02,1.2\r\n";
+      }
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("grid.pc"));
+    QVERIFY(writeBytes(path, file));
+    WindowFixture f;
+    QVERIFY(f.ready());
+    QVERIFY(f.window->openFile(path));
+    NetworkView& view = f.window->networkView();
+    f.window->resultTabs()->setCurrentWidget(&view);
+    QVERIFY(view.drawingInProgress());
+    QVERIFY(view.messageLabel()->text().contains(QStringLiteral("正在绘制")));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    QTRY_VERIFY_WITH_TIMEOUT(!view.drawingInProgress(), 60000);
+    QVERIFY(ticks >= 1);
+    QVERIFY(view.drawing() != nullptr);
+    QCOMPARE(int(view.drawing()->points.size()), n * n);
+    QVERIFY(!view.messageLabel()->isVisible());
   }
 
   void labelsShowOnlyWhenTheyFit() {
