@@ -1,6 +1,7 @@
 // levelnet-gui: the window.
 //   levelnet-gui [FILE.pc]                       opens the window, FILE loaded as by Open
-//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot|design]
+//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--design SIGMA] [--tab
+//   report|results|check|plot|design]
 //                [--size WIDTHxHEIGHT] [FILE.pc]
 //                                                builds the window off-screen, optionally
 //                                                runs Adjust and the check, shows a tab,
@@ -9,6 +10,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QHashSeed>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -23,6 +25,7 @@
 #include "network/safe_file.h"
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
+#include "ui/design_pane.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/network_view.h"
@@ -31,7 +34,8 @@ namespace {
 
 const char* const kUsage =
     "usage: levelnet-gui [FILE.pc]\n"
-    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check|plot|design]\n"
+    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--design SIGMA] [--tab "
+    "report|results|check|plot|design]\n"
     "                    [--size WIDTHxHEIGHT] [FILE.pc]\n";
 
 // Off-screen nobody can answer a message box: its text goes to standard
@@ -50,8 +54,9 @@ class ConsoleMessageBoxes : public levelnet::ui::MessageBoxes {
 struct Options {
   std::string screenshot;
   bool adjust = false;
-  std::string checkGrade;  // run the check with this grade
-  int tab = 0;             // 0 报告, 1 成果表, 2 检核, 3 网图, 4 设计
+  std::string checkGrade;   // run the check with this grade
+  std::string designSigma;  // run 设计 with this σ per km
+  int tab = 0;              // 0 报告, 1 成果表, 2 检核, 3 网图, 4 设计
   int width = 0, height = 0;
   std::string file;
 };
@@ -65,6 +70,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.adjust = true;
     } else if (std::strcmp(arg, "--check") == 0 && i + 1 < argc) {
       options.checkGrade = argv[++i];
+    } else if (std::strcmp(arg, "--design") == 0 && i + 1 < argc) {
+      options.designSigma = argv[++i];
     } else if (std::strcmp(arg, "--tab") == 0 && i + 1 < argc) {
       const std::string tab = argv[++i];
       if (tab == "report")
@@ -89,7 +96,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  const bool screenshotOnly = options.adjust || !options.checkGrade.empty() || options.tab != 0 || options.width != 0;
+  const bool screenshotOnly = options.adjust || !options.checkGrade.empty() || !options.designSigma.empty() ||
+                              options.tab != 0 || options.width != 0;
   return !screenshotOnly || !options.screenshot.empty();
 }
 
@@ -146,6 +154,11 @@ int main(int argc, char** argv) {
     window.checkPane().gradeBox()->setCurrentIndex(grade);
     window.onCheck();
     if (window.checkPane().view()->toPlainText().isEmpty()) return 1;
+  }
+  if (!options.designSigma.empty()) {
+    window.designPane().sigmaEdit()->setText(QString::fromStdString(options.designSigma));
+    window.onDesign();
+    if (window.session().design() == nullptr) return 1;
   }
   window.resultTabs()->setCurrentIndex(options.tab);
   window.show();
