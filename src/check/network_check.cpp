@@ -282,15 +282,24 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   all = findings.residuals;
   all.rows.assign(static_cast<std::size_t>(n) + 1, Residual{});
   outcome.attentionText.assign(static_cast<std::size_t>(n) + 1, "");
+  outcome.attention.assign(static_cast<std::size_t>(n) + 1, 0);
+  for (const int i : findings.failedMisclosures) {
+    const Misclosure& m = findings.misclosures[static_cast<std::size_t>(i) - 1];
+    if (!m.route) outcome.failedLoops.push_back(m.points);
+  }
   std::vector<char> present(static_cast<std::size_t>(n) + 1, 0);
   for (int k = 1; k <= current.observationCount; ++k) {
     all.rows[numbers[k]] = findings.residuals.rows[k];
     present[numbers[k]] = 1;
+    outcome.attention[numbers[k]] = findings.attention[k];
     outcome.attentionText[numbers[k]] =
         attentionText(findings.attention[k], findings.residuals.rows[k].suspected, false);
   }
   for (int k = 1; k <= n; ++k)
-    if (!present[k]) outcome.attentionText[k] = attentionText(0, false, true);
+    if (!present[k]) {
+      outcome.attentionText[k] = attentionText(0, false, true);
+      outcome.removed.push_back(k);
+    }
   for (int& k : all.suspected) k = numbers[k];
   for (int& k : all.aboveCritical) k = numbers[k];
   return outcome;

@@ -123,6 +123,12 @@ struct CheckOutcome {
   // the 成果表 says about it (attentionText, 1..n).
   ResidualAnalysis residuals;
   std::vector<std::string> attentionText;
+  // The attention mask of every observation of the file (1..n; 0 for one
+  // the iteration removed), and the point numbers of every loop whose
+  // misclosure is beyond the tolerance: what the 网图 marks.
+  std::vector<unsigned char> attention;
+  std::vector<std::vector<int>> failedLoops;
+  std::vector<int> removed;  // observations the iteration removed, ascending
 };
 
 // The short text of an observation's attention mask and state for the

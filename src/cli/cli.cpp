@@ -10,6 +10,7 @@
 #include "cli/pdf_handover.h"
 #include "network/file_identity.h"
 #include "network/safe_file.h"
+#include "session/network_plot.h"
 
 namespace levelnet {
 
@@ -73,6 +74,12 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
 #endif
         return runMonitor(a, streams);
       case Command::plot:
+#ifndef LEVELNET_WITH_PDF
+        // PNG and PDF are painted with Qt: levelnet-pdf makes them.
+        if (const std::optional<session::PlotFormat> format = session::plotFormatOf(a.output);
+            format == session::PlotFormat::png || format == session::PlotFormat::pdf)
+          return handOverToPdfProgram(argc, argv, out, err);
+#endif
         return runPlot(a, streams);
       case Command::design:
         return runDesign(a, streams);

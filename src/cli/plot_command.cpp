@@ -1,18 +1,24 @@
-// levelnet plot: the 网图 of one file as SVG or DXF.
+// levelnet plot: the 网图 of one file as SVG or DXF, and (in levelnet-pdf,
+// to which levelnet hands such calls over) as PNG or PDF painted with Qt.
+#include <optional>
+
 #include "cli/commands.h"
+#include "network/errors.h"
 #include "network/safe_file.h"
 #include "session/network_plot.h"
+#ifdef LEVELNET_WITH_PDF
+#include "print/network_picture.h"
+#endif
 
 namespace levelnet::cli {
 
 namespace {
 
 session::PlotFormat formatOf(const Arguments& a) {
-  if (a.output.empty()) throw UsageError("plot 需要用 -o 指定输出文件（.svg 或 .dxf）");
+  if (a.output.empty()) throw UsageError("plot 需要用 -o 指定输出文件（.svg、.png、.pdf 或 .dxf）");
+  if (a.output == "-") throw UsageError("plot 的网图须写到文件：-o 后给出 .svg、.png、.pdf 或 .dxf 文件名");
   const std::optional<session::PlotFormat> format = session::plotFormatOf(a.output);
-  if (!format) throw UsageError("网图文件“" + a.output + "”的扩展名应为 .svg 或 .dxf");
-  if (*format == session::PlotFormat::png || *format == session::PlotFormat::pdf)
-    throw UsageError("网图暂时只能写成 SVG 或 DXF（PNG、PDF 尚未提供）");
+  if (!format) throw UsageError("网图文件“" + a.output + "”的扩展名应为 .svg、.png、.pdf 或 .dxf");
   return *format;
 }
 
@@ -38,7 +44,18 @@ int runPlot(const Arguments& a, const Streams& s) {
       s.err << (i == 0 ? "" : "、") << outcome.extraCoordinates[i];
     s.err << (outcome.extraCoordinates.size() > 20 ? "等\n" : "\n");
   }
-  saveFileSafely(a.output, session::plotFileBytes(outcome.drawing, format));
+  std::string bytes;
+  if (format == session::PlotFormat::png || format == session::PlotFormat::pdf) {
+#ifdef LEVELNET_WITH_PDF
+    bytes = format == session::PlotFormat::png ? print::networkPngWithoutDisplay(outcome.drawing)
+                                               : print::networkPdfWithoutDisplay(outcome.drawing);
+#else
+    throw InputError("这个版本没有编译 PNG 和 PDF 的网图（需要 Qt 6 Gui）");
+#endif
+  } else {
+    bytes = session::plotFileBytes(outcome.drawing, format);
+  }
+  saveFileSafely(a.output, bytes);
   return kDone;
 }
 

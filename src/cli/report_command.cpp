@@ -1,5 +1,6 @@
 // levelnet report: the adjustment (and with --with-check the check) as an
-// A4 PDF, through the PDF writer of src/print.
+// A4 PDF with the 网图 after the title block, through the PDF writer of
+// src/print.
 #include "cli/commands.h"
 #include "print/report_document.h"
 #include "session/adjustment.h"
@@ -24,9 +25,10 @@ int runReport(const Arguments& a, const Streams& s) {
   const session::AdjustmentRun run = session::adjustForResultsTable(net, kReportLimits);
   warnOfDuplicates(path, run.duplicateNames, s.err);
   const ResultsTable table = check ? session::withCheckFigures(*run.table, *check) : *run.table;
-  const session::ReportDocument document =
+  session::ReportDocument document =
       session::makeReportDocument(displayName(path), session::documentDateFromEnvironment(), *run.results, table,
                                   a.grade, check ? check->report : std::string());
+  session::addNetworkDrawing(document, *run.results, check ? &*check : nullptr);
   const std::string bytes = print::reportDocumentPdfWithoutDisplay(document);
   if (a.pdf == "-") {
     writeOut(s.out, bytes);

@@ -26,7 +26,7 @@ const char kUsageText[] =
     "PROJECT\n"
     "      沉降监测：各期平差（基准点取首期高程）、基准点稳定性检验（自由网平差与整体检验），\n"
     "      沉降观测成果表、沉降量与速率及其中误差、预警与稳定判定；--pdf 另写时间-沉降曲线\n"
-    "  levelnet plot FILE.pc -o NET.svg|NET.dxf [--coordinates PTS.csv] [--with-check [检核选项]]\n"
+    "  levelnet plot FILE.pc -o NET.svg|NET.png|NET.pdf|NET.dxf [--coordinates PTS.csv] [--with-check [检核选项]]\n"
     "      画出网图（已知点、待定点、水准路线；能平差时附平差高程与中误差，--with-check 时按检核结果着色）；\n"
     "      --coordinates 给出点的平面坐标（点名,X,Y 或 点名,编码,Y,X,H），否则自动布局\n"
     "  levelnet design FILE.pc [--sigma-km S] [--grade G] [--add 起点,终点,长度]... [--remove N]... "

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,12 @@ PointPlacement layoutByGraph(const LevelingNetwork& net) {
   return circleLayout(net);
 #else
   if (net.pointCount <= 1) return circleLayout(net);
+  // Graphviz keeps global state (its error level, the context's plugins, the
+  // layout's static tables): one layout at a time in the process, as the
+  // window's 网图 lays out on a worker thread while an export may make the
+  // PDF report's page on another.
+  static std::mutex graphviz;
+  const std::lock_guard<std::mutex> one(graphviz);
   // Graphviz's own messages (warnings about the layout) are not the user's.
   agseterr(AGMAX);
   GraphvizLayout g;

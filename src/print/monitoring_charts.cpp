@@ -17,7 +17,7 @@
 #include "monitor/monitoring_tables.h"
 #include "network/errors.h"
 #include "network/number_text.h"
-#include "print/bundled_fonts.h"
+#include "print/without_display.h"
 
 namespace levelnet::print {
 
@@ -441,30 +441,8 @@ std::string monitoringPdf(const MonitoringResults& r, const std::string& date) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-namespace {
-
-QtMessageHandler previousHandler = nullptr;
-
-void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if ((type == QtCriticalMsg || type == QtFatalMsg) && previousHandler) previousHandler(type, context, message);
-}
-
-}  // namespace
-
 std::string monitoringPdfWithoutDisplay(const MonitoringResults& r, const std::string& date) {
-  if (QCoreApplication::instance()) return monitoringPdf(r, date);
-  previousHandler = qInstallMessageHandler(quietMessages);
-  struct RestoreHandler {
-    ~RestoreHandler() { qInstallMessageHandler(previousHandler); }
-  } restore;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  prepareBundledFonts();
-  static int argc = 1;
-  static char name[] = "levelnet";
-  static char* argv[] = {name, nullptr};
-  QGuiApplication application(argc, argv);
-  addBundledFonts();
-  return monitoringPdf(r, date);
+  return withoutDisplay([&] { return monitoringPdf(r, date); });
 }
 
 }  // namespace levelnet::print

@@ -6,7 +6,6 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QHashSeed>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -22,10 +21,11 @@
 #include <unordered_map>
 
 #include "network/errors.h"
-#include "print/bundled_fonts.h"
+#include "print/network_picture.h"
 #include "print/pdf_creation_date.h"
 #include "print/report_layout.h"
 #include "print/text_cells.h"
+#include "print/without_display.h"
 #include "session/source_date.h"
 
 namespace levelnet::print {
@@ -208,6 +208,10 @@ class PagePainter {
       const PageItem& item = items[i];
       if (item.kind == PageItem::Kind::text) {
         paintText(item);
+      } else if (item.kind == PageItem::Kind::picture) {
+        if (document_.drawing)
+          paintNetworkDrawing(painter_, QRectF(left_, slotTop(item.firstLine), textWidth_, item.lineCount * line_),
+                              *document_.drawing, units_.perPoint * 72.0);
       } else {
         const bool closes =
             i + 1 == items.size() || items[i + 1].kind != PageItem::Kind::tableRow || items[i + 1].table != item.table;
@@ -380,39 +384,8 @@ std::string reportDocumentPdf(const ReportDocument& document) {
   return pdf;
 }
 
-namespace {
-
-QtMessageHandler previousHandler = nullptr;
-
-// Qt's notes and warnings (about XDG_RUNTIME_DIR, fonts, the platform) are
-// no business of the command line's user; critical and fatal messages still
-// go out.
-void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    if (previousHandler) previousHandler(type, context, message);
-  }
-}
-
-}  // namespace
-
 std::string reportDocumentPdfWithoutDisplay(const ReportDocument& document) {
-  if (QCoreApplication::instance()) return reportDocumentPdf(document);
-  previousHandler = qInstallMessageHandler(quietMessages);
-  struct RestoreHandler {
-    ~RestoreHandler() { qInstallMessageHandler(previousHandler); }
-  } restore;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  prepareBundledFonts();
-  // Qt embeds the fonts in the order of a hash table whose seed is random in
-  // each process; with SOURCE_DATE_EPOCH the seed is fixed, before Qt makes
-  // any hash table, so that the PDF is the same file on every run.
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) QHashSeed::setDeterministicGlobalSeed();
-  static int argc = 1;
-  static char name[] = "levelnet";
-  static char* argv[] = {name, nullptr};
-  QGuiApplication application(argc, argv);
-  addBundledFonts();
-  return reportDocumentPdf(document);
+  return withoutDisplay([&document] { return reportDocumentPdf(document); });
 }
 
 }  // namespace levelnet::print

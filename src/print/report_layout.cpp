@@ -36,6 +36,14 @@ class Composer {
     pages.back().push_back(std::move(item));
   }
 
+  // An item filling the rest of the page.
+  void fillPage(PageItem item) {
+    item.firstLine = used_;
+    item.lineCount = kLinesPerPage - used_;
+    used_ = kLinesPerPage;
+    pages.back().push_back(std::move(item));
+  }
+
   // An empty line, left out at the top of a page.
   void blank() {
     if (!atPageTop() && used_ < kLinesPerPage) ++used_;
@@ -233,6 +241,14 @@ DocumentLayout layoutReportDocument(const ReportDocument& document, const CellWi
   else
     page.blank();
   page.blank();
+
+  if (document.drawing) {
+    page.text(u32("网图"), LineStyle::heading, cells);
+    PageItem picture;
+    picture.kind = PageItem::Kind::picture;
+    page.fillPage(std::move(picture));
+    page.newPage();
+  }
 
   const ResultsTable& results = document.results;
   TableContent points;

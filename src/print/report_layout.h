@@ -14,6 +14,9 @@
 //    (two lines), an empty line, 文件, 日期, the counts, 等级 (an empty line
 //    when no grade is given) and an empty line; a file name too long for
 //    one line makes it longer.
+// 1a. When the document has a 网图, the heading 网图 and the picture
+//    fill the rest of page 1 (the whole picture with its legend); the
+//    tables start on page 2.
 // 2. 一、点成果表 and 二、观测值成果表: a heading line, the header row and one
 //    line a row (more when a cell must wrap). A table starts on a new page
 //    unless its heading, header and first row fit; a row that does not fit
@@ -78,7 +81,8 @@ struct TableLayout {
 // One thing on a page, `lineCount` lines high from line `firstLine` (0 at the top of
 // the text area).
 struct PageItem {
-  enum class Kind { text, tableRow };
+  // A picture: the document's 网图, painted in the lines it spans.
+  enum class Kind { text, tableRow, picture };
   Kind kind = Kind::text;
   int firstLine = 0;
   int lineCount = 1;

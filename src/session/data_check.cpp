@@ -48,6 +48,9 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
   run.passed = outcome.passed;
   run.residuals = outcome.residuals;
   run.attentionText = outcome.attentionText;
+  run.attention = outcome.attention;
+  run.failedLoops = outcome.failedLoops;
+  run.removed = outcome.removed;
   run.options = options;
   if (books != nullptr && !books->empty()) {
     const RecordsCheck records = checkFieldRecords(network, *books, options.grade, options.terrain, corrections);

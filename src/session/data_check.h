@@ -29,6 +29,11 @@ struct CheckRun {
   bool passed = true;  // the network's check and the books' station checks
   ResidualAnalysis residuals;
   std::vector<std::string> attentionText;  // the 成果表's 须注意 of every observation, 1..n
+  // For the 网图: the check's attention masks (1..n), the loops beyond the
+  // tolerance (point numbers) and the observations the iteration removed.
+  std::vector<unsigned char> attention;
+  std::vector<std::vector<int>> failedLoops;
+  std::vector<int> removed;
   CheckOptions options;
 };
 

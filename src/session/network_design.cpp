@@ -120,6 +120,16 @@ DesignRun designNetwork(const NetworkText& network, const DesignOptions& options
   } else {
     run.net = gather(network);
   }
+  {
+    std::vector<int> removed = changes.removed;
+    std::sort(removed.begin(), removed.end());
+    // The rows kept, in order, then the routes added (withRouteChanges).
+    const int kept = run.net.observationCount - static_cast<int>(changes.added.size());
+    run.observationRows.assign(1, 0);
+    for (int row = 1; static_cast<int>(run.observationRows.size()) <= kept; ++row)
+      if (!std::binary_search(removed.begin(), removed.end(), row)) run.observationRows.push_back(row);
+    run.observationRows.resize(static_cast<std::size_t>(run.net.observationCount) + 1, 0);
+  }
   run.findings = levelnet::designNetwork(run.net, options);
   run.report = writeDesignReport(run.net, run.findings, options, fileName);
   if (run.before) {

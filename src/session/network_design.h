@@ -46,6 +46,9 @@ struct DesignRun {
   // With changes: the weakest point of the network as it was.
   std::optional<DesignFindings> before;
   std::string beforeWeakestName;
+  // The row of the observation table of every observation designed (1..n;
+  // 0 for a route added).
+  std::vector<int> observationRows;
 };
 
 // Designs the network (observed differences may be empty; they are not

@@ -34,6 +34,58 @@ plot::DrawingFacts checkFacts(const LevelingNetwork& net, const CheckFindings& f
   return facts;
 }
 
+plot::DrawingFacts checkFacts(const LevelingNetwork& net, const CheckRun& check) {
+  plot::DrawingFacts facts;
+  const int n = net.observationCount;
+  facts.marks.assign(static_cast<std::size_t>(n) + 1, plot::RouteMark::plain);
+  const ResidualAnalysis& a = check.residuals;
+  for (int k = 1; k <= n && k < static_cast<int>(a.rows.size()); ++k) {
+    if (a.rows[k].suspected)
+      facts.marks[k] = plot::RouteMark::suspected;
+    else if (a.rows[k].unchecked || a.test == BlunderTest::none)
+      facts.marks[k] = plot::RouteMark::unchecked;
+    else if (k < static_cast<int>(check.attention.size()) &&
+             (check.attention[k] & (kLowRedundancy | kBeyondPointAccuracy)) != 0)
+      facts.marks[k] = plot::RouteMark::weak;
+  }
+  for (const int k : check.removed)
+    if (k >= 1 && k <= n) facts.marks[k] = plot::RouteMark::suspected;
+  for (const std::vector<int>& loop : check.failedLoops)
+    if (std::all_of(loop.begin(), loop.end(), [&](int p) { return p >= 1 && p <= net.pointCount; }))
+      facts.failedLoops.push_back(loop);
+  return facts;
+}
+
+plot::NetworkDrawing drawGathered(const LevelingNetwork& net, const DrawingSources& sources, const std::string& title) {
+  const plot::PointPlacement where = plot::layoutByGraph(net);
+  plot::DrawingFacts facts;
+  if (sources.check != nullptr && static_cast<int>(sources.check->residuals.rows.size()) == net.observationCount + 1)
+    facts = checkFacts(net, *sources.check);
+  // Figures of another network (a stale outcome) are never drawn: they
+  // would be read beyond their ends.
+  const auto fits = [&](const std::vector<double>& v, int last) { return static_cast<int>(v.size()) > last; };
+  if (sources.design != nullptr && fits(sources.design->pointErrors, net.parameterCount)) {
+    facts.pointErrors = &sources.design->pointErrors;
+    facts.expectedErrors = true;
+    if (facts.marks.empty())
+      facts.marks.assign(static_cast<std::size_t>(net.observationCount) + 1, plot::RouteMark::plain);
+    for (const int k : sources.design->uncheckedRoutes)
+      if (k >= 1 && k <= net.observationCount) facts.marks[k] = plot::RouteMark::unchecked;
+  } else if (sources.adjusted != nullptr && fits(sources.adjusted->adjustedElevations, net.pointCount) &&
+             fits(sources.adjusted->pointErrors, net.parameterCount)) {
+    facts.adjustedElevations = &sources.adjusted->adjustedElevations;
+    facts.pointErrors = &sources.adjusted->pointErrors;
+  }
+  return plot::drawNetwork(net, where, false, facts, title);
+}
+
+plot::NetworkDrawing drawNetworkText(const NetworkText& network, const DrawingSources& sources,
+                                     const std::string& title, NetworkLimits limits) {
+  const LevelingNetwork net =
+      gatherNetwork(network.fields, network.points, network.observations, limits, GatherMode::plannedNetwork);
+  return drawGathered(net, sources, title);
+}
+
 PlotOutcome plotNetwork(const NetworkText& network, const PlotSettings& settings, NetworkLimits limits) {
   const LevelingNetwork net =
       gatherNetwork(network.fields, network.points, network.observations, limits, GatherMode::plannedNetwork);

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "adjust/adjustment_results.h"
 #include "check/network_check.h"
+#include "check/network_design.h"
 #include "network/leveling_network.h"
 #include "network/text_table.h"
 #include "plot/network_drawing.h"
+#include "session/data_check.h"
 
 namespace levelnet::session {
 
@@ -43,6 +46,27 @@ PlotOutcome plotNetwork(const NetworkText& network, const PlotSettings& settings
 
 // The drawing's marks from a check's findings: by observation 1..n.
 plot::DrawingFacts checkFacts(const LevelingNetwork& net, const CheckFindings& findings);
+// The same from a check run of the network (checkNetwork): an observation
+// the iteration removed is marked as flagged.
+plot::DrawingFacts checkFacts(const LevelingNetwork& net, const CheckRun& check);
+
+// What is known of a network to draw it with; each part optional, and each
+// must be of the network drawn (the session's current outcomes).
+struct DrawingSources {
+  const AdjustmentResults* adjusted = nullptr;  // adjusted elevations and M
+  const CheckRun* check = nullptr;              // routes coloured by the check
+  const DesignFindings* design = nullptr;       // expected M (circles scaled), unchecked routes marked
+};
+
+// The 网图 of a gathered network laid out from its graph, with what
+// `sources` give. Throws as drawNetwork.
+plot::NetworkDrawing drawGathered(const LevelingNetwork& net, const DrawingSources& sources, const std::string& title);
+
+// The 网图 of the network as the tables hold it (the window's tab): gathered
+// as planned (observed differences may be empty). Throws InputError naming
+// the table, row and column of what cannot be gathered.
+plot::NetworkDrawing drawNetworkText(const NetworkText& network, const DrawingSources& sources,
+                                     const std::string& title, NetworkLimits limits = kLargeNetworkLimits);
 
 enum class PlotFormat { svg, dxf, png, pdf };
 

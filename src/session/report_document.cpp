@@ -6,6 +6,7 @@
 
 #include "network/errors.h"
 #include "session/adjustment.h"
+#include "session/network_plot.h"
 #include "session/source_date.h"
 
 namespace levelnet::session {
@@ -24,6 +25,13 @@ ReportDocument makeReportDocument(const std::string& fileName, const std::string
   document.reportText = reportText(results);
   document.checkText = checkText;
   return document;
+}
+
+void addNetworkDrawing(ReportDocument& document, const AdjustmentResults& results, const CheckRun* check) {
+  DrawingSources sources;
+  sources.adjusted = &results;
+  sources.check = check;
+  document.drawing = drawGathered(results.net, sources, "");
 }
 
 std::string documentDate(const std::optional<std::string>& sourceDateEpochText) {

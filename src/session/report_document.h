@@ -8,6 +8,8 @@
 
 #include "adjust/adjustment_results.h"
 #include "adjust/results_table.h"
+#include "plot/network_drawing.h"
+#include "session/data_check.h"
 
 namespace levelnet::session {
 
@@ -19,6 +21,9 @@ struct ReportDocument {
   ResultsTable results;    // the 成果表 (with the check's r and w where it ran) and the precision summary
   std::string reportText;  // the adjustment report, UTF-8, lines ending in "\n" or "\r\n"
   std::string checkText;   // the check report, UTF-8; empty: the document has no check part
+  // The 网图 after the title block (adjusted elevations and M, the check's
+  // colours where it ran); none: no picture page.
+  std::optional<plot::NetworkDrawing> drawing;
 };
 
 // The document of one adjustment: the counts from the results, the whole
@@ -28,6 +33,10 @@ struct ReportDocument {
 ReportDocument makeReportDocument(const std::string& fileName, const std::string& date,
                                   const AdjustmentResults& results, const ResultsTable& table,
                                   const std::string& grade = {}, const std::string& checkText = {});
+
+// The document's 网图 of the adjustment, laid out from the network's graph,
+// with the check's colours when `check` (of the same observations) is given.
+void addNetworkDrawing(ReportDocument& document, const AdjustmentResults& results, const CheckRun* check);
 
 // The date a document carries, "YYYY-MM-DD": the day (UTC) of
 // `sourceDateEpoch` (seconds since 1970, as the SOURCE_DATE_EPOCH of

@@ -48,6 +48,8 @@ void Session::replaceNetwork(NetworkText network) {
   adjustment_.reset();
   check_.reset();
   checkedTable_.reset();
+  design_.reset();
+  ++outcomes_;
   fieldBooks_.clear();
   importReport_.clear();
   if (networkReplaced) networkReplaced();
@@ -55,6 +57,7 @@ void Session::replaceNetwork(NetworkText network) {
 
 void Session::adoptAdjustment(AdjustmentRun run, std::uint64_t revision) {
   if (!run.results) return;  // nothing was adjusted
+  ++outcomes_;
   const bool current = revision == revision_;
   if (current) {
     // The run took these empty elevations as 0; the table shows it. Writing
@@ -74,11 +77,57 @@ void Session::adoptAdjustment(AdjustmentRun run, std::uint64_t revision) {
 }
 
 void Session::adoptCheck(CheckRun run, std::uint64_t revision) {
+  ++outcomes_;
   check_ = std::move(run);
   checkRevision_ = revision;
   checkedTable_.reset();
   if (adjustment_ && adjustment_->table && adjustmentRevision_ == revision)
     checkedTable_ = std::make_shared<const ResultsTable>(withCheckFigures(*adjustment_->table, *check_));
+}
+
+void Session::adoptDesign(DesignRun run, std::uint64_t revision) {
+  ++outcomes_;
+  design_ = std::move(run);
+  designRevision_ = revision;
+}
+
+Session::DrawingJob Session::drawingJob() const {
+  DrawingJob job;
+  if (designCurrent()) {
+    job.design = design_;
+    return job;
+  }
+  job.network = network_;
+  if (adjustmentCurrent()) job.adjusted = adjustment_->results;
+  if (checkCurrent()) job.check = check_;
+  return job;
+}
+
+plot::NetworkDrawing Session::DrawingJob::draw() const {
+  DrawingSources sources;
+  if (design) {
+    sources.design = &design->findings;
+    return drawGathered(design->net, sources, "");
+  }
+  sources.adjusted = adjusted.get();
+  if (check) sources.check = &*check;
+  return drawNetworkText(network, sources, "");
+}
+
+plot::NetworkDrawing Session::networkDrawing() const { return drawingJob().draw(); }
+
+int Session::observationRowOf(int route) const {
+  if (!designCurrent()) return route;
+  const std::vector<int>& rows = design_->observationRows;
+  return route >= 1 && route < static_cast<int>(rows.size()) ? rows[route] : 0;
+}
+
+int Session::routeOfObservationRow(int row) const {
+  if (!designCurrent()) return row;
+  const std::vector<int>& rows = design_->observationRows;
+  for (std::size_t k = 1; k < rows.size(); ++k)
+    if (rows[k] == row) return static_cast<int>(k);
+  return 0;
 }
 
 std::shared_ptr<const ResultsTable> Session::resultsTable() const {
@@ -101,8 +150,11 @@ std::string Session::whyNoCurrentResults() const {
 ReportDocument Session::reportDocument(const std::string& fileName, const std::string& date) const {
   if (!adjustmentCurrent()) throw InputError(whyNoCurrentResults());
   const bool checked = checkCurrent();
-  return makeReportDocument(fileName, date, *adjustment_->results, *resultsTable(),
-                            checked ? check_->options.grade : std::string(), checked ? check_->report : std::string());
+  ReportDocument document =
+      makeReportDocument(fileName, date, *adjustment_->results, *resultsTable(),
+                         checked ? check_->options.grade : std::string(), checked ? check_->report : std::string());
+  addNetworkDrawing(document, *adjustment_->results, checked ? &*check_ : nullptr);
+  return document;
 }
 
 std::vector<std::string> Session::fieldBookFiles() const {

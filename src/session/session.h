@@ -25,6 +25,8 @@
 #include "session/adjustment.h"
 #include "session/data_check.h"
 #include "session/field_books.h"
+#include "session/network_design.h"
+#include "session/network_plot.h"
 #include "session/report_document.h"
 
 namespace levelnet::session {
@@ -35,6 +37,9 @@ class Session {
 
   const NetworkText& network() const { return network_; }
   std::uint64_t revision() const { return revision_; }
+  // Counts every outcome adopted or dropped (adjustment, check, design): with
+  // the revision it tells whether what was drawn of them is still what is.
+  std::uint64_t outcomeCount() const { return outcomes_; }
 
   // Edits, each one revision. `field` 0..3: 已知点, 待定点, 观测值, 单位权长度.
   // Row and column as TextTable counts them (row 0 the header row, column 0
@@ -64,6 +69,40 @@ class Session {
   void adoptCheck(CheckRun run, std::uint64_t revision);
   const CheckRun* check() const { return check_ ? &*check_ : nullptr; }
   bool checkCurrent() const { return check_ && checkRevision_ == revision_; }
+
+  // Adopts a design (精度预估) of the network as it was at `revision`, with
+  // the routes it left out. Dropped with the network (replaceNetwork).
+  void adoptDesign(DesignRun run, std::uint64_t revision);
+  const DesignRun* design() const { return design_ ? &*design_ : nullptr; }
+  bool designCurrent() const { return design_ && designRevision_ == revision_; }
+  // Forgets the design: the 网图 shows the tables' network again.
+  void dropDesign() {
+    design_.reset();
+    ++outcomes_;
+  }
+
+  // The 网图 of the window: with a current design, the network designed
+  // (expected M, unchecked routes marked); else the network as the tables
+  // hold it (observed values may be empty) with the adjusted elevations and
+  // M of a current adjustment and the colours of a current check. Throws
+  // InputError naming what cannot be gathered.
+  plot::NetworkDrawing networkDrawing() const;
+  // What networkDrawing() draws, as values, to be drawn on another thread
+  // (a large network's layout takes seconds).
+  struct DrawingJob {
+    NetworkText network;
+    std::shared_ptr<const AdjustmentResults> adjusted;  // current only
+    std::optional<CheckRun> check;                      // current only
+    std::optional<DesignRun> design;                    // current only
+    plot::NetworkDrawing draw() const;
+  };
+  DrawingJob drawingJob() const;
+  // The row of the observation table of a route of networkDrawing(); 0 for
+  // a route the design added.
+  int observationRowOf(int route) const;
+  // The route of networkDrawing() of a row of the observation table; 0 for
+  // a row the design left out.
+  int routeOfObservationRow(int row) const;
 
   // The 成果表 of the last adjustment; with the check's r and w (τ) when a
   // check of the same data ran after it. Null without an adjustment.
@@ -106,11 +145,14 @@ class Session {
 
   NetworkText network_;
   std::uint64_t revision_ = 0;
+  std::uint64_t outcomes_ = 0;
   std::string filePath_;
   std::optional<AdjustmentRun> adjustment_;
   std::uint64_t adjustmentRevision_ = 0;
   std::optional<CheckRun> check_;
   std::uint64_t checkRevision_ = 0;
+  std::optional<DesignRun> design_;
+  std::uint64_t designRevision_ = 0;
   std::shared_ptr<const ResultsTable> checkedTable_;  // the adjustment's table with the check's figures
   std::vector<FieldBook> fieldBooks_;
   std::string importReport_;

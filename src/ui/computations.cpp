@@ -6,9 +6,11 @@
 #include <optional>
 
 #include "session/data_check.h"
+#include "session/network_design.h"
 #include "session/network_files.h"
 #include "session/session.h"
 #include "ui/check_pane.h"
+#include "ui/design_pane.h"
 #include "ui/dialogs.h"
 #include "ui/error_text.h"
 #include "ui/report_preview.h"
@@ -83,6 +85,36 @@ void Computations::check() {
   // The 成果表 of the same data gets the check's r and w (τ).
   if (session_.adjustmentCurrent()) tabs_.resultsPanel()->setTable(session_.resultsTable());
   tabs_.tabs()->setCurrentWidget(tabs_.checkPane());
+}
+
+void Computations::design() {
+  if (!hooks_.ready()) return;
+  if (!session::hasKnownPointCount(session_.network())) {
+    warn(QStringLiteral("还没有网：请先输入或打开一个水准网。"));
+    return;
+  }
+  DesignPane& pane = *tabs_.designPane();
+  pane.listRoutes(session_.network());  // the ticks of the rows as the table holds them now
+  DesignOptions options;
+  try {
+    options = pane.options();
+  } catch (const std::exception&) {
+    warn(failureText(std::current_exception(), QStringLiteral("设计")));
+    return;
+  }
+  session::RouteChanges changes;
+  changes.removed = pane.removedRows();
+  const NetworkText network = session_.network();
+  const std::uint64_t revision = session_.revision();
+  const std::string name = documentName_().toStdString();
+  std::optional<session::DesignRun> run;
+  if (!hooks_.runBusy(QStringLiteral("正在设计……"), QStringLiteral("设计"), [&](const CancelFlag&) {
+        run = session::designNetwork(network, options, changes, name, kReportLimits);
+      }))
+    return;
+  pane.showReport(run->report);
+  session_.adoptDesign(std::move(*run), revision);
+  tabs_.tabs()->setCurrentWidget(&pane);
 }
 
 }  // namespace levelnet::ui

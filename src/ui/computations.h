@@ -1,4 +1,4 @@
-// 平差 and 检核 in the window: each runs on a copy of the session's network
+// 平差, 检核 and 设计 in the window: each runs on a copy of the session's network
 // off the window's thread, and the outcome is adopted by the session and
 // shown in the tabs (the report, the 成果表, the check report).
 #pragma once
@@ -34,6 +34,9 @@ class Computations : public QObject {
   // With the 检核 tab's settings, and the field books' station checks when
   // the network was imported from them.
   void check();
+  // 设计 (精度预估) of the tables as they are (observed values may be
+  // empty) with the 设计 tab's settings, the routes unticked there left out.
+  void design();
 
  private:
   void warn(const QString& text);

@@ -1,6 +1,7 @@
 // levelnet-gui: the window.
 //   levelnet-gui [FILE.pc]                       opens the window, FILE loaded as by Open
-//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check]
+//   levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--design SIGMA] [--tab
+//   report|results|check|plot|design]
 //                [--size WIDTHxHEIGHT] [FILE.pc]
 //                                                builds the window off-screen, optionally
 //                                                runs Adjust and the check, shows a tab,
@@ -9,6 +10,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QHashSeed>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -25,14 +27,17 @@
 #include "print/bundled_fonts.h"
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
+#include "ui/design_pane.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/network_view.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: levelnet-gui [FILE.pc]\n"
-    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--tab report|results|check]\n"
+    "       levelnet-gui --screenshot OUT.png [--adjust] [--check GRADE] [--design SIGMA] [--tab "
+    "report|results|check|plot|design]\n"
     "                    [--size WIDTHxHEIGHT] [FILE.pc]\n";
 
 // Off-screen nobody can answer a message box: its text goes to standard
@@ -51,8 +56,9 @@ class ConsoleMessageBoxes : public levelnet::ui::MessageBoxes {
 struct Options {
   std::string screenshot;
   bool adjust = false;
-  std::string checkGrade;  // run the check with this grade
-  int tab = 0;             // 0 报告, 1 成果表, 2 检核
+  std::string checkGrade;   // run the check with this grade
+  std::string designSigma;  // run 设计 with this σ per km
+  int tab = 0;              // 0 报告, 1 成果表, 2 检核, 3 网图, 4 设计
   int width = 0, height = 0;
   std::string file;
 };
@@ -76,6 +82,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.adjust = true;
     } else if (std::strcmp(arg, "--check") == 0 && i + 1 < argc) {
       options.checkGrade = argv[++i];
+    } else if (std::strcmp(arg, "--design") == 0 && i + 1 < argc) {
+      options.designSigma = argv[++i];
     } else if (std::strcmp(arg, "--tab") == 0 && i + 1 < argc) {
       const std::string tab = argv[++i];
       if (tab == "report")
@@ -84,6 +92,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
         options.tab = 1;
       else if (tab == "check")
         options.tab = 2;
+      else if (tab == "plot")
+        options.tab = 3;
+      else if (tab == "design")
+        options.tab = 4;
       else
         return false;
     } else if (std::strcmp(arg, "--size") == 0 && i + 1 < argc) {
@@ -96,7 +108,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  const bool screenshotOnly = options.adjust || !options.checkGrade.empty() || options.tab != 0 || options.width != 0;
+  const bool screenshotOnly = options.adjust || !options.checkGrade.empty() || !options.designSigma.empty() ||
+                              options.tab != 0 || options.width != 0;
   return !screenshotOnly || !options.screenshot.empty();
 }
 
@@ -169,9 +182,21 @@ int main(int argc, char** argv) {
     window.onCheck();
     if (window.checkPane().view()->toPlainText().isEmpty()) return 1;
   }
+  if (!options.designSigma.empty()) {
+    window.designPane().sigmaEdit()->setText(QString::fromStdString(options.designSigma));
+    window.onDesign();
+    if (window.session().design() == nullptr) return 1;
+  }
   window.resultTabs()->setCurrentIndex(options.tab);
   window.show();
   QApplication::processEvents();
+  // The 网图 is fitted to its tab once the window has its size.
+  if (options.tab == 3) {
+    // A large network is laid out on a worker thread: the shot waits for it.
+    while (window.networkView().drawingInProgress()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    window.networkView().fitToWindow();
+    QApplication::processEvents();
+  }
   const QPixmap shot = window.grab();
   QByteArray png;
   QBuffer buffer(&png);

@@ -27,11 +27,13 @@
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
 #include "ui/computations.h"
+#include "ui/design_pane.h"
 #include "ui/error_text.h"
 #include "ui/field_book_import.h"
 #include "ui/help_dialogs.h"
 #include "ui/input_pane.h"
 #include "ui/keyed_line_edit.h"
+#include "ui/network_view.h"
 #include "ui/recent_files.h"
 #include "ui/report_preview.h"
 #include "ui/result_tabs.h"
@@ -102,11 +104,13 @@ void MainWindow::createParts() {
   setCentralWidget(mainSplitter_);
   input_ = new InputPane(session_, *boxes_, mainSplitter_);
 
-  auto* resultPane = new ResultTabs(mainSplitter_);
+  auto* resultPane = new ResultTabs(session_, mainSplitter_);
   resultTabs_ = resultPane->tabs();
   reportView_ = resultPane->reportView();
   resultsPanel_ = resultPane->resultsPanel();
   checkPane_ = resultPane->checkPane();
+  networkView_ = resultPane->networkView();
+  designPane_ = resultPane->designPane();
   resultPane_ = resultPane;
   // The tabs' controls may be squeezed so the input can take the room its
   // columns need; the report stays readable.
@@ -186,13 +190,14 @@ void MainWindow::createMenus() {
   QMenu* adjust = menuBar()->addMenu(QStringLiteral("平差(&A)"));
   a.adjust = action(adjust, QStringLiteral("平差"), &MainWindow::onAdjust, QKeySequence(Qt::Key_F5));
   a.check = action(adjust, QStringLiteral("检核"), &MainWindow::onCheck, QKeySequence(Qt::Key_F6));
+  a.design = action(adjust, QStringLiteral("设计（精度预估）"), &MainWindow::onDesign, QKeySequence(Qt::Key_F7));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
   a.help = action(
       help, QStringLiteral("使用说明"), [this] { showHelp(this); }, QKeySequence(Qt::Key_F1));
   a.about = action(help, QStringLiteral("关于"), [this] { showAbout(this); });
 
-  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表 and 检核
+  // Ctrl+Tab and Ctrl+Shift+Tab go through the tabs 报告, 成果表, 检核, 网图 and 设计
   // wherever the focus is.
   for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
                                    std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
@@ -211,7 +216,13 @@ void MainWindow::connectSignals() {
   connect(input_->saveButton(), &QPushButton::clicked, this, &MainWindow::onSave);
   connect(input_->adjustButton(), &QPushButton::clicked, this, &MainWindow::onAdjust);
   connect(checkPane_->checkButton(), &QPushButton::clicked, this, &MainWindow::onCheck);
+  connect(designPane_->designButton(), &QPushButton::clicked, this, &MainWindow::onDesign);
+  // The 设计 tab lists the routes as the table holds them when it is shown.
+  connect(resultTabs_, &QTabWidget::currentChanged, this, [this] {
+    if (resultTabs_->currentWidget() == designPane_) designPane_->listRoutes(session_.network());
+  });
   connect(input_, &InputPane::edited, this, &MainWindow::dataEdited);
+  connectNetworkView();
   // The splitter has its sizes only once the window is shown and laid out:
   // the width is given after the events now pending.
   connect(input_, &InputPane::widthWanted, this, [this](int pixels) {
@@ -219,6 +230,24 @@ void MainWindow::connectSignals() {
       if (isVisible()) giveInputWidth(pixels);
     });
   });
+}
+
+void MainWindow::connectNetworkView() {
+  connect(networkView_, &NetworkView::pointClicked, this, [this](int point) {
+    CellGrid* table = input_->pointTable();
+    if (point < table->rows()) table->setCurrentRow(point);
+  });
+  connect(networkView_, &NetworkView::routeClicked, this, [this](int route) {
+    CellGrid* table = input_->observationTable();
+    const int row = session_.observationRowOf(route);
+    if (row >= 1 && row < table->rows()) table->setCurrentRow(row);
+  });
+  connect(input_->pointTable(), &CellGrid::currentCellChanged, this,
+          [this] { networkView_->highlightPoint(input_->pointTable()->currentRow()); });
+  connect(input_->observationTable(), &CellGrid::currentCellChanged, this, [this] {
+    networkView_->highlightRoute(session_.routeOfObservationRow(input_->observationTable()->currentRow()));
+  });
+  connect(input_, &InputPane::edited, networkView_, &NetworkView::networkChanged);
 }
 
 // Gives the input pane the width its tables' columns need, as far as the
@@ -313,6 +342,8 @@ void MainWindow::clearOutputs() {
   reportView_->setPlainText(QString());
   resultsPanel_->setTable(nullptr);
   checkPane_->clear();
+  designPane_->clear();
+  networkView_->networkChanged();
 }
 
 void MainWindow::onNew() {
@@ -438,7 +469,7 @@ void MainWindow::setBusy(bool busy) {
   for (QAction* a : menuBar()->actions()) a->setEnabled(!busy);
   const Actions& a = actions_;
   for (QAction* command : {a.newFile, a.open, a.save, a.saveAs, a.import, a.saveReport, a.exportResults, a.exportPdf,
-                           a.print, a.quit, a.adjust, a.check, a.help, a.about})
+                           a.print, a.quit, a.adjust, a.check, a.design, a.help, a.about})
     command->setEnabled(!busy);
   a.undo->setEnabled(!busy && input_->undoStack()->canUndo());
   a.redo->setEnabled(!busy && input_->undoStack()->canRedo());
@@ -470,9 +501,18 @@ bool MainWindow::readyForCommand() {
   return true;
 }
 
-void MainWindow::onAdjust() { computations_->adjust(); }
+// The 网图 shows the outcomes at once when it is in view.
+void MainWindow::onAdjust() {
+  computations_->adjust();
+  if (networkView_->isVisible()) networkView_->refresh();
+}
 
-void MainWindow::onCheck() { computations_->check(); }
+void MainWindow::onCheck() {
+  computations_->check();
+  if (networkView_->isVisible()) networkView_->refresh();
+}
+
+void MainWindow::onDesign() { computations_->design(); }
 
 MonitoringView* MainWindow::onMonitoring() {
   if (!monitoring_) monitoring_ = new MonitoringView(*dialogs_, *boxes_, this);

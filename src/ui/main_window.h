@@ -25,9 +25,11 @@ class QTabWidget;
 namespace levelnet::ui {
 
 class CheckPane;
+class DesignPane;
 class Computations;
 class InputPane;
 class MonitoringView;
+class NetworkView;
 class RecentFiles;
 class ResultTabs;
 class ResultsPanel;
@@ -69,6 +71,8 @@ class MainWindow : public QMainWindow {
   // The parts, for the screenshot mode and the tests.
   InputPane& input() const { return *input_; }
   CheckPane& checkPane() const { return *checkPane_; }
+  NetworkView& networkView() const { return *networkView_; }
+  DesignPane& designPane() const { return *designPane_; }
   ResultsPanel* resultsPanel() const { return resultsPanel_; }
   QPlainTextEdit* reportView() const { return reportView_; }
   QTabWidget* resultTabs() const { return resultTabs_; }
@@ -80,7 +84,7 @@ class MainWindow : public QMainWindow {
     QAction *newFile = nullptr, *open = nullptr, *save = nullptr, *saveAs = nullptr, *import = nullptr;
     QAction *saveReport = nullptr, *exportResults = nullptr, *exportPdf = nullptr, *print = nullptr;
     QAction *quit = nullptr, *undo = nullptr, *redo = nullptr, *adjust = nullptr, *check = nullptr;
-    QAction *help = nullptr, *about = nullptr, *monitoring = nullptr;
+    QAction *help = nullptr, *about = nullptr, *monitoring = nullptr, *design = nullptr;
   };
   const Actions& actions() const { return actions_; }
   QMenu* recentMenu() const { return recentMenu_; }
@@ -98,6 +102,9 @@ class MainWindow : public QMainWindow {
   // and σ, and the station checks of the field books the tables were
   // imported from; its report goes to the 检核 tab.
   void onCheck();
+  // 设计 (精度预估) of the tables as they are, observed values empty or not:
+  // the report in the 设计 tab, the expected M on the 网图.
+  void onDesign();
   // 导入观测手簿: field records reduced and checked station by station, the
   // known points asked for, then the network in the tables as a new, unsaved
   // one and the station report in the 检核 tab. True when the tables were filled.
@@ -121,6 +128,8 @@ class MainWindow : public QMainWindow {
   void createParts();
   void createMenus();
   void connectSignals();
+  // The 网图 and the tables select each other's points and routes.
+  void connectNetworkView();
   void giveInputWidth(int pixels);
   void restoreSettings();
   void saveSettings() const;
@@ -155,6 +164,8 @@ class MainWindow : public QMainWindow {
   QPlainTextEdit* reportView_ = nullptr;
   ResultsPanel* resultsPanel_ = nullptr;
   CheckPane* checkPane_ = nullptr;
+  NetworkView* networkView_ = nullptr;
+  DesignPane* designPane_ = nullptr;
   Deliverables* deliverables_ = nullptr;
   Computations* computations_ = nullptr;
   Actions actions_;

@@ -9,6 +9,8 @@
 
 #include "ui/check_pane.h"
 #include "ui/chinese_ui.h"
+#include "ui/design_pane.h"
+#include "ui/network_view.h"
 #include "ui/results_view.h"
 #include "ui/twips.h"
 
@@ -23,7 +25,7 @@ constexpr int kReportLeft = 4680, kReportTop = 280, kReportWidth = 5775;
 
 }  // namespace
 
-ResultTabs::ResultTabs(QWidget* parent) : QWidget(parent) {
+ResultTabs::ResultTabs(const session::Session& session, QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, pixelsY(kReportTop) - 4, pixelsX(kClientWidth - kReportLeft - kReportWidth), 4);
   tabs_ = new QTabWidget(this);
@@ -43,6 +45,10 @@ ResultTabs::ResultTabs(QWidget* parent) : QWidget(parent) {
   tabs_->addTab(resultsPanel_, QStringLiteral("成果表"));
   checkPane_ = new CheckPane(tabs_);
   tabs_->addTab(checkPane_, QStringLiteral("检核"));
+  networkView_ = new NetworkView(session, tabs_);
+  tabs_->addTab(networkView_, QStringLiteral("网图"));
+  designPane_ = new DesignPane(tabs_);
+  tabs_->addTab(designPane_, QStringLiteral("设计"));
   layout->addWidget(new QLabel(QStringLiteral("输入数值后按回车逐格前进；输完后按“平差”计算。"), this));
 }
 

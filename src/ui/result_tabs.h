@@ -1,5 +1,5 @@
 // The right side of the window: the tabs 报告 (the report, read-only, to
-// select and copy), 成果表 and 检核, and the typing hint under them.
+// select and copy), 成果表, 检核, 网图 and 设计, and the typing hint under them.
 #pragma once
 
 #include <QWidget>
@@ -7,21 +7,30 @@
 class QPlainTextEdit;
 class QTabWidget;
 
+namespace levelnet::session {
+class Session;
+}
+
 namespace levelnet::ui {
 
 class CheckPane;
+class DesignPane;
+class NetworkView;
 class ResultsPanel;
 
 class ResultTabs : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ResultTabs(QWidget* parent = nullptr);
+  // `session` (the 网图's network) must outlive the tabs.
+  explicit ResultTabs(const session::Session& session, QWidget* parent = nullptr);
 
   QTabWidget* tabs() const { return tabs_; }
   QPlainTextEdit* reportView() const { return reportView_; }
   ResultsPanel* resultsPanel() const { return resultsPanel_; }
   CheckPane* checkPane() const { return checkPane_; }
+  NetworkView* networkView() const { return networkView_; }
+  DesignPane* designPane() const { return designPane_; }
 
   // Shows the report's text from its start.
   void showReport(const QString& text);
@@ -31,6 +40,8 @@ class ResultTabs : public QWidget {
   QPlainTextEdit* reportView_ = nullptr;
   ResultsPanel* resultsPanel_ = nullptr;
   CheckPane* checkPane_ = nullptr;
+  NetworkView* networkView_ = nullptr;
+  DesignPane* designPane_ = nullptr;
 };
 
 }  // namespace levelnet::ui

@@ -16,7 +16,6 @@
 #include <thread>
 #include <variant>
 
-#include "support/environment.h"
 #include "adjust/adjustment_results.h"
 #include "adjust/pipeline.h"
 #include "adjust/report_writer.h"
@@ -25,6 +24,7 @@
 #include "network/errors.h"
 #include "network/gbk.h"
 #include "network/project_file.h"
+#include "support/environment.h"
 #include "support/network_generator.h"
 #include "support/network_text.h"
 

@@ -109,6 +109,39 @@ check "city: every page numbered, 共 y 页 = pdfinfo's count" numbered "$work/c
 check "city: fonts embedded, none Type 3" fonts_embedded "$work/city.pdf"
 check "city: A4" grep -q 'Page size: *595.* x 841.* pts (A4)\|Page size: *595.* x 842.* pts (A4)' <(pdfinfo "$work/city.pdf")
 
+# The 网图 fills the rest of page 1: every point named with its adjusted
+# elevation (known points their given one); the tables start on page 2.
+pdftotext -layout -f 1 -l 1 "$work/city.pdf" "$work/city1.txt"
+check "city: page 1 has the 网图" contains "$work/city1.txt" "网图"
+check "city: the 网图's legend" contains "$work/city1.txt" "已知点（水准点）"
+check "city: no table on page 1" test "$(grep -c '一、点成果表' "$work/city1.txt")" -eq 0
+while IFS=, read -r number name kind elevation error _; do
+  check "city: 网图 point $name H=$elevation" grep -qF "H=$elevation" "$work/city1.txt"
+done <"$work/city.points"
+check "city: tables from page 2" contains <(pdftotext -layout -f 2 -l 2 "$work/city.pdf" -) "一、点成果表"
+
+# --- levelnet plot -o NET.png | NET.pdf ------------------------------------
+"$program" plot "$city" -o "$work/net.pdf" --with-check --grade 二等 2>"$work/err"
+check "plot pdf: status 0" status_is "$?" 0
+check "plot pdf: one page" status_is "$(pages_of "$work/net.pdf")" 1
+check "plot pdf: fonts embedded" fonts_embedded "$work/net.pdf"
+pdftotext "$work/net.pdf" "$work/net.txt"
+for name in BM河口 BM城东 BM北山 水准点1 渡口 岔路口 北 "水准网网图：$city" "H=48.3170"; do
+  check "plot pdf: “$name”" contains "$work/net.txt" "$name"
+done
+cp "$work/net.pdf" "$work/net-first.pdf"
+"$program" plot "$city" -o "$work/net.pdf" --with-check --grade 二等
+check "plot pdf: the same bytes again (SOURCE_DATE_EPOCH)" cmp -s "$work/net.pdf" "$work/net-first.pdf"
+"$program" plot "$city" -o "$work/net.png" 2>"$work/err"
+check "plot png: status 0" status_is "$?" 0
+png_size() { python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print(*struct.unpack(">II", d[16:24])) if d[:8]==b"\x89PNG\r\n\x1a\n" else print(0, 0)' "$1"; }
+read -r png_width png_height <<<"$(png_size "$work/net.png")"
+check "plot png: a PNG 1600 px on its longer side" test "$png_width" -eq 1600 -o "$png_height" -eq 1600
+check "plot png: the other side at least 800 px" test "$png_width" -ge 800 -a "$png_height" -ge 800
+"$program" plot "$city" -o "$work/missing/net.png" 2>"$work/err"
+check "plot png into a missing folder: status 1" status_is "$?" 1
+check "plot png into a missing folder: said" contains "$work/err" "文件夹不存在"
+
 # Without --with-check: no check part, no grade line; the file from
 # standard input is named so; --encoding passes to the reading.
 "$program" report - --pdf "$work/stdin.pdf" <"$city" 2>"$work/err"
@@ -150,7 +183,7 @@ net="$work/net200.pc"
 "$program" report --encoding utf-8 "$net" --pdf "$work/net200.pdf" 2>"$work/err"
 check "200 points: status 0" status_is "$?" 0
 "$program" adjust --encoding utf-8 "$net" >"$work/net200.report" 2>/dev/null
-# The pages from the grid: the title block, the two tables (heading, header,
+# The pages from the grid: the title block and the 网图 on page 1, the two tables (heading, header,
 # a line a row; the header again on every page they go on to; an empty line
 # after each), the precision summary (six lines, on one page), then the
 # report on a new page after its heading and an empty line, every line
@@ -181,6 +214,7 @@ pages, used, header_pages = 1, title, []
 def new_page():
     global pages, used
     pages, used = pages + 1, 0
+new_page()  # the 网图 fills the rest of page 1
 def table(rows):
     spans = 1
     if used + 3 > N:

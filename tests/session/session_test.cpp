@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "support/environment.h"
 #include "network/errors.h"
 #include "session/adjustment.h"
 #include "session/data_check.h"
@@ -19,6 +18,7 @@
 #include "session/results_files.h"
 #include "session/session.h"
 #include "session/source_date.h"
+#include "support/environment.h"
 #include "support/network_text.h"
 
 namespace levelnet::session {

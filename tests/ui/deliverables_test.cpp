@@ -95,10 +95,12 @@ class DeliverablesTest : public QObject {
     WindowFixture f;
     openAndAdjust(f);
     MainWindow& w = *f.window;
-    QCOMPARE(w.resultTabs()->count(), 3);
+    QCOMPARE(w.resultTabs()->count(), 5);
     QCOMPARE(w.resultTabs()->tabText(0), QStringLiteral("报告"));
     QCOMPARE(w.resultTabs()->tabText(1), QStringLiteral("成果表"));
     QCOMPARE(w.resultTabs()->tabText(2), QStringLiteral("检核"));
+    QCOMPARE(w.resultTabs()->tabText(3), QStringLiteral("网图"));
+    QCOMPARE(w.resultTabs()->tabText(4), QStringLiteral("设计"));
     const QStringList report = lines(w.reportView()->toPlainText());
     const QAbstractItemModel& points = *w.resultsPanel()->pointView->model();
     QCOMPARE(points.rowCount(), 12);

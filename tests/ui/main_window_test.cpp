@@ -119,9 +119,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(tabs->currentIndex(), 1);
     f.key(Qt::Key_Tab, Qt::ControlModifier);
     f.key(Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs->currentIndex(), 3);  // 网图
+    f.key(Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs->currentIndex(), 4);  // 设计
+    f.key(Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(tabs->currentIndex(), 0);
     f.key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(tabs->currentIndex(), 2);
+    QCOMPARE(tabs->currentIndex(), 4);
   }
 
   // Undoing every edit back to the saved state leaves nothing unsaved: the
