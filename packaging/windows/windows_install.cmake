@@ -81,19 +81,20 @@ set(CPACK_PACKAGE_EXECUTABLES "levelnet-gui" "水准网平差")
 set(CPACK_NSIS_INSTALLED_ICON_NAME "levelnet-gui.exe")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # .pc files open in the window; the uninstaller takes the association away
-# only while it is still levelnet's.
+# only while it is still levelnet's. (CPack writes these texts into its
+# configuration file without quoting them: quotes are given as \".)
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
-  WriteRegStr HKCR ".pc" "" "levelnet.pc"
-  WriteRegStr HKCR "levelnet.pc" "" "水准网文件"
-  WriteRegStr HKCR "levelnet.pc\\DefaultIcon" "" "$INSTDIR\\levelnet-gui.exe,0"
-  WriteRegStr HKCR "levelnet.pc\\shell\\open\\command" "" '"$INSTDIR\\levelnet-gui.exe" "%1"'
+  WriteRegStr HKCR \".pc\" \"\" \"levelnet.pc\"
+  WriteRegStr HKCR \"levelnet.pc\" \"\" \"水准网文件\"
+  WriteRegStr HKCR \"levelnet.pc\\DefaultIcon\" \"\" \"$INSTDIR\\levelnet-gui.exe,0\"
+  WriteRegStr HKCR \"levelnet.pc\\shell\\open\\command\" \"\" '\"$INSTDIR\\levelnet-gui.exe\" \"%1\"'
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 ]=])
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
-  ReadRegStr $0 HKCR ".pc" ""
-  StrCmp $0 "levelnet.pc" 0 +2
-  DeleteRegKey HKCR ".pc"
-  DeleteRegKey HKCR "levelnet.pc"
+  ReadRegStr $0 HKCR \".pc\" \"\"
+  StrCmp $0 \"levelnet.pc\" 0 +2
+  DeleteRegKey HKCR \".pc\"
+  DeleteRegKey HKCR \"levelnet.pc\"
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 ]=])
 # With SOURCE_DATE_EPOCH the files go into the installer with that time, so

@@ -1,6 +1,7 @@
 // The 成果表 as an XLSX workbook, through libxlsxwriter where it is installed.
 #include "adjust/results_columns.h"
 #include "network/errors.h"
+#include "network/file_path.h"
 #include "network/safe_file.h"
 
 #ifdef LEVELNET_WITH_XLSX
@@ -60,7 +61,7 @@ class PrivateTemporaryFolder {
       }
       if (ec && ec != std::errc::file_exists) break;
     }
-    throw InputError("无法生成 XLSX：无法在临时文件夹“" + base.string() + "”中建立工作文件夹" +
+    throw InputError("无法生成 XLSX：无法在临时文件夹“" + utf8Name(base) + "”中建立工作文件夹" +
                      (ec ? "（" + ec.message() + "）" : std::string()));
   }
   ~PrivateTemporaryFolder() {
@@ -141,7 +142,7 @@ class Workbook {
  public:
   Workbook(const std::string& path, const std::string& scratch, std::optional<std::int64_t> created)
       : scratch_(scratch) {
-    gScratchFolder = std::filesystem::path(scratch).parent_path().string();
+    gScratchFolder = utf8Name(fileSystemPath(scratch).parent_path());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_FALSE;
     options.tmpdir = scratch_.data();
@@ -200,7 +201,7 @@ bool xlsxAvailable() { return true; }
 
 // The bytes of a finished workbook, read back from its temporary file.
 std::string workbookBytes(const std::string& target) {
-  std::ifstream in(target, std::ios::binary);
+  std::ifstream in(fileSystemPath(target), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) throw InputError("无法生成 XLSX：无法读回临时工作簿");
   if (bytes.empty()) throw InputError("无法生成 XLSX：临时工作簿是空的");
@@ -209,10 +210,10 @@ std::string workbookBytes(const std::string& target) {
 
 std::string resultsXlsx(const ResultsTable& table, std::optional<std::int64_t> created) {
   PrivateTemporaryFolder folder;
-  const std::string target = (folder.path() / "results.xlsx").string();
+  const std::string target = utf8Name(folder.path() / "results.xlsx");
   const QuietStandardError quiet;
   {
-    Workbook book(target, folder.path().string(), created);
+    Workbook book(target, utf8Name(folder.path()), created);
     lxw_format* bold = book.format(nullptr, true);
     lxw_format* whole = book.format("0");
     const auto decimals = [&](int k) -> lxw_format* {
@@ -291,10 +292,10 @@ std::string resultsXlsx(const ResultsTable& table, std::optional<std::int64_t> c
 
 std::string sheetsXlsx(const std::vector<XlsxSheet>& sheets, std::optional<std::int64_t> created) {
   PrivateTemporaryFolder folder;
-  const std::string target = (folder.path() / "tables.xlsx").string();
+  const std::string target = utf8Name(folder.path() / "tables.xlsx");
   const QuietStandardError quiet;
   {
-    Workbook book(target, folder.path().string(), created);
+    Workbook book(target, utf8Name(folder.path()), created);
     lxw_format* bold = book.format(nullptr, true);
     lxw_format* masks[5];
     static const char* const kMasks[] = {"0", "0.0", "0.00", "0.000", "0.0000"};

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "network/errors.h"
+#include "network/file_path.h"
 #include "network/number_text.h"
 #include "network/project_file.h"
 #include "network/safe_file.h"
@@ -230,7 +231,7 @@ MonitoringProject parseMonitoringProject(std::string_view bytes, const std::stri
   project.file = file;
   bool ambiguous = false;
   const std::string text = decodeTextFile(bytes, file, forced, project.encoding, ambiguous);
-  const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+  const std::filesystem::path folder = fileSystemPath(file).parent_path();
   bool nameSeen = false, attentionSeen = false, stableSeen = false, unitSeen = false, allWarningSeen = false;
   int lineNumber = 0;
   std::size_t start = 0;
@@ -325,8 +326,15 @@ MonitoringProject parseMonitoringProject(std::string_view bytes, const std::stri
                inQuotes(last.dateText) + "：观测期应按时间先后排列");
       }
       epoch.file = fields[1];
-      const std::filesystem::path given(epoch.file);
-      epoch.path = given.is_absolute() || folder.empty() ? epoch.file : (folder / given).string();
+      // Joined with "/" on every system (Windows takes it too), so that the
+      // names in messages and tables are the same everywhere.
+      const std::filesystem::path given = fileSystemPath(epoch.file);
+      if (given.is_absolute() || folder.empty()) {
+        epoch.path = epoch.file;
+      } else {
+        const std::string base = utf8Name(folder);
+        epoch.path = base + (base.back() == '/' || base.back() == '\\' ? "" : "/") + epoch.file;
+      }
       for (const EpochEntry& other : project.epochs)
         if (other.file == epoch.file)
           fail("平差文件" + inQuotes(epoch.file) + "已在第 " + std::to_string(other.line) + " 行用过");

@@ -6,6 +6,13 @@
 //                                                builds the window off-screen, optionally
 //                                                runs Adjust and the check, shows a tab,
 //                                                writes a PNG of it and exits
+#ifdef _WIN32
+#include <windows.h>
+
+// After windows.h, whose types it needs.
+#include <shellapi.h>
+#endif
+
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
@@ -135,11 +142,15 @@ int main(int argc, char** argv) {
   levelnet::print::addBundledFonts();
 #ifdef _WIN32
   // argv holds the arguments in the ANSI code page, which has no room for
-  // many a Chinese file name; Qt reads them from the wide command line. The
-  // names are then UTF-8, as the program's file functions take them.
+  // many a Chinese file name: they are read again from the wide command
+  // line, as UTF-8, which the program's file functions take.
   {
     std::vector<std::string> wide;
-    for (const QString& argument : QCoreApplication::arguments()) wide.push_back(argument.toStdString());
+    int count = 0;
+    if (LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+      for (int i = 0; i < count; ++i) wide.push_back(QString::fromWCharArray(arguments[i]).toStdString());
+      ::LocalFree(arguments);
+    }
     std::vector<char*> pointers;
     for (std::string& argument : wide) pointers.push_back(argument.data());
     Options reread;
