@@ -13,6 +13,7 @@
 #include "print/network_picture.h"
 #include "print/report_layout.h"
 #include "session/network_plot.h"
+#include "support/environment.h"
 #include "support/network_text.h"
 
 namespace levelnet::print {
@@ -114,9 +115,9 @@ TEST(NetworkPicture, PngOfTheDrawing) {
 }
 
 TEST(NetworkPicture, PdfTheSameBytesUnderSourceDateEpoch) {
-  setenv("SOURCE_DATE_EPOCH", "1765000000", 1);
+  levelnet::test::setEnvironment("SOURCE_DATE_EPOCH", "1765000000");
   const std::string a = networkPdf(triangleDrawing(true)), b = networkPdf(triangleDrawing(true));
-  unsetenv("SOURCE_DATE_EPOCH");
+  levelnet::test::unsetEnvironment("SOURCE_DATE_EPOCH");
   ASSERT_EQ(a.compare(0, 5, "%PDF-"), 0);
   EXPECT_EQ(a, b);
   EXPECT_NE(a.find("/CreationDate (D:20251206"), std::string::npos);
