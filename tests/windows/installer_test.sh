@@ -73,8 +73,11 @@ if [ ! -s "$work/windows.pdf" ]; then
 elif command -v pdftotext >/dev/null; then
   pdftotext -layout "$work/linux.pdf" "$work/linux.pdf.txt"
   pdftotext -layout "$work/windows.pdf" "$work/windows.pdf.txt"
-  cmp -s "$work/linux.pdf.txt" "$work/windows.pdf.txt" || fail "the PDF's text differs from Linux's"
-  cmp -s "$work/linux.pdf" "$work/windows.pdf" || printf 'note: the PDF bytes differ from Linux'"'"'s (its text is the same)\n' >&2
+  if ! cmp -s "$work/linux.pdf.txt" "$work/windows.pdf.txt"; then
+    fail "the PDF's text differs from Linux's"
+  elif ! cmp -s "$work/linux.pdf" "$work/windows.pdf"; then
+    printf 'note: the PDF bytes differ from Linux'"'"'s (its text is the same)\n' >&2
+  fi
 fi
 # A failed save is an error on Windows too: a folder that does not exist.
 windows levelnet.exe results --format csv -o 'C:\no\such\folder\r.csv' examples/city_network.pc 2>"$work/err"
