@@ -17,6 +17,7 @@
 #include "monitor/monitoring_tables.h"
 #include "network/errors.h"
 #include "network/number_text.h"
+#include "print/pdf_creation_date.h"
 #include "print/without_display.h"
 
 namespace levelnet::print {
@@ -437,8 +438,7 @@ std::string monitoringPdf(const MonitoringResults& r, const std::string& date) {
     painter.end();
   }
   const QByteArray& bytes = buffer.data();
-  if (bytes.isEmpty()) throw InputError("无法生成 PDF：没有写出任何内容");
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  return finishedPdf(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 std::string monitoringPdfWithoutDisplay(const MonitoringResults& r, const std::string& date) {

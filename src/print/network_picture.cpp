@@ -353,11 +353,7 @@ std::string networkPdf(const NetworkDrawing& d) {
     if (!painter.end()) throw InputError("无法生成 PDF：PDF 拒绝了写入");
   }
   const QByteArray& bytes = buffer.data();
-  if (bytes.isEmpty()) throw InputError("无法生成 PDF：没有写出任何内容");
-  std::string pdf(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  if (const std::optional<std::int64_t> epoch = session::sourceDateEpochFromEnvironment())
-    pdf = withCreationDate(pdf, *epoch);
-  return pdf;
+  return finishedPdf(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 std::string networkPngWithoutDisplay(const NetworkDrawing& d) {

@@ -89,4 +89,14 @@ std::string withCreationDate(const std::string& pdf, std::int64_t seconds) {
   return out;
 }
 
+std::string finishedPdf(std::string_view bytes) {
+  if (bytes.empty()) throw InputError("无法生成 PDF：没有写出任何内容");
+  std::string pdf(bytes);
+  // Qt stamps the current time; with SOURCE_DATE_EPOCH the document made
+  // again is the same file.
+  if (const std::optional<std::int64_t> epoch = session::sourceDateEpochFromEnvironment())
+    pdf = withCreationDate(pdf, *epoch);
+  return pdf;
+}
+
 }  // namespace levelnet::print

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace levelnet::print {
 
@@ -20,5 +21,10 @@ namespace levelnet::print {
 // is. Throws InputError when the date or the cross-reference table is not
 // in the form Qt writes.
 std::string withCreationDate(const std::string& pdf, std::int64_t seconds);
+
+// The bytes a PDF writer produced, as the file levelnet hands out: refused
+// (InputError) when empty, and with SOURCE_DATE_EPOCH set dated by it, so
+// that a PDF made again is the same file.
+std::string finishedPdf(std::string_view bytes);
 
 }  // namespace levelnet::print

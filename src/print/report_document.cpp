@@ -375,13 +375,7 @@ std::string reportDocumentPdf(const ReportDocument& document) {
     paintReportDocument(writer, document);
   }
   const QByteArray& bytes = buffer.data();
-  if (bytes.isEmpty()) throw InputError("无法生成 PDF：没有写出任何内容");
-  std::string pdf(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  // Qt stamps the current time; with SOURCE_DATE_EPOCH the document made
-  // again is the same file.
-  if (const std::optional<std::int64_t> epoch = session::sourceDateEpochFromEnvironment())
-    pdf = withCreationDate(pdf, *epoch);
-  return pdf;
+  return finishedPdf(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 std::string reportDocumentPdfWithoutDisplay(const ReportDocument& document) {

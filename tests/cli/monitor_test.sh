@@ -83,6 +83,13 @@ elif command -v pdftotext >/dev/null; then
     "J7 时间-沉降量曲线（预警）" "J10 时间-沉降量曲线" "2024-11-30" "第 5 页 共 5 页"; do
     check "--pdf: $text" contains "$work/curves.txt" "$text"
   done
+  # With SOURCE_DATE_EPOCH the PDF carries that moment, so it is made again
+  # byte for byte (Qt would stamp the present).
+  pdfinfo "$work/curves.pdf" | grep '^CreationDate:' >"$work/created.txt"
+  check "--pdf: dated by SOURCE_DATE_EPOCH" contains "$work/created.txt" "2024"
+  sleep 1
+  SOURCE_DATE_EPOCH=1733000000 "$program" monitor --pdf "$work/curves2.pdf" "$project" >/dev/null 2>&1
+  check "--pdf: the same bytes when made again" cmp -s "$work/curves.pdf" "$work/curves2.pdf"
 fi
 
 # A project without warning values: status 0; options change the verdicts.
