@@ -5,14 +5,21 @@
 
 #include "adjust/adjustment_results.h"
 #include "adjust/pipeline.h"
+#include "adjust/results_mode.h"
 #include "check/misclosures.h"
 #include "network/errors.h"
 #include "plot/drawing_files.h"
 #include "plot/layout.h"
 #include "plot/plane_points.h"
-#include "session/adjustment.h"
 
 namespace levelnet::session {
+
+namespace {
+
+// Above this many points `plot` adjusts by the sparse path.
+constexpr int kPlotTextbookPoints = 2000;
+
+}  // namespace
 
 plot::DrawingFacts checkFacts(const LevelingNetwork& net, const CheckFindings& findings) {
   plot::DrawingFacts facts;
@@ -109,11 +116,15 @@ PlotOutcome plotNetwork(const NetworkText& network, const PlotSettings& settings
   }
 
   plot::DrawingFacts facts;
-  AdjustmentRun run;
+  std::optional<AdjustmentResults> adjusted;
   if (measured) {
-    run = adjustForResultsTable(network, limits);
-    facts.adjustedElevations = &run.results->adjustedElevations;
-    facts.pointErrors = &run.results->pointErrors;
+    // The figures of the labels: the 成果表's own computation while its full
+    // inverse is cheap, beyond that the sparse one `adjust --results` uses
+    // (the same elevations and M to their printed digits, without the
+    // inverse's quadratic memory and cubic time).
+    adjusted = net.pointCount <= kPlotTextbookPoints ? computeAdjustment(net) : computeResults(net);
+    facts.adjustedElevations = &adjusted->adjustedElevations;
+    facts.pointErrors = &adjusted->pointErrors;
     outcome.adjusted = true;
   }
   if (settings.withCheck) {

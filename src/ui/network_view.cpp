@@ -62,6 +62,7 @@ constexpr int kClickSlop = 4;               // pixels a press may move and still
 constexpr double kPickPixels = 6.0;         // how near a click must be to a route
 constexpr double kLabelRoutePixels = 70.0;  // a typical route this long on screen carries labels
 constexpr int kRedrawDelayMs = 250;
+constexpr int kLabelsPerSlice = 600;  // points or routes labelled per turn of the event loop (about 15 ms)
 
 }  // namespace
 
@@ -144,6 +145,9 @@ NetworkView::NetworkView(const session::Session& session, QWidget* parent) : QWi
   connect(fit_, &QPushButton::clicked, this, &NetworkView::fitToWindow);
   connect(view_, &NetworkGraphicsView::zoomChanged, this, &NetworkView::updateLevelOfDetail);
   connect(view_, &NetworkGraphicsView::clickedAt, this, &NetworkView::onClick);
+  labelling_ = new QTimer(this);
+  labelling_->setInterval(0);
+  connect(labelling_, &QTimer::timeout, this, [this] { addLabels(kLabelsPerSlice); });
   pending_ = new QTimer(this);
   pending_->setSingleShot(true);
   pending_->setInterval(kRedrawDelayMs);
@@ -258,6 +262,7 @@ static QString legendText(const plot::NetworkDrawing& d) {
 }
 
 void NetworkView::rebuild() {
+  labelling_->stop();
   scene_->clear();
   labels_.clear();
   symbols_.clear();
@@ -302,44 +307,14 @@ void NetworkView::rebuild() {
     if (!p.error.empty()) tip += "  " + p.error;
     item->setToolTip(q(tip));
   }
-  // Labels keep their size on screen; they show when they fit.
-  QFont nameFont = font();
-  QFont figureFont = font();
-  figureFont.setPointSizeF(std::max(6.0, font().pointSizeF() - 1.0));
-  for (const plot::DrawnPoint& p : d.points) {
-    std::string text = p.name;
-    std::string figures = p.elevation;
-    if (!p.error.empty()) figures += (figures.empty() ? "" : " ") + p.error;
-    // The name above and the figures below the point's right.
-    const double right = symbolPixels(d, p) + 2;
-    auto* name = scene_->addSimpleText(q(text), nameFont);
-    name->setFlag(QGraphicsItem::ItemIgnoresTransformations);
-    name->setPos(scenePoint(p));
-    name->setTransform(QTransform::fromTranslate(right, -QFontMetricsF(nameFont).height()));
-    name->setZValue(3);
-    labels_.append(name);
-    if (!figures.empty()) {
-      auto* more = scene_->addSimpleText(q(figures), figureFont);
-      more->setFlag(QGraphicsItem::ItemIgnoresTransformations);
-      more->setBrush(QColor(85, 85, 85));
-      more->setPos(scenePoint(p));
-      more->setTransform(QTransform::fromTranslate(right, 0));
-      more->setZValue(3);
-      labels_.append(more);
-    }
-  }
-  for (const plot::DrawnRoute& r : d.routes) {
-    const plot::DrawingPoint m = plot::routePoint(d.points[static_cast<std::size_t>(r.from)],
-                                                  d.points[static_cast<std::size_t>(r.to)], r.bend, 0.5);
-    auto* label = scene_->addSimpleText(q(r.label), figureFont);
-    label->setFlag(QGraphicsItem::ItemIgnoresTransformations);
-    label->setBrush(QColor(31, 78, 154));
-    label->setPos(scenePoint(m.x, m.y));
-    const QRectF box = label->boundingRect();
-    label->setTransform(QTransform::fromTranslate(-box.width() / 2, -box.height() / 2));
-    label->setZValue(3);
-    labels_.append(label);
-  }
+  // Labels keep their size on screen; they show when they fit. A large
+  // network gets them a slice at a time after its picture is shown, so the
+  // window is not held up by tens of thousands of texts it cannot show yet.
+  labelled_ = 0;
+  if (static_cast<int>(d.points.size()) <= kDrawInlinePoints)
+    addLabels(labelCount());
+  else
+    labelling_->start();
   const double margin = std::max(std::max(d.maxX - d.minX, d.maxY - d.minY) * 0.06, 1e-6);
   scene_->setSceneRect(
       QRectF(QPointF(d.minX - margin, -d.maxY - margin), QPointF(d.maxX + margin * 2, -d.minY + margin)));
@@ -351,6 +326,58 @@ void NetworkView::rebuild() {
   } else {
     updateLevelOfDetail();
   }
+}
+
+int NetworkView::labelCount() const {
+  return drawing_ ? static_cast<int>(drawing_->points.size() + drawing_->routes.size()) : 0;
+}
+
+void NetworkView::addLabels(int count) {
+  if (!drawing_) return;
+  const plot::NetworkDrawing& d = *drawing_;
+  const QFont nameFont = font();
+  QFont figureFont = font();
+  figureFont.setPointSizeF(std::max(6.0, font().pointSizeF() - 1.0));
+  const qreal nameHeight = QFontMetricsF(nameFont).height();
+  const auto add = [&](QGraphicsSimpleTextItem* label) {
+    label->setFlag(QGraphicsItem::ItemIgnoresTransformations);
+    label->setZValue(3);
+    label->setVisible(labelsShown_);
+    labels_.append(label);
+  };
+  const int points = static_cast<int>(d.points.size());
+  const int end = std::min(labelCount(), labelled_ + count);
+  for (; labelled_ < end; ++labelled_) {
+    if (labelled_ < points) {
+      // The name above and the figures below the point's right.
+      const plot::DrawnPoint& p = d.points[static_cast<std::size_t>(labelled_)];
+      std::string figures = p.elevation;
+      if (!p.error.empty()) figures += (figures.empty() ? "" : " ") + p.error;
+      const double right = symbolPixels(d, p) + 2;
+      auto* name = scene_->addSimpleText(q(p.name), nameFont);
+      name->setPos(scenePoint(p));
+      name->setTransform(QTransform::fromTranslate(right, -nameHeight));
+      add(name);
+      if (!figures.empty()) {
+        auto* more = scene_->addSimpleText(q(figures), figureFont);
+        more->setBrush(QColor(85, 85, 85));
+        more->setPos(scenePoint(p));
+        more->setTransform(QTransform::fromTranslate(right, 0));
+        add(more);
+      }
+    } else {
+      const plot::DrawnRoute& r = d.routes[static_cast<std::size_t>(labelled_ - points)];
+      const plot::DrawingPoint m = plot::routePoint(d.points[static_cast<std::size_t>(r.from)],
+                                                    d.points[static_cast<std::size_t>(r.to)], r.bend, 0.5);
+      auto* label = scene_->addSimpleText(q(r.label), figureFont);
+      label->setBrush(QColor(31, 78, 154));
+      label->setPos(scenePoint(m.x, m.y));
+      const QRectF box = label->boundingRect();
+      label->setTransform(QTransform::fromTranslate(-box.width() / 2, -box.height() / 2));
+      add(label);
+    }
+  }
+  if (labelled_ >= labelCount()) labelling_->stop();
 }
 
 void NetworkView::fitToWindow() {

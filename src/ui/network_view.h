@@ -74,6 +74,9 @@ class NetworkView : public QWidget {
   const plot::NetworkDrawing* drawing() const { return drawing_ ? &*drawing_ : nullptr; }
   // Whether point and route labels show at the present zoom.
   bool labelsShown() const { return labelsShown_; }
+  // Whether every label of the drawing has been made (a large network's
+  // are made a slice at a time after its picture is shown).
+  bool labelsComplete() const { return labelled_ >= labelCount(); }
 
   // Draws the network again when it or its outcomes changed since the
   // picture shown (now, whether shown or not).
@@ -106,6 +109,9 @@ class NetworkView : public QWidget {
   // Shows a drawing made, or the reason it could not be.
   void adopt(std::optional<plot::NetworkDrawing> drawing, const std::exception_ptr& error);
   void updateLevelOfDetail();
+  // Labels of the drawing's points, then of its routes, `count` more of them.
+  void addLabels(int count);
+  int labelCount() const;
   void onClick(QPointF at, double pixelsPerUnit);
 
   const session::Session& session_;
@@ -115,6 +121,8 @@ class NetworkView : public QWidget {
   QLabel* message_ = nullptr;
   QLabel* legend_ = nullptr;
   QTimer* pending_ = nullptr;
+  QTimer* labelling_ = nullptr;  // adds a large network's labels a slice at a time
+  int labelled_ = 0;             // points and routes labelled so far
   // A large network is drawn on this thread; the window goes on meanwhile.
   QThread* worker_ = nullptr;
   bool again_ = false;  // the session changed while the worker drew

@@ -3,9 +3,11 @@
 // picture, 平差 and 检核 put their figures and colours on it, a network
 // that cannot be gathered is told in the tab and the window goes on.
 #include <QComboBox>
+#include <QGraphicsSimpleTextItem>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QWheelEvent>
 
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -244,6 +246,27 @@ class NetworkViewTest : public QObject {
     QVERIFY(view.drawing() != nullptr);
     QCOMPARE(int(view.drawing()->points.size()), n * n);
     QVERIFY(!view.messageLabel()->isVisible());
+    // Its labels come a slice at a time after the picture, every one of
+    // them: a name per point, a number per route, the elevations of the two
+    // benchmarks (no other figures before 平差).
+    QTRY_VERIFY_WITH_TIMEOUT(view.labelsComplete(), 20000);
+    QVERIFY(!view.labelsShown());
+    const auto texts = [&](bool visibleOnly) {
+      int count = 0;
+      for (QGraphicsItem* item : view.view()->scene()->items())
+        if (item->type() == QGraphicsSimpleTextItem::Type && (!visibleOnly || item->isVisible())) ++count;
+      return count;
+    };
+    QCOMPARE(texts(false), n * n + 2 * n * (n - 1) + 2);
+    QCOMPARE(texts(true), 0);
+    const QPoint middle = view.pointPosition(n * n / 2 + n / 2);
+    for (int i = 0; i < 20 && !view.labelsShown(); ++i) {
+      QWheelEvent wheel(middle, view.view()->viewport()->mapToGlobal(QPointF(middle)), QPoint(), QPoint(0, 120),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(view.view()->viewport(), &wheel);
+    }
+    QVERIFY(view.labelsShown());
+    QCOMPARE(texts(true), texts(false));
   }
 
   void labelsShowOnlyWhenTheyFit() {
