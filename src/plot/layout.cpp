@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -123,6 +124,10 @@ PointPlacement layoutByGraph(const LevelingNetwork& net) {
     const std::string len = std::to_string(std::lround(100.0 * std::clamp(std::sqrt(relative), 0.5, 4.0)));
     agxset(e, length, text(len.c_str()));
   }
+  // sfdp's coarsening draws from the C library's rand() before it seeds it
+  // for the start positions, so the layout would depend on whatever was
+  // laid out before in the process: the same stream for every layout.
+  std::srand(1);
   if (gvLayout(g.context, g.graph, small ? "neato" : "sfdp") != 0) return circleLayout(net);
   g.laidOut = true;
   PointPlacement placement;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -52,10 +53,17 @@ int count(const std::string& text, const std::string& what) {
 }
 
 TEST(Layout, TheSameNetworkGivesTheSamePictureBitForBit) {
-  for (const NetworkText& text : {cityNetwork(), testing::gridNetwork(8, 9, 3), testing::randomNetwork(11, 40)}) {
+  // The last is laid out by sfdp; another network laid out in between must
+  // not change a layout (sfdp's coarsening once took the C library's random
+  // stream as the layout before had left it).
+  const LevelingNetwork between = gathered(testing::randomNetwork(4, 30));
+  for (const NetworkText& text : {cityNetwork(), testing::gridNetwork(8, 9, 3), testing::randomNetwork(11, 40),
+                                  testing::gridNetwork(46, 46, 5)}) {
     const LevelingNetwork net = gathered(text);
-    plot::layoutByGraph(net);
-    const plot::PointPlacement a = plot::layoutByGraph(net), b = plot::layoutByGraph(net);
+    const plot::PointPlacement a = plot::layoutByGraph(net);
+    plot::layoutByGraph(between);
+    std::srand(static_cast<unsigned>(7 + net.pointCount));  // another state for each network
+    const plot::PointPlacement b = plot::layoutByGraph(net);
     ASSERT_EQ(a.east.size(), static_cast<std::size_t>(net.pointCount) + 1);
     for (int p = 1; p <= net.pointCount; ++p) {
       EXPECT_EQ(a.east[p], b.east[p]) << p;
@@ -141,6 +149,24 @@ DxfEntities readDxf(const std::string& bytes) {
   }
   EXPECT_EQ(pairs.back().second, "EOF");
   return out;
+}
+
+// Beyond 2,000 points `plot` takes its figures from the sparse adjustment:
+// the picture must carry the very elevations and M the 成果表's own
+// computation gives, to their printed digits.
+TEST(Svg, ALargeNetworksFiguresAreThoseOfTheResultsTable) {
+  const NetworkText text = testing::gridNetwork(46, 46, 5);  // 2,116 unknown points
+  const LevelingNetwork net = gathered(text);
+  ASSERT_GT(net.pointCount, 2000);
+  const AdjustmentResults table = computeAdjustment(net);
+  session::DrawingSources sources;
+  sources.adjusted = &table;
+  const std::string expected = plot::svgDocument(session::drawGathered(net, sources, ""));
+  const session::PlotOutcome outcome = session::plotNetwork(text, {});
+  ASSERT_TRUE(outcome.adjusted);
+  const std::string svg = session::plotFileBytes(outcome.drawing, session::PlotFormat::svg);
+  EXPECT_GT(count(svg, "M="), 2000);
+  EXPECT_TRUE(svg == expected);
 }
 
 TEST(Dxf, ReadBackHoldsEveryPointRouteAndName) {
