@@ -100,3 +100,8 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
 # With SOURCE_DATE_EPOCH the files go into the installer with that time, so
 # that it is the same file on every run.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/reproducible_times.cmake)
+# CPack writes the page file NSIS.InstallOptions.ini afresh on every run,
+# after those scripts, and NSIS stores its time too: makensis gives it
+# SOURCE_DATE_EPOCH before reading it (a shell command at compile time).
+string(APPEND CPACK_NSIS_DEFINES
+       "\n  !system 'test -z $SOURCE_DATE_EPOCH || touch -d @$SOURCE_DATE_EPOCH NSIS.InstallOptions.ini' = 0")
