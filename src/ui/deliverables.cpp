@@ -19,6 +19,7 @@
 #include "session/session.h"
 #include "ui/dialogs.h"
 #include "ui/error_text.h"
+#include "ui/file_names.h"
 
 namespace levelnet::ui {
 
@@ -31,8 +32,6 @@ const QString kUntitled = QStringLiteral("未命名");
 QString ensureSuffix(const QString& path, const QString& suffix) {
   return QFileInfo(path).suffix().isEmpty() ? (path.endsWith(u'.') ? path.chopped(1) : path) + suffix : path;
 }
-
-std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "session/known_points.h"
 #include "ui/dialogs.h"
 #include "ui/error_text.h"
+#include "ui/file_names.h"
 #include "ui/table_rows.h"
 
 namespace levelnet::ui {
@@ -58,7 +59,7 @@ std::optional<FieldBookImportRequest> FieldBookImportDialogs::ask(const QString&
 
 FieldBookImported importFieldBooks(const FieldBookImportRequest& request) {
   std::vector<std::string> paths;
-  for (const QString& f : request.files) paths.push_back(QFile::encodeName(f).toStdString());
+  for (const QString& f : request.files) paths.push_back(localPath(f));
   session::FieldBookReading reading = session::readFieldBooks(paths);
   if (!reading.refusals.empty()) {
     std::string message;

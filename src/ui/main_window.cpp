@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "ui/file_names.h"
 #include "ui/monitoring_view.h"
 
 #include <QApplication>
@@ -54,8 +55,6 @@ const QString kUntitled = QStringLiteral("未命名");
 // The client area's width, in twips, as designed.
 constexpr int kClientWidth = 10680;
 constexpr int kReportMinimumWidth = 3000;  // what widening the input leaves the report
-
-std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // A new name typed without a suffix gets ".pc", so the file shows up under
 // the dialog's filter next time; an existing name is used as it is.

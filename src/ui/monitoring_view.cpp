@@ -22,6 +22,7 @@
 #include "ui/background_task.h"
 #include "ui/dialogs.h"
 #include "ui/error_text.h"
+#include "ui/file_names.h"
 
 namespace levelnet::ui {
 
@@ -132,7 +133,7 @@ bool MonitoringView::run(const std::function<session::MonitoringInput()>& open) 
 }
 
 bool MonitoringView::openProject(const QString& path) {
-  const std::string file = path.toStdString();
+  const std::string file = localPath(path);
   const QString before = projectPath_;
   projectPath_ = path;
   if (run([&] { return session::openMonitoringProject(file); })) return true;
@@ -141,7 +142,7 @@ bool MonitoringView::openProject(const QString& path) {
 }
 
 bool MonitoringView::applyEdit(const std::string& bytes) {
-  const std::string file = projectPath_.toStdString();
+  const std::string file = localPath(projectPath_);
   if (!run([&] { return session::openMonitoringProjectBytes(file, bytes); })) return false;
   try {
     session::saveMonitoringProject(file, bytes);
@@ -177,7 +178,7 @@ bool MonitoringView::addEpoch() {
   const QString line = comma < 0 ? typed + QStringLiteral(", ") + file
                                  : typed.left(comma) + QStringLiteral(", ") + file + typed.mid(comma);
   try {
-    const std::string project = projectPath_.toStdString();
+    const std::string project = localPath(projectPath_);
     return applyEdit(
         session::projectWithEpochAdded(session::monitoringProjectBytes(project), project, line.toStdString()));
   } catch (...) {
@@ -200,7 +201,7 @@ bool MonitoringView::removeSelectedEpoch() {
                        {QStringLiteral("删除"), QStringLiteral("取消")});
   if (!answer || *answer != 0) return false;
   try {
-    const std::string project = projectPath_.toStdString();
+    const std::string project = localPath(projectPath_);
     return applyEdit(session::projectWithEpochRemoved(session::monitoringProjectBytes(project), project, row));
   } catch (...) {
     warn(failureText(std::current_exception(), QStringLiteral("删除观测期")));
