@@ -35,4 +35,28 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
   mkdir -p "$WINEPREFIX"
   "$wine" wineboot -i >/dev/null 2>&1 || true
 fi
+# Wine hands a Windows program no environment variable whose name begins
+# with QT_ (the platform, the font folder, the plugins of a test run): they
+# go through the user's environment in the prefix's registry instead,
+# written only when one is new or changed (a stamp in the prefix lists what
+# is there). A bare run (the installed programs) clears them, so that an
+# installed program finds only what the installer put beside it.
+stamp="$WINEPREFIX/levelnet-qt-environment"
+touch "$stamp"
+if [ "${LEVELNET_WINE_BARE:-0}" = 1 ]; then
+  if [ -s "$stamp" ]; then
+    while IFS='=' read -r name _; do
+      [ -n "$name" ] && "$wine" reg delete 'HKCU\Environment' /v "$name" /f >/dev/null 2>&1 || true
+    done <"$stamp"
+    : >"$stamp"
+  fi
+else
+  while IFS= read -r setting; do
+    [ -n "$setting" ] || continue
+    grep -qxF -- "$setting" "$stamp" && continue
+    name="${setting%%=*}"
+    "$wine" reg add 'HKCU\Environment' /v "$name" /t REG_SZ /d "${setting#*=}" /f >/dev/null 2>&1 || true
+    { grep -v "^$name=" "$stamp" || true; printf '%s\n' "$setting"; } >"$stamp.new" && mv "$stamp.new" "$stamp"
+  done < <(env | grep '^QT_' | sort)
+fi
 exec "$wine" "$@"
