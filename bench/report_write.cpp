@@ -4,12 +4,16 @@
 // The grid network of T unknown points (40 rows, as levelnet_grid_file) is
 // adjusted once; each run then writes the report through writeReport into a
 // new file (a write() of every block the writer hands over, then close) and
-// copies that file with `cat SRC > DST` to another new file. The two are
+// copies that file with `cat SRC > DST` to another new file; last, the
+// report is written to a sink that drops it (the formatting alone). The two are
 // timed in turn, A B A B ..., as wall time; the figures are MB/s (10^6
 // bytes) with the median and the range, and the ratio of the writer to
 // `cat` pair by pair. Both files are removed before each run so that
-// neither pays for freeing the pages of an earlier one.
+// neither pays for freeing the pages of an earlier one. The CPU time (user
+// and system, every thread) of both is printed too: on a machine whose other
+// core is busy the wall times say less.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,10 +54,30 @@ class FileDescriptorSink : public levelnet::TextSink {
     }
     bytes_ += bytes.size();
   }
+  bool writesOnAnyThread() const override { return true; }
   std::size_t bytes() const { return bytes_; }
 
  private:
   int fd_;
+  std::size_t bytes_ = 0;
+};
+
+// User and system time of this process (every thread) or of its finished
+// children, in seconds.
+double cpuSeconds(int who) {
+  rusage u{};
+  ::getrusage(who, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Counts the bytes and drops them: the formatting alone.
+class DiscardingSink : public levelnet::TextSink {
+ public:
+  void write(std::string_view bytes) override { bytes_ += bytes.size(); }
+  std::size_t bytes() const { return bytes_; }
+
+ private:
   std::size_t bytes_ = 0;
 };
 
@@ -87,11 +111,12 @@ int main(int argc, char** argv) {
   const std::string copy = dir + "/levelnet_report_copy." + std::to_string(::getpid()) + ".txt";
   const std::string catCommand = "cat '" + report + "' > '" + copy + "'";
 
-  std::vector<double> writer, cat, ratio;
+  std::vector<double> writer, cat, ratio, writerCpu, catCpu, formatOnly;
   std::size_t bytes = 0;
   for (int run = 0; run <= runs; ++run) {  // run 0 warms up
     ::unlink(report.c_str());
     ::unlink(copy.c_str());
+    const double u0 = cpuSeconds(RUSAGE_SELF);
     const Clock::time_point w0 = Clock::now();
     const int fd = ::open(report.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
@@ -105,6 +130,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     const double w = seconds(Clock::now() - w0);
+    const double wu = cpuSeconds(RUSAGE_SELF) - u0;
+    const double cu0 = cpuSeconds(RUSAGE_CHILDREN);
     bytes = sink.bytes();
     const Clock::time_point c0 = Clock::now();
     if (std::system(catCommand.c_str()) != 0) {
@@ -112,10 +139,18 @@ int main(int argc, char** argv) {
       return 1;
     }
     const double c = seconds(Clock::now() - c0);
+    const double cu = cpuSeconds(RUSAGE_CHILDREN) - cu0;
+    const Clock::time_point f0 = Clock::now();
+    DiscardingSink discarded;
+    levelnet::writeReport(results, discarded);
+    const double f = seconds(Clock::now() - f0);
     if (run == 0) continue;
+    formatOnly.push_back(static_cast<double>(discarded.bytes()) / f / 1e6);
     writer.push_back(bytes / w / 1e6);
     cat.push_back(bytes / c / 1e6);
     ratio.push_back(c / w);
+    writerCpu.push_back(wu * 1000);
+    catCpu.push_back(cu * 1000);
   }
   ::unlink(report.c_str());
   ::unlink(copy.c_str());
@@ -127,5 +162,8 @@ int main(int argc, char** argv) {
   std::vector<double> percent(ratio.size());
   std::transform(ratio.begin(), ratio.end(), percent.begin(), [](double r) { return r * 100.0; });
   printRow("writer / cat, %", percent);
+  printRow("writeReport CPU ms", writerCpu);
+  printRow("formatting alone MB/s", formatOnly);
+  printRow("cat CPU ms (with sh)", catCpu);
   return 0;
 }
