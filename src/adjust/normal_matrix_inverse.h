@@ -59,8 +59,6 @@ class Cofactors {
   // Takes over `data`, t lines of `stride` >= t values each.
   Cofactors(int t, std::size_t stride, ZeroedArray data) : t_(t), stride_(stride), data_(std::move(data)) {}
   int size() const { return t_; }
-  // Values from one line to the next.
-  std::size_t stride() const { return stride_; }
   double operator()(int m, int i) const { return line(i)[m - 1]; }
   double& operator()(int m, int i) { return line(i)[m - 1]; }
   // Elements (1..t, i): index m - 1.

@@ -50,10 +50,11 @@ struct ReportLines::Writer {
       changed.wait(lock, [this] { return pending || stop; });
       if (stop) return;  // a block not yet begun is dropped
       const std::string_view bytes(buffer.get(), size);
+      const bool failed = failure != nullptr;
       lock.unlock();
       std::exception_ptr error;
       try {
-        sink.write(bytes);
+        if (!failed) sink.write(bytes);
       } catch (...) {
         error = std::current_exception();
       }
