@@ -89,7 +89,8 @@ void ReportLines::grow(std::size_t bytes) {
   // The block is handed over at a line end past blockBytes_, so one long row
   // (section 2 of a large network) may take it beyond that: room for the
   // whole row then, doubled so that rows of that length do not grow it again.
-  const std::size_t wanted = std::max({size_ + bytes, 2 * capacity_, blockBytes_ + (std::size_t(1) << 16)});
+  const std::size_t wanted =
+      std::max({size_ + bytes, 2 * capacity_, std::min(blockBytes_, kBlockBytes) + (std::size_t(1) << 16)});
   std::unique_ptr<char[]> larger(new char[wanted]);
   if (size_ > 0) std::memcpy(larger.get(), buffer_.get(), size_);
   buffer_ = std::move(larger);
@@ -146,6 +147,11 @@ void ReportLines::endLine() {
   p[0] = '\r';
   p[1] = '\n';
   size_ += 2;
+  if (size_ >= blockBytes_) handOver();
+}
+
+void ReportLines::appendLines(std::string_view text) {
+  append(text);
   if (size_ >= blockBytes_) handOver();
 }
 
@@ -373,32 +379,141 @@ void writeNormalEquations(const AdjustmentResults& r, ReportLines& lines) {
   }
 }
 
+namespace {
+
+// Gathers rows i0..i1 of Q into `block` (row after row, t values each): Q is
+// stored by columns, and a block of rows turns the reads into short
+// contiguous runs.
+void gatherRows(const Cofactors& Q, int t, int i0, int i1, std::vector<double>& block) {
+  const std::size_t rows = static_cast<std::size_t>(i1 - i0 + 1);
+  for (int j = 1; j <= t; ++j) {
+    const double* q = Q.line(j) + (i0 - 1);
+#if defined(__GNUC__)
+    // The lines lie far apart, too far for the hardware to see the next
+    // read coming: it is asked for a few lines ahead.
+    if (j + kPrefetchLines <= t) {
+      const char* ahead = reinterpret_cast<const char*>(Q.line(j + kPrefetchLines) + (i0 - 1));
+      for (std::size_t b = 0; b < rows * sizeof(double); b += 64) __builtin_prefetch(ahead + b);
+    }
+#endif
+    for (std::size_t k = 0; k < rows; ++k) block[k * static_cast<std::size_t>(t) + (j - 1)] = q[k];
+  }
+}
+
+// Rows i0..i1 of section 4, each ended.
+void writeSolutionRows(const AdjustmentResults& r, int i0, int i1, std::vector<double>& block, ReportLines& lines) {
+  const int t = r.net.parameterCount;
+  gatherRows(r.cofactors, t, i0, i1, block);
+  for (int i = i0; i <= i1; ++i) {
+    appendMatrixRow(lines, block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t), t);
+    lines.appendRightAlignedFixed(r.parameterCorrections[i], 4);
+    lines.endLine();
+  }
+}
+
+// A sink that is never written: lines formatted apart keep their text.
+class NoSink : public TextSink {
+ public:
+  void write(std::string_view) override {}
+};
+
+// Formats every other block of rows of section 4 on a second thread, into
+// lines of its own that the report's lines then take whole, in order. Each
+// row's text is made by the same code from the same values, so the bytes are
+// those of one thread.
+class SecondFormatter {
+ public:
+  explicit SecondFormatter(const AdjustmentResults& r)
+      : r_(r), lines_(none_, std::size_t(-1) / 2), thread_([this] { run(); }) {}
+  ~SecondFormatter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  // Starts on rows i0..i1; the lines of the block before must have been taken.
+  void start(int i0, int i1) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      i0_ = i0;
+      i1_ = i1;
+      busy_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // Waits for the rows and appends their text to `lines`; throws what their
+  // formatting threw.
+  void takeInto(ReportLines& lines) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !busy_; });
+    if (failure_) std::rethrow_exception(failure_);
+    lines.appendLines(lines_.pending());
+    lines_.discard();
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return busy_ || stop_; });
+      if (stop_) return;
+      const int i0 = i0_, i1 = i1_;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        writeSolutionRows(r_, i0, i1, block_, lines_);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      failure_ = error;
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  const AdjustmentResults& r_;
+  NoSink none_;
+  ReportLines lines_;
+  std::vector<double> block_ =
+      std::vector<double>(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(r_.net.parameterCount));
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int i0_ = 0, i1_ = 0;
+  bool busy_ = false, stop_ = false;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: starts once the rest is set up
+};
+
+}  // namespace
+
 void writeSolution(const AdjustmentResults& r, ReportLines& lines) {
   const int t = r.net.parameterCount;
-  const Cofactors& Q = r.cofactors;
   lines.title("解算法方程  ");
-  // Q is stored by columns: a block of rows is gathered first, which turns
-  // the reads into short contiguous runs, then printed row by row.
   std::vector<double> block(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(t));
+  // Blocks of rows by turns: this thread the even ones, a second thread the
+  // odd ones (where there are two blocks and a thread to be had).
+  std::unique_ptr<SecondFormatter> second;
+  if (t > kRowBlock) {
+    try {
+      second = std::make_unique<SecondFormatter>(r);
+    } catch (const std::system_error&) {
+      // No thread to be had: every block on this one.
+    }
+  }
   for (int i0 = 1; i0 <= t; i0 += kRowBlock) {
     const int i1 = std::min(t, i0 + kRowBlock - 1);
-    const std::size_t rows = static_cast<std::size_t>(i1 - i0 + 1);
-    for (int j = 1; j <= t; ++j) {
-      const double* q = Q.line(j) + (i0 - 1);
-#if defined(__GNUC__)
-      // The lines lie far apart, too far for the hardware to see the next
-      // read coming: it is asked for a few lines ahead.
-      if (j + kPrefetchLines <= t) {
-        const char* ahead = reinterpret_cast<const char*>(Q.line(j + kPrefetchLines) + (i0 - 1));
-        for (std::size_t b = 0; b < rows * sizeof(double); b += 64) __builtin_prefetch(ahead + b);
-      }
-#endif
-      for (std::size_t k = 0; k < rows; ++k) block[k * static_cast<std::size_t>(t) + (j - 1)] = q[k];
-    }
-    for (int i = i0; i <= i1; ++i) {
-      appendMatrixRow(lines, block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t), t);
-      lines.appendRightAlignedFixed(r.parameterCorrections[i], 4);
-      lines.endLine();
+    const int next0 = i1 + 1, next1 = std::min(t, next0 + kRowBlock - 1);
+    const bool split = second && next0 <= t;
+    if (split) second->start(next0, next1);
+    writeSolutionRows(r, i0, i1, block, lines);
+    if (split) {
+      second->takeInto(lines);
+      i0 = next0;
     }
   }
 }

@@ -54,8 +54,9 @@ class StringSink : public TextSink {
 class ReportLines {
  public:
   // Bytes gathered before they go to the sink: large enough that a sink's
-  // per-call cost does not matter, small enough to stay in the cache.
-  static constexpr std::size_t kBlockBytes = std::size_t(1) << 18;
+  // per-call cost (and the hand-over to the writer's thread) does not
+  // matter, small enough to stay in the cache.
+  static constexpr std::size_t kBlockBytes = std::size_t(1) << 20;
 
   // Hands a block over at the first line end at or past `blockBytes`.
   explicit ReportLines(TextSink& sink, std::size_t blockBytes = kBlockBytes);
@@ -71,6 +72,9 @@ class ReportLines {
 
   void append(std::string_view piece);
   void endLine();
+  // Whole lines, each ended, appended at once (handed over after them when
+  // the block is full).
+  void appendLines(std::string_view text);
 
   // General text of a number (counters, approximate elevations).
   void appendNumber(double v);
@@ -89,6 +93,11 @@ class ReportLines {
   // The end of the room room() gave (the caller may write up to it).
   char* roomEnd() { return buffer_.get() + capacity_; }
   void advance(char* end) { size_ = static_cast<std::size_t>(end - buffer_.get()); }
+
+  // The text not yet handed over, and dropping it: for lines formatted apart
+  // (with a block size no text reaches) and then appended to others.
+  std::string_view pending() const { return std::string_view(buffer_.get(), size_); }
+  void discard() { size_ = 0; }
 
   // Hands what is left to the sink and waits for every write; throws what a
   // write threw. Call once, after the last line.
