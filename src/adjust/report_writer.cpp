@@ -2,6 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "adjust/large_array.h"
@@ -15,58 +22,175 @@ namespace {
 
 constexpr std::size_t kFieldWidth = 6;
 
-// Bytes gathered before they go to the sink: large enough that a sink's
-// per-call cost does not matter, small enough to stay in the cache.
-constexpr std::size_t kBlockBytes = std::size_t(1) << 18;
-
-// Rows of Q gathered at once for printing: Q is stored by columns, and a
-// block of rows turns the reads into short contiguous runs.
-constexpr int kRowBlock = 64;
-
 // The results are checked before they are written; this is the last guard.
+// Rows of Q gathered at once for printing.
+constexpr int kRowBlock = 64;
+constexpr int kPrefetchLines = 8;
+
 constexpr const char* kTask = "平差未完成";
 
 }  // namespace
 
+// The thread that writes the blocks to a sink that allows it, one block
+// behind the formatting: the two buffers change hands at each block.
+struct ReportLines::Writer {
+  explicit Writer(TextSink& s) : sink(s), thread([this] { run(); }) {}
+  ~Writer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    thread.join();
+  }
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [this] { return pending || stop; });
+      if (stop) return;  // a block not yet begun is dropped
+      const std::string_view bytes(buffer.get(), size);
+      const bool failed = failure != nullptr;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        if (!failed) sink.write(bytes);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      if (error && !failure) failure = error;
+      pending = false;
+      changed.notify_all();
+    }
+  }
+
+  // Waits until the block in hand is written; then the buffer is free.
+  void waitIdle(std::unique_lock<std::mutex>& lock) {
+    changed.wait(lock, [this] { return !pending; });
+  }
+
+  TextSink& sink;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::unique_ptr<char[]> buffer;
+  std::size_t size = 0, capacity = 0;
+  bool pending = false, stop = false;
+  std::exception_ptr failure;  // the first write that threw; nothing is written after it
+  std::thread thread;          // last: starts once the rest is set up
+};
+
+ReportLines::ReportLines(TextSink& sink, std::size_t blockBytes)
+    : sink_(sink), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {}
+
+ReportLines::~ReportLines() = default;
+
+void ReportLines::grow(std::size_t bytes) {
+  // The block is handed over at a line end past blockBytes_, so one long row
+  // (section 2 of a large network) may take it beyond that: room for the
+  // whole row then, doubled so that rows of that length do not grow it again.
+  const std::size_t wanted =
+      std::max({size_ + bytes, 2 * capacity_, std::min(blockBytes_, kBlockBytes) + (std::size_t(1) << 16)});
+  std::unique_ptr<char[]> larger(new char[wanted]);
+  if (size_ > 0) std::memcpy(larger.get(), buffer_.get(), size_);
+  buffer_ = std::move(larger);
+  capacity_ = wanted;
+}
+
+char* ReportLines::room(std::size_t bytes) {
+  if (capacity_ - size_ < bytes) grow(bytes);
+  return buffer_.get() + size_;
+}
+
+void ReportLines::append(std::string_view piece) {
+  char* p = room(piece.size());
+  if (!piece.empty()) std::memcpy(p, piece.data(), piece.size());
+  size_ += piece.size();
+}
+
 void ReportLines::title(std::string_view line) {
-  if (started_) block_.append("\r\n");
+  if (started_) append("\r\n");
   started_ = true;
-  block_.append(line);
+  append(line);
   endLine();
 }
 
-void ReportLines::endLine() {
-  block_.append("\r\n");
-  if (block_.size() >= kBlockBytes) {
-    sink_.write(block_);
-    block_.clear();
+void ReportLines::handOver() {
+  // Emptied before the sink sees it: a sink that throws leaves nothing
+  // behind to be handed over again.
+  const std::size_t bytes = size_;
+  size_ = 0;
+  if (!writer_ && sink_.writesOnAnyThread()) {
+    try {
+      writer_ = std::make_unique<Writer>(sink_);
+    } catch (const std::system_error&) {
+      // No thread to be had: the sink is written on this one.
+    }
   }
+  if (!writer_) {
+    sink_.write(std::string_view(buffer_.get(), bytes));
+    return;
+  }
+  std::unique_lock<std::mutex> lock(writer_->mutex);
+  writer_->waitIdle(lock);
+  if (writer_->failure) std::rethrow_exception(writer_->failure);
+  std::swap(buffer_, writer_->buffer);
+  std::swap(capacity_, writer_->capacity);
+  writer_->size = bytes;
+  writer_->pending = true;
+  lock.unlock();
+  writer_->changed.notify_all();
+}
+
+void ReportLines::endLine() {
+  char* p = room(2);
+  p[0] = '\r';
+  p[1] = '\n';
+  size_ += 2;
+  if (size_ >= blockBytes_) handOver();
+}
+
+void ReportLines::appendLines(std::string_view text) {
+  append(text);
+  if (size_ >= blockBytes_) handOver();
 }
 
 void ReportLines::finish() {
-  if (!block_.empty()) sink_.write(block_);
-  block_.clear();
+  if (size_ > 0) handOver();
+  if (!writer_) return;
+  std::exception_ptr failure;
+  {
+    std::unique_lock<std::mutex> lock(writer_->mutex);
+    writer_->waitIdle(lock);
+    failure = writer_->failure;
+  }
+  writer_.reset();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void ReportLines::padTo6(std::size_t characters) {
-  if (characters < kFieldWidth) block_.append(kFieldWidth - characters, ' ');
+  if (characters < kFieldWidth) {
+    char* p = room(kFieldWidth - characters);
+    std::memset(p, ' ', kFieldWidth - characters);
+    size_ += kFieldWidth - characters;
+  }
 }
 
 void ReportLines::appendNumber(double v) {
   requireFinite(v, kTask);
-  char buf[kMaxNumberChars];
-  block_.append(buf, writeNumberText(buf, v));
+  char* p = room(kMaxNumberChars);
+  size_ += writeNumberText(p, v);
 }
 
 void ReportLines::appendFixed(double v, int decimals) {
   requireFinite(v, kTask);
-  char buf[kMaxNumberChars];
-  block_.append(buf, writeFixedText(buf, v, decimals));
+  char* p = room(kMaxNumberChars);
+  size_ += writeFixedText(p, v, decimals);
 }
 
 void ReportLines::appendRightAligned(std::string_view text) {
   padTo6(utf8Length(text));
-  block_.append(text);
+  append(text);
 }
 
 void ReportLines::appendRightAlignedNumber(double v) {
@@ -74,7 +198,7 @@ void ReportLines::appendRightAlignedNumber(double v) {
   char buf[kMaxNumberChars];
   const std::size_t n = writeNumberText(buf, v);
   padTo6(n);
-  block_.append(buf, n);
+  append(std::string_view(buf, n));
 }
 
 void ReportLines::appendRightAlignedFixed(double v, int decimals) {
@@ -82,19 +206,118 @@ void ReportLines::appendRightAlignedFixed(double v, int decimals) {
   char buf[kMaxNumberChars];
   const std::size_t n = writeFixedText(buf, v, decimals);
   padTo6(n);
-  block_.append(buf, n);
+  append(std::string_view(buf, n));
 }
 
-void appendMatrixRow(ReportLines& lines, const double* row, int t) {
-  for (int j = 0; j < t; ++j) {
-    if (row[j] == 0.0) {
-      lines.append("  0.0000  ");
+namespace {
+
+// The two digits of 0..99, for writing four decimals two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Zero fields copied at once at most.
+constexpr int kZeroRun = 256;
+
+// The most a field of sections 3 and 4 takes: two blanks, the number's text,
+// two blanks.
+constexpr std::size_t kMatrixFieldRoom = kMaxNumberChars + 4;
+
+// One field of sections 3 and 4 at `p`: two blanks, v in "0.0000"
+// right-aligned in 6, two blanks; returns its end. The digits are those of
+// writeFixedText: whole = floor(v * 10^4 + 0.5), written as its integer part,
+// ".", four decimals (a negative whole with "-"; the whole 0 of a small
+// negative value without). Its text is never shorter than "0.0000", so it
+// never needs the padding of the right alignment.
+char* putMatrixField(char* p, double v) {
+  if (v == 0.0) {
+    std::memcpy(p, "  0.0000  ", 10);
+    return p + 10;
+  }
+  const double scaled = v * 10000.0 + 0.5;
+  if (!(std::fabs(scaled) < 1e14)) {
+    // Beyond 10^10 (and never finite): writeFixedText's own way, which
+    // refuses what is not finite.
+    requireFinite(v, kTask);
+    p[0] = p[1] = ' ';
+    p += 2;
+    const std::size_t n = writeFixedText(p, v, 4);
+    p += n;
+    p[0] = p[1] = ' ';
+    return p + 2;
+  }
+  // floor(scaled), exactly: the conversion cuts towards zero, and a whole
+  // number below 2^53 converts back exactly.
+  std::int64_t whole = static_cast<std::int64_t>(scaled);
+  if (static_cast<double>(whole) > scaled) --whole;
+  p[0] = p[1] = ' ';
+  p += 2;
+  if (whole < 0) *p++ = '-';
+  std::uint64_t digits = static_cast<std::uint64_t>(whole < 0 ? -whole : whole);
+  const unsigned decimals = static_cast<unsigned>(digits % 10000);
+  std::uint64_t integer = digits / 10000;
+  if (integer < 10) {
+    *p++ = static_cast<char>('0' + integer);
+  } else {
+    int length = 0;
+    for (std::uint64_t rest = integer; rest != 0; rest /= 10) ++length;
+    char* q = p + length;
+    do {
+      *--q = static_cast<char>('0' + integer % 10);
+      integer /= 10;
+    } while (integer != 0);
+    p += length;
+  }
+  p[0] = '.';
+  std::memcpy(p + 1, kDigitPairs + 2 * (decimals / 100), 2);
+  std::memcpy(p + 3, kDigitPairs + 2 * (decimals % 100), 2);
+  p[5] = p[6] = ' ';
+  return p + 7;
+}
+
+// The fields of a row of sections 3 and 4; value(j) is the element of
+// column j + 1.
+template <class Value>
+void appendMatrixFields(ReportLines& lines, int t, Value&& value) {
+  // Zeros (most of N) are copied a run at a time from a row of them.
+  static const std::string zeros = [] {
+    std::string z;
+    for (int k = 0; k < kZeroRun; ++k) z.append("  0.0000  ");
+    return z;
+  }();
+  // Room for many fields at once; asked again whenever less than one
+  // field's worst case, or one run of zeros, is left.
+  const std::size_t want =
+      std::min<std::size_t>(static_cast<std::size_t>(t), 4096) * 12 + zeros.size() + kMatrixFieldRoom;
+  char* p = lines.room(want);
+  char* end = lines.roomEnd();
+  for (int j = 0; j < t;) {
+    if (static_cast<std::size_t>(end - p) < zeros.size() + kMatrixFieldRoom) {
+      lines.advance(p);
+      p = lines.room(want);
+      end = lines.roomEnd();
+    }
+    const double v = value(j);
+    if (v == 0.0) {
+      int k = j + 1;
+      while (k < t && k - j < kZeroRun && value(k) == 0.0) ++k;
+      const std::size_t bytes = static_cast<std::size_t>(k - j) * 10;
+      std::memcpy(p, zeros.data(), bytes);
+      p += bytes;
+      j = k;
     } else {
-      lines.append("  ");
-      lines.appendRightAlignedFixed(row[j], 4);
-      lines.append("  ");
+      p = putMatrixField(p, v);
+      ++j;
     }
   }
+  lines.advance(p);
+}
+
+}  // namespace
+
+void appendMatrixRow(ReportLines& lines, const double* row, int t) {
+  appendMatrixFields(lines, t, [row](int j) { return row[j]; });
 }
 
 void writeApproximateElevations(const AdjustmentResults& r, ReportLines& lines) {
@@ -113,10 +336,24 @@ void writeApproximateElevations(const AdjustmentResults& r, ReportLines& lines) 
 void writeErrorEquations(const AdjustmentResults& r, ReportLines& lines) {
   const int t = r.net.parameterCount;
   lines.title("由观测值组成误差方程");
+  // Every line is t fields of "     0" but the one or two of its ends (the
+  // from end written last, as ErrorEquation gives it): copied from one row
+  // of zeros and the two fields put in, then the constant term.
+  const std::size_t rowBytes = static_cast<std::size_t>(t) * kFieldWidth;
+  std::string zeros;
+  zeros.reserve(rowBytes);
+  for (int j = 0; j < t; ++j) zeros.append("     0");
   for (int i = 1; i <= r.net.observationCount; ++i) {
     const ErrorEquation& b = r.errorEquations[i];
-    appendErrorEquationLine(
-        lines, t, [&b](int j) { return b[j]; }, r.constantTerms[i]);
+    char* p = lines.room(rowBytes);
+    if (rowBytes > 0) std::memcpy(p, zeros.data(), rowBytes);
+    if (b.toParameter >= 1 && b.toParameter <= t)
+      std::memcpy(p + static_cast<std::size_t>(b.toParameter - 1) * kFieldWidth, "     1", kFieldWidth);
+    if (b.fromParameter >= 1 && b.fromParameter <= t)
+      std::memcpy(p + static_cast<std::size_t>(b.fromParameter - 1) * kFieldWidth, "    -1", kFieldWidth);
+    lines.advance(p + rowBytes);
+    lines.appendRightAlignedNumber(roundHalfUp(r.constantTerms[i], 1));
+    lines.endLine();
   }
 }
 
@@ -142,22 +379,141 @@ void writeNormalEquations(const AdjustmentResults& r, ReportLines& lines) {
   }
 }
 
+namespace {
+
+// Gathers rows i0..i1 of Q into `block` (row after row, t values each): Q is
+// stored by columns, and a block of rows turns the reads into short
+// contiguous runs.
+void gatherRows(const Cofactors& Q, int t, int i0, int i1, std::vector<double>& block) {
+  const std::size_t rows = static_cast<std::size_t>(i1 - i0 + 1);
+  for (int j = 1; j <= t; ++j) {
+    const double* q = Q.line(j) + (i0 - 1);
+#if defined(__GNUC__)
+    // The lines lie far apart, too far for the hardware to see the next
+    // read coming: it is asked for a few lines ahead.
+    if (j + kPrefetchLines <= t) {
+      const char* ahead = reinterpret_cast<const char*>(Q.line(j + kPrefetchLines) + (i0 - 1));
+      for (std::size_t b = 0; b < rows * sizeof(double); b += 64) __builtin_prefetch(ahead + b);
+    }
+#endif
+    for (std::size_t k = 0; k < rows; ++k) block[k * static_cast<std::size_t>(t) + (j - 1)] = q[k];
+  }
+}
+
+// Rows i0..i1 of section 4, each ended.
+void writeSolutionRows(const AdjustmentResults& r, int i0, int i1, std::vector<double>& block, ReportLines& lines) {
+  const int t = r.net.parameterCount;
+  gatherRows(r.cofactors, t, i0, i1, block);
+  for (int i = i0; i <= i1; ++i) {
+    appendMatrixRow(lines, block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t), t);
+    lines.appendRightAlignedFixed(r.parameterCorrections[i], 4);
+    lines.endLine();
+  }
+}
+
+// A sink that is never written: lines formatted apart keep their text.
+class NoSink : public TextSink {
+ public:
+  void write(std::string_view) override {}
+};
+
+// Formats every other block of rows of section 4 on a second thread, into
+// lines of its own that the report's lines then take whole, in order. Each
+// row's text is made by the same code from the same values, so the bytes are
+// those of one thread.
+class SecondFormatter {
+ public:
+  explicit SecondFormatter(const AdjustmentResults& r)
+      : r_(r), lines_(none_, std::size_t(-1) / 2), thread_([this] { run(); }) {}
+  ~SecondFormatter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  // Starts on rows i0..i1; the lines of the block before must have been taken.
+  void start(int i0, int i1) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      i0_ = i0;
+      i1_ = i1;
+      busy_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // Waits for the rows and appends their text to `lines`; throws what their
+  // formatting threw.
+  void takeInto(ReportLines& lines) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !busy_; });
+    if (failure_) std::rethrow_exception(failure_);
+    lines.appendLines(lines_.pending());
+    lines_.discard();
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return busy_ || stop_; });
+      if (stop_) return;
+      const int i0 = i0_, i1 = i1_;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        writeSolutionRows(r_, i0, i1, block_, lines_);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      failure_ = error;
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  const AdjustmentResults& r_;
+  NoSink none_;
+  ReportLines lines_;
+  std::vector<double> block_ =
+      std::vector<double>(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(r_.net.parameterCount));
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int i0_ = 0, i1_ = 0;
+  bool busy_ = false, stop_ = false;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: starts once the rest is set up
+};
+
+}  // namespace
+
 void writeSolution(const AdjustmentResults& r, ReportLines& lines) {
   const int t = r.net.parameterCount;
-  const Cofactors& Q = r.cofactors;
   lines.title("解算法方程  ");
   std::vector<double> block(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(t));
+  // Blocks of rows by turns: this thread the even ones, a second thread the
+  // odd ones (where there are two blocks and a thread to be had).
+  std::unique_ptr<SecondFormatter> second;
+  if (t > kRowBlock) {
+    try {
+      second = std::make_unique<SecondFormatter>(r);
+    } catch (const std::system_error&) {
+      // No thread to be had: every block on this one.
+    }
+  }
   for (int i0 = 1; i0 <= t; i0 += kRowBlock) {
     const int i1 = std::min(t, i0 + kRowBlock - 1);
-    const std::size_t rows = static_cast<std::size_t>(i1 - i0 + 1);
-    for (int j = 1; j <= t; ++j) {
-      const double* q = Q.line(j) + (i0 - 1);
-      for (std::size_t k = 0; k < rows; ++k) block[k * static_cast<std::size_t>(t) + (j - 1)] = q[k];
-    }
-    for (int i = i0; i <= i1; ++i) {
-      appendMatrixRow(lines, block.data() + static_cast<std::size_t>(i - i0) * static_cast<std::size_t>(t), t);
-      lines.appendRightAlignedFixed(r.parameterCorrections[i], 4);
-      lines.endLine();
+    const int next0 = i1 + 1, next1 = std::min(t, next0 + kRowBlock - 1);
+    const bool split = second && next0 <= t;
+    if (split) second->start(next0, next1);
+    writeSolutionRows(r, i0, i1, block, lines);
+    if (split) {
+      second->takeInto(lines);
+      i0 = next0;
     }
   }
 }

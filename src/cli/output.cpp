@@ -127,7 +127,9 @@ int reportFailure(std::ostream& err, const std::string& file, const std::excepti
 namespace {
 
 // Report text straight to standard output, block by block as the writer
-// hands it over, in the report's encoding.
+// hands it over, in the report's encoding. Nothing else goes to standard
+// output while a report is being written, so the writer may write it from a
+// thread of its own.
 class OutputSink : public TextSink {
  public:
   OutputSink(std::ostream& out, const Arguments& a) : out_(out), a_(a) {}
@@ -137,13 +139,15 @@ class OutputSink : public TextSink {
     else
       writeOut(out_, bytes);
   }
+  bool writesOnAnyThread() const override { return true; }
 
  private:
   std::ostream& out_;
   const Arguments& a_;
 };
 
-// Report text into the temporary file of the safe save of -o.
+// Report text into the temporary file of the safe save of -o (from the
+// writer's thread too: the save only appends to its open file).
 class SavedFileSink : public TextSink {
  public:
   SavedFileSink(FileWriter& file, const Arguments& a) : file_(file), a_(a) {}
@@ -153,6 +157,7 @@ class SavedFileSink : public TextSink {
     else
       file_.write(bytes);
   }
+  bool writesOnAnyThread() const override { return true; }
 
  private:
   FileWriter& file_;
