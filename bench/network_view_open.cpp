@@ -23,35 +23,13 @@
 #include "ui/main_window.h"
 #include "ui/network_view.h"
 #include "ui/result_tabs.h"
+#include "window_timing.h"
 
 namespace {
-
-class SilentBoxes : public levelnet::ui::MessageBoxes {
- public:
-  levelnet::ui::SaveAnswer askToSave(QWidget*, const QString&, const QString&, levelnet::ui::SaveQuestion) override {
-    return levelnet::ui::SaveAnswer::discard;
-  }
-  void warn(QWidget*, const QString&, const QString& text) override {
-    std::fprintf(stderr, "warning: %s\n", text.toUtf8().constData());
-  }
-};
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 double spread(const std::vector<double>& v) {
   const auto [low, high] = std::minmax_element(v.begin(), v.end());
   return *high - *low;
-}
-
-template <class Work>
-double millisecondsOf(Work&& work) {
-  QElapsedTimer clock;
-  clock.start();
-  work();
-  return static_cast<double>(clock.nsecsElapsed()) / 1e6;
 }
 
 }  // namespace
@@ -71,7 +49,7 @@ int main(int argc, char** argv) {
               grid.fields.observations.c_str());
   std::vector<double> shown, gaps, png, pdf;
   for (int run = 0; run < runs; ++run) {
-    SilentBoxes boxes;
+    levelnet::bench::SilentBoxes boxes;
     levelnet::ui::MainWindow window(nullptr, &boxes);
     window.resize(1200, 800);
     window.show();
@@ -79,38 +57,28 @@ int main(int argc, char** argv) {
     if (!window.openFile(file)) return 1;
     QApplication::processEvents();
     levelnet::ui::NetworkView& view = window.networkView();
-    QElapsedTimer clock, sinceTick;
-    double longest = 0;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      longest = std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-      sinceTick.restart();
+    const levelnet::bench::Timing on = levelnet::bench::timed([&] {
+      window.resultTabs()->setCurrentWidget(&view);
+      // On screen: the drawing adopted and the view painted once more.
+      while (view.drawing() == nullptr || view.drawingInProgress()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+      }
+      QApplication::processEvents();
     });
-    clock.start();
-    sinceTick.start();
-    ticker.start();
-    window.resultTabs()->setCurrentWidget(&view);
-    // On screen: the drawing adopted and the view painted once more.
-    while (view.drawing() == nullptr || view.drawingInProgress()) {
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-      QThread::msleep(1);
-    }
-    QApplication::processEvents();
-    ticker.stop();
-    shown.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-    gaps.push_back(std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6));
+    shown.push_back(on.wall);
+    gaps.push_back(on.longestGap);
     const levelnet::plot::NetworkDrawing& d = *view.drawing();
     std::size_t bytes = 0;
-    png.push_back(millisecondsOf([&] { bytes += levelnet::print::networkPng(d).size(); }));
-    pdf.push_back(millisecondsOf([&] { bytes += levelnet::print::networkPdf(d).size(); }));
+    png.push_back(levelnet::bench::timed([&] { bytes += levelnet::print::networkPng(d).size(); }).wall);
+    pdf.push_back(levelnet::bench::timed([&] { bytes += levelnet::print::networkPdf(d).size(); }).wall);
     if (bytes == 0) return 1;
   }
   std::printf(
       "网图 tab: on screen after %.0f ms (median of %d, spread %.0f), the event loop at most %.0f ms "
       "without running\n",
-      median(shown), runs, spread(shown), median(gaps));
-  std::printf("PNG of the drawing: %.0f ms (spread %.0f); PDF: %.0f ms (spread %.0f)\n", median(png), spread(png),
-              median(pdf), spread(pdf));
+      levelnet::bench::median(shown), runs, spread(shown), levelnet::bench::median(gaps));
+  std::printf("PNG of the drawing: %.0f ms (spread %.0f); PDF: %.0f ms (spread %.0f)\n", levelnet::bench::median(png),
+              spread(png), levelnet::bench::median(pdf), spread(pdf));
   return 0;
 }

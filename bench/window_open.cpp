@@ -18,49 +18,12 @@
 #include "support/network_generator.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "window_timing.h"
 
-namespace {
-
-class SilentBoxes : public levelnet::ui::MessageBoxes {
- public:
-  levelnet::ui::SaveAnswer askToSave(QWidget*, const QString&, const QString&, levelnet::ui::SaveQuestion) override {
-    return levelnet::ui::SaveAnswer::discard;
-  }
-  void warn(QWidget*, const QString&, const QString& text) override {
-    std::fprintf(stderr, "warning: %s\n", text.toUtf8().constData());
-  }
-};
-
-// Runs `work` and returns its wall time and the longest gap between ticks
-// of a 10 ms timer while it ran, in milliseconds.
-struct Timing {
-  double wall = 0, longestGap = 0;
-};
-template <class Work>
-Timing timed(Work&& work) {
-  QElapsedTimer clock, sinceTick;
-  double longest = 0;
-  QTimer ticker;
-  ticker.setInterval(10);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longest = std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-    sinceTick.restart();
-  });
-  clock.start();
-  sinceTick.start();
-  ticker.start();
-  work();
-  ticker.stop();
-  longest = std::max(longest, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-  return {static_cast<double>(clock.nsecsElapsed()) / 1e6, longest};
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-}  // namespace
+using levelnet::bench::median;
+using levelnet::bench::SilentBoxes;
+using levelnet::bench::timed;
+using levelnet::bench::Timing;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
