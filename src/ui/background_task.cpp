@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "network/thread_precision.h"
+
 namespace levelnet::ui {
 
 namespace {
@@ -20,6 +22,8 @@ TaskResult runInBackground(QWidget* parent, const QString& label, const std::fun
   CancelFlag cancelled{false};
   TaskResult result;
   QThread* thread = QThread::create([&] {
+    // The worker computes to the last digit as the command line does.
+    useMainThreadPrecision();
     try {
       work(cancelled);
     } catch (const TaskCancelled&) {

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "network/thread_precision.h"
 #include "print/network_picture.h"
 #include "session/session.h"
 #include "ui/error_text.h"
@@ -198,6 +199,7 @@ void NetworkView::refresh() {
   };
   auto outcome = std::make_shared<Outcome>();
   worker_ = QThread::create([job = std::move(job), outcome] {
+    useMainThreadPrecision();
     try {
       outcome->drawing = job.draw();
     } catch (...) {
