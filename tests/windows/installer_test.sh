@@ -12,7 +12,7 @@ wine="$root/tools/windows/wine-run.sh"
 native="$root/levelnet"
 # The installed programs find only what the installer put beside them.
 export LEVELNET_WINE_BARE=1
-export WINEPREFIX="${LEVELNET_QT_CACHE:-$HOME/.cache/levelnet}/wine-prefix"
+export WINEPREFIX="${WINEPREFIX:-${LEVELNET_QT_CACHE:-$HOME/.cache/levelnet}/wine-prefix}"
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-1767225600}"   # for the PDF, the workbook, the installer
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -21,6 +21,11 @@ deps="$("$here/build-deps.sh")"
 say "Qt for Windows in $qt ($(cat "$qt/.build-time" 2>/dev/null || echo 'time not recorded'))"
 
 mkdir -p "$build"
+build="$(cd "$build" && pwd)"
+# Through ccache where it is installed, as the native builds of the tests.
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 if [ ! -f "$build/build.ninja" ] || [ "$here/toolchain-mingw64.cmake" -nt "$build/build.ninja" ]; then
   say "configuring the Windows build in $build"
   cmake -S "$root" -B "$build" -G Ninja \
@@ -30,7 +35,7 @@ if [ ! -f "$build/build.ninja" ] || [ "$here/toolchain-mingw64.cmake" -nt "$buil
     -DQT_HOST_PATH=/usr \
     -DEigen3_DIR=/usr/share/eigen3/cmake \
     -DBoost_INCLUDE_DIR="$deps/include" -DBoost_NO_BOOST_CMAKE=ON \
-    -DLEVELNET_BUILD_BENCH=OFF >"$build/configure.log" 2>&1 ||
+    -DLEVELNET_BUILD_BENCH=OFF "${launcher[@]}" >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log" >&2; say "configuring failed"; exit 1; }
 fi
 say "building"
@@ -43,7 +48,7 @@ status=0
 if [ "$run_tests" -eq 1 ]; then
   say "running the tests under Wine"
   # One Wine server for the whole run instead of one per program.
-  WINEPREFIX="${LEVELNET_QT_CACHE:-$HOME/.cache/levelnet}/wine-prefix" "$here/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+  WINEPREFIX="${WINEPREFIX:-${LEVELNET_QT_CACHE:-$HOME/.cache/levelnet}/wine-prefix}" "$here/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
   (cd "$build" && ctest --output-on-failure -j"$(nproc)") || status=$?
 fi
 
