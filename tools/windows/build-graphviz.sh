@@ -8,7 +8,8 @@
 #
 # The Linux build lays out with Debian's Graphviz on glibc; the Windows one
 # must give the same coordinates, so the sources are compiled as Debian
-# compiles them (-O2, no fast math, no FMA contraction) and with glibc's
+# compiles them (-O2 -ffast-math: Graphviz's configure adds it for GCC; the
+# same GCC 12 as Debian's) and with glibc's
 # rand(), drand48() and qsort() (graphviz/glibc_compat.h) instead of
 # Microsoft's C runtime's. The compile list is graphviz/CMakeLists.txt;
 # Graphviz's own CMake build of this version wants the Windows libraries of
