@@ -26,7 +26,7 @@ program_folder="$WINEPREFIX/drive_c/Program Files/levelnet"
 wait_wine
 for f in levelnet.exe levelnet-gui.exe levelnet-pdf.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll \
          libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll qt.conf plugins/platforms/qwindows.dll \
-         plugins/platforms/qoffscreen.dll translations/qtbase_zh_CN.qm fonts/uming.ttc Uninstall.exe \
+         plugins/platforms/qoffscreen.dll translations/qtbase_zh_CN.qm fonts/uming.ttc fonts/DejaVuSerif.ttf Uninstall.exe \
          examples/city_network.pc README.md LICENSE; do
   [ -f "$program_folder/$f" ] || fail "the program folder lacks $f"
 done
