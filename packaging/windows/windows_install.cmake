@@ -5,7 +5,8 @@
 #   Qt's DLLs and the MinGW-w64 runtime DLLs, qt.conf
 #   plugins\platforms, plugins\styles   Qt's plugins (the window, offscreen)
 #   translations\                       Qt's Chinese translations
-#   fonts\                              the CJK face the report is laid out in
+#   fonts\                              the CJK face the report is laid out in, and
+#                                       DejaVu Serif for the characters it lacks
 #   README.md, LICENSE, examples\
 
 install(TARGETS levelnet RUNTIME DESTINATION .)
@@ -63,6 +64,17 @@ if(TARGET levelnet-gui OR TARGET levelnet-pdf)
     message(FATAL_ERROR "uming.ttc not found: install Debian's fonts-arphic-uming")
   endif()
   install(FILES ${LEVELNET_UMING} /usr/share/doc/fonts-arphic-uming/copyright DESTINATION fonts)
+  # The face the report's characters outside UMing come from (−, Š of
+  # Šidák, …), as fontconfig falls back to it on Linux (Debian's
+  # fonts-dejavu-core): without it the Windows PDF lost every minus sign of
+  # the check report's formulas.
+  find_file(LEVELNET_DEJAVU_SERIF DejaVuSerif.ttf PATHS /usr/share/fonts/truetype/dejavu NO_CMAKE_FIND_ROOT_PATH
+            NO_DEFAULT_PATH)
+  if(NOT LEVELNET_DEJAVU_SERIF)
+    message(FATAL_ERROR "DejaVuSerif.ttf not found: install Debian's fonts-dejavu-core")
+  endif()
+  install(FILES ${LEVELNET_DEJAVU_SERIF} DESTINATION fonts)
+  install(FILES /usr/share/doc/fonts-dejavu-core/copyright DESTINATION fonts RENAME copyright.dejavu)
 endif()
 
 # The installer: CPack's NSIS generator, a 64-bit Unicode installer (the

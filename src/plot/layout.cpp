@@ -13,6 +13,22 @@
 #include <graphviz/gvc.h>
 #endif
 
+#ifdef LEVELNET_GRAPHVIZ_STATIC
+// The Windows build links Graphviz statically (tools/windows/build-graphviz.sh):
+// its neato layout plugin (neato, sfdp) is handed to the context as a
+// preloaded library instead of being loaded from a plugin folder.
+extern "C" {
+extern gvplugin_library_t gvplugin_neato_layout_LTX_library;
+lt_symlist_t lt_preloaded_symbols[] = {
+    {"gvplugin_neato_layout_LTX_library", &gvplugin_neato_layout_LTX_library},
+    {nullptr, nullptr},
+};
+// That build's rand() and srand(): glibc's generator, which Graphviz's
+// layouts draw from there instead of the C runtime's.
+void levelnet_gv_srand(unsigned int seed);
+}
+#endif
+
 namespace levelnet::plot {
 
 namespace {
@@ -74,7 +90,11 @@ PointPlacement layoutByGraph(const LevelingNetwork& net) {
   // Graphviz's own messages (warnings about the layout) are not the user's.
   agseterr(AGMAX);
   GraphvizLayout g;
+#ifdef LEVELNET_GRAPHVIZ_STATIC
+  g.context = gvContextPlugins(lt_preloaded_symbols, 0);
+#else
   g.context = gvContext();
+#endif
   if (g.context == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
   g.graph = agopen(text("levelnet"), Agundirected, nullptr);
   if (g.graph == nullptr) throw OutOfMemoryError("内存不足：无法为网图布局");
@@ -127,7 +147,11 @@ PointPlacement layoutByGraph(const LevelingNetwork& net) {
   // sfdp's coarsening draws from the C library's rand() before it seeds it
   // for the start positions, so the layout would depend on whatever was
   // laid out before in the process: the same stream for every layout.
+#ifdef LEVELNET_GRAPHVIZ_STATIC
+  levelnet_gv_srand(1);
+#else
   std::srand(1);
+#endif
   if (gvLayout(g.context, g.graph, small ? "neato" : "sfdp") != 0) return circleLayout(net);
   g.laidOut = true;
   PointPlacement placement;

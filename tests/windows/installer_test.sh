@@ -2,7 +2,7 @@
 # The Windows installer, as a user meets it, under Wine: installed silently
 # for all users, its program folder, Start-menu entry and .pc file type
 # checked; the installed programs give the same report, 成果表 (txt, csv,
-# json, xlsx) and PDF bytes as the Linux build; a file with a Chinese name in
+# json, xlsx), 网图 SVG (Graphviz's layout) and PDF bytes as the Linux build; a file with a Chinese name in
 # a Chinese folder opens in the window; the installer is made again byte for
 # byte with SOURCE_DATE_EPOCH; the uninstaller takes everything away.
 #   installer_test.sh INSTALLER.exe SOURCE_DIR BUILD_DIR
@@ -26,7 +26,7 @@ program_folder="$WINEPREFIX/drive_c/Program Files/levelnet"
 wait_wine
 for f in levelnet.exe levelnet-gui.exe levelnet-pdf.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll \
          libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll qt.conf plugins/platforms/qwindows.dll \
-         plugins/platforms/qoffscreen.dll translations/qtbase_zh_CN.qm fonts/uming.ttc Uninstall.exe \
+         plugins/platforms/qoffscreen.dll translations/qtbase_zh_CN.qm fonts/uming.ttc fonts/DejaVuSerif.ttf Uninstall.exe \
          examples/city_network.pc README.md LICENSE; do
   [ -f "$program_folder/$f" ] || fail "the program folder lacks $f"
 done
@@ -66,6 +66,25 @@ done
 "$native" results --format xlsx -o "$work/linux.xlsx" examples/city_network.pc 2>/dev/null
 windows levelnet.exe results --format xlsx -o "$work/windows.xlsx" examples/city_network.pc 2>/dev/null
 cmp -s "$work/linux.xlsx" "$work/windows.xlsx" || fail "the XLSX 成果表 differs from Linux's"
+# The 网图 of networks without coordinates, laid out by Graphviz (neato up
+# to 1000 points, sfdp above: a 33 x 33 grid), the same SVG as on Linux.
+awk 'BEGIN {
+  n = 33; printf "1,%d,%d,1\n", n * n - 1, 2 * n * (n - 1)
+  for (r = 0; r < n; r++) for (c = 0; c < n; c++) printf (r + c == 0 ? "G%d_%d,50\n" : "G%d_%d,\n"), r, c
+  for (r = 0; r < n; r++) for (c = 0; c < n; c++) {
+    if (c + 1 < n) printf "G%d_%d,G%d_%d,%.3f,%d\n", r, c, r, c + 1, ((r * 7 + c * 3) % 11 - 5) / 1000, 1 + (r + c) % 3
+    if (r + 1 < n) printf "G%d_%d,G%d_%d,%.3f,%d\n", r, c, r + 1, c, ((r * 5 + c) % 13 - 6) / 1000, 1 + (r * c) % 4
+  } }' >"$work/grid_33.pc"
+for network in examples/*.pc "$work/grid_33.pc"; do
+  name="$(basename "$network" .pc)"
+  "$native" plot "$network" -o "$work/$name.linux.svg" 2>/dev/null
+  windows levelnet.exe plot "$network" -o "$work/$name.windows.svg" 2>/dev/null
+  if [ ! -s "$work/$name.windows.svg" ]; then
+    fail "plot $network wrote no SVG on Windows"
+  elif ! cmp -s "$work/$name.linux.svg" "$work/$name.windows.svg"; then
+    fail "the 网图 SVG of $network differs from Linux's"
+  fi
+done
 "$native" report examples/city_network.pc --pdf "$work/linux.pdf" --with-check 2>/dev/null
 windows levelnet.exe report examples/city_network.pc --pdf "$work/windows.pdf" --with-check 2>/dev/null
 if [ ! -s "$work/windows.pdf" ]; then
@@ -76,7 +95,7 @@ elif command -v pdftotext >/dev/null; then
   if ! cmp -s "$work/linux.pdf.txt" "$work/windows.pdf.txt"; then
     fail "the PDF's text differs from Linux's"
   elif ! cmp -s "$work/linux.pdf" "$work/windows.pdf"; then
-    printf 'note: the PDF bytes differ from Linux'"'"'s (its text is the same)\n' >&2
+    fail "the PDF bytes differ from Linux's (its text is the same)"
   fi
 fi
 # A failed save is an error on Windows too: a folder that does not exist.

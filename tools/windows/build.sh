@@ -18,7 +18,10 @@ say() { printf 'levelnet windows: %s\n' "$*" >&2; }
 start=$(date +%s)
 qt="$("$here/build-qt.sh")"
 deps="$("$here/build-deps.sh")"
+graphviz="$("$here/build-graphviz.sh")"
 say "Qt for Windows in $qt ($(cat "$qt/.build-time" 2>/dev/null || echo 'time not recorded'))"
+say "Graphviz for Windows in $graphviz ($(cat "$graphviz/.build-time" 2>/dev/null || echo 'time not recorded'))"
+prefixes="$qt;$deps;$graphviz"
 
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
@@ -26,17 +29,22 @@ build="$(cd "$build" && pwd)"
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
-if [ ! -f "$build/build.ninja" ] || [ "$here/toolchain-mingw64.cmake" -nt "$build/build.ninja" ]; then
+# Configured again when the prefixes changed (a new recipe of a library is
+# built into a new folder).
+if [ ! -f "$build/build.ninja" ] || [ "$here/toolchain-mingw64.cmake" -nt "$build/build.ninja" ] ||
+   [ "$(cat "$build/.windows-prefixes" 2>/dev/null)" != "$prefixes" ]; then
+  rm -f "$build/CMakeCache.txt"
   say "configuring the Windows build in $build"
   cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$here/toolchain-mingw64.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
-    -DLEVELNET_WINDOWS_PREFIXES="$qt;$deps" \
+    -DLEVELNET_WINDOWS_PREFIXES="$prefixes" \
     -DQT_HOST_PATH=/usr \
     -DEigen3_DIR=/usr/share/eigen3/cmake \
     -DBoost_INCLUDE_DIR="$deps/include" -DBoost_NO_BOOST_CMAKE=ON \
     -DLEVELNET_BUILD_BENCH=OFF "${launcher[@]}" >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log" >&2; say "configuring failed"; exit 1; }
+  printf '%s\n' "$prefixes" >"$build/.windows-prefixes"
 fi
 say "building"
 cmake --build "$build" >"$build/build.log" 2>&1 || { tail -n 80 "$build/build.log" >&2; say "building failed"; exit 1; }
