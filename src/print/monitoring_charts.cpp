@@ -1,4 +1,5 @@
 #include "print/monitoring_charts.h"
+#include "print/bundled_fonts.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -81,7 +82,7 @@ class Painter {
   Painter(QPainter& p, const QString& face, double dpi = kResolution) : p_(p), face_(face), dpi_(dpi) {}
   qreal mm(double v) const { return v * dpi_ / 25.4; }
   QFont font(double points, bool bold = false) const {
-    QFont f(face_);
+    QFont f = documentFont(face_);
     f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * dpi_ / 72.0))));
     f.setBold(bold);
     return f;

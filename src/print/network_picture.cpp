@@ -1,4 +1,5 @@
 #include "print/network_picture.h"
+#include "print/bundled_fonts.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -46,7 +47,7 @@ struct Scale {
 };
 
 QFont fontOf(const QString& face, const Scale& s, double points, bool bold = false) {
-  QFont f(face);
+  QFont f = documentFont(face);
   f.setPixelSize(std::max(1, static_cast<int>(std::lround(s.pt(points)))));
   f.setBold(bold);
   return f;

@@ -1,4 +1,5 @@
 #include "print/report_document.h"
+#include "print/bundled_fonts.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -61,7 +62,7 @@ QString chooseFace() {
   const QStringList families = QFontDatabase::families();
   for (const QString& face : kFaces) {
     if (!families.contains(face)) continue;
-    QFont font(face);
+    QFont font = documentFont(face);
     font.setPixelSize(kMeasuringPixels);
     if (QFontInfo(font).family() == face && columnsLineUp(font)) return face;
   }
@@ -82,7 +83,7 @@ QString toQString(const std::string& utf8) {
 // its advance comes nearest to, one or two.
 class FaceCells {
  public:
-  explicit FaceCells(const QString& face) : font_(face) { font_.setPixelSize(kMeasuringPixels); }
+  explicit FaceCells(const QString& face) : font_(documentFont(face)) { font_.setPixelSize(kMeasuringPixels); }
 
   int operator()(char32_t c) {
     if (c < 0x80) return 1;
@@ -114,7 +115,7 @@ struct Fonts {
 };
 
 QFont sized(const QString& face, qreal points, bool bold = false) {
-  QFont font(face);
+  QFont font = documentFont(face);
   font.setPointSizeF(points);
   font.setBold(bold);
   font.setKerning(false);

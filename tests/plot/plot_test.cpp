@@ -199,7 +199,9 @@ DxfEntities readDxf(const std::string& bytes) {
     for (std::size_t j = i + 1; j < pairs.size() && pairs[j].first != 0; ++j) {
       if (pairs[j].first == 8) layer = pairs[j].second;
       if (pairs[j].first == 1) out.texts.push_back(gbkToUtf8(pairs[j].second).text);
-      if (pairs[j].first >= 10 && pairs[j].first < 40) EXPECT_TRUE(std::isfinite(std::stod(pairs[j].second)));
+      if (pairs[j].first >= 10 && pairs[j].first < 40) {
+        EXPECT_TRUE(std::isfinite(std::stod(pairs[j].second)));
+      }
     }
     if (type != "ENDSEC" && type != "EOF") ++out.byTypeAndLayer[type + "@" + layer];
   }
