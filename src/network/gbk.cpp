@@ -49,8 +49,11 @@ DecodedText gbkToUtf8(std::string_view gbk) {
   for (std::size_t i = 0; i < gbk.size();) {
     const auto lead = static_cast<unsigned char>(gbk[i]);
     if (lead < 0x80) {
-      decoded.text += static_cast<char>(lead);
-      ++i;
+      // A run of ASCII bytes is the same in UTF-8: copied as one piece.
+      std::size_t end = i + 1;
+      while (end < gbk.size() && static_cast<unsigned char>(gbk[end]) < 0x80) ++end;
+      decoded.text.append(gbk.data() + i, end - i);
+      i = end;
       continue;
     }
     if (lead == kGbkEuroByte) {
@@ -204,6 +207,10 @@ EncodingGuess guessFileEncoding(std::string_view bytes) {
   if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) return utf8;
   bool multiByte = false;
   for (std::size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     char32_t c = 0;
     const std::size_t length = decodeUtf8(bytes, i, c);
     if (length == 0) return gbk;

@@ -1,6 +1,8 @@
 #include "network/leveling_network.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <optional>
 
@@ -9,19 +11,69 @@
 
 namespace levelnet {
 
-std::int32_t LevelingNetwork::pointNumberOf(const std::string& name) const {
-  auto it = nameIndex_.find(name);
-  return it == nameIndex_.end() ? 0 : it->second;
+namespace {
+
+// A hash of a name's bytes, eight at a time (a multiply and shift mix).
+std::uint64_t nameHash(std::string_view name) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
+  const auto mix = [&h](std::uint64_t word) {
+    h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+  };
+  std::size_t i = 0;
+  for (; i + 8 <= name.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, name.data() + i, 8);
+    mix(word);
+  }
+  if (i < name.size()) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, name.data() + i, name.size() - i);
+    mix(word);
+  }
+  h *= 0x94D049BB133111EBull;
+  return h ^ (h >> 32);
+}
+
+}  // namespace
+
+std::int32_t LevelingNetwork::pointNumberOf(std::string_view name) const {
+  if (nameSlots_.empty()) return 0;
+  const std::uint64_t h = nameHash(name);
+  const std::uint32_t tag = static_cast<std::uint32_t>(h);
+  const std::size_t mask = nameSlots_.size() - 1;
+  for (std::size_t s = (h >> 32) & mask;; s = (s + 1) & mask) {
+    const NameSlot& slot = nameSlots_[s];
+    if (slot.point == 0) return 0;
+    if (slot.hash == tag && static_cast<std::size_t>(slot.point) < pointName.size() &&
+        pointName[static_cast<std::size_t>(slot.point)] == name)
+      return slot.point;
+  }
 }
 
 void LevelingNetwork::indexNames() {
-  nameIndex_.clear();
-  nameIndex_.reserve(pointName.size());
   duplicateNames.clear();
+  const int count = std::min(pointCount, static_cast<int>(pointName.size()) - 1);
+  std::size_t slots = 16;
+  while (slots < 2 * static_cast<std::size_t>(std::max(count, 0))) slots *= 2;
+  nameSlots_.assign(slots, NameSlot{});
+  const std::size_t mask = slots - 1;
   // Ascending, keeping the first: with duplicate names the lowest number wins.
-  for (int i = 1; i <= pointCount; ++i) {
-    const auto [it, added] = nameIndex_.try_emplace(pointName[i], static_cast<std::int32_t>(i));
-    if (!added) duplicateNames.push_back({pointName[i], it->second, i});
+  for (int i = 1; i <= count; ++i) {
+    const std::string& name = pointName[static_cast<std::size_t>(i)];
+    const std::uint64_t h = nameHash(name);
+    const std::uint32_t tag = static_cast<std::uint32_t>(h);
+    for (std::size_t s = (h >> 32) & mask;; s = (s + 1) & mask) {
+      NameSlot& slot = nameSlots_[s];
+      if (slot.point == 0) {
+        slot = {tag, static_cast<std::int32_t>(i)};
+        break;
+      }
+      if (slot.hash == tag && pointName[static_cast<std::size_t>(slot.point)] == name) {
+        duplicateNames.push_back({name, slot.point, i});
+        break;
+      }
+    }
   }
 }
 
@@ -93,16 +145,16 @@ std::optional<double> readCount(const std::string& label, int field, const std::
   return value;
 }
 
-// A number cell that must be filled; nothing (with the reason recorded)
-// when it is empty or not a number.
-std::optional<double> readRequired(const std::string& place, InputPlace where, const std::string& text,
-                                   Problems& problems) {
+// A number cell of the observation table that must be filled; nothing
+// (with the reason recorded) when it is empty or not a number.
+std::optional<double> readRequired(int row, int col, const std::string& text, Problems& problems) {
+  const InputPlace where{InputTable::observations, row, col};
   if (text.empty()) {
-    problems.add(place + "没有填写", where);
+    problems.add(observationCell(row, col) + "没有填写", where);
     return std::nullopt;
   }
   const std::optional<double> value = parseNumber(text);
-  if (!value) problems.add(place + quoted(text) + "不是数", where);
+  if (!value) problems.add(observationCell(row, col) + quoted(text) + "不是数", where);
   return value;
 }
 
@@ -194,9 +246,10 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     net.parameterCount = net.unknownCount;
     net.pointName.assign(static_cast<std::size_t>(pointCount) + 1, std::string());
     net.elevation.assign(static_cast<std::size_t>(pointCount) + 1, 0.0);
+    std::string scratch;
     for (int i = 1; i <= pointCount; ++i) {
-      net.pointName[i] = points.text(i, 1);
-      const std::string cell = points.text(i, 2);
+      net.pointName[i] = points.cellText(i, 1, scratch);
+      const std::string& cell = points.cellText(i, 2, scratch);
       // An empty elevation counts as 0 (the cell is filled once all is well).
       if (cell.empty()) {
         net.emptyElevationRows.push_back(i);
@@ -221,23 +274,22 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
     net.observedDifference.assign(size, 0.0);
     net.routeLength.assign(size, 0.0);
     net.differenceDecimals.assign(size, 0);
+    std::string diffScratch, lengthScratch, fromScratch, toScratch;
     for (int j = 1; j <= observationCount; ++j) {
-      const std::string diffText = observations.text(j, 3);
+      const std::string& diffText = observations.cellText(j, 3, diffScratch);
       net.differenceDecimals[j] = static_cast<std::int8_t>(decimalPlaces(diffText));
       const InputPlace diffCell{InputTable::observations, j, 3}, lengthCell{InputTable::observations, j, 4};
       // A planned network's routes are not yet leveled: an empty difference counts as 0.
       if (planned && diffText.empty()) {
         net.plannedRows.push_back(j);
-      } else if (const std::optional<double> difference =
-                     readRequired(observationCell(j, 3), diffCell, diffText, problems)) {
+      } else if (const std::optional<double> difference = readRequired(j, 3, diffText, problems)) {
         if (std::fabs(*difference) > kMaxAbsElevation)
           problems.add(observationCell(j, 3) + quoted(diffText) + kElevationRange, diffCell);
         else
           net.observedDifference[j] = *difference;
       }
-      const std::string lengthText = observations.text(j, 4);
-      if (const std::optional<double> routeLength =
-              readRequired(observationCell(j, 4), lengthCell, lengthText, problems)) {
+      const std::string& lengthText = observations.cellText(j, 4, lengthScratch);
+      if (const std::optional<double> routeLength = readRequired(j, 4, lengthText, problems)) {
         const double length = *routeLength;
         net.routeLength[j] = length;
         if (!(length > 0.0)) {
@@ -250,8 +302,8 @@ LevelingNetwork gatherNetwork(const ParameterFields& fields, const TextTable& po
         }
       }
       if (!pointsUsable) continue;
-      const std::string from = observations.text(j, 1);
-      const std::string to = observations.text(j, 2);
+      const std::string& from = observations.cellText(j, 1, fromScratch);
+      const std::string& to = observations.cellText(j, 2, toScratch);
       net.fromPoint[j] = net.pointNumberOf(from);
       net.toPoint[j] = net.pointNumberOf(to);
       if (net.fromPoint[j] == 0)

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "network/text_table.h"
@@ -43,9 +43,10 @@ struct LevelingNetwork {
 
   // Point number of a name: exact, case-sensitive, no trimming; with
   // duplicate names the lowest point number wins; 0 when no point matches.
-  std::int32_t pointNumberOf(const std::string& name) const;
+  std::int32_t pointNumberOf(std::string_view name) const;
 
-  // Rebuilds the name index from pointName; call after filling pointName.
+  // Rebuilds the name index from pointName (names 1..pointCount); call
+  // after filling pointName.
   // Fills duplicateNames.
   void indexNames();
 
@@ -59,7 +60,15 @@ struct LevelingNetwork {
   std::vector<int> plannedRows;
 
  private:
-  std::unordered_map<std::string, std::int32_t> nameIndex_;
+  // The name index: open addressing with linear probing over a power-of-two
+  // number of slots, at most half of them used. A slot holds the name's hash
+  // and its point number (0: empty), so a probe compares names only where
+  // the hashes agree.
+  struct NameSlot {
+    std::uint32_t hash = 0;
+    std::int32_t point = 0;
+  };
+  std::vector<NameSlot> nameSlots_;
 };
 
 // The largest number of points a network may hold for the textbook report

@@ -10,6 +10,9 @@ namespace levelnet {
 namespace {
 
 const double kPowersOfTen[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
+// 10^0 to 10^22, every one exact in a double.
+const double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -46,7 +49,82 @@ long long decimalMagnitude(std::string_view t) {
   return place + exponent;
 }
 
+// A plain decimal text: optional "-", digits, optional "." and digits, at
+// least one digit, nothing else.
+struct PlainDecimal {
+  bool negative = false;
+  std::string_view whole, fraction;
+};
+
+bool readPlainDecimal(std::string_view text, PlainDecimal& d) {
+  std::size_t p = 0;
+  if (p < text.size() && text[p] == '-') d.negative = true, ++p;
+  const std::size_t wholeStart = p;
+  while (p < text.size() && isDigit(text[p])) ++p;
+  d.whole = text.substr(wholeStart, p - wholeStart);
+  if (p < text.size() && text[p] == '.') {
+    const std::size_t fractionStart = ++p;
+    while (p < text.size() && isDigit(text[p])) ++p;
+    d.fraction = text.substr(fractionStart, p - fractionStart);
+  }
+  return p == text.size() && !(d.whole.empty() && d.fraction.empty());
+}
+
 }  // namespace
+
+bool plainNumberText(std::string_view text, std::string& out) {
+  PlainDecimal d;
+  if (!readPlainDecimal(text, d)) return false;
+  // The digits of whole and fraction as one sequence; the decimal point
+  // stands after `split` of them.
+  const std::size_t split = d.whole.size(), count = split + d.fraction.size();
+  const auto digit = [&](std::size_t i) { return i < split ? d.whole[i] : d.fraction[i - split]; };
+  std::size_t first = 0;
+  while (first < count && digit(first) == '0') ++first;
+  if (first == count) {  // zero, also "-0": numberText writes "0"
+    out.assign(1, '0');
+    return true;
+  }
+  std::size_t last = count - 1;
+  while (digit(last) == '0') --last;
+  // At most 15 significant digits read back from the double unchanged, and
+  // printf's %.15g writes them without an exponent when the first one's
+  // power of ten lies in -4..14.
+  const long long exponent = static_cast<long long>(split) - 1 - static_cast<long long>(first);
+  if (last - first + 1 > 15 || exponent < -4 || exponent > 14) return false;
+  out.clear();
+  if (d.negative) out += '-';
+  if (exponent >= 0)
+    out.append(d.whole.substr(first));
+  else
+    out += '0';
+  if (last >= split) {
+    out += '.';
+    out.append(d.fraction.substr(0, last - split + 1));
+  }
+  return true;
+}
+
+bool plainFixedText4(std::string_view text, std::string& out) {
+  PlainDecimal d;
+  if (!readPlainDecimal(text, d) || d.fraction.size() > 4) return false;
+  std::size_t first = 0;
+  while (first < d.whole.size() && d.whole[first] == '0') ++first;
+  // Below 10^10 the scaled value v * 10^4 lies within 0.01 of the whole
+  // number of units the text gives, so the mask rounds to exactly it.
+  if (d.whole.size() - first > 10) return false;
+  const bool zero = first == d.whole.size() && d.fraction.find_first_not_of('0') == std::string_view::npos;
+  out.clear();
+  if (d.negative && !zero) out += '-';
+  if (first == d.whole.size())
+    out += '0';
+  else
+    out.append(d.whole.substr(first));
+  out += '.';
+  out.append(d.fraction);
+  out.append(4 - d.fraction.size(), '0');
+  return true;
+}
 
 int decimalPlaces(std::string_view text) {
   long long fraction = 0, exponent = 0;
@@ -85,14 +163,41 @@ std::optional<double> parseNumber(std::string_view text) {
     while (p < core.size() && isDigit(core[p])) ++p, ++fracDigits;
   }
   if (intDigits + fracDigits == 0) return std::nullopt;
+  const std::size_t mantissaEnd = p;
+  long long exponent = 0;
   if (p < core.size() && (core[p] == 'e' || core[p] == 'E')) {
     ++p;
-    if (p < core.size() && (core[p] == '+' || core[p] == '-')) ++p;
+    bool negativeExponent = false;
+    if (p < core.size() && (core[p] == '+' || core[p] == '-')) negativeExponent = core[p++] == '-';
     std::size_t expDigits = 0;
-    while (p < core.size() && isDigit(core[p])) ++p, ++expDigits;
+    while (p < core.size() && isDigit(core[p])) {
+      exponent = std::min(exponent * 10 + (core[p] - '0'), 100000LL);
+      ++p, ++expDigits;
+    }
     if (expDigits == 0) return std::nullopt;
+    if (negativeExponent) exponent = -exponent;
   }
   if (p != core.size()) return std::nullopt;
+
+  // The common case without a conversion routine: all digits as one whole
+  // number m of at most 2^53 and a power of ten 10^k with |k| <= 22 are both
+  // exact doubles, so the one rounded product or quotient m * 10^k is the
+  // correctly rounded value of the text, as strtod gives it.
+  {
+    std::uint64_t m = 0;
+    int significant = 0;
+    for (std::size_t q = mantissaStart; q < mantissaEnd && significant <= 19; ++q) {
+      if (core[q] == '.') continue;
+      if (m != 0 || core[q] != '0') ++significant;
+      m = m * 10 + static_cast<std::uint64_t>(core[q] - '0');
+    }
+    const long long k = exponent - static_cast<long long>(fracDigits);
+    if (significant <= 19 && m <= (std::uint64_t{1} << 53) && k >= -22 && k <= 22) {
+      const double exact = static_cast<double>(m);
+      const double v = k >= 0 ? exact * kExactPowersOfTen[k] : exact / kExactPowersOfTen[-k];
+      return negative ? -v : v;
+    }
+  }
 
   // from_chars takes no leading "+".
   std::string_view unsignedPart = core.substr(mantissaStart);

@@ -23,6 +23,15 @@ std::optional<double> parseNumber(std::string_view text);
 // text parseNumber accepts; other text gives 0.
 int decimalPlaces(std::string_view text);
 
+// The texts Open shows for a number's text, found from the text alone where
+// it is a plain decimal (optional "-", digits, optional "." and digits; no
+// blanks, "+" or exponent) with at most 15 significant digits: exactly
+// numberText(*parseNumber(text)) and, for at most 4 decimals and fewer than
+// 10^10 in magnitude, fixedText(*parseNumber(text), 4), without a conversion.
+// False (and `out` untouched) for any other text; the caller converts then.
+bool plainNumberText(std::string_view text, std::string& out);
+bool plainFixedText4(std::string_view text, std::string& out);
+
 // True when `value` is a whole number from 0 upwards.
 bool isCount(double value);
 

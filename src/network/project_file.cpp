@@ -1,5 +1,6 @@
 #include "network/project_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -14,9 +15,9 @@ namespace {
 
 std::string quoted(const std::string& text) { return "“" + text + "”"; }
 
-// One item of the file as read.
+// One item of the file as read: a view into the decoded text.
 struct Item {
-  std::string text;
+  std::string_view text;
   bool quoted = false;
   int line = 1;
 };
@@ -33,15 +34,21 @@ class ItemReader {
     more_ = !text_.empty();
   }
 
-  Item next(const char* what) {
-    if (!more_) endedEarly(what);
+  // The bytes not read yet.
+  std::size_t bytesLeft() const { return text_.size() - pos_; }
+
+  // `what` gives the words for the message of a file that ends before the
+  // item; it is called only then.
+  template <class What>
+  Item next(const What& what) {
+    if (!more_) endedEarly(what());
     Item item;
     while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
     item.line = line_;
     if (pos_ < text_.size() && text_[pos_] == '"') {
       const std::size_t close = text_.find('"', pos_ + 1);
-      if (close == std::string_view::npos) endedEarly(what);
-      item.text.assign(text_.substr(pos_ + 1, close - pos_ - 1));
+      if (close == std::string_view::npos) endedEarly(what());
+      item.text = text_.substr(pos_ + 1, close - pos_ - 1);
       item.quoted = true;
       countLineEnds(pos_ + 1, close);
       pos_ = close + 1;
@@ -51,7 +58,7 @@ class ItemReader {
       while (pos_ < text_.size() && !isSeparator(text_[pos_])) ++pos_;
       std::size_t end = pos_;
       while (end > start && (text_[end - 1] == ' ' || text_[end - 1] == '\t')) --end;
-      item.text.assign(text_.substr(start, end - start));
+      item.text = text_.substr(start, end - start);
     }
     consumeSeparator();
     return item;
@@ -82,7 +89,7 @@ class ItemReader {
     }
   }
 
-  [[noreturn]] void endedEarly(const char* what) {
+  [[noreturn]] void endedEarly(const std::string& what) {
     throw InputError("文件" + quoted(fileName_) + "第 " + std::to_string(line_) + " 行：文件在" + what +
                      "之前就结束了，数据不完整");
   }
@@ -100,11 +107,29 @@ constexpr double kLargestMaskedDifference = 1e15;
 
 // The text an item shows: a number (unquoted) in its general text, or in the
 // mask "0.0000" for an observed difference; anything else unchanged.
+// A plain decimal's text is found from its digits (plainNumberText), every
+// other number's through its value.
+void setShownText(std::string& out, const Item& item, bool observedDifference) {
+  if (item.quoted) {
+    out.assign(item.text);
+    return;
+  }
+  if (observedDifference ? plainFixedText4(item.text, out) : plainNumberText(item.text, out)) return;
+  const std::optional<double> value = parseNumber(item.text);
+  if (!value)
+    out.assign(item.text);
+  else if (!observedDifference)
+    out = numberText(*value);
+  else if (std::fabs(*value) < kLargestMaskedDifference)
+    out = fixedText(*value, 4);
+  else
+    out.assign(item.text);
+}
+
 std::string shownText(const Item& item, bool observedDifference) {
-  const std::optional<double> value = item.quoted ? std::nullopt : parseNumber(item.text);
-  if (!value) return item.text;
-  if (!observedDifference) return numberText(*value);
-  return std::fabs(*value) < kLargestMaskedDifference ? fixedText(*value, 4) : item.text;
+  std::string out;
+  setShownText(out, item, observedDifference);
+  return out;
 }
 
 // A header count: empty, or a whole number from 0 upwards. A quoted count is
@@ -114,7 +139,7 @@ double headerCount(const Item& item, const char* label, const std::string& fileN
   const std::optional<double> value = parseNumber(item.text);
   if (!value || !isCount(*value))
     throw InputError("文件" + quoted(fileName) + "第 " + std::to_string(item.line) + " 行：" + label + "个数" +
-                     quoted(item.text) + "不是 0 或正整数");
+                     quoted(std::string(item.text)) + "不是 0 或正整数");
   return *value;
 }
 
@@ -182,18 +207,53 @@ std::string encodingNote(const ProjectData& data, const std::string& name) {
   return "文件" + quoted(name) + "按 UTF-8 编码读入；平差文件的格式是 GBK 编码，保存时将写成 GBK";
 }
 
-ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
-                              NetworkLimits limits) {
-  ProjectData data;
-  const std::string text = decodeFile(bytes, name, forced, data.encoding, data.encodingAmbiguous);
+namespace {
 
+// Where the rows read go: ProjectData's arrays of texts, or straight into
+// the tables held in memory (row 0 the header, column 0 the serial number).
+struct ProjectRows {
+  ProjectData& data;
+  void reserve(std::size_t points, std::size_t observations) {
+    if (points) data.points.reserve(points);
+    if (observations) data.observations.reserve(observations);
+  }
+  std::string* point() { return data.points.emplace_back().data(); }
+  std::string* observation() { return data.observations.emplace_back().data(); }
+  void finish() {}
+};
+
+struct TableRows {
+  NetworkText& network;
+  int points = 0, observations = 0;
+  void reserve(std::size_t pointRows, std::size_t observationRows) {
+    if (pointRows) network.points.setRows(static_cast<int>(pointRows) + 1);
+    if (observationRows) network.observations.setRows(static_cast<int>(observationRows) + 1);
+  }
+  static std::string* nextRow(MemoryTable& table, int& row) {
+    ++row;
+    if (row >= table.rows()) table.setRows(std::max(row + 1, 2 * table.rows()));
+    table.moveText(row, 0, std::to_string(row));
+    return &table.at(row, 1);
+  }
+  std::string* point() { return nextRow(network.points, points); }
+  std::string* observation() { return nextRow(network.observations, observations); }
+  void finish() {
+    network.points.setRows(points + 1);
+    network.observations.setRows(observations + 1);
+  }
+};
+
+// Reads the items of decoded text into `rows`; returns the header fields.
+template <class Rows>
+ParameterFields parseItems(const std::string& text, const std::string& name, NetworkLimits limits, Rows& rows) {
   ItemReader reader(text, name);
-  const Item known = reader.next("读完已知点个数");
-  const Item unknown = reader.next("读完待定点个数");
-  const Item count = reader.next("读完观测值个数");
-  const Item unitLength = reader.next("读完单位权长度");
-  data.fields = {shownText(known, false), shownText(unknown, false), shownText(count, false),
-                 shownText(unitLength, false)};
+  const auto words = [](const char* text) { return [text] { return std::string(text); }; };
+  const Item known = reader.next(words("读完已知点个数"));
+  const Item unknown = reader.next(words("读完待定点个数"));
+  const Item count = reader.next(words("读完观测值个数"));
+  const Item unitLength = reader.next(words("读完单位权长度"));
+  ParameterFields fields{shownText(known, false), shownText(unknown, false), shownText(count, false),
+                         shownText(unitLength, false)};
   const double pointCount = headerCount(known, "已知点", name) + headerCount(unknown, "待定点", name);
   const double observationCount = headerCount(count, "观测值", name);
   // The limits hold before anything is stored, whatever the file announces.
@@ -205,21 +265,53 @@ ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, s
                      std::to_string(limits.observations) + " 个的上限");
 
   // The counts are not trusted for sizes: a file that announces more items
-  // than it holds ends early long before memory runs short.
+  // than it holds ends early long before memory runs short. Room is made
+  // for the rows announced, but never more than the bytes left can hold
+  // (every item but the last takes at least its separator).
   const std::string announced =
       "（第 1 行声明 " + numberText(pointCount) + " 个点、" + numberText(observationCount) + " 个观测值）";
+  const auto room = [&](double announcedRows, std::size_t items) {
+    return static_cast<std::size_t>(std::min(announcedRows, static_cast<double>(reader.bytesLeft() / items)));
+  };
+  rows.reserve(room(pointCount, 2), 0);
   for (double i = 1; i <= pointCount; ++i) {
-    const std::string what = "读完第 " + numberText(i) + " 个点" + announced;
-    Item pointName = reader.next(what.c_str());
-    Item elevation = reader.next(what.c_str());
-    data.points.push_back({shownText(pointName, false), shownText(elevation, false)});
+    const auto what = [&] { return "读完第 " + numberText(i) + " 个点" + announced; };
+    const Item pointName = reader.next(what);
+    const Item elevation = reader.next(what);
+    std::string* row = rows.point();
+    setShownText(row[0], pointName, false);
+    setShownText(row[1], elevation, false);
   }
+  rows.reserve(0, room(observationCount, 4));
   for (double j = 1; j <= observationCount; ++j) {
-    const std::string what = "读完第 " + numberText(j) + " 个观测值" + announced;
-    std::array<std::string, 4> row;
-    for (int c = 0; c < 4; ++c) row[c] = shownText(reader.next(what.c_str()), c == 2);
-    data.observations.push_back(std::move(row));
+    const auto what = [&] { return "读完第 " + numberText(j) + " 个观测值" + announced; };
+    std::string* row = rows.observation();
+    for (int c = 0; c < 4; ++c) setShownText(row[c], reader.next(what), c == 2);
   }
+  rows.finish();
+  return fields;
+}
+
+}  // namespace
+
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits) {
+  ProjectData data;
+  const std::string text = decodeFile(bytes, name, forced, data.encoding, data.encodingAmbiguous);
+  ProjectRows rows{data};
+  data.fields = parseItems(text, name, limits, rows);
+  return data;
+}
+
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits, NetworkText& network) {
+  ProjectData data;
+  const std::string text = decodeFile(bytes, name, forced, data.encoding, data.encodingAmbiguous);
+  NetworkText read;
+  TableRows rows{read};
+  read.fields = parseItems(text, name, limits, rows);
+  data.fields = read.fields;
+  network = std::move(read);
   return data;
 }
 
@@ -239,6 +331,26 @@ ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding>
                              limits);
   } catch (const std::bad_alloc&) {
     throw OutOfMemoryError("文件" + quoted(path) + "：内存不足，无法读入");
+  }
+}
+
+ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced, NetworkLimits limits,
+                            NetworkText& network) {
+  try {
+    return parseProjectBytes(readBoundedFile(path, kMaxProjectFileBytes, tooLargeMessage(path, limits)), path, forced,
+                             limits, network);
+  } catch (const std::bad_alloc&) {
+    throw OutOfMemoryError("文件" + quoted(path) + "：内存不足，无法读入");
+  }
+}
+
+ProjectData readProjectStream(std::istream& in, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits, NetworkText& network) {
+  try {
+    return parseProjectBytes(readBoundedStream(in, name, kMaxProjectFileBytes, tooLargeMessage(name, limits)), name,
+                             forced, limits, network);
+  } catch (const std::bad_alloc&) {
+    throw OutOfMemoryError("文件" + quoted(name) + "：内存不足，无法读入");
   }
 }
 

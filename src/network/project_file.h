@@ -53,6 +53,18 @@ ProjectData readProjectStream(std::istream& in, const std::string& name,
 ProjectData parseProjectBytes(std::string_view bytes, const std::string& name,
                               std::optional<FileEncoding> forced = std::nullopt, NetworkLimits limits = kReportLimits);
 
+// The same read straight into tables held in memory as Open fills them
+// (applyProject), without the rows' texts in between: `network` receives
+// the fields and both tables only when the whole file was read; the
+// ProjectData returned has the fields, the encoding and its ambiguity, and
+// no rows.
+ProjectData readProjectFile(const std::string& path, std::optional<FileEncoding> forced, NetworkLimits limits,
+                            NetworkText& network);
+ProjectData readProjectStream(std::istream& in, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits, NetworkText& network);
+ProjectData parseProjectBytes(std::string_view bytes, const std::string& name, std::optional<FileEncoding> forced,
+                              NetworkLimits limits, NetworkText& network);
+
 // The text of a file's bytes, decoded as .pc files are: `forced` where
 // given, else GBK unless the bytes are plainly UTF-8 (a UTF-8 byte-order
 // mark is dropped). `encoding` tells what was used and `ambiguous` whether

@@ -1,5 +1,6 @@
 #include "network/safe_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -81,9 +82,14 @@ std::string systemErrorText(int error) {
   }
 }
 
-std::string readBoundedStream(std::istream& in, const std::string& name, std::size_t maxBytes,
-                              const std::string& tooLarge) {
+namespace {
+
+// Reads the stream to its end; `expected` (a regular file's size, or 0) is
+// room made beforehand, so a large file is not copied again as it grows.
+std::string readWholeStream(std::istream& in, const std::string& name, std::size_t maxBytes,
+                            const std::string& tooLarge, std::size_t expected) {
   std::string bytes;
+  if (expected > 0) bytes.reserve(std::min(expected, maxBytes) + 1);
   char block[1 << 16];
   errno = 0;
   while (in.read(block, sizeof block) || in.gcount() > 0) {
@@ -97,6 +103,13 @@ std::string readBoundedStream(std::istream& in, const std::string& name, std::si
   return bytes;
 }
 
+}  // namespace
+
+std::string readBoundedStream(std::istream& in, const std::string& name, std::size_t maxBytes,
+                              const std::string& tooLarge) {
+  return readWholeStream(in, name, maxBytes, tooLarge, 0);
+}
+
 std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const std::string& tooLarge) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -104,9 +117,11 @@ std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const
   const fs::file_status status = fs::status(file, ec);
   if (fs::is_directory(status))
     throw FileError("无法打开文件" + quoted(path) + "：这是一个文件夹", path, false, EISDIR);
+  std::size_t expected = 0;
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(file, ec);
     if (!ec && size > maxBytes) throw InputError(tooLarge);
+    if (!ec) expected = static_cast<std::size_t>(size);
   }
   errno = 0;
   std::ifstream in(file, std::ios::binary);
@@ -114,7 +129,7 @@ std::string readBoundedFile(const std::string& path, std::size_t maxBytes, const
     const int error = errno ? errno : ENOENT;
     throw FileError("无法打开文件" + quoted(path) + "：" + systemErrorText(error), path, false, error);
   }
-  return readBoundedStream(in, path, maxBytes, tooLarge);
+  return readWholeStream(in, path, maxBytes, tooLarge, expected);
 }
 
 }  // namespace levelnet

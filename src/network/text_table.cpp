@@ -8,15 +8,14 @@ MemoryTable::MemoryTable(int cols, int rows) : cols_(cols) { setRows(rows); }
 
 void MemoryTable::setRows(int count) {
   if (count < 0) throw std::out_of_range("negative row count");
-  cells_.resize(static_cast<std::size_t>(count), std::vector<std::string>(static_cast<std::size_t>(cols_)));
+  // Row after row in one vector: the rows kept keep their texts.
+  cells_.resize(static_cast<std::size_t>(count) * static_cast<std::size_t>(cols_));
+  rows_ = count;
 }
 
-std::string MemoryTable::text(int row, int col) const {
-  return cells_.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(col));
-}
-
-void MemoryTable::setText(int row, int col, const std::string& text) {
-  cells_.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(col)) = text;
+const std::string& MemoryTable::cell(int row, int col) const {
+  if (row < 0 || row >= rows_ || col < 0 || col >= cols_) throw std::out_of_range("no such cell");
+  return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(col)];
 }
 
 }  // namespace levelnet

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace levelnet {
@@ -22,6 +23,12 @@ class TextTable {
   virtual int cols() const = 0;
   // Text of any cell; reading or writing does not move a current cell.
   virtual std::string text(int row, int col) const = 0;
+  // The same text without a copy where the table holds its cells as
+  // strings; otherwise `scratch` receives it and is returned.
+  virtual const std::string& cellText(int row, int col, std::string& scratch) const {
+    scratch = text(row, col);
+    return scratch;
+  }
   virtual void setText(int row, int col, const std::string& text) = 0;
   // Writes a cell the way Open does: where the table has a current cell it
   // is moved there (column first, then row) and the text set through it.
@@ -33,15 +40,27 @@ class MemoryTable : public TextTable {
  public:
   // A table of `cols` columns with the header row and `rows` - 1 empty data rows.
   explicit MemoryTable(int cols, int rows = 2);
-  int rows() const override { return static_cast<int>(cells_.size()); }
+  int rows() const override { return rows_; }
   void setRows(int count) override;
   int cols() const override { return cols_; }
-  std::string text(int row, int col) const override;
-  void setText(int row, int col, const std::string& text) override;
+  std::string text(int row, int col) const override { return cell(row, col); }
+  const std::string& cellText(int row, int col, std::string&) const override { return cell(row, col); }
+  void setText(int row, int col, const std::string& text) override { cell(row, col) = text; }
+  // A cell to write in place (std::out_of_range outside the table).
+  std::string& at(int row, int col) { return cell(row, col); }
+  // Sets a cell to a text given up by its owner.
+  void moveText(int row, int col, std::string&& text) { cell(row, col) = std::move(text); }
 
  private:
+  // The cell, checked to lie in the table (std::out_of_range otherwise).
+  const std::string& cell(int row, int col) const;
+  std::string& cell(int row, int col) {
+    return const_cast<std::string&>(static_cast<const MemoryTable&>(*this).cell(row, col));
+  }
+
   int cols_;
-  std::vector<std::vector<std::string>> cells_;
+  int rows_ = 0;
+  std::vector<std::string> cells_;  // row after row, cols_ cells each
 };
 
 // The texts of the four parameter fields.

@@ -6,9 +6,10 @@ namespace levelnet::session {
 
 namespace {
 
-OpenedNetwork opened(const ProjectData& data, const std::string& name) {
+// The network was read into `network` already; `data` tells how.
+OpenedNetwork opened(const ProjectData& data, const std::string& name, NetworkText&& network) {
   OpenedNetwork out;
-  out.network = networkOf(data);
+  out.network = std::move(network);
   out.encoding = data.encoding;
   out.encodingNote = encodingNote(data, name);
   out.encodingAmbiguous = data.encodingAmbiguous;
@@ -24,11 +25,15 @@ NetworkText networkOf(const ProjectData& data) {
 }
 
 OpenedNetwork openNetwork(const std::string& path, const OpenSettings& settings) {
-  return opened(readProjectFile(path, settings.encoding, settings.limits), path);
+  NetworkText network;
+  const ProjectData data = readProjectFile(path, settings.encoding, settings.limits, network);
+  return opened(data, path, std::move(network));
 }
 
 OpenedNetwork openNetwork(std::istream& in, const std::string& name, const OpenSettings& settings) {
-  return opened(readProjectStream(in, name, settings.encoding, settings.limits), name);
+  NetworkText network;
+  const ProjectData data = readProjectStream(in, name, settings.encoding, settings.limits, network);
+  return opened(data, name, std::move(network));
 }
 
 std::string networkBytes(const NetworkText& network) {

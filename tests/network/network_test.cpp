@@ -31,6 +31,43 @@ std::string refusal(NetworkText net) {
   return "(no refusal)";
 }
 
+// The name index on many names, each a prefix or an extension of others and
+// of every length around the hash's eight-byte words, with every third a
+// repeat: each name finds its first row, each repeat is listed in order,
+// names not in the table find none.
+TEST(Gathering, NameIndexOfManyNames) {
+  LevelingNetwork net;
+  std::vector<std::string> distinct;
+  for (int i = 0; i < 3000; ++i)
+    distinct.push_back(std::string(static_cast<std::size_t>(i % 19), 'P') + std::to_string(i));
+  net.pointName.push_back("");
+  std::vector<DuplicateName> expected;
+  std::vector<int> firstRow(distinct.size(), 0);
+  for (std::size_t k = 0; k < distinct.size() + distinct.size() / 3; ++k) {
+    const std::size_t name = k < distinct.size() ? k : (k - distinct.size()) * 3;
+    net.pointName.push_back(distinct[name]);
+    const int row = static_cast<int>(net.pointName.size()) - 1;
+    if (firstRow[name] == 0)
+      firstRow[name] = row;
+    else
+      expected.push_back({distinct[name], firstRow[name], row});
+  }
+  net.pointCount = static_cast<int>(net.pointName.size()) - 1;
+  net.indexNames();
+  for (std::size_t name = 0; name < distinct.size(); ++name) {
+    EXPECT_EQ(net.pointNumberOf(distinct[name]), firstRow[name]) << distinct[name];
+    EXPECT_EQ(net.pointNumberOf(distinct[name] + "x"), 0);
+    EXPECT_EQ(net.pointNumberOf(distinct[name].substr(1)), 0) << distinct[name];
+  }
+  ASSERT_EQ(net.duplicateNames.size(), expected.size());
+  for (std::size_t d = 0; d < expected.size(); ++d) {
+    EXPECT_EQ(net.duplicateNames[d].name, expected[d].name);
+    EXPECT_EQ(net.duplicateNames[d].firstRow, expected[d].firstRow);
+    EXPECT_EQ(net.duplicateNames[d].row, expected[d].row);
+  }
+  EXPECT_EQ(LevelingNetwork().pointNumberOf("P1"), 0);  // no index yet
+}
+
 TEST(Gathering, PointNumbersAndNames) {
   NetworkText net = enteredNetwork(
       {"3", "2", "4", "1"}, {{"A", "10"}, {"a", "11"}, {"A", ""}, {"A ", "7.5"}, {"水准点", ""}},

@@ -4,8 +4,10 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "adjust/report_writer.h"
 #include "network/errors.h"
@@ -214,6 +216,93 @@ TEST(ReportFormat, ReportSeparatesSectionsByOneEmptyLine) {
   report.title("精度评定:");
   report.finish();
   EXPECT_EQ(sink.text, "近拟坐标\r\n    -60.0000   水准点\r\n\r\n精度评定:\r\n");
+}
+
+// The shown texts found from a plain decimal's digits are those the value
+// gives, on edge cases and on many random texts of every length, place of
+// the point, sign and leading or trailing zeros; other texts are left to
+// the conversion.
+TEST(NumberText, PlainTextsAreTheValuesTexts) {
+  const auto check = [](const std::string& text) {
+    const std::optional<double> value = parseNumber(text);
+    std::string general = "untouched", fixed = "untouched";
+    if (plainNumberText(text, general)) {
+      ASSERT_TRUE(value) << text;
+      EXPECT_EQ(general, numberText(*value)) << text;
+    } else {
+      EXPECT_EQ(general, "untouched") << text;
+    }
+    if (plainFixedText4(text, fixed)) {
+      ASSERT_TRUE(value) << text;
+      EXPECT_EQ(fixed, fixedText(*value, 4)) << text;
+    }
+  };
+  for (const char* text : {"0",
+                           "-0",
+                           "-0.0000",
+                           ".5",
+                           "5.",
+                           "-.5",
+                           "007",
+                           "10.000",
+                           "0.0001",
+                           "0.00001",
+                           "-0.00009",
+                           "123456789012345",
+                           "1234567890123456",
+                           "100000000000000",
+                           "1000000000000000",
+                           "0.1",
+                           "99999.99995",
+                           "9999999999.9999",
+                           "10000000000.5",
+                           "12345.6789",
+                           "-1.23456789012345",
+                           "0.000123456789012345",
+                           "1.5e3",
+                           "+1",
+                           "1 ",
+                           "",
+                           "-",
+                           ".",
+                           "1.2.3",
+                           "１"})
+    check(text);
+  std::mt19937 random(20261208);
+  for (int n = 0; n < 200000; ++n) {
+    std::string text;
+    if (random() % 3 == 0) text += '-';
+    const int whole = static_cast<int>(random() % 18), fraction = static_cast<int>(random() % 9);
+    const int zeros = static_cast<int>(random() % 4);
+    for (int i = 0; i < whole; ++i) text += static_cast<char>('0' + (i < zeros ? 0 : random() % 10));
+    if (fraction > 0 || random() % 4 == 0) text += '.';
+    for (int i = 0; i < fraction; ++i) text += static_cast<char>('0' + (random() % 3 == 0 ? 0 : random() % 10));
+    check(text);
+  }
+}
+
+// The parser's own quick conversion gives exactly the double strtod gives,
+// on numbers of up to 19 significant digits, with and without exponents,
+// and beyond where it hands over to the full conversion.
+TEST(NumberText, ParseGivesStrtodsDouble) {
+  std::mt19937_64 random(936);
+  for (int n = 0; n < 300000; ++n) {
+    std::string text;
+    if (random() % 4 == 0) text += '-';
+    const int digits = 1 + static_cast<int>(random() % 22), point = static_cast<int>(random() % (digits + 1));
+    for (int i = 0; i < digits; ++i) {
+      if (i == point) text += '.';
+      text += static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 3 == 0) text += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+    const std::optional<double> value = parseNumber(text);
+    ASSERT_TRUE(value) << text;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    EXPECT_EQ(std::memcmp(&*value, &expected, sizeof expected), 0) << text;
+  }
+  EXPECT_TRUE(std::signbit(*parseNumber("-0.000")));
+  EXPECT_EQ(*parseNumber("9007199254740993"), 9007199254740992.0);  // 2^53 + 1 rounds to even
+  EXPECT_EQ(*parseNumber("0.1"), 0.1);
 }
 
 }  // namespace

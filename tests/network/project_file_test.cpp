@@ -209,6 +209,38 @@ TEST(ProjectFile, OpenRefusesBrokenFilesNamingLineAndText) {
   }
 }
 
+// Open's direct read into the tables gives what ProjectData and applyProject
+// give: the same cells on every row, and the same refusal of a broken file
+// with the tables it was given left as they were.
+TEST(ProjectFile, ReadIntoTheTablesIsTheDataApplied) {
+  const std::string good =
+      "2,3,4,1\r\n BM1 ,10.000\r\n\"007\",1e2\r\n007,\r\n水准点,-0.5\r\nP3,\r\nBM1,007,1.23456,1.2\r\n"
+      "007,水准点,-.5,0.8\r\n水准点,P3,1e20,1.5\r\nP3,BM1,\"2.5\",2.0\r\nextra\r\n";
+  NetworkText direct;
+  parseProjectBytes(gbk(good), "t.pc", std::nullopt, kReportLimits, direct);
+  const NetworkText applied = openBytes(gbk(good));
+  EXPECT_EQ(direct.fields.unitLength, applied.fields.unitLength);
+  EXPECT_EQ(saveBytes(direct), saveBytes(applied));
+  for (const auto& [d, a] :
+       {std::pair{&direct.points, &applied.points}, {&direct.observations, &applied.observations}}) {
+    ASSERT_EQ(d->rows(), a->rows());
+    for (int r = 1; r < d->rows(); ++r)
+      for (int c = 0; c < d->cols(); ++c) EXPECT_EQ(d->text(r, c), a->text(r, c)) << r << "," << c;
+  }
+  for (const char* broken : {"2,2,4,1\r\nA,1\r\nB,2\r\nC,\r\n", "1,0,x,1\r\nA,1\r\n", "1,0,1,1\r\nA,1\r\nA,\"B,1,1"}) {
+    NetworkText kept = direct;
+    std::string message;
+    try {
+      parseProjectBytes(broken, "t.pc", std::nullopt, kReportLimits, kept);
+    } catch (const InputError& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, errorOf(broken));
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(saveBytes(kept), saveBytes(direct));
+  }
+}
+
 // A name Open would read as another number keeps its quotes through Save,
 // so Open–Save–Open never merges two points or renames one; names that read
 // back as they are, and the numeric columns, are written as before.
