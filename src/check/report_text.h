@@ -1,16 +1,21 @@
 // The pieces the check's and the design's reports are written with: display
 // widths of UTF-8 text, the numbers as the reports show them (never "inf" or
 // "nan"), lines ending in CR LF, and tables whose columns widen to their
-// longest cell.
+// longest cell: kept whole (ReportTable), or streamed row by row into the
+// report writer's blocks (writeStreamedTable) for tables of every
+// observation.
 #pragma once
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "adjust/report_writer.h"
 #include "network/errors.h"
 #include "network/leveling_network.h"
 #include "network/number_text.h"
@@ -19,7 +24,7 @@ namespace levelnet::report_text {
 
 // Columns on a terminal or in a fixed-width font: a Chinese character (or
 // any other non-ASCII one) takes two cells, an ASCII character one.
-inline std::size_t displayWidth(const std::string& text) {
+inline std::size_t displayWidth(std::string_view text) {
   std::size_t width = 0;
   for (unsigned char c : text) {
     if (c < 0x80)
@@ -129,6 +134,157 @@ class ReportTable {
   std::vector<Column> columns_;
   std::vector<std::vector<std::string>> rows_;
 };
+
+// The cells of one row of a streamed table, formatted one after another
+// into one buffer that is kept from row to row (no allocation per cell).
+class RowCells {
+ public:
+  void clear() {
+    size_ = 0;
+    cells_ = 0;
+  }
+  // Pieces of the cell being made; end() closes it.
+  void append(std::string_view piece) {
+    char* p = room(piece.size());
+    if (!piece.empty()) std::memcpy(p, piece.data(), piece.size());
+    size_ += piece.size();
+  }
+  void end() {
+    if (cells_ == ends_.size()) ends_.push_back(0);
+    ends_[cells_++] = size_;
+  }
+  void text(std::string_view t) {
+    append(t);
+    end();
+  }
+  // As fixed(), signedFixed() and count() write them.
+  void fixed(double v, int decimals) {
+    appendFixed(v, decimals);
+    end();
+  }
+  void signedFixed(double v, int decimals) {
+    requireFinite(v, kTask);
+    char buf[kMaxNumberChars + 1];
+    const std::size_t n = writeFixedText(buf + 1, v, decimals);
+    if (buf[1] == '-')
+      append(std::string_view(buf + 1, n));
+    else {
+      buf[0] = '+';
+      append(std::string_view(buf, n + 1));
+    }
+    end();
+  }
+  void count(int n) {
+    char buf[16];
+    const auto result = std::to_chars(buf, buf + sizeof buf, n);
+    append(std::string_view(buf, static_cast<std::size_t>(result.ptr - buf)));
+    end();
+  }
+  void appendFixed(double v, int decimals) {
+    requireFinite(v, kTask);
+    char* p = room(kMaxNumberChars);
+    size_ += writeFixedText(p, v, decimals);
+  }
+
+  std::size_t cells() const { return cells_; }
+  std::string_view cell(std::size_t c) const {
+    const std::size_t begin = c == 0 ? 0 : ends_[c - 1];
+    return std::string_view(buffer_.data() + begin, ends_[c] - begin);
+  }
+
+ private:
+  char* room(std::size_t bytes) {
+    if (buffer_.size() - size_ < bytes) buffer_.resize(std::max(2 * buffer_.size(), size_ + bytes + 256));
+    return buffer_.data() + size_;
+  }
+  std::vector<char> buffer_;
+  std::size_t size_ = 0;
+  std::vector<std::size_t> ends_;
+  std::size_t cells_ = 0;
+};
+
+// The widths of a table's columns before any row is seen: at least the
+// column's width and its header's (with the gap of a right-aligned one).
+inline std::vector<std::size_t> headerWidths(const std::vector<Column>& columns) {
+  std::vector<std::size_t> widths;
+  for (const Column& column : columns)
+    widths.push_back(std::max(column.width, displayWidth(column.header) + (column.rightAligned ? column.gap : 0)));
+  return widths;
+}
+
+// Widens `widths` to the cells of one row (every column but the last, which
+// is never padded).
+inline void widenTo(std::vector<std::size_t>& widths, const std::vector<Column>& columns, const RowCells& cells) {
+  for (std::size_t c = 0; c + 1 < columns.size(); ++c)
+    widths[c] = std::max(widths[c], displayWidth(cells.cell(c)) + (columns[c].rightAligned ? columns[c].gap : 0));
+}
+
+// One line of a table: each cell after its column's `before`, padded to its
+// width as ReportTable pads it, the last one as it is.
+inline void putTableLine(ReportLines& out, const std::vector<Column>& columns, const std::vector<std::size_t>& widths,
+                         const RowCells& cells) {
+  std::size_t bytes = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) bytes += columns[c].before.size() + cells.cell(c).size() + widths[c];
+  char* p = out.room(bytes);
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const Column& column = columns[c];
+    const std::string_view cell = cells.cell(c);
+    std::memcpy(p, column.before.data(), column.before.size());
+    p += column.before.size();
+    const std::size_t width = displayWidth(cell);
+    const std::size_t pad = c + 1 < columns.size() && width < widths[c] ? widths[c] - width : 0;
+    if (column.rightAligned) {
+      std::memset(p, ' ', pad);
+      p += pad;
+    }
+    if (!cell.empty()) std::memcpy(p, cell.data(), cell.size());
+    p += cell.size();
+    if (!column.rightAligned) {
+      std::memset(p, ' ', pad);
+      p += pad;
+    }
+  }
+  out.advance(p);
+  out.endLine();
+}
+
+// A table of rows first..last as ReportTable writes it, without keeping its
+// cells: `row(i, cells, measuring)` puts the cells of row i into `cells`,
+// every column's; when `measuring` it may leave out the last column, which
+// is never padded. The rows are made twice: once for the widths of the
+// columns (measureStreamedTable, which also formats, and so refuses, every
+// number the table prints), then for their text (writeStreamedTable), on two
+// threads by turns (formatRowsInTurns), so `row` is called from either
+// thread and must only read what it shares.
+constexpr int kStreamedTableRows = 2048;
+
+template <class Row>
+std::vector<std::size_t> measureStreamedTable(const std::vector<Column>& columns, int first, int last, const Row& row) {
+  std::vector<std::size_t> widths = headerWidths(columns);
+  RowCells cells;
+  for (int i = first; i <= last; ++i) {
+    cells.clear();
+    row(i, cells, true);
+    widenTo(widths, columns, cells);
+  }
+  return widths;
+}
+
+template <class Row>
+void writeStreamedTable(ReportLines& out, const std::vector<Column>& columns, const std::vector<std::size_t>& widths,
+                        int first, int last, const Row& row) {
+  RowCells cells[2];
+  for (const Column& column : columns) cells[0].text(column.header);
+  putTableLine(out, columns, widths, cells[0]);
+  formatRowsInTurns(out, first, last, kStreamedTableRows, [&](int i0, int i1, ReportLines& into, int worker) {
+    RowCells& mine = cells[worker];
+    for (int i = i0; i <= i1; ++i) {
+      mine.clear();
+      row(i, mine, false);
+      putTableLine(into, columns, widths, mine);
+    }
+  });
+}
 
 inline std::string observationName(const LevelingNetwork& net, int k) {
   return net.pointName[net.fromPoint[k]] + "→" + net.pointName[net.toPoint[k]];

@@ -60,6 +60,19 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
   return run;
 }
 
+bool checkNetworkInto(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
+                      TextSink& sink, NetworkLimits limits, const std::vector<FieldBook>* books,
+                      const fieldbook::CorrectionInputs& corrections) {
+  bool passed = levelnet::checkNetwork(gatherNetwork(network.fields, network.points, network.observations, limits),
+                                       options, fileName, sink);
+  if (books != nullptr && !books->empty()) {
+    const RecordsCheck records = checkFieldRecords(network, *books, options.grade, options.terrain, corrections);
+    sink.write(records.text);
+    passed = passed && records.passed;
+  }
+  return passed;
+}
+
 ResultsTable withCheckFigures(const ResultsTable& table, const CheckRun& check) {
   ResultsTable checked = table;
   try {
