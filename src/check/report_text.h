@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -135,23 +136,114 @@ class ReportTable {
   std::vector<std::vector<std::string>> rows_;
 };
 
+// The masks of fixed() without a call per digit: the text of writeFixedText
+// (whole = floor(v * 10^decimals + 0.5), its digits, "." before the last
+// `decimals` of them, at least one before it, "-" for a negative whole), two
+// digits at a time. `decimals` is 0 to 4. putFixed writes it at `p` (room
+// for kMaxNumberChars) and returns its end; fixedLength gives only its
+// length. Both refuse a value that is not finite.
+inline constexpr double kFixedScales[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline int decimalDigits(std::uint64_t d) {
+  int n = 1;
+  while (d >= 100) {
+    d /= 100;
+    n += 2;
+  }
+  return d >= 10 ? n + 1 : n;
+}
+
+inline constexpr std::uint64_t kFixedUnits[] = {1, 10, 100, 1000, 10000};
+
+inline std::size_t fixedLength(double v, int decimals) {
+  requireFinite(v, kTask);
+  const double whole = std::floor(v * kFixedScales[decimals] + 0.5);
+  if (!(std::fabs(whole) < 1e15)) {
+    char buf[kMaxNumberChars];
+    return writeFixedText(buf, v, decimals);
+  }
+  const std::uint64_t d = static_cast<std::uint64_t>(std::fabs(whole));
+  return static_cast<std::size_t>(decimalDigits(d / kFixedUnits[decimals]) + decimals + (decimals > 0 ? 1 : 0) +
+                                  (whole < 0.0 ? 1 : 0));
+}
+
+inline char* putFixed(char* p, double v, int decimals) {
+  requireFinite(v, kTask);
+  const double whole = std::floor(v * kFixedScales[decimals] + 0.5);
+  if (!(std::fabs(whole) < 1e15)) return p + writeFixedText(p, v, decimals);
+  const std::uint64_t d = static_cast<std::uint64_t>(std::fabs(whole));
+  std::uint64_t integer = d / kFixedUnits[decimals], fraction = d % kFixedUnits[decimals];
+  if (whole < 0.0) *p++ = '-';
+  char* q = p + decimalDigits(integer);
+  char* r = q;
+  while (integer >= 100) {
+    r -= 2;
+    std::memcpy(r, kDigitPairs + 2 * (integer % 100), 2);
+    integer /= 100;
+  }
+  if (integer >= 10) {
+    r -= 2;
+    std::memcpy(r, kDigitPairs + 2 * integer, 2);
+  } else {
+    *--r = static_cast<char>('0' + integer);
+  }
+  if (decimals == 0) return q;
+  *q++ = '.';
+  r = q + decimals;
+  int left = decimals;
+  for (; left >= 2; left -= 2) {
+    r -= 2;
+    std::memcpy(r, kDigitPairs + 2 * (fraction % 100), 2);
+    fraction /= 100;
+  }
+  if (left == 1) *--r = static_cast<char>('0' + fraction % 10);
+  return q + decimals;
+}
+
 // The cells of one row of a streamed table, formatted one after another
-// into one buffer that is kept from row to row (no allocation per cell).
+// into one buffer that is kept from row to row (no allocation per cell),
+// with the display width of each. While measuring only the widths are
+// kept: a number's is its length, found without writing it.
 class RowCells {
  public:
+  explicit RowCells(bool measuring = false) : measuring_(measuring) {}
+  bool measuring() const { return measuring_; }
   void clear() {
     size_ = 0;
     cells_ = 0;
+    width_ = 0;
   }
   // Pieces of the cell being made; end() closes it.
   void append(std::string_view piece) {
-    char* p = room(piece.size());
-    if (!piece.empty()) std::memcpy(p, piece.data(), piece.size());
+    width_ += displayWidth(piece);
+    if (measuring_) return;
+    if (buffer_.size() - size_ < piece.size()) grow(piece.size());
+    std::memcpy(buffer_.data() + size_, piece.data(), piece.size());
     size_ += piece.size();
   }
+  void appendFixed(double v, int decimals) {
+    if (measuring_) {
+      width_ += fixedLength(v, decimals);
+      return;
+    }
+    if (buffer_.size() - size_ < kMaxNumberChars) grow(kMaxNumberChars);
+    char* p = buffer_.data() + size_;
+    const char* end = putFixed(p, v, decimals);
+    width_ += static_cast<std::size_t>(end - p);
+    size_ += static_cast<std::size_t>(end - p);
+  }
   void end() {
-    if (cells_ == ends_.size()) ends_.push_back(0);
-    ends_[cells_++] = size_;
+    if (cells_ == ends_.size()) {
+      ends_.push_back(0);
+      widths_.push_back(0);
+    }
+    ends_[cells_] = size_;
+    widths_[cells_++] = width_;
+    width_ = 0;
   }
   void text(std::string_view t) {
     append(t);
@@ -164,14 +256,9 @@ class RowCells {
   }
   void signedFixed(double v, int decimals) {
     requireFinite(v, kTask);
-    char buf[kMaxNumberChars + 1];
-    const std::size_t n = writeFixedText(buf + 1, v, decimals);
-    if (buf[1] == '-')
-      append(std::string_view(buf + 1, n));
-    else {
-      buf[0] = '+';
-      append(std::string_view(buf, n + 1));
-    }
+    // "+" unless the text starts with "-": whole = floor(v 10^k + 0.5) < 0.
+    if (!(std::floor(v * kFixedScales[decimals] + 0.5) < 0.0)) append("+");
+    appendFixed(v, decimals);
     end();
   }
   void count(int n) {
@@ -180,26 +267,20 @@ class RowCells {
     append(std::string_view(buf, static_cast<std::size_t>(result.ptr - buf)));
     end();
   }
-  void appendFixed(double v, int decimals) {
-    requireFinite(v, kTask);
-    char* p = room(kMaxNumberChars);
-    size_ += writeFixedText(p, v, decimals);
-  }
 
   std::size_t cells() const { return cells_; }
   std::string_view cell(std::size_t c) const {
     const std::size_t begin = c == 0 ? 0 : ends_[c - 1];
     return std::string_view(buffer_.data() + begin, ends_[c] - begin);
   }
+  std::size_t width(std::size_t c) const { return widths_[c]; }
 
  private:
-  char* room(std::size_t bytes) {
-    if (buffer_.size() - size_ < bytes) buffer_.resize(std::max(2 * buffer_.size(), size_ + bytes + 256));
-    return buffer_.data() + size_;
-  }
+  void grow(std::size_t bytes) { buffer_.resize(std::max(2 * buffer_.size(), size_ + bytes + 256)); }
+  bool measuring_;
   std::vector<char> buffer_;
-  std::size_t size_ = 0;
-  std::vector<std::size_t> ends_;
+  std::size_t size_ = 0, width_ = 0;
+  std::vector<std::size_t> ends_, widths_;
   std::size_t cells_ = 0;
 };
 
@@ -216,7 +297,7 @@ inline std::vector<std::size_t> headerWidths(const std::vector<Column>& columns)
 // is never padded).
 inline void widenTo(std::vector<std::size_t>& widths, const std::vector<Column>& columns, const RowCells& cells) {
   for (std::size_t c = 0; c + 1 < columns.size(); ++c)
-    widths[c] = std::max(widths[c], displayWidth(cells.cell(c)) + (columns[c].rightAligned ? columns[c].gap : 0));
+    widths[c] = std::max(widths[c], cells.width(c) + (columns[c].rightAligned ? columns[c].gap : 0));
 }
 
 // One line of a table: each cell after its column's `before`, padded to its
@@ -231,7 +312,7 @@ inline void putTableLine(ReportLines& out, const std::vector<Column>& columns, c
     const std::string_view cell = cells.cell(c);
     std::memcpy(p, column.before.data(), column.before.size());
     p += column.before.size();
-    const std::size_t width = displayWidth(cell);
+    const std::size_t width = cells.width(c);
     const std::size_t pad = c + 1 < columns.size() && width < widths[c] ? widths[c] - width : 0;
     if (column.rightAligned) {
       std::memset(p, ' ', pad);
@@ -261,7 +342,7 @@ constexpr int kStreamedTableRows = 2048;
 template <class Row>
 std::vector<std::size_t> measureStreamedTable(const std::vector<Column>& columns, int first, int last, const Row& row) {
   std::vector<std::size_t> widths = headerWidths(columns);
-  RowCells cells;
+  RowCells cells(true);
   for (int i = first; i <= last; ++i) {
     cells.clear();
     row(i, cells, true);
