@@ -205,9 +205,9 @@ inline char* putFixed(char* p, double v, int decimals) {
 }
 
 // The cells of one row of a streamed table, formatted one after another
-// into one buffer that is kept from row to row (no allocation per cell),
-// with the display width of each. While measuring only the widths are
-// kept: a number's is its length, found without writing it.
+// into one buffer that is kept from row to row (no allocation per cell).
+// While measuring only the display width of each is kept: a number's is its
+// length, found without writing it.
 class RowCells {
  public:
   explicit RowCells(bool measuring = false) : measuring_(measuring) {}
@@ -219,8 +219,10 @@ class RowCells {
   }
   // Pieces of the cell being made; end() closes it.
   void append(std::string_view piece) {
-    width_ += displayWidth(piece);
-    if (measuring_) return;
+    if (measuring_) {
+      width_ += displayWidth(piece);
+      return;
+    }
     if (buffer_.size() - size_ < piece.size()) grow(piece.size());
     std::memcpy(buffer_.data() + size_, piece.data(), piece.size());
     size_ += piece.size();
@@ -232,9 +234,7 @@ class RowCells {
     }
     if (buffer_.size() - size_ < kMaxNumberChars) grow(kMaxNumberChars);
     char* p = buffer_.data() + size_;
-    const char* end = putFixed(p, v, decimals);
-    width_ += static_cast<std::size_t>(end - p);
-    size_ += static_cast<std::size_t>(end - p);
+    size_ += static_cast<std::size_t>(putFixed(p, v, decimals) - p);
   }
   void end() {
     if (cells_ == ends_.size()) {
@@ -273,6 +273,7 @@ class RowCells {
     const std::size_t begin = c == 0 ? 0 : ends_[c - 1];
     return std::string_view(buffer_.data() + begin, ends_[c] - begin);
   }
+  // The display width of cell c, kept while measuring.
   std::size_t width(std::size_t c) const { return widths_[c]; }
 
  private:
@@ -312,8 +313,9 @@ inline void putTableLine(ReportLines& out, const std::vector<Column>& columns, c
     const std::string_view cell = cells.cell(c);
     std::memcpy(p, column.before.data(), column.before.size());
     p += column.before.size();
-    const std::size_t width = cells.width(c);
-    const std::size_t pad = c + 1 < columns.size() && width < widths[c] ? widths[c] - width : 0;
+    const bool last = c + 1 == columns.size();
+    const std::size_t width = last ? 0 : displayWidth(cell);
+    const std::size_t pad = !last && width < widths[c] ? widths[c] - width : 0;
     if (column.rightAligned) {
       std::memset(p, ' ', pad);
       p += pad;
