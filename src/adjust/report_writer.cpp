@@ -417,14 +417,14 @@ class NoSink : public TextSink {
   void write(std::string_view) override {}
 };
 
-// Formats every other block of rows of section 4 on a second thread, into
-// lines of its own that the report's lines then take whole, in order. Each
-// row's text is made by the same code from the same values, so the bytes are
-// those of one thread.
+// Formats the blocks of rows it is given on a second thread, into lines of
+// its own that the report's lines then take whole, in order. Each row's text
+// is made by the same code from the same values, so the bytes are those of
+// one thread.
 class SecondFormatter {
  public:
-  explicit SecondFormatter(const AdjustmentResults& r)
-      : r_(r), lines_(none_, std::size_t(-1) / 2), thread_([this] { run(); }) {}
+  explicit SecondFormatter(const RowFormatter& rows)
+      : rows_(rows), lines_(none_, std::size_t(-1) / 2), thread_([this] { run(); }) {}
   ~SecondFormatter() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -465,7 +465,7 @@ class SecondFormatter {
       lock.unlock();
       std::exception_ptr error;
       try {
-        writeSolutionRows(r_, i0, i1, block_, lines_);
+        rows_(i0, i1, lines_, 1);
       } catch (...) {
         error = std::current_exception();
       }
@@ -476,11 +476,9 @@ class SecondFormatter {
     }
   }
 
-  const AdjustmentResults& r_;
+  const RowFormatter& rows_;
   NoSink none_;
   ReportLines lines_;
-  std::vector<double> block_ =
-      std::vector<double>(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(r_.net.parameterCount));
   std::mutex mutex_;
   std::condition_variable changed_;
   int i0_ = 0, i1_ = 0;
@@ -491,31 +489,41 @@ class SecondFormatter {
 
 }  // namespace
 
-void writeSolution(const AdjustmentResults& r, ReportLines& lines) {
-  const int t = r.net.parameterCount;
-  lines.title("解算法方程  ");
-  std::vector<double> block(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(t));
+void formatRowsInTurns(ReportLines& lines, int first, int last, int blockRows, const RowFormatter& rows) {
+  blockRows = std::max(blockRows, 1);
   // Blocks of rows by turns: this thread the even ones, a second thread the
   // odd ones (where there are two blocks and a thread to be had).
   std::unique_ptr<SecondFormatter> second;
-  if (t > kRowBlock) {
+  if (last - first + 1 > blockRows) {
     try {
-      second = std::make_unique<SecondFormatter>(r);
+      second = std::make_unique<SecondFormatter>(rows);
     } catch (const std::system_error&) {
       // No thread to be had: every block on this one.
     }
   }
-  for (int i0 = 1; i0 <= t; i0 += kRowBlock) {
-    const int i1 = std::min(t, i0 + kRowBlock - 1);
-    const int next0 = i1 + 1, next1 = std::min(t, next0 + kRowBlock - 1);
-    const bool split = second && next0 <= t;
+  for (int i0 = first; i0 <= last; i0 += blockRows) {
+    const int i1 = std::min(last, i0 + blockRows - 1);
+    const int next0 = i1 + 1, next1 = std::min(last, next0 + blockRows - 1);
+    const bool split = second && next0 <= last;
     if (split) second->start(next0, next1);
-    writeSolutionRows(r, i0, i1, block, lines);
+    rows(i0, i1, lines, 0);
     if (split) {
       second->takeInto(lines);
       i0 = next0;
     }
   }
+}
+
+void writeSolution(const AdjustmentResults& r, ReportLines& lines) {
+  const int t = r.net.parameterCount;
+  lines.title("解算法方程  ");
+  // Rows of Q gathered a block at a time, a block of room for each thread.
+  std::vector<double> blocks[2];
+  formatRowsInTurns(lines, 1, t, kRowBlock, [&](int i0, int i1, ReportLines& into, int worker) {
+    std::vector<double>& block = blocks[worker];
+    block.resize(static_cast<std::size_t>(kRowBlock) * static_cast<std::size_t>(t));
+    writeSolutionRows(r, i0, i1, block, into);
+  });
 }
 
 void writeAdjustedValues(const AdjustmentResults& r, ReportLines& lines) {

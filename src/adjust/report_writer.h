@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -116,6 +117,18 @@ class ReportLines {
   std::size_t capacity_ = 0;
   bool started_ = false;
 };
+
+// Formats rows i0..i1 of a table, each ended, into `into`; `worker` is 0 on
+// the writing thread and 1 on the second, so that each keeps scratch room
+// of its own.
+using RowFormatter = std::function<void(int i0, int i1, ReportLines& into, int worker)>;
+
+// Rows first..last into `lines` in blocks of `blockRows`: this thread the
+// even blocks, a second thread the odd ones into lines of its own, which
+// `lines` takes whole after the block before, in order (on one thread where
+// there is one block or no thread to be had). The bytes are those of one
+// thread; what a block's formatting throws is thrown here.
+void formatRowsInTurns(ReportLines& lines, int first, int last, int blockRows, const RowFormatter& rows);
 
 // Writes the seven sections of the report of `results` to `sink`.
 void writeReport(const AdjustmentResults& results, TextSink& sink);

@@ -10,7 +10,18 @@ namespace levelnet {
 
 struct ResultsTable;
 
-// The report of `f` for the network `net` read from `fileName`.
+class TextSink;
+
+// The report of `f` for the network `net` read from `fileName`, handed to
+// `sink` a block of whole lines at a time as it is written (the command
+// line's sinks write the blocks on a thread of their own); nothing holds the
+// whole text. The tables of every loop and every observation are made in two
+// passes, their columns' widths first, so their rows are never kept. Throws
+// what a write throws, and InputError for a number that is not finite (the
+// report is then cut short where it was).
+void writeCheckReport(const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options,
+                      const std::string& fileName, TextSink& sink);
+// The same report as one text.
 std::string writeCheckReport(const LevelingNetwork& net, const CheckFindings& f, const CheckOptions& options,
                              const std::string& fileName);
 

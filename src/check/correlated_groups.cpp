@@ -47,13 +47,16 @@ class CycleFinder {
       ++start_[end(k, 1) + 1];
     }
     for (int v = 0; v <= t; ++v) start_[v + 1] += start_[v];
-    incident_.assign(start_[t + 1], 0);
+    incident_.assign(start_[t + 1], HalfEdge{});
     std::vector<int> fill(start_.begin(), start_.end() - 1);
     for (int k = 1; k <= n; ++k) {
-      incident_[fill[end(k, 0)]++] = k;
-      incident_[fill[end(k, 1)]++] = k;
+      incident_[fill[end(k, 0)]++] = {k, end(k, 1)};
+      incident_[fill[end(k, 1)]++] = {k, end(k, 0)};
     }
+    length_.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int k = 1; k <= n; ++k) length_[k] = 1.0 / run.weights[k];
     distance_.assign(static_cast<std::size_t>(t) + 1, kUnreached);
+    seen_.assign(static_cast<std::size_t>(t) + 1, 0);
     via_.assign(static_cast<std::size_t>(t) + 1, 0);
   }
 
@@ -77,21 +80,25 @@ class CycleFinder {
   // Breadth first from the from point's vertex to the to point's.
   bool fewestObservations(int k, int avoid, double limit, std::vector<int>* path) {
     const int a = end(k, 1), b = end(k, 0);
+    // A vertex is seen in this search when it carries this search's stamp.
+    if (++stamp_ == 0) {
+      std::fill(seen_.begin(), seen_.end(), 0);
+      stamp_ = 1;
+    }
+    const unsigned stamp = stamp_;
     frontier_.clear();
     frontier_.push_back(a);
-    distance_[a] = 0.0;
-    touched_.push_back(a);
+    seen_[a] = stamp;
     bool found = false;
     for (std::size_t head = 0; head < frontier_.size() && !found && head < kSearchBudget; ++head) {
       const int v = frontier_[head];
       for (int e = start_[v]; e < start_[v + 1]; ++e) {
-        const int m = incident_[e];
-        if (m == k || m == avoid) continue;
-        const int w = end(m, 0) == v ? end(m, 1) : end(m, 0);
-        if (distance_[w] != kUnreached) continue;
-        distance_[w] = 0.0;
-        via_[w] = m;
-        touched_.push_back(w);
+        const HalfEdge& h = incident_[e];
+        if (h.observation == k || h.observation == avoid) continue;
+        const int w = h.other;
+        if (seen_[w] == stamp) continue;
+        seen_[w] = stamp;
+        via_[w] = h.observation;
         if (w == b) {
           found = true;
           break;
@@ -99,25 +106,23 @@ class CycleFinder {
         frontier_.push_back(w);
       }
     }
-    double length = 1.0 / run_.weights[k];
+    double length = length_[k];
     if (found) {
       if (path) path->clear();
       for (int v = b; v != a;) {
         const int m = via_[v];
         if (path) path->push_back(m);
-        length += 1.0 / run_.weights[m];
+        length += length_[m];
         v = end(m, 0) == v ? end(m, 1) : end(m, 0);
       }
     }
-    for (int v : touched_) distance_[v] = kUnreached;
-    touched_.clear();
     return found && length <= limit;
   }
 
   // Dijkstra's search, bounded by `limit`.
   bool shortest(int k, int avoid, double limit, std::vector<int>* path) {
     const int a = end(k, 1), b = end(k, 0);
-    const double own = 1.0 / run_.weights[k];
+    const double own = length_[k];
     std::vector<Item>& queue = queue_;  // a binary heap, its memory kept from call to call
     queue.clear();
     distance_[a] = 0.0;
@@ -136,10 +141,10 @@ class CycleFinder {
       }
       if (++settled > kSearchBudget) break;
       for (int e = start_[v]; e < start_[v + 1]; ++e) {
-        const int m = incident_[e];
+        const int m = incident_[e].observation;
         if (m == k || m == avoid) continue;
-        const int w = end(m, 0) == v ? end(m, 1) : end(m, 0);
-        const double next = d + 1.0 / run_.weights[m];
+        const int w = incident_[e].other;
+        const double next = d + length_[m];
         if (own + next > limit || !(next < distance_[w])) continue;
         if (distance_[w] == kUnreached) touched_.push_back(w);
         distance_[w] = next;
@@ -169,10 +174,19 @@ class CycleFinder {
   }
 
   using Item = std::pair<double, int>;
+  // An observation at a vertex, and the vertex at its other end.
+  struct HalfEdge {
+    int observation = 0;
+    int other = 0;
+  };
   const AdjustmentResults& run_;
   std::vector<Item> queue_;
-  std::vector<int> start_, incident_;
+  std::vector<int> start_;
+  std::vector<HalfEdge> incident_;
+  std::vector<double> length_;  // 1 / p of every observation
   std::vector<double> distance_;
+  std::vector<unsigned> seen_;
+  unsigned stamp_ = 0;
   std::vector<int> via_, touched_, frontier_;
 };
 
@@ -224,13 +238,20 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
   // it that decides its pairs with every observation off that cycle.
   enum State : unsigned char { kUnknown, kRoundingNotModelled, kNoCycle, kCycle };
   std::vector<unsigned char> state(rows.size(), kUnknown);
-  std::vector<std::vector<int>> cycleOf(rows.size());
+  // The cycle of k: cycles[cycleBegin[k] .. cycleBegin[k] + cycleSize[k]).
+  std::vector<int> cycles, path;
+  std::vector<std::size_t> cycleBegin(rows.size(), 0);
+  std::vector<int> cycleSize(rows.size(), 0);
+  auto cycleOf = [&](int k) {
+    const int* begin = cycles.data() + cycleBegin[k];
+    return std::make_pair(begin, begin + cycleSize[k]);
+  };
   std::unique_ptr<CycleFinder> finder;
   double modelledRedundancy = 0.0;
   auto limitOf = [&](int k) { return 1.0 / (2 * rows[k].p * rows[k].redundancy * kCertificateGap); };
   auto onCycle = [&](int k, int m) {
-    const std::vector<int>& c = cycleOf[k];
-    return std::find(c.begin(), c.end(), m) != c.end();
+    const auto [begin, end] = cycleOf(k);
+    return std::find(begin, end, m) != end;
   };
   // Whether |rho(v_i, v_j)| < 1 - kCertificateGap is certain without rho.
   auto decided = [&](int i, int j) {
@@ -262,7 +283,12 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
           state[k] = kRoundingNotModelled;
           unmodelled.push_back(static_cast<int>(x));
         } else {
-          state[k] = finder->cycle(k, 0, limitOf(k), &cycleOf[k]) ? kCycle : kNoCycle;
+          state[k] = finder->cycle(k, 0, limitOf(k), &path) ? kCycle : kNoCycle;
+          if (state[k] == kCycle) {
+            cycleBegin[k] = cycles.size();
+            cycleSize[k] = static_cast<int>(path.size());
+            cycles.insert(cycles.end(), path.begin(), path.end());
+          }
         }
       }
       for (std::size_t x = begin; x < end; ++x) {
@@ -273,8 +299,9 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
         // bound; all of them where j has no cycle.
         candidates.clear();
         if (state[j] == kCycle) {
-          for (int m : cycleOf[j])
-            if (bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
+          const auto [cycleStart, cycleEnd] = cycleOf(j);
+          for (const int* c = cycleStart; c != cycleEnd; ++c)
+            if (const int m = *c; bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
               candidates.push_back(positionOf[m]);
           for (int y : unmodelled)
             if (y > static_cast<int>(x)) candidates.push_back(y);

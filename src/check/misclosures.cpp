@@ -74,11 +74,14 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
   for (int p = 1; p <= net.pointCount; ++p) inTree[tree.observation[p]] = 1;
 
   std::vector<Misclosure> result;
+  result.reserve(static_cast<std::size_t>(std::max(0, net.observationCount - net.parameterCount)));
+  std::vector<int> upA, upB;  // their memory kept from loop to loop
   for (int j = 1; j <= net.observationCount; ++j) {
     if (inTree[j]) continue;
     const int a = net.fromPoint[j], b = net.toPoint[j];
     // Climb from both ends to the common ancestor (0 = the datum).
-    std::vector<int> upA{a}, upB{b};
+    upA.assign(1, a);
+    upB.assign(1, b);
     int x = a, y = b;
     while (x != y) {
       if (tree.depth[x] >= tree.depth[y]) {
@@ -98,10 +101,12 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
     } else {
       upB.pop_back();  // the meeting point closes the loop once, at both ends
     }
-    std::vector<int> sequence(upA.rbegin(), upA.rend());
+    std::vector<int>& sequence = m.points;
+    sequence.reserve(upA.size() + upB.size() + 1);
+    sequence.assign(upA.rbegin(), upA.rend());
     sequence.insert(sequence.end(), upB.begin(), upB.end());
     if (!m.route) sequence.push_back(sequence.front());
-    m.points = sequence;
+    m.observations.reserve(sequence.size() - 1);
 
     double sum = 0.0;
     for (std::size_t s = 0; s + 1 < sequence.size(); ++s) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
+#include <optional>
 #include <queue>
 #include <utility>
 
@@ -215,17 +216,30 @@ std::vector<int> unconnectedPoints(const LevelingNetwork& net) {
 
 }  // namespace
 
-CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName) {
+namespace {
+
+// A check run to its last round: that round's network and adjustment, its
+// findings, and the numbers its observations have in the file.
+// The last round's network is its adjustment's (run->net).
+struct CheckedNetwork {
+  std::optional<AdjustmentResults> run;
+  CheckFindings findings;
+  std::vector<int> numbers;
+};
+
+CheckedNetwork checkRounds(LevelingNetwork net, const CheckOptions& options) {
   requireValidOptions(options);
   const int n = net.observationCount;
   std::vector<int> numbers(static_cast<std::size_t>(n) + 1);
   std::iota(numbers.begin(), numbers.end(), 0);
-  LevelingNetwork current = net;
+  CheckedNetwork checked;
   std::vector<IterationRound> rounds;
   std::string stop;
-  AdjustmentResults run = computeSparseAdjustment(current);
-  CheckFindings findings = assessNetwork(run, findMisclosures(current), options);
+  CheckFindings& findings = checked.findings;
+  checked.run.emplace(computeSparseAdjustment(std::move(net)));
+  findings = assessNetwork(*checked.run, findMisclosures(checked.run->net), options);
   while (options.iterate && !findings.residuals.suspected.empty()) {
+    const LevelingNetwork& current = checked.run->net;
     const ResidualAnalysis& a = findings.residuals;
     if (!findings.blunderTestDecides) {
       stop = "τ 检验在这里不可靠，不据此剔除观测值";
@@ -260,10 +274,10 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
       for (int k : a.suspected) round.group.push_back(numbers[k]);
     round.statistic = a.rows[removing].w;
     round.sBefore = a.s;
-    current = std::move(reduced);
     numbers = std::move(kept);
-    run = computeSparseAdjustment(current);
-    findings = assessNetwork(run, findMisclosures(current), options);
+    checked.run.reset();  // `current` with it
+    checked.run.emplace(computeSparseAdjustment(std::move(reduced)));
+    findings = assessNetwork(*checked.run, findMisclosures(checked.run->net), options);
     round.sAfter = findings.residuals.s;
     round.dofAfter = findings.residuals.dof;
     rounds.push_back(std::move(round));
@@ -274,6 +288,25 @@ CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& option
   findings.iterationStop = options.iterate && !findings.residuals.suspected.empty() ? stop : "";
   if (!findings.rounds.empty()) findings.observationNumbers = numbers;
 
+  checked.numbers = std::move(numbers);
+  return checked;
+}
+
+}  // namespace
+
+bool checkNetwork(LevelingNetwork net, const CheckOptions& options, const std::string& fileName, TextSink& report) {
+  const CheckedNetwork checked = checkRounds(std::move(net), options);
+  writeCheckReport(checked.run->net, checked.findings, options, fileName, report);
+  return checked.findings.passed;
+}
+
+CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName) {
+  const int n = net.observationCount;
+  const CheckedNetwork checked = checkRounds(net, options);
+  const AdjustmentResults& run = *checked.run;
+  const LevelingNetwork& current = run.net;
+  const CheckFindings& findings = checked.findings;
+  const std::vector<int>& numbers = checked.numbers;
   CheckOutcome outcome;
   outcome.report = writeCheckReport(run.net, findings, options, fileName);
   outcome.passed = findings.passed;

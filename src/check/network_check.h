@@ -15,6 +15,7 @@
 namespace levelnet {
 
 struct AdjustmentResults;
+class TextSink;
 struct ResultsTable;
 
 inline constexpr double kDefaultMinRedundancy = 0.1;
@@ -140,5 +141,11 @@ std::string attentionText(unsigned char attention, bool suspected, bool removed)
 // it, without writing the adjustment's report, and writes the check report.
 // Throws InputError for bad options or a network the adjustment refuses.
 CheckOutcome checkNetwork(const LevelingNetwork& net, const CheckOptions& options, const std::string& fileName);
+
+// The same check with its report streamed to `report` as it is written
+// (writeCheckReport) instead of kept, and nothing else of the outcome: what
+// the command line needs. Returns CheckFindings::passed; throws as the check
+// and what a write throws.
+bool checkNetwork(LevelingNetwork net, const CheckOptions& options, const std::string& fileName, TextSink& report);
 
 }  // namespace levelnet

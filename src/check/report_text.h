@@ -1,16 +1,22 @@
 // The pieces the check's and the design's reports are written with: display
 // widths of UTF-8 text, the numbers as the reports show them (never "inf" or
 // "nan"), lines ending in CR LF, and tables whose columns widen to their
-// longest cell.
+// longest cell: kept whole (ReportTable), or streamed row by row into the
+// report writer's blocks (writeStreamedTable) for tables of every
+// observation.
 #pragma once
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "adjust/report_writer.h"
 #include "network/errors.h"
 #include "network/leveling_network.h"
 #include "network/number_text.h"
@@ -19,7 +25,7 @@ namespace levelnet::report_text {
 
 // Columns on a terminal or in a fixed-width font: a Chinese character (or
 // any other non-ASCII one) takes two cells, an ASCII character one.
-inline std::size_t displayWidth(const std::string& text) {
+inline std::size_t displayWidth(std::string_view text) {
   std::size_t width = 0;
   for (unsigned char c : text) {
     if (c < 0x80)
@@ -129,6 +135,239 @@ class ReportTable {
   std::vector<Column> columns_;
   std::vector<std::vector<std::string>> rows_;
 };
+
+// The masks of fixed() without a call per digit: the text of writeFixedText
+// (whole = floor(v * 10^decimals + 0.5), its digits, "." before the last
+// `decimals` of them, at least one before it, "-" for a negative whole), two
+// digits at a time. `decimals` is 0 to 4. putFixed writes it at `p` (room
+// for kMaxNumberChars) and returns its end; fixedLength gives only its
+// length. Both refuse a value that is not finite.
+inline constexpr double kFixedScales[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline int decimalDigits(std::uint64_t d) {
+  int n = 1;
+  while (d >= 100) {
+    d /= 100;
+    n += 2;
+  }
+  return d >= 10 ? n + 1 : n;
+}
+
+inline constexpr std::uint64_t kFixedUnits[] = {1, 10, 100, 1000, 10000};
+
+inline std::size_t fixedLength(double v, int decimals) {
+  requireFinite(v, kTask);
+  const double whole = std::floor(v * kFixedScales[decimals] + 0.5);
+  if (!(std::fabs(whole) < 1e15)) {
+    char buf[kMaxNumberChars];
+    return writeFixedText(buf, v, decimals);
+  }
+  const std::uint64_t d = static_cast<std::uint64_t>(std::fabs(whole));
+  return static_cast<std::size_t>(decimalDigits(d / kFixedUnits[decimals]) + decimals + (decimals > 0 ? 1 : 0) +
+                                  (whole < 0.0 ? 1 : 0));
+}
+
+inline char* putFixed(char* p, double v, int decimals) {
+  requireFinite(v, kTask);
+  const double whole = std::floor(v * kFixedScales[decimals] + 0.5);
+  if (!(std::fabs(whole) < 1e15)) return p + writeFixedText(p, v, decimals);
+  const std::uint64_t d = static_cast<std::uint64_t>(std::fabs(whole));
+  std::uint64_t integer = d / kFixedUnits[decimals], fraction = d % kFixedUnits[decimals];
+  if (whole < 0.0) *p++ = '-';
+  char* q = p + decimalDigits(integer);
+  char* r = q;
+  while (integer >= 100) {
+    r -= 2;
+    std::memcpy(r, kDigitPairs + 2 * (integer % 100), 2);
+    integer /= 100;
+  }
+  if (integer >= 10) {
+    r -= 2;
+    std::memcpy(r, kDigitPairs + 2 * integer, 2);
+  } else {
+    *--r = static_cast<char>('0' + integer);
+  }
+  if (decimals == 0) return q;
+  *q++ = '.';
+  r = q + decimals;
+  int left = decimals;
+  for (; left >= 2; left -= 2) {
+    r -= 2;
+    std::memcpy(r, kDigitPairs + 2 * (fraction % 100), 2);
+    fraction /= 100;
+  }
+  if (left == 1) *--r = static_cast<char>('0' + fraction % 10);
+  return q + decimals;
+}
+
+// The cells of one row of a streamed table, formatted one after another
+// into one buffer that is kept from row to row (no allocation per cell).
+// While measuring only the display width of each is kept: a number's is its
+// length, found without writing it.
+class RowCells {
+ public:
+  explicit RowCells(bool measuring = false) : measuring_(measuring) {}
+  bool measuring() const { return measuring_; }
+  void clear() {
+    size_ = 0;
+    cells_ = 0;
+    width_ = 0;
+  }
+  // Pieces of the cell being made; end() closes it.
+  void append(std::string_view piece) {
+    if (measuring_) {
+      width_ += displayWidth(piece);
+      return;
+    }
+    if (buffer_.size() - size_ < piece.size()) grow(piece.size());
+    std::memcpy(buffer_.data() + size_, piece.data(), piece.size());
+    size_ += piece.size();
+  }
+  void appendFixed(double v, int decimals) {
+    if (measuring_) {
+      width_ += fixedLength(v, decimals);
+      return;
+    }
+    if (buffer_.size() - size_ < kMaxNumberChars) grow(kMaxNumberChars);
+    char* p = buffer_.data() + size_;
+    size_ += static_cast<std::size_t>(putFixed(p, v, decimals) - p);
+  }
+  void end() {
+    if (cells_ == ends_.size()) {
+      ends_.push_back(0);
+      widths_.push_back(0);
+    }
+    ends_[cells_] = size_;
+    widths_[cells_++] = width_;
+    width_ = 0;
+  }
+  void text(std::string_view t) {
+    append(t);
+    end();
+  }
+  // As fixed(), signedFixed() and count() write them.
+  void fixed(double v, int decimals) {
+    appendFixed(v, decimals);
+    end();
+  }
+  void signedFixed(double v, int decimals) {
+    requireFinite(v, kTask);
+    // "+" unless the text starts with "-": whole = floor(v 10^k + 0.5) < 0.
+    if (!(std::floor(v * kFixedScales[decimals] + 0.5) < 0.0)) append("+");
+    appendFixed(v, decimals);
+    end();
+  }
+  void count(int n) {
+    char buf[16];
+    const auto result = std::to_chars(buf, buf + sizeof buf, n);
+    append(std::string_view(buf, static_cast<std::size_t>(result.ptr - buf)));
+    end();
+  }
+
+  std::size_t cells() const { return cells_; }
+  std::string_view cell(std::size_t c) const {
+    const std::size_t begin = c == 0 ? 0 : ends_[c - 1];
+    return std::string_view(buffer_.data() + begin, ends_[c] - begin);
+  }
+  // The display width of cell c, kept while measuring.
+  std::size_t width(std::size_t c) const { return widths_[c]; }
+
+ private:
+  void grow(std::size_t bytes) { buffer_.resize(std::max(2 * buffer_.size(), size_ + bytes + 256)); }
+  bool measuring_;
+  std::vector<char> buffer_;
+  std::size_t size_ = 0, width_ = 0;
+  std::vector<std::size_t> ends_, widths_;
+  std::size_t cells_ = 0;
+};
+
+// The widths of a table's columns before any row is seen: at least the
+// column's width and its header's (with the gap of a right-aligned one).
+inline std::vector<std::size_t> headerWidths(const std::vector<Column>& columns) {
+  std::vector<std::size_t> widths;
+  for (const Column& column : columns)
+    widths.push_back(std::max(column.width, displayWidth(column.header) + (column.rightAligned ? column.gap : 0)));
+  return widths;
+}
+
+// Widens `widths` to the cells of one row (every column but the last, which
+// is never padded).
+inline void widenTo(std::vector<std::size_t>& widths, const std::vector<Column>& columns, const RowCells& cells) {
+  for (std::size_t c = 0; c + 1 < columns.size(); ++c)
+    widths[c] = std::max(widths[c], cells.width(c) + (columns[c].rightAligned ? columns[c].gap : 0));
+}
+
+// One line of a table: each cell after its column's `before`, padded to its
+// width as ReportTable pads it, the last one as it is.
+inline void putTableLine(ReportLines& out, const std::vector<Column>& columns, const std::vector<std::size_t>& widths,
+                         const RowCells& cells) {
+  std::size_t bytes = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) bytes += columns[c].before.size() + cells.cell(c).size() + widths[c];
+  char* p = out.room(bytes);
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const Column& column = columns[c];
+    const std::string_view cell = cells.cell(c);
+    std::memcpy(p, column.before.data(), column.before.size());
+    p += column.before.size();
+    const bool last = c + 1 == columns.size();
+    const std::size_t width = last ? 0 : displayWidth(cell);
+    const std::size_t pad = !last && width < widths[c] ? widths[c] - width : 0;
+    if (column.rightAligned) {
+      std::memset(p, ' ', pad);
+      p += pad;
+    }
+    if (!cell.empty()) std::memcpy(p, cell.data(), cell.size());
+    p += cell.size();
+    if (!column.rightAligned) {
+      std::memset(p, ' ', pad);
+      p += pad;
+    }
+  }
+  out.advance(p);
+  out.endLine();
+}
+
+// A table of rows first..last as ReportTable writes it, without keeping its
+// cells: `row(i, cells, measuring)` puts the cells of row i into `cells`,
+// every column's; when `measuring` it may leave out the last column, which
+// is never padded. The rows are made twice: once for the widths of the
+// columns (measureStreamedTable, which also formats, and so refuses, every
+// number the table prints), then for their text (writeStreamedTable), on two
+// threads by turns (formatRowsInTurns), so `row` is called from either
+// thread and must only read what it shares.
+constexpr int kStreamedTableRows = 2048;
+
+template <class Row>
+std::vector<std::size_t> measureStreamedTable(const std::vector<Column>& columns, int first, int last, const Row& row) {
+  std::vector<std::size_t> widths = headerWidths(columns);
+  RowCells cells(true);
+  for (int i = first; i <= last; ++i) {
+    cells.clear();
+    row(i, cells, true);
+    widenTo(widths, columns, cells);
+  }
+  return widths;
+}
+
+template <class Row>
+void writeStreamedTable(ReportLines& out, const std::vector<Column>& columns, const std::vector<std::size_t>& widths,
+                        int first, int last, const Row& row) {
+  RowCells cells[2];
+  for (const Column& column : columns) cells[0].text(column.header);
+  putTableLine(out, columns, widths, cells[0]);
+  formatRowsInTurns(out, first, last, kStreamedTableRows, [&](int i0, int i1, ReportLines& into, int worker) {
+    RowCells& mine = cells[worker];
+    for (int i = i0; i <= i1; ++i) {
+      mine.clear();
+      row(i, mine, false);
+      putTableLine(into, columns, widths, mine);
+    }
+  });
+}
 
 inline std::string observationName(const LevelingNetwork& net, int k) {
   return net.pointName[net.fromPoint[k]] + "→" + net.pointName[net.toPoint[k]];

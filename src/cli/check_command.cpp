@@ -28,10 +28,9 @@ int runCheck(const Arguments& a, const Streams& s) {
   }
   return forEveryFile(a, s, [&](const std::string& path, TextSink& sink) {
     const NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
-    const session::CheckRun run = session::checkNetwork(net, options, displayName(path), kLargeNetworkLimits,
-                                                        books.empty() ? nullptr : &books, corrections);
-    sink.write(run.report);
-    return run.passed ? kDone : kCheckFailed;
+    const bool passed = session::checkNetworkInto(net, options, displayName(path), sink, kLargeNetworkLimits,
+                                                  books.empty() ? nullptr : &books, corrections);
+    return passed ? kDone : kCheckFailed;
   });
 }
 

@@ -1,6 +1,7 @@
 #include "session/data_check.h"
 
 #include <cmath>
+#include <optional>
 
 #include "check/check_report.h"
 #include "network/errors.h"
@@ -58,6 +59,23 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
     run.passed = run.passed && records.passed;
   }
   return run;
+}
+
+bool checkNetworkInto(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
+                      TextSink& sink, NetworkLimits limits, const std::vector<FieldBook>* books,
+                      const fieldbook::CorrectionInputs& corrections) {
+  LevelingNetwork gathered = gatherNetwork(network.fields, network.points, network.observations, limits);
+  // The books are checked before any of the report is written: a refusal
+  // leaves nothing of this network's report behind.
+  std::optional<RecordsCheck> records;
+  if (books != nullptr && !books->empty())
+    records = checkFieldRecords(network, *books, options.grade, options.terrain, corrections);
+  bool passed = levelnet::checkNetwork(std::move(gathered), options, fileName, sink);
+  if (records) {
+    sink.write(records->text);
+    passed = passed && records->passed;
+  }
+  return passed;
 }
 
 ResultsTable withCheckFigures(const ResultsTable& table, const CheckRun& check) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "adjust/report_writer.h"
 #include "adjust/results_table.h"
 #include "check/network_check.h"
 #include "network/leveling_network.h"
@@ -43,6 +44,15 @@ struct CheckRun {
 // adjustment and InputError for bad options.
 CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
                       NetworkLimits limits = kLargeNetworkLimits, const std::vector<FieldBook>* books = nullptr,
+                      const fieldbook::CorrectionInputs& corrections = {});
+
+// The same check with its report (and the field books' checks after it)
+// streamed to `sink` as it is written, never held whole: the command line's
+// check. Returns whether it passed (CheckRun::passed); throws as
+// checkNetwork and what a write throws.
+bool checkNetworkInto(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
+                      TextSink& sink, NetworkLimits limits = kLargeNetworkLimits,
+                      const std::vector<FieldBook>* books = nullptr,
                       const fieldbook::CorrectionInputs& corrections = {});
 
 // The 成果表 with the check's r and w (τ) of every observation, when the check

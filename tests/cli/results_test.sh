@@ -173,6 +173,19 @@ if [ -w /dev/full ]; then
   check "full standard output: status 1" status_is "$?" 1
   check "full standard output: the reason" contains "$work/err" "无法写入标准输出"
 fi
+# The check report streams through the same sinks: a failed write is a
+# failure, and -o holds what standard output gets (a report of several
+# blocks).
+if [ -w /dev/full ]; then
+  "$program" check "$city" --grade 二等 >/dev/full 2>"$work/err"
+  check "check, full standard output: status 1" status_is "$?" 1
+  check "check, full standard output: the reason" contains "$work/err" "无法写入标准输出"
+fi
+"$program" check "$city" --grade 二等 >"$work/check.txt" 2>"$work/err"
+check "check to standard output: status 0" status_is "$?" 0
+"$program" check "$city" --grade 二等 -o "$work/saved.check.txt" 2>"$work/err"
+check "check -o: status 0" status_is "$?" 0
+check "check -o: the same bytes as standard output" cmp -s "$work/saved.check.txt" "$work/check.txt"
 "$program" results -o "$work/no/such/folder/out.txt" "$city" 2>"$work/err"
 check "-o into a missing folder: status 1" status_is "$?" 1
 check "-o into a missing folder: named" contains "$work/err" "$work/no/such/folder/out.txt"
