@@ -76,6 +76,9 @@ TEST(GlibcCompat, QsortPutsEqualElementsInGlibcsOrder) {
       numbers[i] = static_cast<int>(random() % 64);
     }
     std::vector<Item> ours = items, glibc = items;
+    // qsort takes no null array, even an empty one.
+    ours.reserve(1);
+    glibc.reserve(1);
     levelnet_gv_qsort(ours.data(), n, sizeof(Item), byKey);
     std::qsort(glibc.data(), n, sizeof(Item), byKey);
     for (std::size_t i = 0; i < n; ++i) {
@@ -83,6 +86,8 @@ TEST(GlibcCompat, QsortPutsEqualElementsInGlibcsOrder) {
       ASSERT_EQ(ours[i].order, glibc[i].order) << n << " " << i;
     }
     std::vector<int> ourNumbers = numbers, glibcNumbers = numbers;
+    ourNumbers.reserve(1);
+    glibcNumbers.reserve(1);
     levelnet_gv_qsort(ourNumbers.data(), n, sizeof(int), byKeyInt);
     std::qsort(glibcNumbers.data(), n, sizeof(int), byKeyInt);
     ASSERT_EQ(ourNumbers, glibcNumbers) << n;
