@@ -43,6 +43,10 @@ fi
 # installed program finds only what the installer put beside it.
 stamp="$WINEPREFIX/levelnet-qt-environment"
 touch "$stamp"
+# One program at a time updates them (CTest starts several at once): each
+# finds what the one before wrote before it starts.
+exec 7>>"$stamp.lock"
+flock 7
 if [ "${LEVELNET_WINE_BARE:-0}" = 1 ]; then
   if [ -s "$stamp" ]; then
     while IFS='=' read -r name _; do
@@ -59,4 +63,6 @@ else
     { grep -v "^$name=" "$stamp" || true; printf '%s\n' "$setting"; } >"$stamp.new" && mv "$stamp.new" "$stamp"
   done < <(env | grep '^QT_' | sort)
 fi
+flock -u 7
+exec 7>&-
 exec "$wine" "$@"
