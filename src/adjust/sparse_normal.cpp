@@ -5,9 +5,12 @@
 #include <Eigen/SparseCore>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <exception>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "adjust/adjustment_results.h"
 #include "adjust/phases.h"
@@ -18,10 +21,200 @@ namespace levelnet {
 using SparseMatrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 using Vector = Eigen::VectorXd;
 
+namespace {
+
+// How many threads the factorisation and the selected inverse use: the
+// machine's cores, at most 8; LEVELNET_THREADS=N sets it (1 for the
+// one-core figures). The numbers are the same for every count.
+int workerCount() {
+  if (const char* text = std::getenv("LEVELNET_THREADS")) {
+    const int n = std::atoi(text);
+    if (n >= 1) return std::min(n, 8);
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(cores, 1u, 8u));
+}
+
+}  // namespace
+
+// The elimination tree cut into subtrees that do not touch: row k of L
+// needs only the columns of k's descendants, and column j of the selected
+// inverse only those of j's ancestors. So the factorisation takes the
+// subtrees first, each on its thread (every row in ascending order), then
+// the top (the nodes above them) in ascending order; the selected inverse
+// takes the top first, then the subtrees, each column in descending order.
+// Every element still gets its terms in the same order as with one thread.
+struct SubtreePartition {
+  int workers = 1;
+  std::vector<signed char> owner;  // owner[j]: the worker of j's subtree, or -1 for the top
+};
+
+SubtreePartition partitionTree(const int* parent, const int* columnCount, int t, int workers) {
+  SubtreePartition part;
+  part.workers = workers;
+  part.owner.assign(static_cast<std::size_t>(t), 0);
+  if (workers <= 1 || t < 2) return part;
+  // The work of a column in either pass grows as the square of its count.
+  std::vector<double> weight(static_cast<std::size_t>(t));
+  for (int j = 0; j < t; ++j) weight[j] = 0.5 * columnCount[j] * (columnCount[j] + 1.0) + 1.0;
+  std::vector<int> firstChild(static_cast<std::size_t>(t), -1), nextSibling(static_cast<std::size_t>(t), -1);
+  std::vector<int> roots;
+  for (int j = t - 1; j >= 0; --j) {
+    if (parent[j] >= 0) {
+      nextSibling[j] = firstChild[parent[j]];
+      firstChild[parent[j]] = j;
+    } else {
+      roots.push_back(j);
+    }
+  }
+  for (int j = 0; j < t; ++j)
+    if (parent[j] >= 0) weight[parent[j]] += weight[j];
+  double total = 0.0;
+  for (int r : roots) total += weight[r];
+  // The heaviest subtree is split into its children (its root joins the
+  // top) while it holds more than a sixteenth of the work.
+  auto lighter = [&weight](int a, int b) { return weight[a] < weight[b]; };
+  std::vector<int> heap = roots, subtrees;
+  std::make_heap(heap.begin(), heap.end(), lighter);
+  std::vector<char> top(static_cast<std::size_t>(t), 0);
+  while (!heap.empty() && weight[heap.front()] > total / 16) {
+    std::pop_heap(heap.begin(), heap.end(), lighter);
+    const int j = heap.back();
+    heap.pop_back();
+    if (firstChild[j] < 0) {
+      subtrees.push_back(j);
+      continue;
+    }
+    top[j] = 1;
+    for (int c = firstChild[j]; c >= 0; c = nextSibling[c]) {
+      heap.push_back(c);
+      std::push_heap(heap.begin(), heap.end(), lighter);
+    }
+  }
+  subtrees.insert(subtrees.end(), heap.begin(), heap.end());
+  // The heaviest first, each to the least loaded worker.
+  std::sort(subtrees.begin(), subtrees.end(),
+            [&weight](int a, int b) { return weight[a] > weight[b] || (weight[a] == weight[b] && a < b); });
+  std::vector<double> load(static_cast<std::size_t>(workers), 0.0);
+  std::vector<signed char> rootOwner(static_cast<std::size_t>(t), -1);
+  for (int r : subtrees) {
+    const int w = static_cast<int>(std::min_element(load.begin(), load.end()) - load.begin());
+    load[w] += weight[r];
+    rootOwner[r] = static_cast<signed char>(w);
+  }
+  for (int j = t - 1; j >= 0; --j) {
+    if (top[j])
+      part.owner[j] = -1;
+    else if (rootOwner[j] >= 0)
+      part.owner[j] = rootOwner[j];
+    else
+      part.owner[j] = part.owner[parent[j]];
+  }
+  return part;
+}
+
+// Runs work(w) for every worker w, worker 0 on the calling thread; an
+// exception (memory) on any of them is passed on once all have ended.
+template <class Work>
+void onEveryWorker(int workers, Work work) {
+  std::vector<std::exception_ptr> failed(static_cast<std::size_t>(workers));
+  std::vector<std::thread> threads;
+  for (int w = 1; w < workers; ++w)
+    threads.emplace_back([&work, &failed, w] {
+      try {
+        work(w);
+      } catch (...) {
+        failed[w] = std::current_exception();
+      }
+    });
+  try {
+    work(0);
+  } catch (...) {
+    failed[0] = std::current_exception();
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& e : failed)
+    if (e) std::rethrow_exception(e);
+}
+
+// Eigen's simplicial LDL^T (its ordering, its pattern, its factor's layout)
+// with the numerical factorisation done subtree by subtree: the same rows
+// by the same operations as Eigen's own up-looking loop, so the same bits.
+class SubtreeLDLT : public Eigen::SimplicialLDLT<SparseMatrix, Eigen::Lower, Eigen::AMDOrdering<int>> {
+ public:
+  SubtreePartition compute(const SparseMatrix& a, int workers) {
+    CholMatrixType permuted(a.rows(), a.cols());
+    ConstCholMatrixPtr ap = nullptr;
+    ordering(a, ap, permuted);
+    analyzePattern_preordered(*ap, true);
+    const int t = static_cast<int>(a.rows());
+    SubtreePartition part = partitionTree(m_parent.data(), m_nonZerosPerCol.data(), t, workers);
+    m_diag.resize(t);
+    std::vector<char> ok(static_cast<std::size_t>(part.workers), 1);
+    onEveryWorker(part.workers, [&](int w) { ok[w] = factorizeRows(*ap, part, w); });
+    bool fine = std::all_of(ok.begin(), ok.end(), [](char b) { return b != 0; });
+    if (fine) fine = factorizeRows(*ap, part, -1);
+    m_info = fine ? Eigen::Success : Eigen::NumericalIssue;
+    m_factorizationIsOk = true;
+    return part;
+  }
+
+ private:
+  // The rows k of the owner's nodes in ascending order (Eigen's loop,
+  // shiftScale 1 and shiftOffset 0 as Eigen applies them); false at a zero
+  // pivot.
+  bool factorizeRows(const CholMatrixType& ap, const SubtreePartition& part, int owner) {
+    const int size = static_cast<int>(ap.rows());
+    const int* Lp = m_matrix.outerIndexPtr();
+    int* Li = m_matrix.innerIndexPtr();
+    double* Lx = m_matrix.valuePtr();
+    std::vector<double> y(static_cast<std::size_t>(size), 0.0);
+    std::vector<int> pattern(static_cast<std::size_t>(size)), tags(static_cast<std::size_t>(size), -1);
+    for (int k = 0; k < size; ++k) {
+      if (part.owner[k] != owner) continue;
+      y[k] = 0.0;
+      int top = size;
+      tags[k] = k;
+      m_nonZerosPerCol[k] = 0;
+      for (CholMatrixType::InnerIterator it(ap, k); it; ++it) {
+        int i = it.index();
+        if (i <= k) {
+          y[i] += it.value();
+          int len = 0;
+          for (; tags[i] != k; i = m_parent[i]) {
+            pattern[len++] = i;
+            tags[i] = k;
+          }
+          while (len > 0) pattern[--top] = pattern[--len];
+        }
+      }
+      double d = y[k] * m_shiftScale + m_shiftOffset;
+      y[k] = 0.0;
+      for (; top < size; ++top) {
+        const int i = pattern[top];
+        const double yi = y[i];
+        y[i] = 0.0;
+        const double lki = yi / m_diag[i];
+        const int p2 = Lp[i] + m_nonZerosPerCol[i];
+        int p = Lp[i];
+        for (; p < p2; ++p) y[Li[p]] -= Lx[p] * yi;
+        d -= lki * yi;
+        Li[p] = k;
+        Lx[p] = lki;
+        ++m_nonZerosPerCol[i];
+      }
+      m_diag[k] = d;
+      if (d == 0.0) return false;
+    }
+    return true;
+  }
+};
+
 struct SparseNormalSolver::Factor {
   int t = 0;
   SparseMatrix lower;  // N, its lower triangle with the diagonal, in the points' order
-  Eigen::SimplicialLDLT<SparseMatrix, Eigen::Lower, Eigen::AMDOrdering<int>> ldlt;
+  SubtreeLDLT ldlt;
+  SubtreePartition partition;
   std::vector<int> position;  // position[i - 1]: where parameter i stands in the factor's order
   // The selected inverse Z = P Q P^T on the pattern of L: below the diagonal
   // in L's own layout (column by column), and its diagonal.
@@ -43,7 +236,7 @@ SparseNormalSolver::SparseNormalSolver(const AdjustmentResults& r) : factor_(std
   terms.clear();
   terms.shrink_to_fit();
 
-  f.ldlt.compute(f.lower);
+  f.partition = f.ldlt.compute(f.lower, workerCount());
   const Vector& d = f.ldlt.vectorD();
   if (f.ldlt.info() != Eigen::Success) throw AdjustmentError("法方程没有唯一解：分解法方程时主元为零或不是有限数");
   const auto& order = f.ldlt.permutationP().indices();
@@ -114,62 +307,69 @@ void SparseNormalSolver::invertSelected() {
   const int t = f.t;
   f.below.assign(static_cast<std::size_t>(start[t]), 0.0);
   f.diagonal.assign(static_cast<std::size_t>(t), 0.0);
-  std::vector<double> sum;
-  for (int j = t - 1; j >= 0; --j) {
-    const int begin = start[j], count = start[j + 1] - begin;
-    const int* rowsJ = row + begin;
-    const double* lj = value + begin;
-    sum.assign(static_cast<std::size_t>(count), 0.0);
-    double* s = sum.data();
-    // Element a of `sum` receives Z(i_a, k) L(k, j) for the rows k of column
-    // j in ascending order, and the diagonal term at its own row. Rows b
-    // and b + 1 are taken together: each element still gets its terms in
-    // that order, while the two sums along the column, s[b] and s[b + 1],
-    // are added up side by side instead of one after the other.
-    int b = 0;
-    for (; b + 1 < count; b += 2) {
-      const int k0 = rowsJ[b], k1 = rowsJ[b + 1];
-      const double l0 = lj[b], l1 = lj[b + 1];
-      s[b] += f.diagonal[k0] * l0;  // Z(k0, k0) L(k0, j)
-      int p0 = start[k0];
-      while (row[p0] < k1) ++p0;
-      const double z01 = f.below[p0];  // Z(k1, k0)
-      s[b + 1] += z01 * l0;
-      s[b] += z01 * lj[b + 1];
-      s[b + 1] += f.diagonal[k1] * l1;  // Z(k1, k1) L(k1, j)
-      int p1 = start[k1];
-      for (int a = b + 2; a < count; ++a) {
-        const int i = rowsJ[a];
-        while (row[p0] < i) ++p0;
-        while (row[p1] < i) ++p1;
-        const double z0 = f.below[p0], z1 = f.below[p1];  // Z(i, k0), Z(i, k1)
-        s[a] += z0 * l0;
-        s[a] += z1 * l1;
-        s[b] += z0 * lj[a];
-        s[b + 1] += z1 * lj[a];
+  // The columns of one owner (the top, or one worker's subtrees) from the
+  // last to the first; every column's ancestors are done before it.
+  auto invertColumns = [&](int owner) {
+    std::vector<double> sum;
+    for (int j = t - 1; j >= 0; --j) {
+      if (f.partition.owner[j] != owner) continue;
+      const int begin = start[j], count = start[j + 1] - begin;
+      const int* rowsJ = row + begin;
+      const double* lj = value + begin;
+      sum.assign(static_cast<std::size_t>(count), 0.0);
+      double* s = sum.data();
+      // Element a of `sum` receives Z(i_a, k) L(k, j) for the rows k of
+      // column j in ascending order, and the diagonal term at its own row.
+      // Rows b and b + 1 are taken together: each element still gets its
+      // terms in that order, while the two sums along the column, s[b] and
+      // s[b + 1], are added up side by side instead of one after the other.
+      int b = 0;
+      for (; b + 1 < count; b += 2) {
+        const int k0 = rowsJ[b], k1 = rowsJ[b + 1];
+        const double l0 = lj[b], l1 = lj[b + 1];
+        s[b] += f.diagonal[k0] * l0;  // Z(k0, k0) L(k0, j)
+        int p0 = start[k0];
+        while (row[p0] < k1) ++p0;
+        const double z01 = f.below[p0];  // Z(k1, k0)
+        s[b + 1] += z01 * l0;
+        s[b] += z01 * lj[b + 1];
+        s[b + 1] += f.diagonal[k1] * l1;  // Z(k1, k1) L(k1, j)
+        int p1 = start[k1];
+        for (int a = b + 2; a < count; ++a) {
+          const int i = rowsJ[a];
+          while (row[p0] < i) ++p0;
+          while (row[p1] < i) ++p1;
+          const double z0 = f.below[p0], z1 = f.below[p1];  // Z(i, k0), Z(i, k1)
+          s[a] += z0 * l0;
+          s[a] += z1 * l1;
+          s[b] += z0 * lj[a];
+          s[b + 1] += z1 * lj[a];
+        }
       }
-    }
-    for (; b < count; ++b) {
-      const int k = rowsJ[b];
-      const double lkj = lj[b];
-      s[b] += f.diagonal[k] * lkj;  // Z(k, k) L(k, j)
-      // Rows i > k of column j, found along column k (both ascending).
-      int p = start[k];
-      for (int a = b + 1; a < count; ++a) {
-        const int i = rowsJ[a];
-        while (row[p] < i) ++p;
-        const double zik = f.below[p];
-        s[a] += zik * lkj;    // Z(i, k) L(k, j)
-        s[b] += zik * lj[a];  // Z(k, i) L(i, j)
+      for (; b < count; ++b) {
+        const int k = rowsJ[b];
+        const double lkj = lj[b];
+        s[b] += f.diagonal[k] * lkj;  // Z(k, k) L(k, j)
+        // Rows i > k of column j, found along column k (both ascending).
+        int p = start[k];
+        for (int a = b + 1; a < count; ++a) {
+          const int i = rowsJ[a];
+          while (row[p] < i) ++p;
+          const double zik = f.below[p];
+          s[a] += zik * lkj;    // Z(i, k) L(k, j)
+          s[b] += zik * lj[a];  // Z(k, i) L(i, j)
+        }
       }
+      double diagonal = 1.0 / d[j];
+      for (int a = 0; a < count; ++a) {
+        f.below[begin + a] = -sum[a];
+        diagonal += value[begin + a] * sum[a];
+      }
+      f.diagonal[j] = diagonal;
     }
-    double diagonal = 1.0 / d[j];
-    for (int a = 0; a < count; ++a) {
-      f.below[begin + a] = -sum[a];
-      diagonal += value[begin + a] * sum[a];
-    }
-    f.diagonal[j] = diagonal;
-  }
+  };
+  invertColumns(-1);
+  onEveryWorker(f.partition.workers, invertColumns);
 }
 
 double SparseNormalSolver::diagonalCofactor(int i) const { return factor_->diagonal[factor_->position[i - 1]]; }

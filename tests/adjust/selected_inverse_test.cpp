@@ -1,12 +1,14 @@
 // The selected inverse of the sparse path: the cofactors it gives (Q(i, i)
 // and Q(i, j) of every observed pair) are bit for bit those of the Takahashi
 // equations taken one row of the factor at a time, the plain order that
-// fixes the printed digits, on grids and random networks.
+// fixes the printed digits, on grids and random networks; and its solution
+// is Eigen's own simplicial factor's, with one thread or several.
 #include <gtest/gtest.h>
 
 #include <Eigen/OrderingMethods>
 #include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -25,7 +27,7 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // Q(i, i) by parameter and Q(i, j) + Q(j, i) by observation, from the plain
 // recurrence on the factor of N formed as the sparse path forms it.
 struct PlainCofactors {
-  std::vector<double> point, cross;
+  std::vector<double> point, cross, solution;
 };
 
 PlainCofactors plainSelectedInverse(const AdjustmentResults& r) {
@@ -73,6 +75,11 @@ PlainCofactors plainSelectedInverse(const AdjustmentResults& r) {
     return 0.0;
   };
   PlainCofactors c;
+  Eigen::VectorXd constants(t);
+  for (int i = 0; i < t; ++i) constants[i] = r.normalConstants[i + 1];
+  const Eigen::VectorXd x = ldlt.solve(constants);
+  c.solution.assign(static_cast<std::size_t>(t) + 1, 0.0);
+  for (int i = 1; i <= t; ++i) c.solution[i] = -x[i - 1];
   c.point.assign(static_cast<std::size_t>(t) + 1, 0.0);
   for (int i = 1; i <= t; ++i) c.point[i] = diagonal[position[i - 1]];
   c.cross.assign(static_cast<std::size_t>(r.net.observationCount) + 1, 0.0);
@@ -89,28 +96,44 @@ void expectPlainBits(const LevelingNetwork& net, const std::string& what) {
   int differing = 0;
   for (int i = 1; i <= net.parameterCount; ++i) differing += !sameBits(r.pointCofactors[i], plain.point[i]);
   for (int k = 1; k <= net.observationCount; ++k) differing += !sameBits(r.crossCofactors[k], plain.cross[k]);
+  for (int i = 1; i <= net.parameterCount; ++i) differing += !sameBits(r.parameterCorrections[i], plain.solution[i]);
   EXPECT_EQ(differing, 0) << what;
 }
 
-TEST(SelectedInverse, BitForBitThePlainRecurrence) {
-  int checked = 0;
-  for (std::uint32_t seed = 1; seed <= 80; ++seed) {
-    const NetworkText text = testing::randomNetwork(seed, 60);
-    LevelingNetwork net;
-    try {
-      net = gatherNetwork(text.fields, text.points, text.observations);
-    } catch (const InputError&) {
-      continue;
+// The factorisation and the selected inverse split the elimination tree
+// among LEVELNET_THREADS workers.
+void useWorkers(const char* count) {
+#ifdef _WIN32
+  _putenv_s("LEVELNET_THREADS", count);
+#else
+  setenv("LEVELNET_THREADS", count, 1);
+#endif
+}
+
+TEST(SelectedInverse, BitForBitThePlainRecurrenceOnEveryNumberOfThreads) {
+  for (const char* workers : {"1", "2", "3", "8"}) {
+    useWorkers(workers);
+    const std::string threads = std::string(" on ") + workers + " threads";
+    int checked = 0;
+    for (std::uint32_t seed = 1; seed <= 80; ++seed) {
+      const NetworkText text = testing::randomNetwork(seed, 60);
+      LevelingNetwork net;
+      try {
+        net = gatherNetwork(text.fields, text.points, text.observations);
+      } catch (const InputError&) {
+        continue;
+      }
+      expectPlainBits(net, "random " + std::to_string(seed) + threads);
+      ++checked;
     }
-    expectPlainBits(net, "random " + std::to_string(seed));
-    ++checked;
+    EXPECT_GT(checked, 60);
+    for (auto [rows, cols] : {std::pair{1, 30}, std::pair{7, 9}, std::pair{40, 40}, std::pair{20, 120}}) {
+      const NetworkText text = testing::gridNetwork(rows, cols, static_cast<std::uint32_t>(rows * cols));
+      expectPlainBits(gatherNetwork(text.fields, text.points, text.observations),
+                      "grid " + std::to_string(rows) + " x " + std::to_string(cols) + threads);
+    }
   }
-  EXPECT_GT(checked, 60);
-  for (auto [rows, cols] : {std::pair{1, 30}, std::pair{7, 9}, std::pair{40, 40}, std::pair{20, 120}}) {
-    const NetworkText text = testing::gridNetwork(rows, cols, static_cast<std::uint32_t>(rows * cols));
-    expectPlainBits(gatherNetwork(text.fields, text.points, text.observations),
-                    "grid " + std::to_string(rows) + " x " + std::to_string(cols));
-  }
+  useWorkers("0");
 }
 
 }  // namespace
