@@ -5,8 +5,10 @@
 #include <Eigen/SparseCore>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -37,104 +39,147 @@ int workerCount() {
 
 }  // namespace
 
-// The elimination tree cut into subtrees that do not touch: row k of L
-// needs only the columns of k's descendants, and column j of the selected
-// inverse only those of j's ancestors. So the factorisation takes the
-// subtrees first, each on its thread (every row in ascending order), then
-// the top (the nodes above them) in ascending order; the selected inverse
-// takes the top first, then the subtrees, each column in descending order.
-// Every element still gets its terms in the same order as with one thread.
-struct SubtreePartition {
+// The elimination tree cut into tasks: whole subtrees of little work, and
+// above them the chains of the nodes between branchings. Row k of L needs
+// only the rows of k's descendants, and column j of the selected inverse
+// only the columns of j's ancestors; so the factorisation takes a task once
+// the tasks below it are done, its rows in ascending order, and the
+// selected inverse takes a task once the task above it is done, its
+// columns in descending order. Every element still gets its terms in the
+// same order as with one thread, so the bits are the same.
+struct TaskTree {
   int workers = 1;
-  std::vector<signed char> owner;  // owner[j]: the worker of j's subtree, or -1 for the top
+  std::vector<int> start, nodes;          // task q's nodes, ascending: nodes[start[q] .. start[q + 1])
+  std::vector<int> parent;                // the task above, or -1
+  std::vector<int> childStart, children;  // the tasks right below
+  std::vector<double> weight;             // the work of the task and all below it
 };
 
-SubtreePartition partitionTree(const int* parent, const int* columnCount, int t, int workers) {
-  SubtreePartition part;
-  part.workers = workers;
-  part.owner.assign(static_cast<std::size_t>(t), 0);
-  if (workers <= 1 || t < 2) return part;
-  // The work of a column in either pass grows as the square of its count.
+TaskTree taskTreeOf(const int* parent, const int* columnCount, int t, int workers) {
+  TaskTree tree;
+  tree.workers = workers;
+  // The work of a column in either pass grows as the square of its count;
+  // weight[j] becomes that of j's whole subtree (children come first).
   std::vector<double> weight(static_cast<std::size_t>(t));
   for (int j = 0; j < t; ++j) weight[j] = 0.5 * columnCount[j] * (columnCount[j] + 1.0) + 1.0;
-  std::vector<int> firstChild(static_cast<std::size_t>(t), -1), nextSibling(static_cast<std::size_t>(t), -1);
-  std::vector<int> roots;
-  for (int j = t - 1; j >= 0; --j) {
-    if (parent[j] >= 0) {
-      nextSibling[j] = firstChild[parent[j]];
-      firstChild[parent[j]] = j;
-    } else {
-      roots.push_back(j);
-    }
-  }
-  for (int j = 0; j < t; ++j)
-    if (parent[j] >= 0) weight[parent[j]] += weight[j];
+  std::vector<int> childCount(static_cast<std::size_t>(t), 0);
   double total = 0.0;
-  for (int r : roots) total += weight[r];
-  // The heaviest subtree is split into its children (its root joins the
-  // top) while it holds more than a sixteenth of the work.
-  auto lighter = [&weight](int a, int b) { return weight[a] < weight[b]; };
-  std::vector<int> heap = roots, subtrees;
-  std::make_heap(heap.begin(), heap.end(), lighter);
-  std::vector<char> top(static_cast<std::size_t>(t), 0);
-  while (!heap.empty() && weight[heap.front()] > total / 16) {
-    std::pop_heap(heap.begin(), heap.end(), lighter);
-    const int j = heap.back();
-    heap.pop_back();
-    if (firstChild[j] < 0) {
-      subtrees.push_back(j);
-      continue;
-    }
-    top[j] = 1;
-    for (int c = firstChild[j]; c >= 0; c = nextSibling[c]) {
-      heap.push_back(c);
-      std::push_heap(heap.begin(), heap.end(), lighter);
+  for (int j = 0; j < t; ++j) {
+    if (parent[j] >= 0) {
+      weight[parent[j]] += weight[j];
+      ++childCount[parent[j]];
+    } else {
+      total += weight[j];
     }
   }
-  subtrees.insert(subtrees.end(), heap.begin(), heap.end());
-  // The heaviest first, each to the least loaded worker.
-  std::sort(subtrees.begin(), subtrees.end(),
-            [&weight](int a, int b) { return weight[a] > weight[b] || (weight[a] == weight[b] && a < b); });
-  std::vector<double> load(static_cast<std::size_t>(workers), 0.0);
-  std::vector<signed char> rootOwner(static_cast<std::size_t>(t), -1);
-  for (int r : subtrees) {
-    const int w = static_cast<int>(std::min_element(load.begin(), load.end()) - load.begin());
-    load[w] += weight[r];
-    rootOwner[r] = static_cast<signed char>(w);
-  }
+  // One thread: one task. Otherwise a subtree of at most 1/2048 of the work
+  // is one task; a node above that joins the chain of its only child.
+  const double small = workers > 1 ? total / 2048 : total;
+  std::vector<int> task(static_cast<std::size_t>(t), -1);
+  int tasks = 0;
   for (int j = t - 1; j >= 0; --j) {
-    if (top[j])
-      part.owner[j] = -1;
-    else if (rootOwner[j] >= 0)
-      part.owner[j] = rootOwner[j];
-    else
-      part.owner[j] = part.owner[parent[j]];
+    // A subtree's nodes follow its root: the root takes a new task when its
+    // parent is above the line.
+    if (weight[j] <= small && (parent[j] < 0 || weight[parent[j]] > small))
+      task[j] = tasks++;
+    else if (weight[j] <= small)
+      task[j] = task[parent[j]];
   }
-  return part;
+  std::vector<int> onlyChild(static_cast<std::size_t>(t), -1);
+  for (int j = 0; j < t; ++j)
+    if (parent[j] >= 0 && childCount[parent[j]] == 1) onlyChild[parent[j]] = j;
+  for (int j = 0; j < t; ++j) {
+    if (task[j] >= 0 && weight[j] <= small) continue;
+    const int c = onlyChild[j];
+    task[j] = c >= 0 && weight[c] > small ? task[c] : tasks++;
+  }
+  tree.start.assign(static_cast<std::size_t>(tasks) + 1, 0);
+  for (int j = 0; j < t; ++j) ++tree.start[task[j] + 1];
+  for (int q = 0; q < tasks; ++q) tree.start[q + 1] += tree.start[q];
+  tree.nodes.resize(static_cast<std::size_t>(t));
+  std::vector<int> fill(tree.start.begin(), tree.start.end() - 1);
+  for (int j = 0; j < t; ++j) tree.nodes[fill[task[j]]++] = j;
+  // A task's highest node is its last; the task above is its parent's.
+  tree.parent.assign(static_cast<std::size_t>(tasks), -1);
+  tree.weight.assign(static_cast<std::size_t>(tasks), 0.0);
+  tree.childStart.assign(static_cast<std::size_t>(tasks) + 1, 0);
+  for (int q = 0; q < tasks; ++q) {
+    const int highest = tree.nodes[tree.start[q + 1] - 1];
+    tree.weight[q] = weight[highest];
+    if (parent[highest] >= 0) {
+      tree.parent[q] = task[parent[highest]];
+      ++tree.childStart[tree.parent[q] + 1];
+    }
+  }
+  for (int q = 0; q < tasks; ++q) tree.childStart[q + 1] += tree.childStart[q];
+  tree.children.resize(static_cast<std::size_t>(tree.childStart[tasks]));
+  fill.assign(tree.childStart.begin(), tree.childStart.end() - 1);
+  for (int q = 0; q < tasks; ++q)
+    if (tree.parent[q] >= 0) tree.children[fill[tree.parent[q]]++] = q;
+  return tree;
 }
 
-// Runs work(w) for every worker w, worker 0 on the calling thread; an
-// exception (memory) on any of them is passed on once all have ended.
-template <class Work>
-void onEveryWorker(int workers, Work work) {
-  std::vector<std::exception_ptr> failed(static_cast<std::size_t>(workers));
-  std::vector<std::thread> threads;
-  for (int w = 1; w < workers; ++w)
-    threads.emplace_back([&work, &failed, w] {
-      try {
-        work(w);
-      } catch (...) {
-        failed[w] = std::current_exception();
-      }
-    });
-  try {
-    work(0);
-  } catch (...) {
-    failed[0] = std::current_exception();
+// Runs run(task, worker) for every task of the tree on its workers (the
+// calling thread is worker 0), each task once those it waits for are done:
+// upward, the tasks below it; downward, the task above it. Of the tasks
+// that may start, the one with the most work below it goes first. run
+// returns false to stop (no further task starts); an exception (memory) on
+// any worker also stops, and is passed on once all have ended.
+template <class Run>
+bool runTaskTree(const TaskTree& tree, bool upward, Run run) {
+  const int tasks = static_cast<int>(tree.parent.size());
+  std::vector<int> waiting(static_cast<std::size_t>(tasks), 0);
+  auto heavier = [&tree](int a, int b) { return tree.weight[a] < tree.weight[b]; };
+  std::vector<int> ready;
+  for (int q = 0; q < tasks; ++q) {
+    waiting[q] = upward ? tree.childStart[q + 1] - tree.childStart[q] : (tree.parent[q] >= 0 ? 1 : 0);
+    if (waiting[q] == 0) ready.push_back(q);
   }
+  std::make_heap(ready.begin(), ready.end(), heavier);
+  std::mutex mutex;
+  std::condition_variable changed;
+  int left = tasks;
+  bool stopped = false;
+  std::vector<std::exception_ptr> failed(static_cast<std::size_t>(tree.workers));
+  auto work = [&](int worker) {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stopped || left == 0 || !ready.empty(); });
+      if (stopped || left == 0) return;
+      std::pop_heap(ready.begin(), ready.end(), heavier);
+      const int q = ready.back();
+      ready.pop_back();
+      lock.unlock();
+      bool going = false;
+      try {
+        going = run(q, worker);
+      } catch (...) {
+        failed[worker] = std::current_exception();
+      }
+      lock.lock();
+      --left;
+      if (!going) stopped = true;
+      auto release = [&](int next) {
+        if (--waiting[next] == 0) {
+          ready.push_back(next);
+          std::push_heap(ready.begin(), ready.end(), heavier);
+        }
+      };
+      if (upward) {
+        if (tree.parent[q] >= 0) release(tree.parent[q]);
+      } else {
+        for (int c = tree.childStart[q]; c < tree.childStart[q + 1]; ++c) release(tree.children[c]);
+      }
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int w = 1; w < tree.workers; ++w) threads.emplace_back(work, w);
+  work(0);
   for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& e : failed)
     if (e) std::rethrow_exception(e);
+  return !stopped;
 }
 
 // Eigen's simplicial LDL^T (its ordering, its pattern, its factor's layout)
@@ -142,71 +187,78 @@ void onEveryWorker(int workers, Work work) {
 // by the same operations as Eigen's own up-looking loop, so the same bits.
 class SubtreeLDLT : public Eigen::SimplicialLDLT<SparseMatrix, Eigen::Lower, Eigen::AMDOrdering<int>> {
  public:
-  SubtreePartition compute(const SparseMatrix& a, int workers) {
+  TaskTree compute(const SparseMatrix& a, int workers) {
     CholMatrixType permuted(a.rows(), a.cols());
     ConstCholMatrixPtr ap = nullptr;
     ordering(a, ap, permuted);
     analyzePattern_preordered(*ap, true);
     const int t = static_cast<int>(a.rows());
-    SubtreePartition part = partitionTree(m_parent.data(), m_nonZerosPerCol.data(), t, workers);
+    TaskTree tree = taskTreeOf(m_parent.data(), m_nonZerosPerCol.data(), t, workers);
     m_diag.resize(t);
-    std::vector<char> ok(static_cast<std::size_t>(part.workers), 1);
-    onEveryWorker(part.workers, [&](int w) { ok[w] = factorizeRows(*ap, part, w); });
-    bool fine = std::all_of(ok.begin(), ok.end(), [](char b) { return b != 0; });
-    if (fine) fine = factorizeRows(*ap, part, -1);
+    // Each worker's own work space, indexed by row.
+    struct Space {
+      std::vector<double> y;
+      std::vector<int> pattern, tags;
+    };
+    std::vector<Space> spaces(static_cast<std::size_t>(tree.workers));
+    const bool fine = runTaskTree(tree, true, [&](int q, int worker) {
+      Space& space = spaces[worker];
+      if (space.y.empty()) {
+        space.y.assign(static_cast<std::size_t>(t), 0.0);
+        space.pattern.assign(static_cast<std::size_t>(t), 0);
+        space.tags.assign(static_cast<std::size_t>(t), -1);
+      }
+      for (int n = tree.start[q]; n < tree.start[q + 1]; ++n)
+        if (!factorizeRow(*ap, tree.nodes[n], space.y.data(), space.pattern.data(), space.tags.data())) return false;
+      return true;
+    });
     m_info = fine ? Eigen::Success : Eigen::NumericalIssue;
     m_factorizationIsOk = true;
-    return part;
+    return tree;
   }
 
  private:
-  // The rows k of the owner's nodes in ascending order (Eigen's loop,
-  // shiftScale 1 and shiftOffset 0 as Eigen applies them); false at a zero
-  // pivot.
-  bool factorizeRows(const CholMatrixType& ap, const SubtreePartition& part, int owner) {
+  // Row k of L and D(k): Eigen's up-looking step as Eigen writes it
+  // (shiftScale 1 and shiftOffset 0 applied as it applies them); false at
+  // a zero pivot.
+  bool factorizeRow(const CholMatrixType& ap, int k, double* y, int* pattern, int* tags) {
     const int size = static_cast<int>(ap.rows());
     const int* Lp = m_matrix.outerIndexPtr();
     int* Li = m_matrix.innerIndexPtr();
     double* Lx = m_matrix.valuePtr();
-    std::vector<double> y(static_cast<std::size_t>(size), 0.0);
-    std::vector<int> pattern(static_cast<std::size_t>(size)), tags(static_cast<std::size_t>(size), -1);
-    for (int k = 0; k < size; ++k) {
-      if (part.owner[k] != owner) continue;
-      y[k] = 0.0;
-      int top = size;
-      tags[k] = k;
-      m_nonZerosPerCol[k] = 0;
-      for (CholMatrixType::InnerIterator it(ap, k); it; ++it) {
-        int i = it.index();
-        if (i <= k) {
-          y[i] += it.value();
-          int len = 0;
-          for (; tags[i] != k; i = m_parent[i]) {
-            pattern[len++] = i;
-            tags[i] = k;
-          }
-          while (len > 0) pattern[--top] = pattern[--len];
+    y[k] = 0.0;
+    int top = size;
+    tags[k] = k;
+    m_nonZerosPerCol[k] = 0;
+    for (CholMatrixType::InnerIterator it(ap, k); it; ++it) {
+      int i = it.index();
+      if (i <= k) {
+        y[i] += it.value();
+        int len = 0;
+        for (; tags[i] != k; i = m_parent[i]) {
+          pattern[len++] = i;
+          tags[i] = k;
         }
+        while (len > 0) pattern[--top] = pattern[--len];
       }
-      double d = y[k] * m_shiftScale + m_shiftOffset;
-      y[k] = 0.0;
-      for (; top < size; ++top) {
-        const int i = pattern[top];
-        const double yi = y[i];
-        y[i] = 0.0;
-        const double lki = yi / m_diag[i];
-        const int p2 = Lp[i] + m_nonZerosPerCol[i];
-        int p = Lp[i];
-        for (; p < p2; ++p) y[Li[p]] -= Lx[p] * yi;
-        d -= lki * yi;
-        Li[p] = k;
-        Lx[p] = lki;
-        ++m_nonZerosPerCol[i];
-      }
-      m_diag[k] = d;
-      if (d == 0.0) return false;
     }
-    return true;
+    double d = y[k] * m_shiftScale + m_shiftOffset;
+    y[k] = 0.0;
+    for (; top < size; ++top) {
+      const int i = pattern[top];
+      const double yi = y[i];
+      y[i] = 0.0;
+      const double lki = yi / m_diag[i];
+      const int p2 = Lp[i] + m_nonZerosPerCol[i];
+      int p = Lp[i];
+      for (; p < p2; ++p) y[Li[p]] -= Lx[p] * yi;
+      d -= lki * yi;
+      Li[p] = k;
+      Lx[p] = lki;
+      ++m_nonZerosPerCol[i];
+    }
+    m_diag[k] = d;
+    return d != 0.0;
   }
 };
 
@@ -214,7 +266,7 @@ struct SparseNormalSolver::Factor {
   int t = 0;
   SparseMatrix lower;  // N, its lower triangle with the diagonal, in the points' order
   SubtreeLDLT ldlt;
-  SubtreePartition partition;
+  TaskTree tasks;
   std::vector<int> position;  // position[i - 1]: where parameter i stands in the factor's order
   // The selected inverse Z = P Q P^T on the pattern of L: below the diagonal
   // in L's own layout (column by column), and its diagonal.
@@ -236,7 +288,7 @@ SparseNormalSolver::SparseNormalSolver(const AdjustmentResults& r) : factor_(std
   terms.clear();
   terms.shrink_to_fit();
 
-  f.partition = f.ldlt.compute(f.lower, workerCount());
+  f.tasks = f.ldlt.compute(f.lower, workerCount());
   const Vector& d = f.ldlt.vectorD();
   if (f.ldlt.info() != Eigen::Success) throw AdjustmentError("法方程没有唯一解：分解法方程时主元为零或不是有限数");
   const auto& order = f.ldlt.permutationP().indices();
@@ -307,12 +359,13 @@ void SparseNormalSolver::invertSelected() {
   const int t = f.t;
   f.below.assign(static_cast<std::size_t>(start[t]), 0.0);
   f.diagonal.assign(static_cast<std::size_t>(t), 0.0);
-  // The columns of one owner (the top, or one worker's subtrees) from the
-  // last to the first; every column's ancestors are done before it.
-  auto invertColumns = [&](int owner) {
-    std::vector<double> sum;
-    for (int j = t - 1; j >= 0; --j) {
-      if (f.partition.owner[j] != owner) continue;
+  // The columns of a task from the last to the first; every column's
+  // ancestors are done before it.
+  std::vector<std::vector<double>> sums(static_cast<std::size_t>(f.tasks.workers));
+  auto invertColumns = [&](int q, int worker) {
+    std::vector<double>& sum = sums[worker];
+    for (int n = f.tasks.start[q + 1] - 1; n >= f.tasks.start[q]; --n) {
+      const int j = f.tasks.nodes[n];
       const int begin = start[j], count = start[j + 1] - begin;
       const int* rowsJ = row + begin;
       const double* lj = value + begin;
@@ -367,9 +420,9 @@ void SparseNormalSolver::invertSelected() {
       }
       f.diagonal[j] = diagonal;
     }
+    return true;
   };
-  invertColumns(-1);
-  onEveryWorker(f.partition.workers, invertColumns);
+  runTaskTree(f.tasks, false, invertColumns);
 }
 
 double SparseNormalSolver::diagonalCofactor(int i) const { return factor_->diagonal[factor_->position[i - 1]]; }
