@@ -43,8 +43,10 @@ struct RowTerm {
 // term.
 // The machine's wider vector units are used where it has them; the
 // operations on each element, and so the results, are the same with every
-// width.
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+// width. Not under ThreadSanitizer: the clones' resolver runs while the
+// program is relocated, before the sanitizer's run time is set up.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(__SANITIZE_THREAD__)
 #define LEVELNET_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define LEVELNET_VECTOR_CLONES
