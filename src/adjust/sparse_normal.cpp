@@ -5,16 +5,13 @@
 #include <Eigen/SparseCore>
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <cstdlib>
-#include <exception>
-#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/elimination_tasks.h"
 #include "adjust/phases.h"
 #include "network/errors.h"
 
@@ -22,165 +19,6 @@ namespace levelnet {
 
 using SparseMatrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 using Vector = Eigen::VectorXd;
-
-namespace {
-
-// How many threads the factorisation and the selected inverse use: the
-// machine's cores, at most 8; LEVELNET_THREADS=N sets it (1 for the
-// one-core figures). The numbers are the same for every count.
-int workerCount() {
-  if (const char* text = std::getenv("LEVELNET_THREADS")) {
-    const int n = std::atoi(text);
-    if (n >= 1) return std::min(n, 8);
-  }
-  const unsigned cores = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp(cores, 1u, 8u));
-}
-
-}  // namespace
-
-// The elimination tree cut into tasks: whole subtrees of little work, and
-// above them the chains of the nodes between branchings. Row k of L needs
-// only the rows of k's descendants, and column j of the selected inverse
-// only the columns of j's ancestors; so the factorisation takes a task once
-// the tasks below it are done, its rows in ascending order, and the
-// selected inverse takes a task once the task above it is done, its
-// columns in descending order. Every element still gets its terms in the
-// same order as with one thread, so the bits are the same.
-struct TaskTree {
-  int workers = 1;
-  std::vector<int> start, nodes;          // task q's nodes, ascending: nodes[start[q] .. start[q + 1])
-  std::vector<int> parent;                // the task above, or -1
-  std::vector<int> childStart, children;  // the tasks right below
-  std::vector<double> weight;             // the work of the task and all below it
-};
-
-TaskTree taskTreeOf(const int* parent, const int* columnCount, int t, int workers) {
-  TaskTree tree;
-  tree.workers = workers;
-  // The work of a column in either pass grows as the square of its count;
-  // weight[j] becomes that of j's whole subtree (children come first).
-  std::vector<double> weight(static_cast<std::size_t>(t));
-  for (int j = 0; j < t; ++j) weight[j] = 0.5 * columnCount[j] * (columnCount[j] + 1.0) + 1.0;
-  std::vector<int> childCount(static_cast<std::size_t>(t), 0);
-  double total = 0.0;
-  for (int j = 0; j < t; ++j) {
-    if (parent[j] >= 0) {
-      weight[parent[j]] += weight[j];
-      ++childCount[parent[j]];
-    } else {
-      total += weight[j];
-    }
-  }
-  // One thread: one task. Otherwise a subtree of at most 1/2048 of the work
-  // is one task; a node above that joins the chain of its only child.
-  const double small = workers > 1 ? total / 2048 : total;
-  std::vector<int> task(static_cast<std::size_t>(t), -1);
-  int tasks = 0;
-  for (int j = t - 1; j >= 0; --j) {
-    // A subtree's nodes follow its root: the root takes a new task when its
-    // parent is above the line.
-    if (weight[j] <= small && (parent[j] < 0 || weight[parent[j]] > small))
-      task[j] = tasks++;
-    else if (weight[j] <= small)
-      task[j] = task[parent[j]];
-  }
-  std::vector<int> onlyChild(static_cast<std::size_t>(t), -1);
-  for (int j = 0; j < t; ++j)
-    if (parent[j] >= 0 && childCount[parent[j]] == 1) onlyChild[parent[j]] = j;
-  for (int j = 0; j < t; ++j) {
-    if (task[j] >= 0 && weight[j] <= small) continue;
-    const int c = onlyChild[j];
-    task[j] = c >= 0 && weight[c] > small ? task[c] : tasks++;
-  }
-  tree.start.assign(static_cast<std::size_t>(tasks) + 1, 0);
-  for (int j = 0; j < t; ++j) ++tree.start[task[j] + 1];
-  for (int q = 0; q < tasks; ++q) tree.start[q + 1] += tree.start[q];
-  tree.nodes.resize(static_cast<std::size_t>(t));
-  std::vector<int> fill(tree.start.begin(), tree.start.end() - 1);
-  for (int j = 0; j < t; ++j) tree.nodes[fill[task[j]]++] = j;
-  // A task's highest node is its last; the task above is its parent's.
-  tree.parent.assign(static_cast<std::size_t>(tasks), -1);
-  tree.weight.assign(static_cast<std::size_t>(tasks), 0.0);
-  tree.childStart.assign(static_cast<std::size_t>(tasks) + 1, 0);
-  for (int q = 0; q < tasks; ++q) {
-    const int highest = tree.nodes[tree.start[q + 1] - 1];
-    tree.weight[q] = weight[highest];
-    if (parent[highest] >= 0) {
-      tree.parent[q] = task[parent[highest]];
-      ++tree.childStart[tree.parent[q] + 1];
-    }
-  }
-  for (int q = 0; q < tasks; ++q) tree.childStart[q + 1] += tree.childStart[q];
-  tree.children.resize(static_cast<std::size_t>(tree.childStart[tasks]));
-  fill.assign(tree.childStart.begin(), tree.childStart.end() - 1);
-  for (int q = 0; q < tasks; ++q)
-    if (tree.parent[q] >= 0) tree.children[fill[tree.parent[q]]++] = q;
-  return tree;
-}
-
-// Runs run(task, worker) for every task of the tree on its workers (the
-// calling thread is worker 0), each task once those it waits for are done:
-// upward, the tasks below it; downward, the task above it. Of the tasks
-// that may start, the one with the most work below it goes first. run
-// returns false to stop (no further task starts); an exception (memory) on
-// any worker also stops, and is passed on once all have ended.
-template <class Run>
-bool runTaskTree(const TaskTree& tree, bool upward, Run run) {
-  const int tasks = static_cast<int>(tree.parent.size());
-  std::vector<int> waiting(static_cast<std::size_t>(tasks), 0);
-  auto heavier = [&tree](int a, int b) { return tree.weight[a] < tree.weight[b]; };
-  std::vector<int> ready;
-  for (int q = 0; q < tasks; ++q) {
-    waiting[q] = upward ? tree.childStart[q + 1] - tree.childStart[q] : (tree.parent[q] >= 0 ? 1 : 0);
-    if (waiting[q] == 0) ready.push_back(q);
-  }
-  std::make_heap(ready.begin(), ready.end(), heavier);
-  std::mutex mutex;
-  std::condition_variable changed;
-  int left = tasks;
-  bool stopped = false;
-  std::vector<std::exception_ptr> failed(static_cast<std::size_t>(tree.workers));
-  auto work = [&](int worker) {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock, [&] { return stopped || left == 0 || !ready.empty(); });
-      if (stopped || left == 0) return;
-      std::pop_heap(ready.begin(), ready.end(), heavier);
-      const int q = ready.back();
-      ready.pop_back();
-      lock.unlock();
-      bool going = false;
-      try {
-        going = run(q, worker);
-      } catch (...) {
-        failed[worker] = std::current_exception();
-      }
-      lock.lock();
-      --left;
-      if (!going) stopped = true;
-      auto release = [&](int next) {
-        if (--waiting[next] == 0) {
-          ready.push_back(next);
-          std::push_heap(ready.begin(), ready.end(), heavier);
-        }
-      };
-      if (upward) {
-        if (tree.parent[q] >= 0) release(tree.parent[q]);
-      } else {
-        for (int c = tree.childStart[q]; c < tree.childStart[q + 1]; ++c) release(tree.children[c]);
-      }
-      changed.notify_all();
-    }
-  };
-  std::vector<std::thread> threads;
-  for (int w = 1; w < tree.workers; ++w) threads.emplace_back(work, w);
-  work(0);
-  for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& e : failed)
-    if (e) std::rethrow_exception(e);
-  return !stopped;
-}
 
 // Eigen's simplicial LDL^T (its ordering, its pattern, its factor's layout)
 // with the numerical factorisation done subtree by subtree: the same rows
