@@ -1,5 +1,6 @@
-// The elimination tree of a sparse factor cut into tasks for the cores,
-// and the schedule that runs them: whole subtrees of little work, and above
+// Work shared among the cores: independent chunks (forEachChunk), and the
+// elimination tree of a sparse factor cut into tasks, with the schedule that
+// runs them: whole subtrees of little work, and above
 // them the chains of the nodes between branchings. Row k of L needs only
 // the rows of k's descendants, and column j of the selected inverse only
 // the columns of j's ancestors; so the factorisation takes a task once the
@@ -10,7 +11,9 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -22,6 +25,40 @@ namespace levelnet {
 // machine's cores, at most 8; LEVELNET_THREADS=N sets it (1 for the
 // one-core figures). The numbers are the same for every count.
 int workerCount();
+
+// Runs run(begin, end, worker) over [0, count) in chunks of `chunk`, taken in
+// turn by `workers` threads (the calling thread is worker 0). For work whose
+// pieces are independent: what a chunk computes must not depend on which
+// worker ran it. An exception (memory) on any worker stops the others from
+// taking new chunks and is passed on once all have ended.
+template <class Run>
+void forEachChunk(std::size_t count, std::size_t chunk, int workers, Run run) {
+  chunk = std::max<std::size_t>(chunk, 1);
+  const std::size_t chunks = (count + chunk - 1) / chunk;
+  workers = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(workers, 1)), chunks));
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stopped{false};
+  std::vector<std::exception_ptr> failed(static_cast<std::size_t>(std::max(workers, 1)));
+  auto work = [&](int worker) {
+    for (;;) {
+      const std::size_t c = next.fetch_add(1);
+      if (c >= chunks || stopped.load()) return;
+      try {
+        run(c * chunk, std::min(count, (c + 1) * chunk), worker);
+      } catch (...) {
+        failed[worker] = std::current_exception();
+        stopped.store(true);
+        return;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int w = 1; w < workers; ++w) threads.emplace_back(work, w);
+  work(0);
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& e : failed)
+    if (e) std::rethrow_exception(e);
+}
 
 // The tasks, each a run of nodes of the tree.
 struct TaskTree {

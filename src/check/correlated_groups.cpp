@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "adjust/elimination_tasks.h"
 #include "adjust/sparse_normal.h"
 
 namespace levelnet {
@@ -37,27 +38,52 @@ constexpr int kSearchBudget = 2000;
 
 // The network as a graph: vertex 0 every known point, vertex i unknown
 // point i (its parameter), edge k observation k with the length 1 / p_k.
+// Built once; each thread searches it with a CycleFinder of its own.
+struct CycleGraph {
+  explicit CycleGraph(const AdjustmentResults& run) : run(run) {
+    const int t = run.net.parameterCount, n = run.net.observationCount;
+    start.assign(static_cast<std::size_t>(t) + 2, 0);
+    for (int k = 1; k <= n; ++k) {
+      ++start[end(k, 0) + 1];
+      ++start[end(k, 1) + 1];
+    }
+    for (int v = 0; v <= t; ++v) start[v + 1] += start[v];
+    incident.assign(start[t + 1], HalfEdge{});
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (int k = 1; k <= n; ++k) {
+      incident[fill[end(k, 0)]++] = {k, end(k, 1)};
+      incident[fill[end(k, 1)]++] = {k, end(k, 0)};
+    }
+    length.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int k = 1; k <= n; ++k) length[k] = 1.0 / run.weights[k];
+  }
+
+  // End 0: the to point's vertex, end 1: the from point's.
+  int end(int k, int which) const {
+    const ErrorEquation& e = run.errorEquations[k];
+    return which == 0 ? e.toParameter : e.fromParameter;
+  }
+  int vertices() const { return run.net.parameterCount + 1; }
+
+  // An observation at a vertex, and the vertex at its other end.
+  struct HalfEdge {
+    int observation = 0;
+    int other = 0;
+  };
+  const AdjustmentResults& run;
+  std::vector<int> start;
+  std::vector<HalfEdge> incident;
+  std::vector<double> length;  // 1 / p of every observation
+};
+
+// The searches for cycles, with their own memory, kept from call to call.
 class CycleFinder {
  public:
-  explicit CycleFinder(const AdjustmentResults& run) : run_(run) {
-    const int t = run.net.parameterCount, n = run.net.observationCount;
-    start_.assign(static_cast<std::size_t>(t) + 2, 0);
-    for (int k = 1; k <= n; ++k) {
-      ++start_[end(k, 0) + 1];
-      ++start_[end(k, 1) + 1];
-    }
-    for (int v = 0; v <= t; ++v) start_[v + 1] += start_[v];
-    incident_.assign(start_[t + 1], HalfEdge{});
-    std::vector<int> fill(start_.begin(), start_.end() - 1);
-    for (int k = 1; k <= n; ++k) {
-      incident_[fill[end(k, 0)]++] = {k, end(k, 1)};
-      incident_[fill[end(k, 1)]++] = {k, end(k, 0)};
-    }
-    length_.assign(static_cast<std::size_t>(n) + 1, 0.0);
-    for (int k = 1; k <= n; ++k) length_[k] = 1.0 / run.weights[k];
-    distance_.assign(static_cast<std::size_t>(t) + 1, kUnreached);
-    seen_.assign(static_cast<std::size_t>(t) + 1, 0);
-    via_.assign(static_cast<std::size_t>(t) + 1, 0);
+  explicit CycleFinder(const CycleGraph& graph) : graph_(graph) {
+    const std::size_t v = static_cast<std::size_t>(graph.vertices());
+    distance_.assign(v, kUnreached);
+    seen_.assign(v, 0);
+    via_.assign(v, 0);
   }
 
   // A cycle through observation k avoiding observation `avoid` (0: none)
@@ -66,8 +92,8 @@ class CycleFinder {
   // the one of fewest observations is looked for first (the cheapest
   // search), the shortest by length where that one is too long.
   bool cycle(int k, int avoid, double limit, std::vector<int>* path) {
-    const int a = end(k, 1), b = end(k, 0);
-    const double own = 1.0 / run_.weights[k];
+    const int a = graph_.end(k, 1), b = graph_.end(k, 0);
+    const double own = graph_.length[k];
     if (a == b) {  // between two known points: a cycle of its own
       if (path) path->clear();
       return own <= limit;
@@ -79,7 +105,7 @@ class CycleFinder {
  private:
   // Breadth first from the from point's vertex to the to point's.
   bool fewestObservations(int k, int avoid, double limit, std::vector<int>* path) {
-    const int a = end(k, 1), b = end(k, 0);
+    const int a = graph_.end(k, 1), b = graph_.end(k, 0);
     // A vertex is seen in this search when it carries this search's stamp.
     if (++stamp_ == 0) {
       std::fill(seen_.begin(), seen_.end(), 0);
@@ -92,8 +118,8 @@ class CycleFinder {
     bool found = false;
     for (std::size_t head = 0; head < frontier_.size() && !found && head < kSearchBudget; ++head) {
       const int v = frontier_[head];
-      for (int e = start_[v]; e < start_[v + 1]; ++e) {
-        const HalfEdge& h = incident_[e];
+      for (int e = graph_.start[v]; e < graph_.start[v + 1]; ++e) {
+        const CycleGraph::HalfEdge& h = graph_.incident[e];
         if (h.observation == k || h.observation == avoid) continue;
         const int w = h.other;
         if (seen_[w] == stamp) continue;
@@ -106,14 +132,14 @@ class CycleFinder {
         frontier_.push_back(w);
       }
     }
-    double length = length_[k];
+    double length = graph_.length[k];
     if (found) {
       if (path) path->clear();
       for (int v = b; v != a;) {
         const int m = via_[v];
         if (path) path->push_back(m);
-        length += length_[m];
-        v = end(m, 0) == v ? end(m, 1) : end(m, 0);
+        length += graph_.length[m];
+        v = graph_.end(m, 0) == v ? graph_.end(m, 1) : graph_.end(m, 0);
       }
     }
     return found && length <= limit;
@@ -121,9 +147,9 @@ class CycleFinder {
 
   // Dijkstra's search, bounded by `limit`.
   bool shortest(int k, int avoid, double limit, std::vector<int>* path) {
-    const int a = end(k, 1), b = end(k, 0);
-    const double own = length_[k];
-    std::vector<Item>& queue = queue_;  // a binary heap, its memory kept from call to call
+    const int a = graph_.end(k, 1), b = graph_.end(k, 0);
+    const double own = graph_.length[k];
+    std::vector<Item>& queue = queue_;  // a binary heap
     queue.clear();
     distance_[a] = 0.0;
     touched_.push_back(a);
@@ -140,11 +166,11 @@ class CycleFinder {
         break;
       }
       if (++settled > kSearchBudget) break;
-      for (int e = start_[v]; e < start_[v + 1]; ++e) {
-        const int m = incident_[e].observation;
+      for (int e = graph_.start[v]; e < graph_.start[v + 1]; ++e) {
+        const int m = graph_.incident[e].observation;
         if (m == k || m == avoid) continue;
-        const int w = incident_[e].other;
-        const double next = d + length_[m];
+        const int w = graph_.incident[e].other;
+        const double next = d + graph_.length[m];
         if (own + next > limit || !(next < distance_[w])) continue;
         if (distance_[w] == kUnreached) touched_.push_back(w);
         distance_[w] = next;
@@ -158,7 +184,7 @@ class CycleFinder {
       for (int v = b; v != a;) {
         const int m = via_[v];
         path->push_back(m);
-        v = end(m, 0) == v ? end(m, 1) : end(m, 0);
+        v = graph_.end(m, 0) == v ? graph_.end(m, 1) : graph_.end(m, 0);
       }
     }
     for (int v : touched_) distance_[v] = kUnreached;
@@ -167,23 +193,9 @@ class CycleFinder {
   }
 
   static constexpr double kUnreached = std::numeric_limits<double>::infinity();
-  // End 0: the to point's vertex, end 1: the from point's.
-  int end(int k, int which) const {
-    const ErrorEquation& e = run_.errorEquations[k];
-    return which == 0 ? e.toParameter : e.fromParameter;
-  }
-
   using Item = std::pair<double, int>;
-  // An observation at a vertex, and the vertex at its other end.
-  struct HalfEdge {
-    int observation = 0;
-    int other = 0;
-  };
-  const AdjustmentResults& run_;
+  const CycleGraph& graph_;
   std::vector<Item> queue_;
-  std::vector<int> start_;
-  std::vector<HalfEdge> incident_;
-  std::vector<double> length_;  // 1 / p of every observation
   std::vector<double> distance_;
   std::vector<unsigned> seen_;
   unsigned stamp_ = 0;
@@ -221,6 +233,11 @@ double tieTolerance(double condition, double redundancyI, double redundancyJ) {
 }
 
 std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows) {
+  return perfectlyCorrelatedGroups(run, rows, workerCount());
+}
+
+std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows,
+                                           int workers) {
   const int n = static_cast<int>(rows.size()) - 1;
   std::vector<int> group(rows.size(), 0);
   std::vector<int> order;
@@ -228,8 +245,29 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     if (rows[k].standardised) order.push_back(k);
   auto key = [&](int k) { return rows[k].p * rows[k].p * rows[k].qvv; };
   std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
-  std::shared_ptr<const SparseNormalSolver> solver;
-  double condition = 0.0;
+
+  // The candidates: runs of the sorted keys chained within 1e-3, of two or
+  // more observations; bucketOf names the run by its first place in `order`.
+  std::vector<std::pair<std::size_t, std::size_t>> buckets;
+  std::vector<int> bucketOf(rows.size(), -1), positionOf(rows.size(), 0);
+  for (std::size_t begin = 0; begin < order.size();) {
+    std::size_t end = begin + 1;
+    while (end < order.size() && key(order[end]) - key(order[end - 1]) <= 1e-3 * key(order[end])) ++end;
+    if (end - begin >= 2) {
+      buckets.emplace_back(begin, end);
+      for (std::size_t x = begin; x < end; ++x) {
+        bucketOf[order[x]] = static_cast<int>(begin);
+        positionOf[order[x]] = static_cast<int>(x);
+      }
+    }
+    begin = end;
+  }
+  if (buckets.empty()) return group;
+
+  const std::shared_ptr<const SparseNormalSolver> solver = solverOf(run);
+  const double condition = conditionWith(run, *solver);
+  const double modelledRedundancy = 1e3 * kEps * std::max(condition, 1.0) / kMaxTieTolerance;
+  const CycleGraph graph(run);
   const int t = run.net.parameterCount;
   int groups = 0;
 
@@ -238,20 +276,99 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
   // it that decides its pairs with every observation off that cycle.
   enum State : unsigned char { kUnknown, kRoundingNotModelled, kNoCycle, kCycle };
   std::vector<unsigned char> state(rows.size(), kUnknown);
+  auto limitOf = [&](int k) { return 1.0 / (2 * rows[k].p * rows[k].redundancy * kCertificateGap); };
+
+  // Every search below gives the same answer on any thread and in any
+  // order, so they are made up front, shared among the cores, in the order
+  // of the observations (neighbours in the file are mostly neighbours in
+  // the network, whose memory is then at hand); the pairs are then visited
+  // in the order of the keys, as the test defines the groups.
+  std::vector<int> searched;
+  for (int k = 1; k <= n; ++k) {
+    if (bucketOf[k] < 0) continue;
+    if (rows[k].redundancy >= modelledRedundancy)
+      searched.push_back(k);
+    else
+      state[k] = kRoundingNotModelled;
+  }
+  constexpr std::size_t kChunk = 64;  // small enough that a small network is shared too
+  const std::size_t chunks = (searched.size() + kChunk - 1) / kChunk;
+  workers = std::max(workers, 1);
+  std::vector<std::unique_ptr<CycleFinder>> finders(static_cast<std::size_t>(workers));
+  auto finderOf = [&](int worker) -> CycleFinder& {
+    if (!finders[worker]) finders[worker] = std::make_unique<CycleFinder>(graph);
+    return *finders[worker];
+  };
+
   // The cycle of k: cycles[cycleBegin[k] .. cycleBegin[k] + cycleSize[k]).
-  std::vector<int> cycles, path;
+  // Each chunk keeps the cycles it found; they are joined in chunk order.
+  std::vector<std::vector<int>> chunkCycles(chunks);
   std::vector<std::size_t> cycleBegin(rows.size(), 0);
   std::vector<int> cycleSize(rows.size(), 0);
+  forEachChunk(searched.size(), kChunk, workers, [&](std::size_t begin, std::size_t end, int worker) {
+    CycleFinder& finder = finderOf(worker);
+    std::vector<int>& found = chunkCycles[begin / kChunk];
+    std::vector<int> path;
+    for (std::size_t s = begin; s < end; ++s) {
+      const int k = searched[s];
+      state[k] = finder.cycle(k, 0, limitOf(k), &path) ? kCycle : kNoCycle;
+      if (state[k] == kCycle) {
+        cycleBegin[k] = found.size();
+        cycleSize[k] = static_cast<int>(path.size());
+        found.insert(found.end(), path.begin(), path.end());
+      }
+    }
+  });
+  std::vector<int> cycles;
+  {
+    std::size_t total = 0;
+    for (const std::vector<int>& c : chunkCycles) total += c.size();
+    cycles.reserve(total);
+  }
+  for (std::size_t c = 0; c < chunks; ++c) {
+    const std::size_t offset = cycles.size();
+    for (std::size_t s = c * kChunk; s < std::min(searched.size(), (c + 1) * kChunk); ++s)
+      if (state[searched[s]] == kCycle) cycleBegin[searched[s]] += offset;
+    cycles.insert(cycles.end(), chunkCycles[c].begin(), chunkCycles[c].end());
+    std::vector<int>().swap(chunkCycles[c]);
+  }
   auto cycleOf = [&](int k) {
     const int* begin = cycles.data() + cycleBegin[k];
     return std::make_pair(begin, begin + cycleSize[k]);
   };
-  std::unique_ptr<CycleFinder> finder;
-  double modelledRedundancy = 0.0;
-  auto limitOf = [&](int k) { return 1.0 / (2 * rows[k].p * rows[k].redundancy * kCertificateGap); };
   auto onCycle = [&](int k, int m) {
     const auto [begin, end] = cycleOf(k);
     return std::find(begin, end, m) != end;
+  };
+
+  // The searches a pair of the same run may ask for, where j lies on the
+  // cycle of i and either j has no cycle or i lies on j's: whether a cycle
+  // through i avoids j (1), none is found (0); -1 where not searched yet.
+  // Made up front for the observation of the pair that comes first in the
+  // key order, the one asked first, and for short cycles only: along a chain
+  // every section lies on every other's cycle, none avoids another, and
+  // their pairs are ties, decided once the first is grouped.
+  constexpr int kShortCycle = 8;
+  std::vector<signed char> avoids(cycles.size(), -1);
+  auto asked = [&](int i, int j) {
+    return bucketOf[j] == bucketOf[i] && (state[j] == kNoCycle || (state[j] == kCycle && onCycle(j, i)));
+  };
+  forEachChunk(searched.size(), kChunk, workers, [&](std::size_t begin, std::size_t end, int worker) {
+    CycleFinder& finder = finderOf(worker);
+    for (std::size_t s = begin; s < end; ++s) {
+      const int i = searched[s];
+      if (state[i] != kCycle || cycleSize[i] > kShortCycle) continue;
+      for (std::size_t c = cycleBegin[i]; c < cycleBegin[i] + cycleSize[i]; ++c) {
+        const int j = cycles[c];
+        if (positionOf[j] > positionOf[i] && asked(i, j)) avoids[c] = finder.cycle(i, j, limitOf(i), nullptr) ? 1 : 0;
+      }
+    }
+  });
+  CycleFinder& finder = finderOf(0);
+  auto avoidingCycle = [&](int i, int j) {
+    const std::size_t c = static_cast<std::size_t>(std::find(cycleOf(i).first, cycleOf(i).second, j) - cycles.data());
+    if (avoids[c] < 0) avoids[c] = finder.cycle(i, j, limitOf(i), nullptr) ? 1 : 0;
+    return avoids[c] == 1;
   };
   // Whether |rho(v_i, v_j)| < 1 - kCertificateGap is certain without rho.
   auto decided = [&](int i, int j) {
@@ -259,83 +376,57 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     if (state[i] == kCycle && !onCycle(i, j)) return true;
     if (state[j] == kCycle && !onCycle(j, i)) return true;
     // Without a cycle of its own, none that avoids more is found either.
-    return (state[i] == kCycle && finder->cycle(i, j, limitOf(i), nullptr)) ||
-           (state[j] == kCycle && finder->cycle(j, i, limitOf(j), nullptr));
+    return (state[i] == kCycle && avoidingCycle(i, j)) || (state[j] == kCycle && avoidingCycle(j, i));
   };
 
-  std::vector<int> bucketOf(rows.size(), -1), positionOf(rows.size(), 0), unmodelled, candidates;
-  for (std::size_t begin = 0; begin < order.size();) {
-    std::size_t end = begin + 1;
-    while (end < order.size() && key(order[end]) - key(order[end - 1]) <= 1e-3 * key(order[end])) ++end;
-    if (end - begin >= 2) {
-      if (!solver) {
-        solver = solverOf(run);
-        condition = conditionWith(run, *solver);
-        finder = std::make_unique<CycleFinder>(run);
-        modelledRedundancy = 1e3 * kEps * std::max(condition, 1.0) / kMaxTieTolerance;
+  std::vector<int> unmodelled, candidates;
+  for (const auto& [begin, end] : buckets) {
+    unmodelled.clear();
+    for (std::size_t x = begin; x < end; ++x)
+      if (state[order[x]] == kRoundingNotModelled) unmodelled.push_back(static_cast<int>(x));
+    for (std::size_t x = begin; x < end; ++x) {
+      const int j = order[x];
+      if (group[j] != 0) continue;
+      // The later observations whose pair with j is not decided by j's
+      // cycle: those on it and those whose rounding the tolerance does not
+      // bound; all of them where j has no cycle.
+      candidates.clear();
+      if (state[j] == kCycle) {
+        const auto [cycleStart, cycleEnd] = cycleOf(j);
+        for (const int* c = cycleStart; c != cycleEnd; ++c)
+          if (const int m = *c; bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
+            candidates.push_back(positionOf[m]);
+        for (int y : unmodelled)
+          if (y > static_cast<int>(x)) candidates.push_back(y);
+        std::sort(candidates.begin(), candidates.end());
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+      } else {
+        for (std::size_t y = x + 1; y < end; ++y) candidates.push_back(static_cast<int>(y));
       }
-      unmodelled.clear();
-      for (std::size_t x = begin; x < end; ++x) {
-        const int k = order[x];
-        bucketOf[k] = static_cast<int>(begin);
-        positionOf[k] = static_cast<int>(x);
-        if (!(rows[k].redundancy >= modelledRedundancy)) {
-          state[k] = kRoundingNotModelled;
-          unmodelled.push_back(static_cast<int>(x));
-        } else {
-          state[k] = finder->cycle(k, 0, limitOf(k), &path) ? kCycle : kNoCycle;
-          if (state[k] == kCycle) {
-            cycleBegin[k] = cycles.size();
-            cycleSize[k] = static_cast<int>(path.size());
-            cycles.insert(cycles.end(), path.begin(), path.end());
-          }
+      const ErrorEquation& aj = run.errorEquations[j];
+      std::vector<double> qa;
+      for (int y : candidates) {
+        const int i = order[y];
+        if (group[i] != 0) continue;
+        if (decided(j, i)) continue;
+        if (qa.empty()) {
+          std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
+          if (aj.toParameter != 0) column[aj.toParameter] += 1.0;
+          if (aj.fromParameter != 0) column[aj.fromParameter] -= 1.0;
+          qa = solver->solve(column);
         }
-      }
-      for (std::size_t x = begin; x < end; ++x) {
-        const int j = order[x];
-        if (group[j] != 0) continue;
-        // The later observations whose pair with j is not decided by j's
-        // cycle: those on it and those whose rounding the tolerance does not
-        // bound; all of them where j has no cycle.
-        candidates.clear();
-        if (state[j] == kCycle) {
-          const auto [cycleStart, cycleEnd] = cycleOf(j);
-          for (const int* c = cycleStart; c != cycleEnd; ++c)
-            if (const int m = *c; bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
-              candidates.push_back(positionOf[m]);
-          for (int y : unmodelled)
-            if (y > static_cast<int>(x)) candidates.push_back(y);
-          std::sort(candidates.begin(), candidates.end());
-          candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-        } else {
-          for (std::size_t y = x + 1; y < end; ++y) candidates.push_back(static_cast<int>(y));
-        }
-        const ErrorEquation& aj = run.errorEquations[j];
-        std::vector<double> qa;
-        for (int y : candidates) {
-          const int i = order[y];
-          if (group[i] != 0) continue;
-          if (decided(j, i)) continue;
-          if (qa.empty()) {
-            std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
-            if (aj.toParameter != 0) column[aj.toParameter] += 1.0;
-            if (aj.fromParameter != 0) column[aj.fromParameter] -= 1.0;
-            qa = solver->solve(column);
-          }
-          const ErrorEquation& ai = run.errorEquations[i];
-          double aqa = 0.0;
-          if (ai.toParameter != 0) aqa += qa[ai.toParameter];
-          if (ai.fromParameter != 0) aqa -= qa[ai.fromParameter];
-          const double rho = -aqa / std::sqrt(rows[i].qvv * rows[j].qvv);
-          const double tolerance = tieTolerance(condition, rows[i].redundancy, rows[j].redundancy);
-          if (std::fabs(rho) >= 1.0 - tolerance) {
-            if (group[j] == 0) group[j] = ++groups;
-            group[i] = group[j];
-          }
+        const ErrorEquation& ai = run.errorEquations[i];
+        double aqa = 0.0;
+        if (ai.toParameter != 0) aqa += qa[ai.toParameter];
+        if (ai.fromParameter != 0) aqa -= qa[ai.fromParameter];
+        const double rho = -aqa / std::sqrt(rows[i].qvv * rows[j].qvv);
+        const double tolerance = tieTolerance(condition, rows[i].redundancy, rows[j].redundancy);
+        if (std::fabs(rho) >= 1.0 - tolerance) {
+          if (group[j] == 0) group[j] = ++groups;
+          group[i] = group[j];
         }
       }
     }
-    begin = end;
   }
   return group;
 }

@@ -30,7 +30,11 @@ namespace levelnet {
 // rho by a cycle of the network (below, in the .cpp): only the pairs that
 // cycle cannot decide get rho, computed as it always is, so the groups are
 // those of every pair's rho.
+// The searches for cycles are shared among `workers` threads (workerCount()
+// by default); the groups are the same for every count.
 std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows);
+std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const std::vector<Residual>& rows,
+                                           int workers);
 
 // The factorisation of the adjustment's own sparse path (the results keep
 // it), or for results of the textbook solver a new one of the same N.

@@ -1,13 +1,16 @@
 #include "check/network_check.h"
 
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <numeric>
 #include <optional>
 #include <queue>
+#include <thread>
 #include <utility>
 
 #include "adjust/adjustment_results.h"
+#include "adjust/elimination_tasks.h"
 #include "adjust/pipeline.h"
 #include "check/check_report.h"
 #include "network/errors.h"
@@ -227,6 +230,36 @@ struct CheckedNetwork {
   std::vector<int> numbers;
 };
 
+// Adjusts a round's network into `run` and returns its loops. The loop
+// search reads only the network, which the adjustment leaves as it is; with
+// more than one core it runs beside the adjustment, on the network while the
+// adjustment takes a copy. An error of the adjustment is passed on first, as
+// when one follows the other.
+std::vector<Misclosure> adjustWithLoops(std::optional<AdjustmentResults>& run, LevelingNetwork net) {
+  if (workerCount() < 2) {
+    run.emplace(computeSparseAdjustment(std::move(net)));
+    return findMisclosures(run->net);
+  }
+  std::vector<Misclosure> loops;
+  std::exception_ptr failed;
+  std::thread searching([&] {
+    try {
+      loops = findMisclosures(net);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    run.emplace(computeSparseAdjustment(LevelingNetwork(net)));
+  } catch (...) {
+    searching.join();
+    throw;
+  }
+  searching.join();
+  if (failed) std::rethrow_exception(failed);
+  return loops;
+}
+
 CheckedNetwork checkRounds(LevelingNetwork net, const CheckOptions& options) {
   requireValidOptions(options);
   const int n = net.observationCount;
@@ -236,8 +269,8 @@ CheckedNetwork checkRounds(LevelingNetwork net, const CheckOptions& options) {
   std::vector<IterationRound> rounds;
   std::string stop;
   CheckFindings& findings = checked.findings;
-  checked.run.emplace(computeSparseAdjustment(std::move(net)));
-  findings = assessNetwork(*checked.run, findMisclosures(checked.run->net), options);
+  std::vector<Misclosure> loops = adjustWithLoops(checked.run, std::move(net));
+  findings = assessNetwork(*checked.run, std::move(loops), options);
   while (options.iterate && !findings.residuals.suspected.empty()) {
     const LevelingNetwork& current = checked.run->net;
     const ResidualAnalysis& a = findings.residuals;
@@ -276,8 +309,8 @@ CheckedNetwork checkRounds(LevelingNetwork net, const CheckOptions& options) {
     round.sBefore = a.s;
     numbers = std::move(kept);
     checked.run.reset();  // `current` with it
-    checked.run.emplace(computeSparseAdjustment(std::move(reduced)));
-    findings = assessNetwork(*checked.run, findMisclosures(checked.run->net), options);
+    loops = adjustWithLoops(checked.run, std::move(reduced));
+    findings = assessNetwork(*checked.run, std::move(loops), options);
     round.sAfter = findings.residuals.s;
     round.dofAfter = findings.residuals.dof;
     rounds.push_back(std::move(round));
