@@ -243,7 +243,10 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
   std::vector<int> order;
   for (int k = 1; k <= n; ++k)
     if (rows[k].standardised) order.push_back(k);
-  auto key = [&](int k) { return rows[k].p * rows[k].p * rows[k].qvv; };
+  // The keys side by side: the sort compares them many times over.
+  std::vector<double> keys(rows.size(), 0.0);
+  for (int k : order) keys[k] = rows[k].p * rows[k].p * rows[k].qvv;
+  auto key = [&](int k) { return keys[k]; };
   std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
 
   // The candidates: runs of the sorted keys chained within 1e-3, of two or

@@ -21,10 +21,21 @@ struct Tree {
 
 Tree shortestRouteTree(const LevelingNetwork& net) {
   const int points = net.pointCount;
-  std::vector<std::vector<int>> incident(static_cast<std::size_t>(points) + 1);
+  // The observations at each point, in ascending order:
+  // incident[start[p] .. start[p + 1]).
+  std::vector<int> start(static_cast<std::size_t>(points) + 2, 0);
   for (int j = 1; j <= net.observationCount; ++j) {
-    incident[net.fromPoint[j]].push_back(j);
-    incident[net.toPoint[j]].push_back(j);
+    ++start[net.fromPoint[j] + 1];
+    ++start[net.toPoint[j] + 1];
+  }
+  for (int p = 0; p <= points; ++p) start[p + 1] += start[p];
+  std::vector<int> incident(static_cast<std::size_t>(start[points + 1]));
+  {
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (int j = 1; j <= net.observationCount; ++j) {
+      incident[fill[net.fromPoint[j]]++] = j;
+      incident[fill[net.toPoint[j]]++] = j;
+    }
   }
   Tree tree;
   tree.parent.assign(points + 1, -1);
@@ -45,7 +56,8 @@ Tree shortestRouteTree(const LevelingNetwork& net) {
     queue.pop();
     if (done[p]) continue;
     done[p] = 1;
-    for (int j : incident[p]) {
+    for (int e = start[p]; e < start[p + 1]; ++e) {
+      const int j = incident[e];
       const int q = net.fromPoint[j] == p ? net.toPoint[j] : net.fromPoint[j];
       if (q <= net.knownCount || done[q]) continue;
       const double nd = d + net.routeLength[j];
