@@ -382,6 +382,49 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     return (state[i] == kCycle && avoidingCycle(i, j)) || (state[j] == kCycle && avoidingCycle(j, i));
   };
 
+  // Of each observation j with a cycle, the observations later in its run
+  // on that cycle whose pair with j the cycles do not decide: the pairs
+  // that get rho (with those whose rounding is not modelled). Whether a pair
+  // is decided depends on the pair alone, so this too is made up front,
+  // with the search of (i, j) and (j, i) left to the task of j, the first
+  // of the pair, alone. undecided[undecidedBegin[j] .. undecidedBegin[j] +
+  // undecidedSize[j]), joined in chunk order as the cycles are.
+  std::vector<std::vector<int>> chunkUndecided(chunks);
+  std::vector<std::size_t> undecidedBegin(rows.size(), 0);
+  std::vector<int> undecidedSize(rows.size(), 0);
+  forEachChunk(searched.size(), kChunk, workers, [&](std::size_t begin, std::size_t end, int worker) {
+    CycleFinder& own = finderOf(worker);
+    auto avoidingCycle = [&](int i, int j) {
+      const std::size_t c = static_cast<std::size_t>(std::find(cycleOf(i).first, cycleOf(i).second, j) - cycles.data());
+      if (avoids[c] < 0) avoids[c] = own.cycle(i, j, limitOf(i), nullptr) ? 1 : 0;
+      return avoids[c] == 1;
+    };
+    auto decided = [&](int i, int j) {
+      if (state[i] == kRoundingNotModelled || state[j] == kRoundingNotModelled) return false;
+      if (state[i] == kCycle && !onCycle(i, j)) return true;
+      if (state[j] == kCycle && !onCycle(j, i)) return true;
+      return (state[i] == kCycle && avoidingCycle(i, j)) || (state[j] == kCycle && avoidingCycle(j, i));
+    };
+    std::vector<int>& found = chunkUndecided[begin / kChunk];
+    for (std::size_t s = begin; s < end; ++s) {
+      const int j = searched[s];
+      if (state[j] != kCycle) continue;
+      undecidedBegin[j] = found.size();
+      const auto [cycleStart, cycleEnd] = cycleOf(j);
+      for (const int* c = cycleStart; c != cycleEnd; ++c)
+        if (const int m = *c; bucketOf[m] == bucketOf[j] && positionOf[m] > positionOf[j] && !decided(j, m))
+          found.push_back(positionOf[m]);
+      undecidedSize[j] = static_cast<int>(found.size() - undecidedBegin[j]);
+    }
+  });
+  std::vector<int> undecided;
+  for (std::size_t c = 0; c < chunks; ++c) {
+    const std::size_t offset = undecided.size();
+    for (std::size_t s = c * kChunk; s < std::min(searched.size(), (c + 1) * kChunk); ++s)
+      if (state[searched[s]] == kCycle) undecidedBegin[searched[s]] += offset;
+    undecided.insert(undecided.end(), chunkUndecided[c].begin(), chunkUndecided[c].end());
+  }
+
   std::vector<int> unmodelled, candidates;
   for (const auto& [begin, end] : buckets) {
     unmodelled.clear();
@@ -393,12 +436,12 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
       // The later observations whose pair with j is not decided by j's
       // cycle: those on it and those whose rounding the tolerance does not
       // bound; all of them where j has no cycle.
+      // Where j has a cycle, only the pairs left undecided above remain.
       candidates.clear();
-      if (state[j] == kCycle) {
-        const auto [cycleStart, cycleEnd] = cycleOf(j);
-        for (const int* c = cycleStart; c != cycleEnd; ++c)
-          if (const int m = *c; bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
-            candidates.push_back(positionOf[m]);
+      const bool onlyUndecided = state[j] == kCycle;
+      if (onlyUndecided) {
+        candidates.assign(undecided.begin() + static_cast<std::ptrdiff_t>(undecidedBegin[j]),
+                          undecided.begin() + static_cast<std::ptrdiff_t>(undecidedBegin[j] + undecidedSize[j]));
         for (int y : unmodelled)
           if (y > static_cast<int>(x)) candidates.push_back(y);
         std::sort(candidates.begin(), candidates.end());
@@ -411,7 +454,7 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
       for (int y : candidates) {
         const int i = order[y];
         if (group[i] != 0) continue;
-        if (decided(j, i)) continue;
+        if (!onlyUndecided && decided(j, i)) continue;
         if (qa.empty()) {
           std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
           if (aj.toParameter != 0) column[aj.toParameter] += 1.0;
