@@ -322,19 +322,22 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
       }
     }
   });
-  std::vector<int> cycles;
-  {
+  // The lists of the chunks one after another, each observation's begin
+  // moved by the length of the chunks before its own.
+  auto joined = [&](std::vector<std::vector<int>>& parts, std::vector<std::size_t>& beginOf) {
     std::size_t total = 0;
-    for (const std::vector<int>& c : chunkCycles) total += c.size();
-    cycles.reserve(total);
-  }
-  for (std::size_t c = 0; c < chunks; ++c) {
-    const std::size_t offset = cycles.size();
-    for (std::size_t s = c * kChunk; s < std::min(searched.size(), (c + 1) * kChunk); ++s)
-      if (state[searched[s]] == kCycle) cycleBegin[searched[s]] += offset;
-    cycles.insert(cycles.end(), chunkCycles[c].begin(), chunkCycles[c].end());
-    std::vector<int>().swap(chunkCycles[c]);
-  }
+    for (const std::vector<int>& part : parts) total += part.size();
+    std::vector<int> all;
+    all.reserve(total);
+    for (std::size_t c = 0; c < chunks; ++c) {
+      for (std::size_t s = c * kChunk; s < std::min(searched.size(), (c + 1) * kChunk); ++s)
+        if (state[searched[s]] == kCycle) beginOf[searched[s]] += all.size();
+      all.insert(all.end(), parts[c].begin(), parts[c].end());
+      std::vector<int>().swap(parts[c]);
+    }
+    return all;
+  };
+  const std::vector<int> cycles = joined(chunkCycles, cycleBegin);
   auto cycleOf = [&](int k) {
     const int* begin = cycles.data() + cycleBegin[k];
     return std::make_pair(begin, begin + cycleSize[k]);
@@ -344,37 +347,17 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     return std::find(begin, end, m) != end;
   };
 
-  // The searches a pair of the same run may ask for, where j lies on the
-  // cycle of i and either j has no cycle or i lies on j's: whether a cycle
-  // through i avoids j (1), none is found (0); -1 where not searched yet.
-  // Made up front for the observation of the pair that comes first in the
-  // key order, the one asked first, and for short cycles only: along a chain
-  // every section lies on every other's cycle, none avoids another, and
-  // their pairs are ties, decided once the first is grouped.
-  constexpr int kShortCycle = 8;
+  // Whether a cycle through i avoids j (1) or none is found (0), for j on
+  // the cycle of i, at j's place on it; -1 where not searched yet.
   std::vector<signed char> avoids(cycles.size(), -1);
-  auto asked = [&](int i, int j) {
-    return bucketOf[j] == bucketOf[i] && (state[j] == kNoCycle || (state[j] == kCycle && onCycle(j, i)));
-  };
-  forEachChunk(searched.size(), kChunk, workers, [&](std::size_t begin, std::size_t end, int worker) {
-    CycleFinder& finder = finderOf(worker);
-    for (std::size_t s = begin; s < end; ++s) {
-      const int i = searched[s];
-      if (state[i] != kCycle || cycleSize[i] > kShortCycle) continue;
-      for (std::size_t c = cycleBegin[i]; c < cycleBegin[i] + cycleSize[i]; ++c) {
-        const int j = cycles[c];
-        if (positionOf[j] > positionOf[i] && asked(i, j)) avoids[c] = finder.cycle(i, j, limitOf(i), nullptr) ? 1 : 0;
-      }
-    }
-  });
-  CycleFinder& finder = finderOf(0);
-  auto avoidingCycle = [&](int i, int j) {
-    const std::size_t c = static_cast<std::size_t>(std::find(cycleOf(i).first, cycleOf(i).second, j) - cycles.data());
-    if (avoids[c] < 0) avoids[c] = finder.cycle(i, j, limitOf(i), nullptr) ? 1 : 0;
-    return avoids[c] == 1;
-  };
   // Whether |rho(v_i, v_j)| < 1 - kCertificateGap is certain without rho.
-  auto decided = [&](int i, int j) {
+  // A search of a pair not made yet is made with `finder` and kept.
+  auto decided = [&](CycleFinder& finder, int i, int j) {
+    auto avoidingCycle = [&](int a, int b) {
+      const std::size_t c = static_cast<std::size_t>(std::find(cycleOf(a).first, cycleOf(a).second, b) - cycles.data());
+      if (avoids[c] < 0) avoids[c] = finder.cycle(a, b, limitOf(a), nullptr) ? 1 : 0;
+      return avoids[c] == 1;
+    };
     if (state[i] == kRoundingNotModelled || state[j] == kRoundingNotModelled) return false;
     if (state[i] == kCycle && !onCycle(i, j)) return true;
     if (state[j] == kCycle && !onCycle(j, i)) return true;
@@ -382,48 +365,36 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
     return (state[i] == kCycle && avoidingCycle(i, j)) || (state[j] == kCycle && avoidingCycle(j, i));
   };
 
-  // Of each observation j with a cycle, the observations later in its run
-  // on that cycle whose pair with j the cycles do not decide: the pairs
+  // Of each observation j with a short cycle, the observations later in its
+  // run on that cycle whose pair with j the cycles do not decide: the pairs
   // that get rho (with those whose rounding is not modelled). Whether a pair
   // is decided depends on the pair alone, so this too is made up front,
-  // with the search of (i, j) and (j, i) left to the task of j, the first
-  // of the pair, alone. undecided[undecidedBegin[j] .. undecidedBegin[j] +
-  // undecidedSize[j]), joined in chunk order as the cycles are.
+  // with the searches of (i, j) and (j, i) left to the task of j, the first
+  // of the pair, alone. Long cycles are left to the pass in key order: along
+  // a chain every section lies on every other's cycle, no cycle avoids
+  // another, and its pairs are ties, all decided once the first is grouped.
+  // undecided[undecidedBegin[j] .. undecidedBegin[j] + undecidedSize[j]),
+  // joined in chunk order as the cycles are.
+  constexpr int kShortCycle = 8;
+  auto shortCycle = [&](int j) { return state[j] == kCycle && cycleSize[j] <= kShortCycle; };
   std::vector<std::vector<int>> chunkUndecided(chunks);
   std::vector<std::size_t> undecidedBegin(rows.size(), 0);
   std::vector<int> undecidedSize(rows.size(), 0);
   forEachChunk(searched.size(), kChunk, workers, [&](std::size_t begin, std::size_t end, int worker) {
     CycleFinder& own = finderOf(worker);
-    auto avoidingCycle = [&](int i, int j) {
-      const std::size_t c = static_cast<std::size_t>(std::find(cycleOf(i).first, cycleOf(i).second, j) - cycles.data());
-      if (avoids[c] < 0) avoids[c] = own.cycle(i, j, limitOf(i), nullptr) ? 1 : 0;
-      return avoids[c] == 1;
-    };
-    auto decided = [&](int i, int j) {
-      if (state[i] == kRoundingNotModelled || state[j] == kRoundingNotModelled) return false;
-      if (state[i] == kCycle && !onCycle(i, j)) return true;
-      if (state[j] == kCycle && !onCycle(j, i)) return true;
-      return (state[i] == kCycle && avoidingCycle(i, j)) || (state[j] == kCycle && avoidingCycle(j, i));
-    };
     std::vector<int>& found = chunkUndecided[begin / kChunk];
     for (std::size_t s = begin; s < end; ++s) {
       const int j = searched[s];
-      if (state[j] != kCycle) continue;
+      if (!shortCycle(j)) continue;
       undecidedBegin[j] = found.size();
       const auto [cycleStart, cycleEnd] = cycleOf(j);
       for (const int* c = cycleStart; c != cycleEnd; ++c)
-        if (const int m = *c; bucketOf[m] == bucketOf[j] && positionOf[m] > positionOf[j] && !decided(j, m))
+        if (const int m = *c; bucketOf[m] == bucketOf[j] && positionOf[m] > positionOf[j] && !decided(own, j, m))
           found.push_back(positionOf[m]);
       undecidedSize[j] = static_cast<int>(found.size() - undecidedBegin[j]);
     }
   });
-  std::vector<int> undecided;
-  for (std::size_t c = 0; c < chunks; ++c) {
-    const std::size_t offset = undecided.size();
-    for (std::size_t s = c * kChunk; s < std::min(searched.size(), (c + 1) * kChunk); ++s)
-      if (state[searched[s]] == kCycle) undecidedBegin[searched[s]] += offset;
-    undecided.insert(undecided.end(), chunkUndecided[c].begin(), chunkUndecided[c].end());
-  }
+  const std::vector<int> undecided = joined(chunkUndecided, undecidedBegin);
 
   std::vector<int> unmodelled, candidates;
   for (const auto& [begin, end] : buckets) {
@@ -436,12 +407,19 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
       // The later observations whose pair with j is not decided by j's
       // cycle: those on it and those whose rounding the tolerance does not
       // bound; all of them where j has no cycle.
-      // Where j has a cycle, only the pairs left undecided above remain.
+      // Where j has a short cycle, only the pairs left undecided above.
       candidates.clear();
-      const bool onlyUndecided = state[j] == kCycle;
-      if (onlyUndecided) {
-        candidates.assign(undecided.begin() + static_cast<std::ptrdiff_t>(undecidedBegin[j]),
-                          undecided.begin() + static_cast<std::ptrdiff_t>(undecidedBegin[j] + undecidedSize[j]));
+      const bool onlyUndecided = shortCycle(j);
+      if (state[j] == kCycle) {
+        if (onlyUndecided) {
+          candidates.assign(undecided.begin() + static_cast<std::ptrdiff_t>(undecidedBegin[j]),
+                            undecided.begin() + static_cast<std::ptrdiff_t>(undecidedBegin[j] + undecidedSize[j]));
+        } else {
+          const auto [cycleStart, cycleEnd] = cycleOf(j);
+          for (const int* c = cycleStart; c != cycleEnd; ++c)
+            if (const int m = *c; bucketOf[m] == static_cast<int>(begin) && positionOf[m] > static_cast<int>(x))
+              candidates.push_back(positionOf[m]);
+        }
         for (int y : unmodelled)
           if (y > static_cast<int>(x)) candidates.push_back(y);
         std::sort(candidates.begin(), candidates.end());
@@ -454,7 +432,7 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
       for (int y : candidates) {
         const int i = order[y];
         if (group[i] != 0) continue;
-        if (!onlyUndecided && decided(j, i)) continue;
+        if (!onlyUndecided && decided(finderOf(0), j, i)) continue;
         if (qa.empty()) {
           std::vector<double> column(static_cast<std::size_t>(t) + 1, 0.0);
           if (aj.toParameter != 0) column[aj.toParameter] += 1.0;

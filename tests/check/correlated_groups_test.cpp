@@ -157,6 +157,10 @@ TEST(TiedGroups, TheSameAsFromEveryPair) {
       ++withTies;
   }
   EXPECT_GT(withTies, 40);  // the ties are there to be found
+  // Long chains of equal sections: their keys fall into one run, their
+  // cycles are long (the pass in key order decides them).
+  for (std::uint32_t seed = 1; seed <= 4; ++seed)
+    EXPECT_GT(expectSameGroups(gathered(chainNetwork(seed, 10, 15, 0.0)), "long chains " + std::to_string(seed)), 0);
   expectSameGroups(gathered(testing::gridNetwork(12, 15, 3)), "grid 12 x 15");
   expectSameGroups(gathered(testing::gridNetwork(1, 40, 5)), "grid 1 x 40");
 }
