@@ -92,4 +92,8 @@ std::size_t displayColumns(std::string_view utf8);
 // -0). Throws InputError for inf or nan.
 std::string shortestNumberText(double v);
 
+// `text` as a JSON string: quoted, with ", \ and the control characters
+// escaped. The caller has made sure it is UTF-8 (and says where it is not).
+void appendJsonQuoted(std::string& out, std::string_view text);
+
 }  // namespace levelnet

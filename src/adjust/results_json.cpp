@@ -11,10 +11,7 @@ namespace levelnet {
 
 using namespace results_export;
 
-namespace {
-
-void appendJsonString(std::string& out, std::string_view text) {
-  if (firstInvalidUtf8(text)) throw InputError("成果表无法写成 JSON：点名“" + std::string(text) + "”不是有效的 UTF-8");
+void appendJsonQuoted(std::string& out, std::string_view text) {
   out.push_back('"');
   for (char ch : text) {
     const unsigned char c = static_cast<unsigned char>(ch);
@@ -31,6 +28,13 @@ void appendJsonString(std::string& out, std::string_view text) {
     }
   }
   out.push_back('"');
+}
+
+namespace {
+
+void appendJsonString(std::string& out, std::string_view text) {
+  if (firstInvalidUtf8(text)) throw InputError("成果表无法写成 JSON：点名“" + std::string(text) + "”不是有效的 UTF-8");
+  appendJsonQuoted(out, text);
 }
 
 // "name": as the start of a member, after a comma unless it is the first.

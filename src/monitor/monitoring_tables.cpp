@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "adjust/results_columns.h"
+#include "adjust/results_export.h"
 #include "network/errors.h"
 #include "network/gbk.h"
 #include "network/number_text.h"
@@ -327,22 +328,7 @@ std::string csvField(const std::string& field) {
 void appendJsonString(std::string& out, std::string_view text) {
   if (firstInvalidUtf8(text))
     throw InputError("沉降观测成果无法写成 JSON：文字“" + std::string(text) + "”不是有效的 UTF-8");
-  out.push_back('"');
-  for (char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(ch);
-    } else if (c < 0x20) {
-      static const char kHex[] = "0123456789abcdef";
-      out.append("\\u00");
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
-    } else {
-      out.push_back(ch);
-    }
-  }
-  out.push_back('"');
+  appendJsonQuoted(out, text);
 }
 
 class Json {
