@@ -32,4 +32,6 @@ void prepareStandardStreams() {
 
 void keepFreedMemoryForReuse() {}
 
+void startWithHugePages(char**) {}
+
 }  // namespace levelnet::cli

@@ -13,6 +13,7 @@
 // a write that fails only then (a full disk, a closed pipe, a file system
 // that reports errors on close) still ends in exit status 1, never 0.
 int main(int argc, char** argv) {
+  levelnet::cli::startWithHugePages(argv);
   std::ios::sync_with_stdio(false);
   levelnet::cli::prepareStandardStreams();
   levelnet::cli::keepFreedMemoryForReuse();

@@ -119,4 +119,49 @@ if [ -x "$(dirname "$program")/levelnet-pdf" ]; then
   check "report --pdf the network: input unchanged" test "$before" = "$(cksum <"$net")"
 fi
 
+# A large network (a file of 256 KiB or more) starts the program again with
+# huge pages asked for; what it prints, and how it ends, must be the same as
+# in one start. GLIBC_TUNABLES naming the setting keeps it to one start.
+chain="$work/chain.pc"
+awk 'BEGIN {
+  printf "2,6000,12001,1\r\nA,10\r\nB,20\r\n"
+  for (i = 1; i <= 6000; i++) printf "P%d,\r\n", i
+  for (i = 1; i <= 6000; i++) printf "%s,P%d,0.%04d,1.%d\r\n", (i == 1 ? "A" : "P" (i - 1)), i, i, i % 7
+  printf "P6000,B,-0.5000,1.2\r\n"
+  for (i = 1; i <= 6000; i++) printf "A,P%d,%d.%04d,2\r\n", i, i % 9, i
+}' >"$chain"
+check "large network: the file is over 256 KiB" test "$(wc -c <"$chain")" -ge 262144
+sed '$d' "$chain" >"$work/chain-short.pc"  # one observation fewer than the header says
+for args in "adjust --results $chain" "check $chain --grade 三等" "results --format csv $chain" \
+  "adjust --results $work/chain-short.pc"; do
+  # shellcheck disable=SC2086
+  "$program" $args >"$work/twice.out" 2>"$work/twice.err"
+  twice=$?
+  # shellcheck disable=SC2086
+  GLIBC_TUNABLES=glibc.malloc.hugetlb=0 "$program" $args >"$work/once.out" 2>"$work/once.err"
+  once=$?
+  check "large network, $args: the same status" status_is "$twice" "$once"
+  check "large network, $args: the same output" cmp -s "$work/twice.out" "$work/once.out"
+  check "large network, $args: the same messages" cmp -s "$work/twice.err" "$work/once.err"
+done
+check "large network: the short file is refused" status_is "$once" 1
+check "large network: adjusted" grep -q "P6000" <("$program" adjust --results "$chain")
+# Where the kernel gives huge pages on request, the program starts twice for
+# the large file only, and once when the setting is already chosen.
+if command -v strace >/dev/null && grep -qF '[madvise]' /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null; then
+  starts() { strace -f -qq -e trace=execve -o "$work/strace" "$@" >/dev/null 2>&1; grep -c 'execve(' "$work/strace"; }
+  check "huge pages: a large file, two starts" status_is "$(starts "$program" adjust --results "$chain")" 2
+  check "huge pages: a small file, one start" status_is "$(starts "$program" adjust "$city")" 1
+  check "huge pages: chosen already, one start" \
+    status_is "$(starts env GLIBC_TUNABLES=glibc.malloc.hugetlb=0 "$program" adjust --results "$chain")" 2
+  check "huge pages: other tunables kept, two starts" \
+    status_is "$(starts env GLIBC_TUNABLES=glibc.malloc.arena_max=2 "$program" adjust --results "$chain")" 3
+  strace -f -qq -v -s 256 -e trace=execve -o "$work/strace" env GLIBC_TUNABLES=glibc.malloc.arena_max=2 \
+    "$program" adjust --results "$chain" >/dev/null 2>&1
+  check "huge pages: other tunables kept, the setting added" \
+    contains "$work/strace" '"GLIBC_TUNABLES=glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"'
+else
+  echo "SKIPPED: counting the starts (strace is not installed, or huge pages are not given on request)" >&2
+fi
+
 finish
