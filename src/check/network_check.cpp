@@ -79,8 +79,6 @@ void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& op
   }
 }
 
-namespace {}  // namespace
-
 double toleranceCoefficient(const std::string& grade, const std::string& terrain) {
   if (terrain != "" && terrain != "平原" && terrain != "山区")
     throw InputError("地形“" + terrain + "”不是“平原”或“山区”");
