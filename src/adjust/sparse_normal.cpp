@@ -324,10 +324,69 @@ void SparseNormalSolver::invertSelected() {
       double* s = sum.data();
       // Element a of `sum` receives Z(i_a, k) L(k, j) for the rows k of
       // column j in ascending order, and the diagonal term at its own row.
-      // Rows b and b + 1 are taken together: each element still gets its
-      // terms in that order, while the two sums along the column, s[b] and
-      // s[b + 1], are added up side by side instead of one after the other.
+      // Rows b to b + 3 are taken together, then b and b + 1, then one: each
+      // element still gets its terms in that order, while the sums along
+      // the column, s[b] to s[b + 3], are added up side by side instead of
+      // one after the other, and the rest of the column is read once for
+      // the four.
       int b = 0;
+      for (; b + 3 < count; b += 4) {
+        const int k0 = rowsJ[b], k1 = rowsJ[b + 1], k2 = rowsJ[b + 2], k3 = rowsJ[b + 3];
+        const double l0 = lj[b], l1 = lj[b + 1], l2 = lj[b + 2], l3 = lj[b + 3];
+        int p0 = start[k0], p1 = start[k1], p2 = start[k2], p3 = start[k3];
+        while (row[p0] < k1) ++p0;
+        const double z10 = f.below[p0];  // Z(k1, k0)
+        while (row[p0] < k2) ++p0;
+        const double z20 = f.below[p0];  // Z(k2, k0)
+        while (row[p0] < k3) ++p0;
+        const double z30 = f.below[p0];  // Z(k3, k0)
+        while (row[p1] < k2) ++p1;
+        const double z21 = f.below[p1];  // Z(k2, k1)
+        while (row[p1] < k3) ++p1;
+        const double z31 = f.below[p1];  // Z(k3, k1)
+        while (row[p2] < k3) ++p2;
+        const double z32 = f.below[p2];  // Z(k3, k2)
+        s[b] += f.diagonal[k0] * l0;
+        s[b] += z10 * l1;
+        s[b] += z20 * l2;
+        s[b] += z30 * l3;
+        s[b + 1] += z10 * l0;
+        s[b + 1] += f.diagonal[k1] * l1;
+        s[b + 1] += z21 * l2;
+        s[b + 1] += z31 * l3;
+        s[b + 2] += z20 * l0;
+        s[b + 2] += z21 * l1;
+        s[b + 2] += f.diagonal[k2] * l2;
+        s[b + 2] += z32 * l3;
+        s[b + 3] += z30 * l0;
+        s[b + 3] += z31 * l1;
+        s[b + 3] += z32 * l2;
+        s[b + 3] += f.diagonal[k3] * l3;
+        double s0 = s[b], s1 = s[b + 1], s2 = s[b + 2], s3 = s[b + 3];
+        for (int a = b + 4; a < count; ++a) {
+          const int i = rowsJ[a];
+          while (row[p0] < i) ++p0;
+          while (row[p1] < i) ++p1;
+          while (row[p2] < i) ++p2;
+          while (row[p3] < i) ++p3;
+          const double z0 = f.below[p0], z1 = f.below[p1], z2 = f.below[p2], z3 = f.below[p3];
+          const double la = lj[a];
+          double sa = s[a];
+          sa += z0 * l0;
+          sa += z1 * l1;
+          sa += z2 * l2;
+          sa += z3 * l3;
+          s[a] = sa;
+          s0 += z0 * la;
+          s1 += z1 * la;
+          s2 += z2 * la;
+          s3 += z3 * la;
+        }
+        s[b] = s0;
+        s[b + 1] = s1;
+        s[b + 2] = s2;
+        s[b + 3] = s3;
+      }
       for (; b + 1 < count; b += 2) {
         const int k0 = rowsJ[b], k1 = rowsJ[b + 1];
         const double l0 = lj[b], l1 = lj[b + 1];
