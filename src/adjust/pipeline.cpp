@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 
+#include "adjust/elimination_tasks.h"
 #include "adjust/phases.h"
 #include "adjust/sparse_normal.h"
 #include "network/errors.h"
@@ -89,10 +92,13 @@ void solveSparse(AdjustmentResults& r) {
   const int t = r.net.parameterCount;
   auto kept = std::make_shared<SparseNormalSolver>(r);
   SparseNormalSolver& solver = *kept;
-  const std::vector<double> solved = solver.solve(r.normalConstants);
-  r.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
-  for (int i = 1; i <= t; ++i) r.parameterCorrections[i] = -solved[i];
-  {
+  // The solution and the condition number read only the factor, as the
+  // selected inverse does; with more than one core they are computed beside
+  // it (whose top, a chain, runs on one), each in its own order as before.
+  auto solveAndCondition = [&] {
+    const std::vector<double> solved = solver.solve(r.normalConstants);
+    r.parameterCorrections.assign(static_cast<std::size_t>(t) + 1, 0.0);
+    for (int i = 1; i <= t; ++i) r.parameterCorrections[i] = -solved[i];
     std::vector<double> ones(static_cast<std::size_t>(t) + 1, 1.0);
     ones[0] = 0.0;
     const std::vector<double> inverseRows = solver.solve(ones), rows = solver.multiplyAbsolute(ones);
@@ -102,8 +108,28 @@ void solveSparse(AdjustmentResults& r) {
       norm = std::max(norm, rows[i]);
     }
     r.normalCondition = norm * inverseNorm;
+  };
+  if (workerCount() < 2) {
+    solveAndCondition();
+    solver.invertSelected();
+  } else {
+    std::exception_ptr failed;
+    std::thread solving([&] {
+      try {
+        solveAndCondition();
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+    try {
+      solver.invertSelected();
+    } catch (...) {
+      solving.join();
+      throw;
+    }
+    solving.join();
+    if (failed) std::rethrow_exception(failed);
   }
-  solver.invertSelected();
   r.pointCofactors.assign(static_cast<std::size_t>(t) + 1, 0.0);
   for (int i = 1; i <= t; ++i) r.pointCofactors[i] = solver.diagonalCofactor(i);
   r.crossCofactors.assign(static_cast<std::size_t>(r.net.observationCount) + 1, 0.0);
