@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "adjust/elimination_tasks.h"
 #include "adjust/report_writer.h"
 #include "network/errors.h"
 #include "network/leveling_network.h"
@@ -336,20 +337,31 @@ inline void putTableLine(ReportLines& out, const std::vector<Column>& columns, c
 // every column's; when `measuring` it may leave out the last column, which
 // is never padded. The rows are made twice: once for the widths of the
 // columns (measureStreamedTable, which also formats, and so refuses, every
-// number the table prints), then for their text (writeStreamedTable), on two
-// threads by turns (formatRowsInTurns), so `row` is called from either
-// thread and must only read what it shares.
+// number the table prints; its rows shared among the cores), then for their
+// text (writeStreamedTable), on two threads by turns (formatRowsInTurns), so
+// `row` is called from any thread and must only read what it shares.
 constexpr int kStreamedTableRows = 2048;
 
 template <class Row>
 std::vector<std::size_t> measureStreamedTable(const std::vector<Column>& columns, int first, int last, const Row& row) {
   std::vector<std::size_t> widths = headerWidths(columns);
-  RowCells cells(true);
-  for (int i = first; i <= last; ++i) {
-    cells.clear();
-    row(i, cells, true);
-    widenTo(widths, columns, cells);
-  }
+  if (last < first) return widths;
+  // A column's width is the largest of its rows', whichever thread measured
+  // them: the rows are shared among the cores in chunks, each worker keeps
+  // its own widths, and the largest of those are the table's.
+  const int workers = workerCount();
+  std::vector<std::vector<std::size_t>> found(static_cast<std::size_t>(workers), widths);
+  std::vector<RowCells> cells(static_cast<std::size_t>(workers), RowCells(true));
+  forEachChunk(static_cast<std::size_t>(last - first) + 1, kStreamedTableRows, workers,
+               [&](std::size_t begin, std::size_t end, int worker) {
+                 for (std::size_t i = begin; i < end; ++i) {
+                   cells[worker].clear();
+                   row(first + static_cast<int>(i), cells[worker], true);
+                   widenTo(found[worker], columns, cells[worker]);
+                 }
+               });
+  for (const std::vector<std::size_t>& mine : found)
+    for (std::size_t c = 0; c < widths.size(); ++c) widths[c] = std::max(widths[c], mine[c]);
   return widths;
 }
 
