@@ -1,5 +1,6 @@
-// Work shared among the cores: independent chunks (forEachChunk), and the
-// elimination tree of a sparse factor cut into tasks, with the schedule that
+// Work shared among the cores: independent chunks (forEachChunk), two pieces
+// of work side by side (runBeside), and the elimination tree of a sparse
+// factor cut into tasks, with the schedule that
 // runs them: whole subtrees of little work, and above
 // them the chains of the nodes between branchings. Row k of L needs only
 // the rows of k's descendants, and column j of the selected inverse only
@@ -58,6 +59,30 @@ void forEachChunk(std::size_t count, std::size_t chunk, int workers, Run run) {
   for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& e : failed)
     if (e) std::rethrow_exception(e);
+}
+
+// Runs `beside` on a thread of its own while `main` runs on the calling
+// thread, for two pieces of work that only read what they share. An
+// exception of `main` is passed on first (once `beside` has ended), then one
+// of `beside`.
+template <class Main, class Beside>
+void runBeside(Main&& main, Beside&& beside) {
+  std::exception_ptr failed;
+  std::thread side([&] {
+    try {
+      beside();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    main();
+  } catch (...) {
+    side.join();
+    throw;
+  }
+  side.join();
+  if (failed) std::rethrow_exception(failed);
 }
 
 // The tasks, each a run of nodes of the tree.

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 
 #include "adjust/elimination_tasks.h"
 #include "adjust/phases.h"
@@ -113,22 +111,7 @@ void solveSparse(AdjustmentResults& r) {
     solveAndCondition();
     solver.invertSelected();
   } else {
-    std::exception_ptr failed;
-    std::thread solving([&] {
-      try {
-        solveAndCondition();
-      } catch (...) {
-        failed = std::current_exception();
-      }
-    });
-    try {
-      solver.invertSelected();
-    } catch (...) {
-      solving.join();
-      throw;
-    }
-    solving.join();
-    if (failed) std::rethrow_exception(failed);
+    runBeside([&] { solver.invertSelected(); }, solveAndCondition);
   }
   r.pointCofactors.assign(static_cast<std::size_t>(t) + 1, 0.0);
   for (int i = 1; i <= t; ++i) r.pointCofactors[i] = solver.diagonalCofactor(i);

@@ -141,18 +141,14 @@ void SparseNormalSolver::invertSelected() {
         const int k0 = rowsJ[b], k1 = rowsJ[b + 1], k2 = rowsJ[b + 2], k3 = rowsJ[b + 3];
         const double l0 = lj[b], l1 = lj[b + 1], l2 = lj[b + 2], l3 = lj[b + 3];
         int p0 = start[k0], p1 = start[k1], p2 = start[k2], p3 = start[k3];
-        while (row[p0] < k1) ++p0;
-        const double z10 = f.below[p0];  // Z(k1, k0)
-        while (row[p0] < k2) ++p0;
-        const double z20 = f.below[p0];  // Z(k2, k0)
-        while (row[p0] < k3) ++p0;
-        const double z30 = f.below[p0];  // Z(k3, k0)
-        while (row[p1] < k2) ++p1;
-        const double z21 = f.below[p1];  // Z(k2, k1)
-        while (row[p1] < k3) ++p1;
-        const double z31 = f.below[p1];  // Z(k3, k1)
-        while (row[p2] < k3) ++p2;
-        const double z32 = f.below[p2];  // Z(k3, k2)
+        // Z(i, k) of the column whose place p has reached: p moves on to row i.
+        auto at = [&](int& p, int i) {
+          while (row[p] < i) ++p;
+          return f.below[p];
+        };
+        const double z10 = at(p0, k1), z20 = at(p0, k2), z30 = at(p0, k3);  // Z(k1..k3, k0)
+        const double z21 = at(p1, k2), z31 = at(p1, k3);                    // Z(k2..k3, k1)
+        const double z32 = at(p2, k3);                                      // Z(k3, k2)
         s[b] += f.diagonal[k0] * l0;
         s[b] += z10 * l1;
         s[b] += z20 * l2;

@@ -1,12 +1,10 @@
 #include "check/network_check.h"
 
 #include <cmath>
-#include <exception>
 #include <functional>
 #include <numeric>
 #include <optional>
 #include <queue>
-#include <thread>
 #include <utility>
 
 #include "adjust/adjustment_results.h"
@@ -239,22 +237,7 @@ std::vector<Misclosure> adjustWithLoops(std::optional<AdjustmentResults>& run, L
     return findMisclosures(run->net);
   }
   std::vector<Misclosure> loops;
-  std::exception_ptr failed;
-  std::thread searching([&] {
-    try {
-      loops = findMisclosures(net);
-    } catch (...) {
-      failed = std::current_exception();
-    }
-  });
-  try {
-    run.emplace(computeSparseAdjustment(LevelingNetwork(net)));
-  } catch (...) {
-    searching.join();
-    throw;
-  }
-  searching.join();
-  if (failed) std::rethrow_exception(failed);
+  runBeside([&] { run.emplace(computeSparseAdjustment(LevelingNetwork(net))); }, [&] { loops = findMisclosures(net); });
   return loops;
 }
 
