@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -72,8 +73,9 @@ void writeMisclosures(ReportPieces& out, const LevelingNetwork& net, const Check
     columns.push_back(textColumn("结果", 4));
   }
   columns.push_back(textColumn("经过的点", 0));
+  const auto names = std::make_shared<const PackedNames>(net.pointName, "-");
   out.table(std::move(columns), 0, static_cast<int>(f.misclosures.size()) - 1,
-            [&net, &f, hasGrade](int i, RowCells& row, bool measuring) {
+            [names, &f, hasGrade](int i, RowCells& row, bool measuring) {
               const Misclosure& m = f.misclosures[i];
               row.count(i + 1);
               row.text(m.route ? "附合路线" : "闭合环");
@@ -89,10 +91,8 @@ void writeMisclosures(ReportPieces& out, const LevelingNetwork& net, const Check
                 row.text(failed ? "超限" : "合格");
               }
               if (measuring) return;  // the route, last, is never padded
-              for (std::size_t s = 0; s < m.points.size(); ++s) {
-                if (s) row.append("-");
-                row.append(net.pointName[m.points[s]]);
-              }
+              for (std::size_t s = 0; s < m.points.size(); ++s)
+                row.appendPacked(s ? names->withSeparator(m.points[s]) : names->name(m.points[s]));
               row.end();
             });
   if (f.misclosures.empty()) {
@@ -244,8 +244,9 @@ void writeResiduals(ReportPieces& out, const LevelingNetwork& net, const CheckFi
   const bool tied = a.suspected.size() > 1;
   bool anyWithinRounding = false;
   for (int k = 1; k <= net.observationCount; ++k) anyWithinRounding = anyWithinRounding || a.rows[k].withinRounding;
+  const auto names = std::make_shared<const PackedNames>(net.pointName, "→");
   out.table(std::move(columns), 1, net.observationCount,
-            [&net, &f, hasGrade, tied](int k, RowCells& row, bool measuring) {
+            [&net, names, &f, hasGrade, tied](int k, RowCells& row, bool measuring) {
               const ResidualAnalysis& a = f.residuals;
               const Residual& r = a.rows[k];
               const bool tested = a.test != BlunderTest::none && !r.unchecked;
@@ -263,7 +264,8 @@ void writeResiduals(ReportPieces& out, const LevelingNetwork& net, const CheckFi
                 row.text("—");
               if (effect) {
                 row.fixed(r.externalEffect, 1);
-                row.text(net.pointName[r.affectedPoint]);
+                row.appendPacked(names->name(r.affectedPoint));
+                row.end();
               } else {
                 row.text("—");
                 row.text("—");
@@ -294,9 +296,8 @@ void writeResiduals(ReportPieces& out, const LevelingNetwork& net, const CheckFi
               if (f.attention[k] & kBeyondPointAccuracy) row.append(any ? "，影响超限" : "影响超限");
               row.end();
               if (measuring) return;  // the observation, last, is never padded
-              row.append(net.pointName[net.fromPoint[k]]);
-              row.append("→");
-              row.append(net.pointName[net.toPoint[k]]);
+              row.appendPacked(names->name(net.fromPoint[k]));
+              row.appendPacked(names->withSeparator(net.toPoint[k]));
               row.end();
             });
   if (a.test != BlunderTest::none)

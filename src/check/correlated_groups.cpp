@@ -243,11 +243,19 @@ std::vector<int> perfectlyCorrelatedGroups(const AdjustmentResults& run, const s
   std::vector<int> order;
   for (int k = 1; k <= n; ++k)
     if (rows[k].standardised) order.push_back(k);
-  // The keys side by side: the sort compares them many times over.
   std::vector<double> keys(rows.size(), 0.0);
   for (int k : order) keys[k] = rows[k].p * rows[k].p * rows[k].qvv;
   auto key = [&](int k) { return keys[k]; };
-  std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+  {
+    // Sorted with each key beside its observation, which the sort moves and
+    // compares many times over; the comparison is of the keys alone, as
+    // before, so equal keys end in the same order as the observations would.
+    std::vector<std::pair<double, int>> keyed;
+    keyed.reserve(order.size());
+    for (int k : order) keyed.emplace_back(keys[k], k);
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t x = 0; x < keyed.size(); ++x) order[x] = keyed[x].second;
+  }
 
   // The candidates: runs of the sorted keys chained within 1e-3, of two or
   // more observations; bucketOf names the run by its first place in `order`.

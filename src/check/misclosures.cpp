@@ -118,7 +118,6 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
     sequence.assign(upA.rbegin(), upA.rend());
     sequence.insert(sequence.end(), upB.begin(), upB.end());
     if (!m.route) sequence.push_back(sequence.front());
-    m.observations.reserve(sequence.size() - 1);
 
     double sum = 0.0;
     for (std::size_t s = 0; s + 1 < sequence.size(); ++s) {
@@ -130,7 +129,6 @@ std::vector<Misclosure> findMisclosures(const LevelingNetwork& net) {
         obs = tree.observation[v];
       else
         obs = tree.observation[u];
-      m.observations.push_back(obs);
       sum += walked(net, obs, u);
       m.lengthKm += net.routeLength[obs];
     }

@@ -12,10 +12,9 @@ namespace levelnet {
 // comes back to the point it started from.
 struct Misclosure {
   bool route = false;
-  std::vector<int> points;        // point numbers in the order passed
-  std::vector<int> observations;  // the observations between them, in order
-  double lengthKm = 0.0;          // sum of the route lengths
-  double misclosureMm = 0.0;      // observed sum minus what the known elevations require
+  std::vector<int> points;    // point numbers in the order passed
+  double lengthKm = 0.0;      // sum of the route lengths
+  double misclosureMm = 0.0;  // observed sum minus what the known elevations require
 };
 
 // A fundamental cycle basis of the observation graph with all known points

@@ -160,7 +160,7 @@ inline int decimalDigits(std::uint64_t d) {
 
 inline constexpr std::uint64_t kFixedUnits[] = {1, 10, 100, 1000, 10000};
 
-inline std::size_t fixedLength(double v, int decimals) {
+[[gnu::always_inline]] inline std::size_t fixedLength(double v, int decimals) {
   requireFinite(v, kTask);
   const double whole = std::floor(v * kFixedScales[decimals] + 0.5);
   if (!(std::fabs(whole) < 1e15)) {
@@ -172,7 +172,7 @@ inline std::size_t fixedLength(double v, int decimals) {
                                   (whole < 0.0 ? 1 : 0));
 }
 
-inline char* putFixed(char* p, double v, int decimals) {
+[[gnu::always_inline]] inline char* putFixed(char* p, double v, int decimals) {
   requireFinite(v, kTask);
   const double whole = std::floor(v * kFixedScales[decimals] + 0.5);
   if (!(std::fabs(whole) < 1e15)) return p + writeFixedText(p, v, decimals);
@@ -205,13 +205,52 @@ inline char* putFixed(char* p, double v, int decimals) {
   return q + decimals;
 }
 
+// Short pieces (a cell, a point's name, a pad of blanks) are copied in one
+// move of kShortCopy bytes, whatever their length, where the bytes after
+// them may be read and written: the copy's tail is overwritten by what
+// comes next. This spares a call of memcpy per cell, tens per row.
+inline constexpr std::size_t kShortCopy = 16;
+
+// Point names to copy into rows many times over (the points of every loop,
+// the ends of every observation): one after another in one block, each
+// after `separator`, with kShortCopy bytes to spare at the end.
+class PackedNames {
+ public:
+  PackedNames(const std::vector<std::string>& names, std::string_view separator) : separator_(separator.size()) {
+    std::size_t bytes = kShortCopy;
+    for (const std::string& name : names) bytes += separator.size() + name.size();
+    text_.reserve(bytes);
+    begin_.reserve(names.size() + 1);
+    for (const std::string& name : names) {
+      begin_.push_back(text_.size());
+      text_.append(separator);
+      text_.append(name);
+    }
+    begin_.push_back(text_.size());
+    text_.append(kShortCopy, '\0');
+  }
+  // Name i with the separator before it, and alone.
+  std::string_view withSeparator(int i) const {
+    return std::string_view(text_.data() + begin_[i], begin_[i + 1] - begin_[i]);
+  }
+  std::string_view name(int i) const {
+    return std::string_view(text_.data() + begin_[i] + separator_, begin_[i + 1] - begin_[i] - separator_);
+  }
+
+ private:
+  std::size_t separator_;
+  std::string text_;
+  std::vector<std::size_t> begin_;
+};
+
 // The cells of one row of a streamed table, formatted one after another
-// into one buffer that is kept from row to row (no allocation per cell).
-// While measuring only the display width of each is kept: a number's is its
-// length, found without writing it.
+// into one buffer that is kept from row to row (no allocation per cell),
+// with kShortCopy bytes to spare after the last. While measuring only the
+// display width of each is kept: a number's is its length, found without
+// writing it.
 class RowCells {
  public:
-  explicit RowCells(bool measuring = false) : measuring_(measuring) {}
+  explicit RowCells(bool measuring = false) : measuring_(measuring), buffer_(512) {}
   bool measuring() const { return measuring_; }
   void clear() {
     size_ = 0;
@@ -219,25 +258,35 @@ class RowCells {
     width_ = 0;
   }
   // Pieces of the cell being made; end() closes it.
-  void append(std::string_view piece) {
+  [[gnu::always_inline]] void append(std::string_view piece) {
     if (measuring_) {
       width_ += displayWidth(piece);
       return;
     }
-    if (buffer_.size() - size_ < piece.size()) grow(piece.size());
+    if (buffer_.size() - size_ < piece.size() + kShortCopy) grow(piece.size() + kShortCopy);
     std::memcpy(buffer_.data() + size_, piece.data(), piece.size());
     size_ += piece.size();
   }
-  void appendFixed(double v, int decimals) {
+  // A piece with kShortCopy bytes readable from its start (a name of
+  // PackedNames).
+  [[gnu::always_inline]] void appendPacked(std::string_view piece) {
+    if (!measuring_ && piece.size() <= kShortCopy && buffer_.size() - size_ >= 2 * kShortCopy) {
+      std::memcpy(buffer_.data() + size_, piece.data(), kShortCopy);
+      size_ += piece.size();
+      return;
+    }
+    append(piece);
+  }
+  [[gnu::always_inline]] void appendFixed(double v, int decimals) {
     if (measuring_) {
       width_ += fixedLength(v, decimals);
       return;
     }
-    if (buffer_.size() - size_ < kMaxNumberChars) grow(kMaxNumberChars);
+    if (buffer_.size() - size_ < kMaxNumberChars + kShortCopy) grow(kMaxNumberChars + kShortCopy);
     char* p = buffer_.data() + size_;
     size_ += static_cast<std::size_t>(putFixed(p, v, decimals) - p);
   }
-  void end() {
+  [[gnu::always_inline]] void end() {
     if (cells_ == ends_.size()) {
       ends_.push_back(0);
       widths_.push_back(0);
@@ -246,23 +295,23 @@ class RowCells {
     widths_[cells_++] = width_;
     width_ = 0;
   }
-  void text(std::string_view t) {
+  [[gnu::always_inline]] void text(std::string_view t) {
     append(t);
     end();
   }
   // As fixed(), signedFixed() and count() write them.
-  void fixed(double v, int decimals) {
+  [[gnu::always_inline]] void fixed(double v, int decimals) {
     appendFixed(v, decimals);
     end();
   }
-  void signedFixed(double v, int decimals) {
+  [[gnu::always_inline]] void signedFixed(double v, int decimals) {
     requireFinite(v, kTask);
     // "+" unless the text starts with "-": whole = floor(v 10^k + 0.5) < 0.
     if (!(std::floor(v * kFixedScales[decimals] + 0.5) < 0.0)) append("+");
     appendFixed(v, decimals);
     end();
   }
-  void count(int n) {
+  [[gnu::always_inline]] void count(int n) {
     char buf[16];
     const auto result = std::to_chars(buf, buf + sizeof buf, n);
     append(std::string_view(buf, static_cast<std::size_t>(result.ptr - buf)));
@@ -270,6 +319,7 @@ class RowCells {
   }
 
   std::size_t cells() const { return cells_; }
+  // Cell c; kShortCopy bytes may be read from its start.
   std::string_view cell(std::size_t c) const {
     const std::size_t begin = c == 0 ? 0 : ends_[c - 1];
     return std::string_view(buffer_.data() + begin, ends_[c] - begin);
@@ -302,35 +352,71 @@ inline void widenTo(std::vector<std::size_t>& widths, const std::vector<Column>&
     widths[c] = std::max(widths[c], cells.width(c) + (columns[c].rightAligned ? columns[c].gap : 0));
 }
 
-// One line of a table: each cell after its column's `before`, padded to its
-// width as ReportTable pads it, the last one as it is.
-inline void putTableLine(ReportLines& out, const std::vector<Column>& columns, const std::vector<std::size_t>& widths,
-                         const RowCells& cells) {
-  std::size_t bytes = 0;
-  for (std::size_t c = 0; c < columns.size(); ++c) bytes += columns[c].before.size() + cells.cell(c).size() + widths[c];
-  char* p = out.room(bytes);
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    const Column& column = columns[c];
-    const std::string_view cell = cells.cell(c);
-    std::memcpy(p, column.before.data(), column.before.size());
-    p += column.before.size();
-    const bool last = c + 1 == columns.size();
-    const std::size_t width = last ? 0 : displayWidth(cell);
-    const std::size_t pad = !last && width < widths[c] ? widths[c] - width : 0;
-    if (column.rightAligned) {
-      std::memset(p, ' ', pad);
-      p += pad;
-    }
-    if (!cell.empty()) std::memcpy(p, cell.data(), cell.size());
-    p += cell.size();
-    if (!column.rightAligned) {
-      std::memset(p, ' ', pad);
-      p += pad;
+// A table's columns as its lines lay them out, once their widths are known.
+class LineLayout {
+ public:
+  LineLayout(const std::vector<Column>& columns, const std::vector<std::size_t>& widths) {
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const bool last = c + 1 == columns.size();
+      columns_.push_back({Placed::Before(columns[c].before), last ? 0 : widths[c], columns[c].rightAligned, last});
+      fixedBytes_ += columns[c].before.size() + widths[c];
     }
   }
-  out.advance(p);
-  out.endLine();
-}
+
+  // One line: each cell after its column's `before`, padded to its width as
+  // ReportTable pads it, the last one as it is.
+  void put(ReportLines& out, const RowCells& cells) const {
+    std::size_t bytes = fixedBytes_ + kShortCopy;
+    for (std::size_t c = 0; c < columns_.size(); ++c) bytes += cells.cell(c).size();
+    char* p = out.room(bytes);
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      const Placed& column = columns_[c];
+      const std::string_view cell = cells.cell(c);
+      p = copy(p, column.before);
+      const std::size_t width = column.last ? 0 : displayWidth(cell);
+      const std::size_t pad = width < column.width ? column.width - width : 0;
+      if (column.rightAligned) p = blanks(p, pad);
+      p = copy(p, cell);
+      if (!column.rightAligned) p = blanks(p, pad);
+    }
+    out.advance(p);
+    out.endLine();
+  }
+
+ private:
+  // Room for kShortCopy bytes past every piece is in `bytes` above.
+  static char* copy(char* p, std::string_view piece) {
+    if (piece.size() <= kShortCopy)
+      std::memcpy(p, piece.data(), kShortCopy);
+    else
+      std::memcpy(p, piece.data(), piece.size());
+    return p + piece.size();
+  }
+  static char* blanks(char* p, std::size_t count) {
+    if (count <= kShortCopy)
+      std::memset(p, ' ', kShortCopy);
+    else
+      std::memset(p, ' ', count);
+    return p + count;
+  }
+  struct Placed {
+    // The text before the cell, with kShortCopy bytes readable.
+    struct Before {
+      explicit Before(const std::string& text) : size(text.size()), longer(text) {
+        std::memcpy(bytes, text.data(), std::min(size, kShortCopy));
+      }
+      operator std::string_view() const { return size <= kShortCopy ? std::string_view(bytes, size) : longer; }
+      std::size_t size;
+      char bytes[kShortCopy] = {};
+      std::string longer;
+    } before;
+    std::size_t width;
+    bool rightAligned;
+    bool last;
+  };
+  std::vector<Placed> columns_;
+  std::size_t fixedBytes_ = 0;
+};
 
 // A table of rows first..last as ReportTable writes it, without keeping its
 // cells: `row(i, cells, measuring)` puts the cells of row i into `cells`,
@@ -368,15 +454,16 @@ std::vector<std::size_t> measureStreamedTable(const std::vector<Column>& columns
 template <class Row>
 void writeStreamedTable(ReportLines& out, const std::vector<Column>& columns, const std::vector<std::size_t>& widths,
                         int first, int last, const Row& row) {
+  const LineLayout layout(columns, widths);
   RowCells cells[2];
   for (const Column& column : columns) cells[0].text(column.header);
-  putTableLine(out, columns, widths, cells[0]);
+  layout.put(out, cells[0]);
   formatRowsInTurns(out, first, last, kStreamedTableRows, [&](int i0, int i1, ReportLines& into, int worker) {
     RowCells& mine = cells[worker];
     for (int i = i0; i <= i1; ++i) {
       mine.clear();
       row(i, mine, false);
-      putTableLine(into, columns, widths, mine);
+      layout.put(into, mine);
     }
   });
 }

@@ -1,5 +1,7 @@
 // levelnet check: the data check of each file; with --records the station
 // checks of the field books the network came from.
+#include <utility>
+
 #include "cli/commands.h"
 #include "network/errors.h"
 #include "session/data_check.h"
@@ -27,8 +29,8 @@ int runCheck(const Arguments& a, const Streams& s) {
     books = std::move(reading.books);
   }
   return forEveryFile(a, s, [&](const std::string& path, TextSink& sink) {
-    const NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
-    const bool passed = session::checkNetworkInto(net, options, displayName(path), sink, kLargeNetworkLimits,
+    NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
+    const bool passed = session::checkNetworkInto(std::move(net), options, displayName(path), sink, kLargeNetworkLimits,
                                                   books.empty() ? nullptr : &books, corrections);
     return passed ? kDone : kCheckFailed;
   });

@@ -1,6 +1,7 @@
 #include "session/adjustment.h"
 
 #include <new>
+#include <utility>
 
 #include "adjust/pipeline.h"
 #include "adjust/results_mode.h"
@@ -38,8 +39,10 @@ AdjustmentRun adjust(const NetworkText& network, TextSink& report, ResultsTableW
   return run;
 }
 
-AdjustmentRun adjustResultsOnly(const NetworkText& network, TextSink& report, NetworkLimits limits) {
-  auto results = std::make_shared<const AdjustmentResults>(computeResults(gathered(network, limits)));
+AdjustmentRun adjustResultsOnly(NetworkText network, TextSink& report, NetworkLimits limits) {
+  LevelingNetwork net = gathered(network, limits);
+  { const NetworkText released = std::move(network); }
+  auto results = std::make_shared<const AdjustmentResults>(computeResults(std::move(net)));
   writeResultsSections(*results, report);
   return runOf(std::move(results), ResultsTableWanted::no);
 }

@@ -34,8 +34,9 @@ enum class ResultsTableWanted { no, yes };
 AdjustmentRun adjust(const NetworkText& network, TextSink& report, ResultsTableWanted table = ResultsTableWanted::yes);
 
 // The results mode: sections 1, 5, 6 and 7 of the report through the
-// sparse path (large networks, up to `limits`).
-AdjustmentRun adjustResultsOnly(const NetworkText& network, TextSink& report, NetworkLimits limits);
+// sparse path (large networks, up to `limits`). The text is let go once the
+// network is gathered from it, so that its memory serves the adjustment.
+AdjustmentRun adjustResultsOnly(NetworkText network, TextSink& report, NetworkLimits limits);
 
 // The results for a 成果表 without a report: the textbook solver within the
 // textbook limits (its unrounded numbers go into JSON), the sparse path

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "check/check_report.h"
 #include "network/errors.h"
@@ -61,8 +62,8 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
   return run;
 }
 
-bool checkNetworkInto(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
-                      TextSink& sink, NetworkLimits limits, const std::vector<FieldBook>* books,
+bool checkNetworkInto(NetworkText network, const CheckOptions& options, const std::string& fileName, TextSink& sink,
+                      NetworkLimits limits, const std::vector<FieldBook>* books,
                       const fieldbook::CorrectionInputs& corrections) {
   LevelingNetwork gathered = gatherNetwork(network.fields, network.points, network.observations, limits);
   // The books are checked before any of the report is written: a refusal
@@ -70,6 +71,7 @@ bool checkNetworkInto(const NetworkText& network, const CheckOptions& options, c
   std::optional<RecordsCheck> records;
   if (books != nullptr && !books->empty())
     records = checkFieldRecords(network, *books, options.grade, options.terrain, corrections);
+  { const NetworkText released = std::move(network); }
   bool passed = levelnet::checkNetwork(std::move(gathered), options, fileName, sink);
   if (records) {
     sink.write(records->text);

@@ -48,11 +48,12 @@ CheckRun checkNetwork(const NetworkText& network, const CheckOptions& options, c
 
 // The same check with its report (and the field books' checks after it)
 // streamed to `sink` as it is written, never held whole: the command line's
-// check. Returns whether it passed (CheckRun::passed); throws as
-// checkNetwork and what a write throws.
-bool checkNetworkInto(const NetworkText& network, const CheckOptions& options, const std::string& fileName,
-                      TextSink& sink, NetworkLimits limits = kLargeNetworkLimits,
-                      const std::vector<FieldBook>* books = nullptr,
+// check. The text is let go once the network is gathered from it (and the
+// books checked against it), so that its memory serves the check. Returns
+// whether it passed (CheckRun::passed); throws as checkNetwork and what a
+// write throws.
+bool checkNetworkInto(NetworkText network, const CheckOptions& options, const std::string& fileName, TextSink& sink,
+                      NetworkLimits limits = kLargeNetworkLimits, const std::vector<FieldBook>* books = nullptr,
                       const fieldbook::CorrectionInputs& corrections = {});
 
 // The 成果表 with the check's r and w (τ) of every observation, when the check

@@ -96,23 +96,58 @@ TEST(CheckStream, NumberFieldsAreTheFixedTextOfTheirValues) {
 
 TEST(CheckStream, StreamedTablesAreThoseOfTheKeptTable) {
   using namespace report_text;
+  // Cells, pads and texts before a column on both sides of the short copy's
+  // 16 bytes; the last column's names copied from a PackedNames block.
+  Column wide = numberColumn("宽", 30);
+  Column spaced = textColumn("前", 3);
+  spaced.before = std::string(18, ' ');
   const std::vector<Column> columns = {numberColumn("序号", 4, 0), textColumn("类型", 3), numberColumn("值", 2),
-                                       textColumn("经过的点", 0)};
-  const std::vector<std::vector<std::string>> rows = {
-      {"1", "闭合环", "+12.5", "A-B"}, {"22", "", "-0.1", "水准点一-B"}, {"333", "x", "1234567.0", ""}};
+                                       wide, spaced, textColumn("经过的点", 0)};
+  const std::vector<std::string> names = {"",
+                                          "A",
+                                          "B",
+                                          "水准点一",
+                                          std::string(15, 'x'),
+                                          std::string(16, 'y'),
+                                          std::string(17, 'z'),
+                                          "很长的点名很长的点名很长的点名"};
+  const PackedNames packed(names, "-");
+  const std::vector<std::vector<int>> routes = {{1, 2}, {3, 2, 0}, {}, {4, 5, 6, 7}, {7, 7, 1}};
+  const std::vector<std::vector<std::string>> rows = {{"1", "闭合环", "+12.5", "3", "a"},
+                                                      {"22", "", "-0.1", std::string(29, '9'), "长一些的文字"},
+                                                      {"333", "x", "1234567.0", std::string(40, '8'), ""},
+                                                      {"4", std::string(20, 'q'), "", "", std::string(16, 'w')},
+                                                      {"55", "乙", "7", "-", std::string(17, 'v')}};
+  auto route = [&](int i) {
+    std::string text;
+    for (std::size_t s = 0; s < routes[i].size(); ++s) text += (s ? "-" : "") + names[routes[i][s]];
+    return text;
+  };
   ReportTable kept(columns);
-  for (const auto& r : rows) kept.add(r);
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    std::vector<std::string> cells = rows[i];
+    cells.push_back(route(i));
+    kept.add(cells);
+  }
   Lines lines;
   kept.writeTo(lines);
   auto row = [&](int i, RowCells& cells, bool measuring) {
-    for (std::size_t c = 0; c < columns.size(); ++c)
-      if (!measuring || c + 1 < columns.size()) cells.text(rows[i][c]);
+    for (const std::string& cell : rows[i]) cells.text(cell);
+    if (measuring) return;
+    for (std::size_t s = 0; s < routes[i].size(); ++s)
+      cells.appendPacked(s ? packed.withSeparator(routes[i][s]) : packed.name(routes[i][s]));
+    cells.end();
   };
+  const int last = static_cast<int>(rows.size()) - 1;
   StringSink sink;
   ReportLines out(sink);
-  writeStreamedTable(out, columns, measureStreamedTable(columns, 0, 2, row), 0, 2, row);
+  writeStreamedTable(out, columns, measureStreamedTable(columns, 0, last, row), 0, last, row);
   out.finish();
   EXPECT_EQ(sink.text, lines.take());
+  for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+    EXPECT_EQ(packed.name(i), names[i]);
+    EXPECT_EQ(packed.withSeparator(i), "-" + names[i]);
+  }
 }
 
 }  // namespace
