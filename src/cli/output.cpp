@@ -41,7 +41,7 @@ void deliver(const Arguments& a, std::ostream& out, const std::string& bytes) {
 
 std::string inReportEncoding(const Arguments& a, std::string text) {
   if (a.encoding != "gbk") return text;
-  std::optional<std::string> converted = utf8ToGbk(text);
+  std::optional<std::string> converted = reportToGbk(text);
   if (!converted) throw InputError("报告含有 GBK 编码无法表示的字符", Remedy::utf8Encoding);
   return std::move(*converted);
 }

@@ -1,5 +1,7 @@
 #include "network/gbk.h"
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -79,7 +81,22 @@ DecodedText gbkToUtf8(std::string_view gbk) {
   return decoded;
 }
 
-std::optional<std::string> utf8ToGbk(std::string_view utf8) {
+namespace {
+
+// What reportToGbk writes for a character GBK has not: another character,
+// or ASCII text.
+struct GbkStandIn {
+  char32_t character;
+  char32_t instead;  // 0: `text` instead
+  const char* text = "";
+};
+constexpr GbkStandIn kReportStandIns[] = {
+    {U'\u2212', U'\uFF0D'},  // minus sign: fullwidth hyphen-minus
+    {U'\u2207', U'\u25BD'},  // nabla: white down-pointing triangle
+    {U'\u00B2', 0, "^2"},   {U'\u1D40', 0, "^T"}, {U'\u2080', 0, "0"}, {U'\u0160', 0, "S"},
+};
+
+std::optional<std::string> encodeGbk(std::string_view utf8, bool withStandIns) {
   std::string gbk;
   gbk.reserve(utf8.size());
   const std::vector<std::uint16_t>& table = unicodeToGbk();
@@ -95,7 +112,18 @@ std::optional<std::string> utf8ToGbk(std::string_view utf8) {
     } else {
       // Beyond the basic plane, or a character GBK has not (the language
       // tags U+E0000-E007F included, which would otherwise vanish unsaid).
-      const std::uint16_t code = c <= 0xFFFF ? table[c] : 0;
+      std::uint16_t code = c <= 0xFFFF ? table[c] : 0;
+      if (code == 0 && withStandIns) {
+        const GbkStandIn* standIn = std::find_if(std::begin(kReportStandIns), std::end(kReportStandIns),
+                                                 [c](const GbkStandIn& s) { return s.character == c; });
+        if (standIn != std::end(kReportStandIns)) {
+          if (standIn->instead == 0) {
+            gbk += standIn->text;
+            continue;
+          }
+          code = table[standIn->instead];
+        }
+      }
       if (code == 0) return std::nullopt;
       gbk += static_cast<char>(code >> 8);
       gbk += static_cast<char>(code & 0xFF);
@@ -103,6 +131,12 @@ std::optional<std::string> utf8ToGbk(std::string_view utf8) {
   }
   return gbk;
 }
+
+}  // namespace
+
+std::optional<std::string> utf8ToGbk(std::string_view utf8) { return encodeGbk(utf8, false); }
+
+std::optional<std::string> reportToGbk(std::string_view utf8) { return encodeGbk(utf8, true); }
 
 std::size_t utf8Length(std::string_view utf8) {
   std::size_t n = 0;

@@ -23,6 +23,14 @@ DecodedText gbkToUtf8(std::string_view gbk);
 // GBK cannot encode (or is not valid UTF-8).
 std::optional<std::string> utf8ToGbk(std::string_view utf8);
 
+// Encodes a report as GBK, as utf8ToGbk does, but with the few symbols of
+// the reports' formulas that GBK lacks written as GBK can: "−" (U+2212) as
+// "－", "∇" as "▽", "²" as "^2", "ᵀ" as "^T", "₀" as "0", "Š" as "S". Each
+// of the first two stays a double-width character and each of "^2" and "^T"
+// keeps the two columns of the one it stands for, so the columns of a table
+// line up as in UTF-8. Any other character GBK cannot encode gives nothing.
+std::optional<std::string> reportToGbk(std::string_view utf8);
+
 // Number of characters (code points) of UTF-8 text; a Chinese character
 // counts one.
 std::size_t utf8Length(std::string_view utf8);

@@ -78,7 +78,7 @@ bool Deliverables::saveReport() {
     std::string bytes = session::reportText(*results);
     stopIfCancelled(cancel);
     if (gbk) {
-      std::optional<std::string> encoded = utf8ToGbk(bytes);
+      std::optional<std::string> encoded = reportToGbk(bytes);
       if (!encoded) throw InputError("报告中有 GBK 无法表示的字符", Remedy::utf8Encoding);
       bytes = std::move(*encoded);
     }

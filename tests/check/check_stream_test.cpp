@@ -101,8 +101,9 @@ TEST(CheckStream, StreamedTablesAreThoseOfTheKeptTable) {
   Column wide = numberColumn("宽", 30);
   Column spaced = textColumn("前", 3);
   spaced.before = std::string(18, ' ');
-  const std::vector<Column> columns = {numberColumn("序号", 4, 0), textColumn("类型", 3), numberColumn("值", 2),
-                                       wide, spaced, textColumn("经过的点", 0)};
+  const std::vector<Column> columns = {
+      numberColumn("序号", 4, 0), textColumn("类型", 3), numberColumn("值", 2), wide, spaced,
+      textColumn("经过的点", 0)};
   const std::vector<std::string> names = {"",
                                           "A",
                                           "B",

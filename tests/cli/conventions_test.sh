@@ -58,6 +58,23 @@ done
 "$program" adjust --encoding gbk -o "$work/report.gbk" "$examples/city_network.pc"
 check "-o in GBK: the GBK report" cmp -s "$work/report.gbk" "$cases/city_network.report.gbk"
 
+# The check's and the design's reports in GBK (--encoding gbk, or a GBK
+# terminal): the symbols of their formulas that GBK has not are written as
+# GBK can, the rest is the UTF-8 report's text.
+standins='s/−/－/g; s/∇/▽/g; s/²/^2/g; s/ᵀ/^T/g; s/Š/S/g'
+for args in "check --grade 三等" "design --sigma-km 1"; do
+  file="$examples/city_network.pc"
+  [ "${args%% *}" = design ] && file="$examples/city_planned.pc"
+  # shellcheck disable=SC2086
+  "$program" $args "$file" >"$work/utf8.txt" 2>/dev/null
+  # shellcheck disable=SC2086
+  "$program" $args --encoding gbk "$file" >"$work/gbk.txt" 2>"$work/err"
+  check "$args --encoding gbk: status 0" status_is "$?" 0
+  check "$args --encoding gbk: the UTF-8 report's text" \
+    cmp -s <(iconv -f GBK -t UTF-8 "$work/gbk.txt") <(sed "$standins" "$work/utf8.txt")
+  check "$args --encoding gbk: the report has such symbols" grep -q "▽\|－" <(iconv -f GBK -t UTF-8 "$work/gbk.txt")
+done
+
 # "--" ends the options: a file named -x.pc.
 cp "$examples/city_network.pc" "$work/-x.pc"
 (cd "$work" && "$program" adjust -- -x.pc >"$work/out")

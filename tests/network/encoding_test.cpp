@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 
 #include "network/errors.h"
@@ -300,6 +301,31 @@ TEST(FileEncoding, Utf8ChineseThatIsAlsoGbkIsUtf8OrSaidToBeAmbiguous) {
     EXPECT_TRUE(guess.encoding == FileEncoding::utf8 || guess.ambiguous) << file;
   }
   EXPECT_LT(fileAmbiguous * 1000, files);
+}
+
+TEST(FileEncoding, ReportsInGbkWriteTheirFormulaSymbolsAsGbkCan) {
+  const struct {
+    const char* utf8;
+    const char* asInGbk;  // the UTF-8 text of what the GBK bytes say
+  } cases[] = {
+      {"W = Σh − (H终 − H起)", "W = Σh － (H终 － H起)"},
+      {"∇h(mm)", "▽h(mm)"},
+      {"χ²检验，[pvv]/σ0²", "χ^2检验，[pvv]/σ0^2"},
+      {"|p·MDB·Q·aᵀ|", "|p·MDB·Q·a^T|"},
+      {"δ = α(t − t₀)·h", "δ = α(t － t0)·h"},
+      {"（Šidák）", "（Sidák）"},
+      {"水准网平差 ±2.5", "水准网平差 ±2.5"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> gbk = reportToGbk(c.utf8);
+    ASSERT_TRUE(gbk) << c.utf8;
+    EXPECT_EQ(toUtf8(*gbk), c.asInGbk) << c.utf8;
+  }
+  // The stand-ins are for reports only: text that is saved (a name, a .pc
+  // file) is refused rather than changed, and so is any other character.
+  EXPECT_FALSE(utf8ToGbk("∇h"));
+  EXPECT_FALSE(reportToGbk("点😀"));
+  EXPECT_FALSE(reportToGbk("\xFF"));
 }
 
 }  // namespace
