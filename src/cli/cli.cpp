@@ -9,6 +9,7 @@
 #include "cli/output.h"
 #include "cli/pdf_handover.h"
 #include "network/file_identity.h"
+#include "network/gbk.h"
 #include "network/safe_file.h"
 #include "session/network_plot.h"
 
@@ -24,11 +25,13 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
   } catch (const UsageError& e) {
     return reportFailure(err, {}, e);
   }
+  // On a terminal the report comes in the terminal's own encoding.
+  if (!a.encodingGiven && a.output.empty() && standardOutputIsGbkTerminal()) a.encoding = "gbk";
   if (a.help || a.version) {
     if (a.version)
       out << "levelnet " << LEVELNET_VERSION << "\n";
     else
-      out << kUsageText;
+      out << (a.encoding == "gbk" ? messageToGbk(kUsageText) : std::string(kUsageText));
     out.flush();
     if (!out) {
       err << "levelnet: 无法写入标准输出\n";
@@ -36,8 +39,6 @@ int runCommandLine(int argc, const char* const* argv, std::istream& in, std::ost
     }
     return kDone;
   }
-  // On a terminal the report comes in the terminal's own encoding.
-  if (!a.encodingGiven && a.output.empty() && standardOutputIsGbkTerminal()) a.encoding = "gbk";
   try {
     // An output that is one of the inputs is refused before anything is
     // read or written: `import book.csv -o book.csv` would replace the book.

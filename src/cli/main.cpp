@@ -1,12 +1,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
-
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "cli/console.h"
+#include "cli/gbk_terminal.h"
 #include "network/safe_file.h"
 
 // Standard output is flushed and closed before the exit status is given, so
@@ -16,6 +17,18 @@ int main(int argc, char** argv) {
   levelnet::cli::startWithHugePages(argv);
   std::ios::sync_with_stdio(false);
   levelnet::cli::prepareStandardStreams();
+  // Messages reach a GBK terminal in GBK; the buffer is taken out again
+  // before the program ends, standard error then flushed.
+  struct GbkMessages {
+    std::unique_ptr<levelnet::cli::GbkTerminalBuffer> buffer;
+    ~GbkMessages() {
+      if (buffer) std::cerr.rdbuf(buffer->terminal());
+    }
+  } gbkMessages;
+  if (levelnet::standardErrorIsGbkTerminal()) {
+    gbkMessages.buffer = std::make_unique<levelnet::cli::GbkTerminalBuffer>(std::cerr.rdbuf());
+    std::cerr.rdbuf(gbkMessages.buffer.get());
+  }
   levelnet::cli::keepFreedMemoryForReuse();
   const std::vector<std::string> arguments = levelnet::cli::commandLineArguments(argc, argv);
   std::vector<const char*> args;

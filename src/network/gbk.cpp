@@ -96,14 +96,23 @@ constexpr GbkStandIn kReportStandIns[] = {
     {U'\u00B2', 0, "^2"},   {U'\u1D40', 0, "^T"}, {U'\u2080', 0, "0"}, {U'\u0160', 0, "S"},
 };
 
-std::optional<std::string> encodeGbk(std::string_view utf8, bool withStandIns) {
+// How a character GBK has not is written: not at all (the text is refused),
+// by its stand-in (or refused where it has none), by its stand-in or "?".
+enum class Missing { refuse, standIn, standInOrQuestionMark };
+
+std::optional<std::string> encodeGbk(std::string_view utf8, Missing missing) {
   std::string gbk;
   gbk.reserve(utf8.size());
   const std::vector<std::uint16_t>& table = unicodeToGbk();
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t c = 0;
     const std::size_t length = decodeUtf8(utf8, i, c);
-    if (length == 0) return std::nullopt;
+    if (length == 0) {
+      if (missing != Missing::standInOrQuestionMark) return std::nullopt;
+      gbk += '?';
+      ++i;
+      continue;
+    }
     i += length;
     if (c < 0x80) {
       gbk += static_cast<char>(c);
@@ -113,7 +122,7 @@ std::optional<std::string> encodeGbk(std::string_view utf8, bool withStandIns) {
       // Beyond the basic plane, or a character GBK has not (the language
       // tags U+E0000-E007F included, which would otherwise vanish unsaid).
       std::uint16_t code = c <= 0xFFFF ? table[c] : 0;
-      if (code == 0 && withStandIns) {
+      if (code == 0 && missing != Missing::refuse) {
         const GbkStandIn* standIn = std::find_if(std::begin(kReportStandIns), std::end(kReportStandIns),
                                                  [c](const GbkStandIn& s) { return s.character == c; });
         if (standIn != std::end(kReportStandIns)) {
@@ -123,6 +132,10 @@ std::optional<std::string> encodeGbk(std::string_view utf8, bool withStandIns) {
           }
           code = table[standIn->instead];
         }
+      }
+      if (code == 0 && missing == Missing::standInOrQuestionMark) {
+        gbk += '?';
+        continue;
       }
       if (code == 0) return std::nullopt;
       gbk += static_cast<char>(code >> 8);
@@ -134,9 +147,11 @@ std::optional<std::string> encodeGbk(std::string_view utf8, bool withStandIns) {
 
 }  // namespace
 
-std::optional<std::string> utf8ToGbk(std::string_view utf8) { return encodeGbk(utf8, false); }
+std::optional<std::string> utf8ToGbk(std::string_view utf8) { return encodeGbk(utf8, Missing::refuse); }
 
-std::optional<std::string> reportToGbk(std::string_view utf8) { return encodeGbk(utf8, true); }
+std::optional<std::string> reportToGbk(std::string_view utf8) { return encodeGbk(utf8, Missing::standIn); }
+
+std::string messageToGbk(std::string_view utf8) { return *encodeGbk(utf8, Missing::standInOrQuestionMark); }
 
 std::size_t utf8Length(std::string_view utf8) {
   std::size_t n = 0;

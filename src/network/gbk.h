@@ -31,6 +31,11 @@ std::optional<std::string> utf8ToGbk(std::string_view utf8);
 // line up as in UTF-8. Any other character GBK cannot encode gives nothing.
 std::optional<std::string> reportToGbk(std::string_view utf8);
 
+// A message or the usage for a GBK terminal: as reportToGbk, with "?" for
+// any other character GBK has not and for each byte that is not UTF-8. It
+// is only shown, never saved.
+std::string messageToGbk(std::string_view utf8);
+
 // Number of characters (code points) of UTF-8 text; a Chinese character
 // counts one.
 std::size_t utf8Length(std::string_view utf8);

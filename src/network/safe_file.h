@@ -47,6 +47,8 @@ std::string systemErrorText(int error);
 // GB18030, GB2312), as the user's locale says; false for files and pipes.
 // This unit holds the program's few calls to the operating system.
 bool standardOutputIsGbkTerminal();
+// The same of standard error.
+bool standardErrorIsGbkTerminal();
 
 // Handles for the tests of saveFileSafely; the program never sets them.
 namespace safe_file_testing {

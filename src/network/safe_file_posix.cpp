@@ -484,8 +484,10 @@ void saveFileSafely(const std::string& path, const std::function<void(FileWriter
   Save(path, produce).run();
 }
 
-bool standardOutputIsGbkTerminal() {
-  if (::isatty(STDOUT_FILENO) != 1) return false;
+namespace {
+
+bool isGbkTerminal(int descriptor) {
+  if (::isatty(descriptor) != 1) return false;
   // The character set of the user's locale, read without changing the
   // program's own locale for good (numbers never depend on it anyway).
   const char* previous = std::setlocale(LC_CTYPE, nullptr);
@@ -495,5 +497,11 @@ bool standardOutputIsGbkTerminal() {
   std::setlocale(LC_CTYPE, saved.c_str());
   return codeset == "GBK" || codeset == "GB18030" || codeset == "GB2312" || codeset == "CP936";
 }
+
+}  // namespace
+
+bool standardOutputIsGbkTerminal() { return isGbkTerminal(STDOUT_FILENO); }
+
+bool standardErrorIsGbkTerminal() { return isGbkTerminal(STDERR_FILENO); }
 
 }  // namespace levelnet

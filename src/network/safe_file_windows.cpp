@@ -325,4 +325,6 @@ bool standardOutputIsGbkTerminal() {
   return ::_isatty(::_fileno(stdout)) != 0 && ::GetConsoleOutputCP() == 936;
 }
 
+bool standardErrorIsGbkTerminal() { return ::_isatty(::_fileno(stderr)) != 0 && ::GetConsoleOutputCP() == 936; }
+
 }  // namespace levelnet

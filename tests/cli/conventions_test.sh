@@ -75,6 +75,22 @@ for args in "check --grade 三等" "design --sigma-km 1"; do
   check "$args --encoding gbk: the report has such symbols" grep -q "▽\|－" <(iconv -f GBK -t UTF-8 "$work/gbk.txt")
 done
 
+# On a terminal whose character set is GBK (here a pseudo-terminal under a
+# zh_CN.GBK locale, where there is one) the report, the messages and the
+# usage all come in GBK.
+if locale -a 2>/dev/null | grep -qi '^zh_CN\.gbk$' && command -v script >/dev/null; then
+  on_gbk_terminal() { LC_ALL=zh_CN.GBK script -qec "$*" /dev/null | tr -d '\r'; }
+  on_gbk_terminal "'$program' adjust '$work/missing.pc'" >"$work/term.txt"
+  check "GBK terminal: the message in GBK" contains <(iconv -f GBK -t UTF-8 "$work/term.txt") "无法打开文件"
+  on_gbk_terminal "'$program' --help" >"$work/term.txt"
+  check "GBK terminal: the usage in GBK" contains <(iconv -f GBK -t UTF-8 "$work/term.txt") "平差，把平差报告写到标准输出"
+  on_gbk_terminal "'$program' check '$examples/city_network.pc'" >"$work/term.txt"
+  "$program" check "$examples/city_network.pc" | tr -d '\r' | sed "$standins" >"$work/utf8.txt"
+  check "GBK terminal: the check's report in GBK" cmp -s <(iconv -f GBK -t UTF-8 "$work/term.txt") "$work/utf8.txt"
+else
+  echo "no zh_CN.GBK locale or no script(1) here: the GBK terminal is not tried"
+fi
+
 # "--" ends the options: a file named -x.pc.
 cp "$examples/city_network.pc" "$work/-x.pc"
 (cd "$work" && "$program" adjust -- -x.pc >"$work/out")
