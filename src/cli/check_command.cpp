@@ -30,6 +30,9 @@ int runCheck(const Arguments& a, const Streams& s) {
   }
   return forEveryFile(a, s, [&](const std::string& path, TextSink& sink) {
     NetworkText net = openFileToAdjust(path, a, s, kLargeNetworkLimits);
+    // The report streams: a name GBK cannot write must refuse it before its
+    // first block goes out, not after.
+    if (a.encoding == "gbk") requireGbkNames(net);
     const bool passed = session::checkNetworkInto(std::move(net), options, displayName(path), sink, kLargeNetworkLimits,
                                                   books.empty() ? nullptr : &books, corrections);
     return passed ? kDone : kCheckFailed;

@@ -87,6 +87,21 @@ if locale -a 2>/dev/null | grep -qi '^zh_CN\.gbk$' && command -v script >/dev/nu
   on_gbk_terminal "'$program' check '$examples/city_network.pc'" >"$work/term.txt"
   "$program" check "$examples/city_network.pc" | tr -d '\r' | sed "$standins" >"$work/utf8.txt"
   check "GBK terminal: the check's report in GBK" cmp -s <(iconv -f GBK -t UTF-8 "$work/term.txt") "$work/utf8.txt"
+  # A UTF-8 file whose last point has a name GBK cannot write, its check's
+  # report of several blocks: refused before any of it is shown
+  emoji=$(printf '\xf0\x9f\x98\x80')
+  # (with a byte-order mark, read as UTF-8 for sure)
+  awk -v n=12000 -v emoji="$emoji" 'BEGIN {
+    printf "\357\273\2771,%d,%d,1\r\nA,10\r\n", n + 1, n + 2
+    for (i = 1; i <= n; i++) printf "P%d,\r\n", i
+    printf "点%s,\r\n", emoji
+    for (i = 1; i <= n; i++) printf "%s,P%d,1.%03d,1\r\n", (i == 1 ? "A" : "P" (i - 1)), i, i % 1000
+    printf "A,P%d,%d.000,%d\r\nP%d,点%s,0.5,1\r\n", n, n, n, n, emoji
+  }' >"$work/emoji.pc"
+  on_gbk_terminal "'$program' check '$work/emoji.pc'" >"$work/term.txt"
+  iconv -f GBK -t UTF-8 "$work/term.txt" >"$work/term.utf8.txt"
+  check "GBK terminal, a name GBK has not: the point named" contains "$work/term.utf8.txt" "点表第 12002 行的点名"
+  check "GBK terminal, a name GBK has not: none of the report" test "$(grep -c "水准网观测数据检核" "$work/term.utf8.txt")" = 0
 else
   echo "no zh_CN.GBK locale or no script(1) here: the GBK terminal is not tried"
 fi
