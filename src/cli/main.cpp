@@ -7,7 +7,7 @@
 
 #include "cli/cli.h"
 #include "cli/console.h"
-#include "cli/gbk_terminal.h"
+#include "cli/message_buffer.h"
 #include "network/safe_file.h"
 
 // Standard output is flushed and closed before the exit status is given, so
@@ -17,18 +17,14 @@ int main(int argc, char** argv) {
   levelnet::cli::startWithHugePages(argv);
   std::ios::sync_with_stdio(false);
   levelnet::cli::prepareStandardStreams();
-  // Messages reach a GBK terminal in GBK; the buffer is taken out again
-  // before the program ends, standard error then flushed.
-  struct GbkMessages {
-    std::unique_ptr<levelnet::cli::GbkTerminalBuffer> buffer;
-    ~GbkMessages() {
-      if (buffer) std::cerr.rdbuf(buffer->terminal());
-    }
-  } gbkMessages;
-  if (levelnet::standardErrorIsGbkTerminal()) {
-    gbkMessages.buffer = std::make_unique<levelnet::cli::GbkTerminalBuffer>(std::cerr.rdbuf());
-    std::cerr.rdbuf(gbkMessages.buffer.get());
-  }
+  // Messages show a control character they quote as text, and reach a GBK
+  // terminal in GBK; the buffer is taken out again before the program
+  // ends, standard error then flushed.
+  struct Messages {
+    std::unique_ptr<levelnet::cli::MessageBuffer> buffer;
+    ~Messages() { std::cerr.rdbuf(buffer->terminal()); }
+  } messages{std::make_unique<levelnet::cli::MessageBuffer>(std::cerr.rdbuf(), levelnet::standardErrorIsGbkTerminal())};
+  std::cerr.rdbuf(messages.buffer.get());
   levelnet::cli::keepFreedMemoryForReuse();
   const std::vector<std::string> arguments = levelnet::cli::commandLineArguments(argc, argv);
   std::vector<const char*> args;

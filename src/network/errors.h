@@ -18,9 +18,42 @@ enum class ErrorKind {
   memory,      // the work needs more memory than the machine can give
 };
 
+// A message as it may be shown anywhere: each control character it quotes
+// from the input (a NUL byte, which would end the message where it is read
+// as a C string; an escape sequence, which a terminal would act on) written
+// as the text \xHH, a C1 control as \u00HH; line breaks kept.
+inline std::string printableMessage(const std::string& message) {
+  auto control = [](unsigned char c) { return (c < 0x20 && c != '\n') || c == 0x7F; };
+  auto c1 = [&](std::size_t i) {
+    return static_cast<unsigned char>(message[i]) == 0xC2 && i + 1 < message.size() &&
+           static_cast<unsigned char>(message[i + 1]) >= 0x80 && static_cast<unsigned char>(message[i + 1]) <= 0x9F;
+  };
+  bool any = false;
+  for (std::size_t i = 0; i < message.size() && !any; ++i) any = control(message[i]) || c1(i);
+  if (!any) return message;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    const auto c = static_cast<unsigned char>(message[i]);
+    if (control(c)) {
+      shown += "\\x";
+    } else if (c1(i)) {
+      shown += "\\u00";
+      ++i;
+    } else {
+      shown += message[i];
+      continue;
+    }
+    const auto code = static_cast<unsigned char>(message[i]);
+    shown += kHex[code >> 4];
+    shown += kHex[code & 0xF];
+  }
+  return shown;
+}
+
 class Error : public std::runtime_error {
  public:
-  Error(ErrorKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+  Error(ErrorKind kind, const std::string& message) : std::runtime_error(printableMessage(message)), kind_(kind) {}
   ErrorKind kind() const { return kind_; }
 
  private:

@@ -53,6 +53,16 @@ check "--encoding gbk refusal names the bytes" contains "$work/err" "不是 GBK 
 check "--encoding utf-8 refuses a GBK file" status_is "$?" 1
 check "--encoding utf-8 refusal names the bytes" contains "$work/err" "不是 UTF-8 编码的文字"
 
+# A control character in the input is named as text, the whole message
+# after it kept: a NUL byte does not end it, an escape does not reach the
+# terminal.
+printf '1,1,2,1\r\nA,10\r\nP,\r\nA,P,1.5\000x,1\r\nP,A,-1.5\033[31m,1\r\n' >"$work/control.pc"
+"$program" adjust "$work/control.pc" >/dev/null 2>"$work/err"
+check "control characters: refused" status_is "$?" 1
+check "control characters: a NUL byte named" contains "$work/err" '“1.5\x00x”不是数'
+check "control characters: an escape named" contains "$work/err" '“-1.5\x1B[31m”不是数'
+check "control characters: none reaches standard error" test "$(tr -d '\n' <"$work/err" | tr -d '[:print:]' | LC_ALL=C tr -d '\200-\377' | wc -c)" = 0
+
 # Names that look like numbers survive Open and Save.
 printf '2,1,3,1\r\n"007",10\r\n7,12\r\nP,\r\n"007",P,1.5,1\r\nP,7,0.5,1\r\n"007",7,2.001,2\r\n' >"$work/names.pc"
 "$program" normalize "$work/names.pc" "$work/names2.pc"

@@ -1,7 +1,8 @@
-#include "cli/gbk_terminal.h"
+#include "cli/message_buffer.h"
 
 #include <cstring>
 
+#include "network/errors.h"
 #include "network/gbk.h"
 
 namespace levelnet::cli {
@@ -25,33 +26,34 @@ std::size_t completeCharacters(const std::string& text) {
 
 }  // namespace
 
-GbkTerminalBuffer::~GbkTerminalBuffer() {
+MessageBuffer::~MessageBuffer() {
   passOn(pending_.size());
   terminal_->pubsync();
 }
 
-bool GbkTerminalBuffer::passOn(std::size_t end) {
+bool MessageBuffer::passOn(std::size_t end) {
   if (end == 0) return true;
-  const std::string text = messageToGbk(std::string_view(pending_).substr(0, end));
+  const std::string shown = printableMessage(pending_.substr(0, end));
+  const std::string text = gbk_ ? messageToGbk(shown) : shown;
   pending_.erase(0, end);
   const auto size = static_cast<std::streamsize>(text.size());
   return terminal_->sputn(text.data(), size) == size;
 }
 
-GbkTerminalBuffer::int_type GbkTerminalBuffer::overflow(int_type c) {
+MessageBuffer::int_type MessageBuffer::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return sync() == 0 ? traits_type::not_eof(c) : c;
   const char ch = traits_type::to_char_type(c);
   return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
 }
 
-std::streamsize GbkTerminalBuffer::xsputn(const char* text, std::streamsize count) {
+std::streamsize MessageBuffer::xsputn(const char* text, std::streamsize count) {
   pending_.append(text, static_cast<std::size_t>(count));
   if (std::memchr(text, '\n', static_cast<std::size_t>(count)) != nullptr && !passOn(pending_.rfind('\n') + 1))
     return 0;
   return count;
 }
 
-int GbkTerminalBuffer::sync() {
+int MessageBuffer::sync() {
   if (!passOn(completeCharacters(pending_))) return -1;
   return terminal_->pubsync();
 }
