@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "adjust/results_export.h"
@@ -14,6 +15,12 @@ namespace levelnet::results_export {
 // Converts a whole export to GBK; the names are the only texts that may not
 // fit, so the message points at them.
 std::string encoded(std::string utf8, ResultsEncoding encoding);
+
+// Appends a CSV field: quoted (its quotes doubled) where it holds a comma,
+// a quote or a line break, or starts or ends with a blank or a tab, which a
+// spreadsheet would otherwise drop or split; as it is otherwise. Shared by
+// the 成果表 and the settlement tables.
+void appendCsvField(std::string& out, std::string_view field);
 
 // Whether the check's r and w (τ) were added to the table.
 inline bool hasCheckFigures(const ResultsTable& table) { return !table.testStatisticName.empty(); }

@@ -9,22 +9,6 @@ using namespace results_export;
 
 namespace {
 
-void appendCsvField(std::string& out, std::string_view field) {
-  const bool quoted = field.find_first_of(",\"\r\n") != std::string_view::npos ||
-                      (!field.empty() &&
-                       (field.front() == ' ' || field.front() == '\t' || field.back() == ' ' || field.back() == '\t'));
-  if (!quoted) {
-    out.append(field);
-    return;
-  }
-  out.push_back('"');
-  for (char c : field) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-}
-
 template <typename Fields>
 void appendCsvFields(std::string& out, const Fields& fields) {
   bool first = true;
@@ -40,6 +24,22 @@ void appendCsvRow(std::string& out, std::initializer_list<std::string_view> fiel
 void appendCsvRow(std::string& out, const std::vector<std::string>& fields) { appendCsvFields(out, fields); }
 
 }  // namespace
+
+void results_export::appendCsvField(std::string& out, std::string_view field) {
+  const bool quoted = field.find_first_of(",\"\r\n") != std::string_view::npos ||
+                      (!field.empty() &&
+                       (field.front() == ' ' || field.front() == '\t' || field.back() == ' ' || field.back() == '\t'));
+  if (!quoted) {
+    out.append(field);
+    return;
+  }
+  out.push_back('"');
+  for (char c : field) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
 
 std::string resultsCsv(const ResultsTable& table, ResultsEncoding encoding) {
   std::string out;

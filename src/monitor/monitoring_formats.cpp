@@ -22,15 +22,9 @@ void appendLine(std::string& out, std::string line) {
 }
 
 std::string csvField(const std::string& field) {
-  const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||
-                     (!field.empty() && (field.front() == ' ' || field.back() == ' '));
-  if (!quote) return field;
-  std::string out = "\"";
-  for (char c : field) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
+  std::string out;
+  results_export::appendCsvField(out, field);
+  return out;
 }
 
 void appendJsonString(std::string& out, std::string_view text) {

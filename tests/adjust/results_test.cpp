@@ -336,12 +336,15 @@ ResultsTable tableWithNames(std::vector<std::string> names) {
 }
 
 TEST(ResultsCsv, QuotesWhatWouldOtherwiseSplitOrLoseAField) {
-  const std::vector<std::string> names = {"甲,乙", "say \"hi\"", " 前导空格", "尾随空格 ", "普通", "a\tb", "-1"};
+  const std::vector<std::string> names = {"甲,乙", "say \"hi\"", " 前导空格",    "尾随空格 ",   "普通",
+                                          "a\tb",  "-1",         "\t前导制表符", "尾随制表符\t"};
   const ResultsTable t = tableWithNames(names);
   const std::string csv = resultsCsv(t);
   EXPECT_NE(csv.find("\"甲,乙\""), std::string::npos);
   EXPECT_NE(csv.find("\"say \"\"hi\"\"\""), std::string::npos);
   EXPECT_NE(csv.find(",普通,"), std::string::npos) << "a plain name is not quoted";
+  EXPECT_NE(csv.find(",a\tb,"), std::string::npos) << "a tab inside is kept unquoted";
+  EXPECT_NE(csv.find("\"尾随制表符\t\""), std::string::npos);
   const auto records = parseCsv(csv.substr(3));
   for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(records[2 + i][1], names[i]);
 }

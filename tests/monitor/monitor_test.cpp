@@ -406,6 +406,10 @@ TEST(Settlement, FiguresAreDifferencesOfThePrintedHeights) {
   EXPECT_NE(text.find(j3.epochs[3].cumulative->text), std::string::npos);
   const std::string csv = monitoringCsv(r);
   EXPECT_NE(csv.find("沉降观测成果表\r\n"), std::string::npos);
+  // Its fields are quoted as the 成果表's are: a tab at an end as a blank is.
+  MonitoringResults tabbed = r;
+  tabbed.points[0].name = "\t" + tabbed.points[0].name;
+  EXPECT_NE(monitoringCsv(tabbed).find("\"" + tabbed.points[0].name + "\""), std::string::npos);
   EXPECT_NE(monitoringJson(r).find("\"name\":\"J3\""), std::string::npos);
   // With 监测点 given, the others are adjusted but only named.
   project.monitoredPoints = {"J3", "J8"};
