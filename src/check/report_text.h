@@ -358,7 +358,8 @@ class LineLayout {
   LineLayout(const std::vector<Column>& columns, const std::vector<std::size_t>& widths) {
     for (std::size_t c = 0; c < columns.size(); ++c) {
       const bool last = c + 1 == columns.size();
-      columns_.push_back({Placed::Before(columns[c].before), last ? 0 : widths[c], columns[c].rightAligned, last});
+      columns_.push_back({columns[c].before + std::string(kShortCopy, ' '), columns[c].before.size(),
+                          last ? 0 : widths[c], columns[c].rightAligned, last});
       fixedBytes_ += columns[c].before.size() + widths[c];
     }
   }
@@ -372,7 +373,7 @@ class LineLayout {
     for (std::size_t c = 0; c < columns_.size(); ++c) {
       const Placed& column = columns_[c];
       const std::string_view cell = cells.cell(c);
-      p = copy(p, column.before);
+      p = copy(p, std::string_view(column.before.data(), column.beforeSize));
       const std::size_t width = column.last ? 0 : displayWidth(cell);
       const std::size_t pad = width < column.width ? column.width - width : 0;
       if (column.rightAligned) p = blanks(p, pad);
@@ -400,16 +401,8 @@ class LineLayout {
     return p + count;
   }
   struct Placed {
-    // The text before the cell, with kShortCopy bytes readable.
-    struct Before {
-      explicit Before(const std::string& text) : size(text.size()), longer(text) {
-        std::memcpy(bytes, text.data(), std::min(size, kShortCopy));
-      }
-      operator std::string_view() const { return size <= kShortCopy ? std::string_view(bytes, size) : longer; }
-      std::size_t size;
-      char bytes[kShortCopy] = {};
-      std::string longer;
-    } before;
+    std::string before;  // the column's `before`, kShortCopy blanks after it
+    std::size_t beforeSize;
     std::size_t width;
     bool rightAligned;
     bool last;
