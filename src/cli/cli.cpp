@@ -11,6 +11,7 @@
 #include "network/file_identity.h"
 #include "network/gbk.h"
 #include "network/safe_file.h"
+#include "network/terminal.h"
 #include "session/network_plot.h"
 
 namespace levelnet {

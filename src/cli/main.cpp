@@ -9,6 +9,7 @@
 #include "cli/console.h"
 #include "cli/message_buffer.h"
 #include "network/safe_file.h"
+#include "network/terminal.h"
 
 // Standard output is flushed and closed before the exit status is given, so
 // a write that fails only then (a full disk, a closed pipe, a file system

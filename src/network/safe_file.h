@@ -43,13 +43,6 @@ void saveFileSafely(const std::string& path, const std::function<void(FileWriter
 // The Chinese text of an errno value, for messages ("没有权限", "磁盘空间不足", ...).
 std::string systemErrorText(int error);
 
-// Whether standard output is a terminal whose character set is GBK (or
-// GB18030, GB2312), as the user's locale says; false for files and pipes.
-// This unit holds the program's few calls to the operating system.
-bool standardOutputIsGbkTerminal();
-// The same of standard error.
-bool standardErrorIsGbkTerminal();
-
 // Handles for the tests of saveFileSafely; the program never sets them.
 namespace safe_file_testing {
 

@@ -320,11 +320,4 @@ void saveFileSafely(const std::string& path, const std::function<void(FileWriter
   Save(path, produce).run();
 }
 
-bool standardOutputIsGbkTerminal() {
-  // A console whose output code page is 936 (GBK); anything else gets UTF-8.
-  return ::_isatty(::_fileno(stdout)) != 0 && ::GetConsoleOutputCP() == 936;
-}
-
-bool standardErrorIsGbkTerminal() { return ::_isatty(::_fileno(stderr)) != 0 && ::GetConsoleOutputCP() == 936; }
-
 }  // namespace levelnet
