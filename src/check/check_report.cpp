@@ -23,12 +23,6 @@ namespace levelnet {
 using namespace report_text;
 using namespace check_report;
 
-std::vector<int> check_report::fileNumbers(const CheckFindings& f, const std::vector<int>& ks) {
-  std::vector<int> numbers;
-  for (int k : ks) numbers.push_back(fileNumber(f, k));
-  return numbers;
-}
-
 namespace {
 
 // Section 二: the chi-square test of the variance factor.

@@ -56,6 +56,12 @@ std::vector<double> distanceFromKnownPoints(const LevelingNetwork& net) {
 
 }  // namespace
 
+std::vector<int> fileNumbers(const CheckFindings& f, const std::vector<int>& ks) {
+  std::vector<int> numbers;
+  for (int k : ks) numbers.push_back(fileNumber(f, k));
+  return numbers;
+}
+
 void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& options, CheckFindings& f) {
   const ResidualAnalysis& a = f.residuals;
   f.attention.assign(static_cast<std::size_t>(net.observationCount) + 1, 0);

@@ -107,6 +107,13 @@ struct CheckFindings {
   bool passed = true;
 };
 
+// Observation k's number in the file the findings are of (observationNumbers),
+// and the numbers of several.
+inline int fileNumber(const CheckFindings& f, int k) {
+  return f.observationNumbers.empty() ? k : f.observationNumbers[k];
+}
+std::vector<int> fileNumbers(const CheckFindings& f, const std::vector<int>& ks);
+
 // Fills f.attention, f.pointAccuracy and f.attentionCount from f.residuals
 // and f.toleranceCoefficient: the observations a surveyor must look at.
 void listObservationsToLookAt(const LevelingNetwork& net, const CheckOptions& options, CheckFindings& f);

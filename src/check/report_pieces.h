@@ -1,6 +1,6 @@
 // The check report's pieces shared by its sections: the report kept in
 // pieces until every number of its large tables has been formatted, and the
-// numbers observations have in the file. Used by check_report.cpp (the short
+// writers of those tables. Used by check_report.cpp (the short
 // sections, the conclusion) and check_tables.cpp (the tables of every loop
 // and every observation).
 #pragma once
@@ -55,13 +55,6 @@ class ReportPieces {
 };
 
 inline void add(ReportPieces& out, std::string_view line) { out.add(line); }
-
-// The observation's number in the file the report is of.
-inline int fileNumber(const CheckFindings& f, int k) {
-  return f.observationNumbers.empty() ? k : f.observationNumbers[k];
-}
-
-std::vector<int> fileNumbers(const CheckFindings& f, const std::vector<int>& ks);
 
 // Section 一: the loops and routes, their tolerances and M_W.
 void writeMisclosures(ReportPieces& out, const LevelingNetwork& net, const CheckFindings& f, const std::string& grade);
